@@ -1,0 +1,103 @@
+#ifndef VARNOKET_BATCH_BATCH_RUN_H_
+#define VARNOKET_BATCH_BATCH_RUN_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace varnoket {
+
+// Why one file was not cleaned.
+enum class FailureReason {
+  CannotRead,   // "cannot read the file"
+  NoGameFound,  // "no game found": nothing in it parses as a game tree
+  CannotWrite,  // "cannot write the file"
+};
+
+// The English text of a reason, as the command line prints it.
+std::string_view ReasonText(FailureReason reason);
+
+// One file that was not cleaned.
+struct FileFailure {
+  // The entry's name; under a recursive run, its path relative to the source.
+  std::filesystem::path name;
+  FailureReason reason = FailureReason::CannotRead;
+  // The operating system's description, when it gave one.
+  std::string systemMessage;
+};
+
+// How a run ended as a whole.
+enum class RunOutcome {
+  Completed,            // the folder was searched; see the counts
+  NoSourceGiven,        // "no source folder given": the source text is empty
+  NoDestinationGiven,   // "no destination folder given"
+  SourceNotFound,       // "source folder not found": missing, or not a folder
+  DestinationNotFound,  // the destination folder is missing and may not be created
+  CannotCreateDestination,
+};
+
+std::string_view OutcomeText(RunOutcome outcome);
+
+// What a run did. Failures are sorted by name.
+struct BatchReport {
+  RunOutcome outcome = RunOutcome::Completed;
+  std::size_t found = 0;    // matching entries
+  std::size_t cleaned = 0;  // written
+  std::size_t failed = 0;   // == failures.size()
+  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesWritten = 0;
+  std::vector<FileFailure> failures;
+  std::string systemMessage;  // for CannotCreateDestination
+};
+
+// Progress after one more entry; calls never overlap.
+struct BatchProgress {
+  std::size_t done = 0;
+  std::size_t total = 0;
+  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesWritten = 0;
+};
+
+struct BatchOptions {
+  // The folder texts, taken whole. Relative texts are resolved against the
+  // current folder.
+  std::filesystem::path source;
+  std::filesystem::path destination;
+  // Also clean every subfolder, mirroring the tree under the destination.
+  bool recursive = false;
+  // Create the destination folder when it is missing (the command line does;
+  // the dialogs do not).
+  bool createDestination = false;
+  // Files cleaned at once; 0 means one per hardware thread. The output is the
+  // same for every value.
+  unsigned jobs = 1;
+  // The file operations to use; null means the real disk.
+  platform::FileSystem* fileSystem = nullptr;
+  std::function<void(const BatchProgress&)> onProgress;
+};
+
+// Cleans every "*.sgf" entry (letter case ignored) of the source folder into
+// the destination folder under the same name. A file that cannot be read or
+// holds no game is not written; a write that fails leaves any existing file
+// untouched. Every failure is in the report; no failure stops the run.
+BatchReport RunBatch(const BatchOptions& options);
+
+// The result of cleaning one record in memory.
+struct CleanResult {
+  bool ok = false;
+  FailureReason reason = FailureReason::NoGameFound;
+};
+
+// Loads "input" as SGF, extracts the game and writes the cleaned record to
+// "*output". Fails with NoGameFound when no game tree parses.
+CleanResult CleanBytes(std::string_view input, std::string* output);
+
+}  // namespace varnoket
+
+#endif  // VARNOKET_BATCH_BATCH_RUN_H_

@@ -1,0 +1,119 @@
+// POSIX side of the folder enumeration: opendir(3)/readdir(3) with a
+// case-insensitive wildcard match of our own, since fnmatch's FNM_CASEFOLD is
+// a GNU extension.
+#include "platform/file_finder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <string>
+
+namespace varnoket::platform {
+namespace {
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Matches "name" against "pattern" ("*" any run, "?" any one byte, ASCII letter
+// case ignored), iteratively with single-star backtracking.
+bool WildcardMatch(const std::string& pattern, const std::string& name) {
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t starP = std::string::npos;
+  std::size_t starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+      ++p;
+      ++n;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+struct FileFinder::State {
+  DIR* folder = nullptr;
+  std::string rootFolder;
+  std::string glob;
+  std::string name;
+  bool found = false;
+  bool isFolder = false;
+
+  bool Advance() {
+    found = false;
+    while (dirent* entry = ::readdir(folder)) {
+      const std::string candidate = entry->d_name;
+      if (candidate == "." || candidate == "..") continue;
+      if (!WildcardMatch(glob, candidate)) continue;
+      name = candidate;
+      isFolder = entry->d_type == DT_DIR;
+      if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        struct stat info {};
+        const std::string full = rootFolder + (rootFolder.ends_with('/') ? "" : "/") + name;
+        isFolder = ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      }
+      found = true;
+      return true;
+    }
+    return false;
+  }
+};
+
+FileFinder::FileFinder() : state_(std::make_unique<State>()) {}
+
+FileFinder::~FileFinder() { Close(); }
+
+bool FileFinder::FindFirst(const String& pattern) {
+  Close();
+  std::error_code error;
+  const std::string absolute = std::filesystem::absolute(pattern, error).native();
+  if (error) return false;
+  const std::size_t cut = absolute.rfind('/');
+  const std::string rootFolder = cut == std::string::npos ? absolute : absolute.substr(0, cut);
+  const std::string glob = cut == std::string::npos ? absolute : absolute.substr(cut + 1);
+  // The folder to open keeps a trailing slash so that "/" and "dir//" resolve.
+  const std::string open = cut == std::string::npos ? "." : absolute.substr(0, cut + 1);
+  state_->folder = ::opendir(open.c_str());
+  if (state_->folder == nullptr) return false;
+  state_->rootFolder = rootFolder;
+  state_->glob = glob;
+  if (!state_->Advance()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool FileFinder::FindNext() {
+  if (state_->folder == nullptr || !state_->found) return false;
+  return state_->Advance();
+}
+
+FileFinder::String FileFinder::FileName() const { return state_->found ? state_->name : String(); }
+
+FileFinder::String FileFinder::FilePath() const {
+  if (!state_->found) return String();
+  const std::string& root = state_->rootFolder;
+  return root + (root.ends_with('/') ? "" : "/") + state_->name;
+}
+
+bool FileFinder::IsFolder() const { return state_->found && state_->isFolder; }
+
+void FileFinder::Close() {
+  if (state_->folder != nullptr) ::closedir(state_->folder);
+  state_->folder = nullptr;
+  state_->found = false;
+}
+
+}  // namespace varnoket::platform

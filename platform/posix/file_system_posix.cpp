@@ -1,0 +1,145 @@
+// POSIX side of the file operations: read(2)/write(2) on descriptors, a
+// temporary file and rename(2) for atomic replacement.
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace varnoket::platform {
+namespace {
+
+IoStatus PosixError(int error) { return IoStatus::Error(std::strerror(error)); }
+
+// Closes a descriptor on every path out of a scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports whether the kernel accepted the close.
+  bool Close() {
+    if (fd_ < 0) return true;
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+IoStatus WriteAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, p, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return PosixError(errno);
+    }
+    p += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  return IoStatus::Ok();
+}
+
+std::atomic<unsigned> temporaryCounter{0};
+
+}  // namespace
+
+IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes) {
+  bytes->clear();
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return PosixError(errno);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
+  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
+  if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxReadableFileSize) {
+    return PosixError(EFBIG);
+  }
+  const auto size = static_cast<std::size_t>(info.st_size);
+  bytes->resize(size);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd.get(), bytes->data() + got, size - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      bytes->clear();
+      return PosixError(error);
+    }
+    if (n == 0) {
+      bytes->clear();
+      return IoStatus::Error("the file ended before its stated size");
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
+                                         std::string_view bytes) {
+  struct stat existing {};
+  const bool replacing = ::stat(path.c_str(), &existing) == 0;
+  if (replacing && S_ISDIR(existing.st_mode)) return PosixError(EISDIR);
+
+  // The temporary file lives beside the target so that rename(2) never crosses
+  // a file system; its name is unique within this process and O_EXCL guards
+  // against other processes.
+  std::filesystem::path temporary;
+  int raw = -1;
+  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+    temporary = path;
+    temporary += ".varnoket-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
+    raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (raw < 0 && errno != EEXIST) return PosixError(errno);
+  }
+  if (raw < 0) return PosixError(EEXIST);
+  FileDescriptor fd(raw);
+
+  IoStatus status = WriteAll(fd.get(), bytes);
+  if (status.ok() && replacing) {
+    // Keep the replaced file's permissions, and make the new content durable
+    // before the old one disappears.
+    if (::fchmod(fd.get(), existing.st_mode & 07777) != 0 && errno != EPERM) {
+      status = PosixError(errno);
+    }
+    if (status.ok() && ::fsync(fd.get()) != 0) status = PosixError(errno);
+  }
+  if (!fd.Close() && status.ok()) status = PosixError(errno);
+  if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) status = PosixError(errno);
+  if (!status.ok()) ::unlink(temporary.c_str());
+  return status;
+}
+
+IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) return IoStatus::Error(error.message());
+  if (!std::filesystem::is_directory(path, error)) return PosixError(ENOTDIR);
+  return IoStatus::Ok();
+}
+
+PathKind FileSystem::KindOf(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return PathKind::Missing;
+  if (S_ISDIR(info.st_mode)) return PathKind::Folder;
+  if (S_ISREG(info.st_mode)) return PathKind::File;
+  return PathKind::Other;
+}
+
+FileSystem& DefaultFileSystem() {
+  static FileSystem fileSystem;
+  return fileSystem;
+}
+
+}  // namespace varnoket::platform

@@ -1,0 +1,120 @@
+// Portable UTF-8 conversions, identical on every platform.
+#include "platform/text_codec.h"
+
+#include <cstdint>
+
+namespace varnoket::platform {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Number of continuation bytes a lead byte announces, or -1 for a byte that
+// cannot start a sequence.
+int ContinuationCount(unsigned char lead) {
+  if (lead < 0x80) return 0;
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return -1;
+}
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+}  // namespace
+
+bool DecodeUtf8(std::string_view bytes, std::u16string* out) {
+  out->clear();
+  out->resize(bytes.size());
+  char16_t* write = out->data();
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  bool wellFormed = true;
+  while (p < end) {
+    // Fast path for runs of ASCII, the bulk of every SGF file.
+    if (*p < 0x80) {
+      *write++ = static_cast<char16_t>(*p++);
+      continue;
+    }
+    const int count = ContinuationCount(*p);
+    if (count < 0) {
+      *write++ = kReplacement;
+      ++p;
+      wellFormed = false;
+      continue;
+    }
+    std::uint32_t code = static_cast<std::uint32_t>(*p) & (0x3Fu >> count);
+    // The second byte's range depends on the lead byte (no overlong forms, no
+    // surrogates, nothing above U+10FFFF); a sequence that breaks off yields
+    // one replacement for its valid prefix (the "maximal subpart").
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (*p == 0xE0) low = 0xA0;
+    if (*p == 0xED) high = 0x9F;
+    if (*p == 0xF0) low = 0x90;
+    if (*p == 0xF4) high = 0x8F;
+    const unsigned char* q = p + 1;
+    int taken = 0;
+    while (taken < count && q < end) {
+      const unsigned char byte = *q;
+      const bool inRange = taken == 0 ? (byte >= low && byte <= high) : IsContinuation(byte);
+      if (!inRange) break;
+      code = (code << 6) | (byte & 0x3Fu);
+      ++q;
+      ++taken;
+    }
+    if (taken < count) {
+      *write++ = kReplacement;
+      p = q;
+      wellFormed = false;
+      continue;
+    }
+    p = q;
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      *write++ = static_cast<char16_t>(0xD800 + (code >> 10));
+      *write++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      *write++ = static_cast<char16_t>(code);
+    }
+  }
+  out->resize(static_cast<std::size_t>(write - out->data()));
+  return wellFormed;
+}
+
+void AppendUtf8(std::u16string_view text, std::string* out) {
+  const std::size_t start = out->size();
+  out->resize(start + text.size() * 3);
+  char* write = out->data() + start;
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint32_t code = text[i];
+    if (code < 0x80) {
+      *write++ = static_cast<char>(code);
+      continue;
+    }
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      if (code <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
+        ++i;
+      } else {
+        code = kReplacement;
+      }
+    }
+    if (code < 0x800) {
+      *write++ = static_cast<char>(0xC0 | (code >> 6));
+      *write++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      *write++ = static_cast<char>(0xE0 | (code >> 12));
+      *write++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *write++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      *write++ = static_cast<char>(0xF0 | (code >> 18));
+      *write++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      *write++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *write++ = static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  out->resize(static_cast<std::size_t>(write - out->data()));
+}
+
+}  // namespace varnoket::platform

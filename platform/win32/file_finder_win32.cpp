@@ -1,0 +1,85 @@
+// Windows side of the folder enumeration: FindFirstFileW/FindNextFileW, with
+// the folder resolved once by GetFullPathNameW.
+#include "platform/file_finder.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace varnoket::platform {
+
+struct FileFinder::State {
+  WIN32_FIND_DATAW findData{};
+  std::wstring rootFolder;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  bool found = false;
+
+  // Skips "." and ".." which a pattern such as "*" would yield.
+  bool SkipDots() {
+    while (found && (std::wstring_view(findData.cFileName) == L"." ||
+                     std::wstring_view(findData.cFileName) == L"..")) {
+      found = ::FindNextFileW(handle, &findData) != 0;
+    }
+    return found;
+  }
+};
+
+FileFinder::FileFinder() : state_(std::make_unique<State>()) {}
+
+FileFinder::~FileFinder() { Close(); }
+
+bool FileFinder::FindFirst(const String& pattern) {
+  Close();
+  state_->handle = ::FindFirstFileW(pattern.c_str(), &state_->findData);
+  if (state_->handle == INVALID_HANDLE_VALUE) return false;
+  // The absolute form has no fixed length limit: ask for the size first.
+  const DWORD needed = ::GetFullPathNameW(pattern.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) {
+    Close();
+    return false;
+  }
+  std::wstring absolute(needed, L'\0');
+  const DWORD length = ::GetFullPathNameW(pattern.c_str(), needed, absolute.data(), nullptr);
+  if (length == 0 || length >= needed) {
+    Close();
+    return false;
+  }
+  absolute.resize(length);
+  const std::size_t cut = absolute.find_last_of(L"\\/");
+  state_->rootFolder = cut == std::wstring::npos ? absolute : absolute.substr(0, cut);
+  state_->found = true;
+  if (!state_->SkipDots()) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+bool FileFinder::FindNext() {
+  if (state_->handle == INVALID_HANDLE_VALUE || !state_->found) return false;
+  state_->found = ::FindNextFileW(state_->handle, &state_->findData) != 0;
+  return state_->SkipDots();
+}
+
+FileFinder::String FileFinder::FileName() const {
+  return state_->found ? String(state_->findData.cFileName) : String();
+}
+
+FileFinder::String FileFinder::FilePath() const {
+  if (!state_->found) return String();
+  const std::wstring& root = state_->rootFolder;
+  const bool endsWithSeparator = !root.empty() && (root.back() == L'\\' || root.back() == L'/');
+  return root + (endsWithSeparator ? L"" : L"\\") + state_->findData.cFileName;
+}
+
+bool FileFinder::IsFolder() const {
+  return state_->found && (state_->findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void FileFinder::Close() {
+  if (state_->handle != INVALID_HANDLE_VALUE) ::FindClose(state_->handle);
+  state_->handle = INVALID_HANDLE_VALUE;
+  state_->found = false;
+}
+
+}  // namespace varnoket::platform
