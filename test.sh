@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the development
+# build (with the Linux desktop front end), the AddressSanitizer +
+# UndefinedBehaviorSanitizer build, a short fuzzing run, and the Windows
+# program and test suites under Wine.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh all
+
+jobs=$(nproc)
+
+echo "== development build" >&2
+cmake --preset dev -DVARNOKET_GUI=ON
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
+
+echo "== sanitizer build" >&2
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+echo "== fuzzing" >&2
+scripts/fuzz.sh 30
+
+if [[ -x scripts/test-windows.sh ]]; then
+  echo "== Windows build under Wine" >&2
+  scripts/test-windows.sh
+fi
+
+echo "All tests passed." >&2

@@ -1,0 +1,65 @@
+#include "tests/support/test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+
+#include "platform/text_codec.h"
+
+namespace varnoket::test {
+
+std::filesystem::path CorpusDir() {
+  std::error_code error;
+  const std::filesystem::path dir(VARNOKET_CORPUS_DIR);
+  return std::filesystem::is_directory(dir, error) ? dir : std::filesystem::path();
+}
+
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = std::filesystem::temp_directory_path() /
+          ("varnoket-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
+}
+
+WideString W(std::string_view latin1) {
+  WideString text;
+  for (const char c : latin1) text.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Utf8(const WideString& text) {
+  std::string out;
+  platform::AppendUtf8(text, &out);
+  return out;
+}
+
+}  // namespace varnoket::test

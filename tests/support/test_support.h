@@ -1,0 +1,44 @@
+#ifndef VARNOKET_TESTS_SUPPORT_TEST_SUPPORT_H_
+#define VARNOKET_TESTS_SUPPORT_TEST_SUPPORT_H_
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sgf/wide_string.h"
+
+namespace varnoket::test {
+
+// The shared corpus of real SGF files, or an empty path when it is absent.
+std::filesystem::path CorpusDir();
+
+// Every regular file under "folder" (recursively), sorted.
+std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& folder);
+
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
+
+// A fresh empty folder under the system's temporary folder, removed with its
+// content when the object goes away.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// ASCII/Latin-1 text as UTF-16, for readable literals in tests.
+WideString W(std::string_view latin1);
+// UTF-16 text back as UTF-8, for readable failure messages.
+std::string Utf8(const WideString& text);
+
+}  // namespace varnoket::test
+
+#endif  // VARNOKET_TESTS_SUPPORT_TEST_SUPPORT_H_
