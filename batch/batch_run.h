@@ -54,6 +54,9 @@ struct BatchReport {
   std::uint64_t bytesWritten = 0;
   std::vector<FileFailure> failures;
   std::string systemMessage;  // for CannotCreateDestination
+  // The folder texts the run was given, for messages about the folders.
+  std::filesystem::path source;
+  std::filesystem::path destination;
 };
 
 // Progress after one more entry; calls never overlap.

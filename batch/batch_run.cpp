@@ -1,0 +1,320 @@
+#include "batch/batch_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "clean/extract_game.h"
+#include "platform/file_finder.h"
+#include "sgf/game_record.h"
+
+namespace varnoket {
+namespace {
+
+using NativeString = std::filesystem::path::string_type;
+
+NativeString Native(const char* ascii) {
+  NativeString text;
+  for (const char* c = ascii; *c != '\0'; ++c) text.push_back(static_cast<NativeString::value_type>(*c));
+  return text;
+}
+
+// One matching entry of the source tree, collected before any is processed.
+struct Entry {
+  std::filesystem::path sourcePath;  // absolute, as the finder built it
+  std::filesystem::path name;        // relative to the source folder
+  bool isFolder = false;
+};
+
+// What became of one entry; each worker fills only the slots it claimed.
+struct EntryResult {
+  bool cleaned = false;
+  FileFailure failure;
+  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesWritten = 0;
+};
+
+// A folder's identity for the recursive walk, so that links cannot make it
+// visit one folder twice or loop forever.
+std::filesystem::path Identity(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::path canonical = std::filesystem::canonical(folder, error);
+  return error ? std::filesystem::absolute(folder, error) : canonical;
+}
+
+// Collects the "*.sgf" entries of "source" (and, when recursive, of every
+// folder below it, walked with an explicit queue), sorted by name. Under a
+// recursive walk a folder named like a game file is walked as a folder; the
+// folder that receives the results is skipped when it lies inside the source.
+std::vector<Entry> CollectEntries(const BatchOptions& options) {
+  std::vector<Entry> entries;
+  const NativeString separator(1, platform::FileFinder::kSeparator);
+  const NativeString gamePattern = separator + Native("*.sgf");
+  const NativeString anyPattern = separator + Native("*");
+
+  std::set<std::filesystem::path> visited;
+  std::filesystem::path skipped;
+  if (options.recursive) {
+    visited.insert(Identity(options.source));
+    skipped = Identity(options.destination);
+    if (visited.count(skipped) != 0) skipped.clear();
+  }
+
+  // Each pending folder: its text as the finder should see it, and its path
+  // relative to the source.
+  std::vector<std::pair<NativeString, std::filesystem::path>> pending;
+  pending.emplace_back(options.source.native(), std::filesystem::path());
+  platform::FileFinder finder;
+  while (!pending.empty()) {
+    const auto [folder, relative] = std::move(pending.back());
+    pending.pop_back();
+
+    for (bool more = finder.FindFirst(folder + gamePattern); more; more = finder.FindNext()) {
+      const bool isFolder = finder.IsFolder();
+      if (isFolder && options.recursive) continue;  // walked below as a folder
+      entries.push_back(Entry{finder.FilePath(), relative / finder.FileName(), isFolder});
+    }
+    if (!options.recursive) break;
+
+    for (bool more = finder.FindFirst(folder + anyPattern); more; more = finder.FindNext()) {
+      if (!finder.IsFolder()) continue;
+      const std::filesystem::path path = finder.FilePath();
+      const std::filesystem::path identity = Identity(path);
+      if (identity == skipped || !visited.insert(identity).second) continue;
+      pending.emplace_back(path.native(), relative / finder.FileName());
+    }
+  }
+  finder.Close();
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  return entries;
+}
+
+// Shared state of one run's workers.
+class Run {
+ public:
+  Run(const BatchOptions& options, platform::FileSystem& files, std::vector<Entry> entries)
+      : options_(options), files_(files), entries_(std::move(entries)), results_(entries_.size()) {}
+
+  // Processes every entry with "workers" threads (the calling thread alone
+  // when it is 1) and returns when all are done.
+  void Execute(unsigned workers) {
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < workers; ++i) {
+      try {
+        threads.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads than asked still finish the run
+      }
+    }
+    Work();
+    for (std::thread& thread : threads) thread.join();
+  }
+
+  void FillReport(BatchReport* report) {
+    report->found = entries_.size();
+    for (EntryResult& result : results_) {
+      report->bytesRead += result.bytesRead;
+      report->bytesWritten += result.bytesWritten;
+      if (result.cleaned) {
+        ++report->cleaned;
+      } else {
+        report->failures.push_back(std::move(result.failure));
+      }
+    }
+    report->failed = report->failures.size();
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      const std::size_t index = next_.fetch_add(1);
+      if (index >= entries_.size()) return;
+      EntryResult& result = results_[index];
+      try {
+        Process(entries_[index], &result);
+      } catch (const std::exception& error) {
+        // Out of memory on a huge file, for example: that file fails, the run goes on.
+        result.cleaned = false;
+        result.failure.reason = FailureReason::CannotRead;
+        result.failure.systemMessage = error.what();
+      }
+      if (!result.cleaned) result.failure.name = entries_[index].name;
+      Report(result);
+    }
+  }
+
+  void Process(const Entry& entry, EntryResult* result) {
+    FileFailure& failure = result->failure;
+    if (entry.isFolder) {
+      failure.reason = FailureReason::CannotRead;
+      failure.systemMessage = "Is a directory";
+      return;
+    }
+    std::string cleanedBytes;
+    {
+      std::string bytes;
+      const platform::IoStatus read = files_.ReadFile(entry.sourcePath, &bytes);
+      if (!read.ok()) {
+        failure.reason = FailureReason::CannotRead;
+        failure.systemMessage = read.message();
+        return;
+      }
+      result->bytesRead = bytes.size();
+      const CleanResult clean = CleanBytes(bytes, &cleanedBytes);
+      if (!clean.ok) {
+        failure.reason = clean.reason;
+        return;
+      }
+    }
+    const std::filesystem::path target = options_.destination / entry.name;
+    if (entry.name.has_parent_path()) {
+      const platform::IoStatus created = CreateFolder(options_.destination / entry.name.parent_path());
+      if (!created.ok()) {
+        failure.reason = FailureReason::CannotWrite;
+        failure.systemMessage = created.message();
+        return;
+      }
+    }
+    const platform::IoStatus written = files_.WriteFileAtomically(target, cleanedBytes);
+    if (!written.ok()) {
+      failure.reason = FailureReason::CannotWrite;
+      failure.systemMessage = written.message();
+      return;
+    }
+    result->bytesWritten = cleanedBytes.size();
+    result->cleaned = true;
+  }
+
+  // Creates a mirrored folder once per run, whichever worker needs it first.
+  platform::IoStatus CreateFolder(const std::filesystem::path& folder) {
+    std::lock_guard<std::mutex> lock(foldersMutex_);
+    if (createdFolders_.count(folder) != 0) return platform::IoStatus::Ok();
+    platform::IoStatus status = files_.CreateFolders(folder);
+    if (status.ok()) createdFolders_.insert(folder);
+    return status;
+  }
+
+  void Report(const EntryResult& result) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    ++progress_.done;
+    progress_.total = entries_.size();
+    progress_.bytesRead += result.bytesRead;
+    progress_.bytesWritten += result.bytesWritten;
+    if (options_.onProgress) options_.onProgress(progress_);
+  }
+
+  const BatchOptions& options_;
+  platform::FileSystem& files_;
+  const std::vector<Entry> entries_;
+  std::vector<EntryResult> results_;
+  std::atomic<std::size_t> next_{0};
+
+  std::mutex progressMutex_;
+  BatchProgress progress_;
+
+  std::mutex foldersMutex_;
+  std::set<std::filesystem::path> createdFolders_;
+};
+
+}  // namespace
+
+std::string_view ReasonText(FailureReason reason) {
+  switch (reason) {
+    case FailureReason::CannotRead:
+      return "cannot read the file";
+    case FailureReason::NoGameFound:
+      return "no game found";
+    case FailureReason::CannotWrite:
+      return "cannot write the file";
+  }
+  return "cannot read the file";
+}
+
+std::string_view OutcomeText(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::Completed:
+      return "completed";
+    case RunOutcome::NoSourceGiven:
+      return "no source folder given";
+    case RunOutcome::NoDestinationGiven:
+      return "no destination folder given";
+    case RunOutcome::SourceNotFound:
+      return "source folder not found";
+    case RunOutcome::DestinationNotFound:
+      return "destination folder not found";
+    case RunOutcome::CannotCreateDestination:
+      return "cannot create the destination folder";
+  }
+  return "completed";
+}
+
+CleanResult CleanBytes(std::string_view input, std::string* output) {
+  output->clear();
+  CleanResult result;
+  GameRecord source;
+  source.Reset();
+  if (!source.LoadFromBytes(input)) {
+    result.reason = FailureReason::NoGameFound;
+    return result;
+  }
+  GameRecord destination;
+  destination.Reset();
+  ExtractGame(source, destination);
+  if (!destination.SaveToBytes(output)) {
+    result.reason = FailureReason::CannotWrite;
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+BatchReport RunBatch(const BatchOptions& options) {
+  BatchReport report;
+  report.source = options.source;
+  report.destination = options.destination;
+  if (options.source.empty()) {
+    report.outcome = RunOutcome::NoSourceGiven;
+    return report;
+  }
+  if (options.destination.empty()) {
+    report.outcome = RunOutcome::NoDestinationGiven;
+    return report;
+  }
+  platform::FileSystem& files =
+      options.fileSystem != nullptr ? *options.fileSystem : platform::DefaultFileSystem();
+  if (files.KindOf(options.source) != platform::PathKind::Folder) {
+    report.outcome = RunOutcome::SourceNotFound;
+    return report;
+  }
+  if (files.KindOf(options.destination) != platform::PathKind::Folder) {
+    if (!options.createDestination) {
+      report.outcome = RunOutcome::DestinationNotFound;
+      return report;
+    }
+    const platform::IoStatus created = files.CreateFolders(options.destination);
+    if (!created.ok()) {
+      report.outcome = RunOutcome::CannotCreateDestination;
+      report.systemMessage = created.message();
+      return report;
+    }
+  }
+
+  std::vector<Entry> entries = CollectEntries(options);
+  std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
+  workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
+  Run run(options, files, std::move(entries));
+  run.Execute(static_cast<unsigned>(workers));
+  run.FillReport(&report);
+  std::sort(report.failures.begin(), report.failures.end(),
+            [](const FileFailure& a, const FileFailure& b) { return a.name < b.name; });
+  return report;
+}
+
+}  // namespace varnoket

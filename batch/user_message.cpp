@@ -1,0 +1,155 @@
+#include "batch/user_message.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/text_codec.h"
+
+namespace varnoket {
+namespace {
+
+// The most failed files one message lists by name; the rest are counted.
+constexpr std::size_t kListedFailures = 10;
+
+// A path as text for a message. On POSIX a name is bytes that are usually
+// UTF-8; malformed bytes show as U+FFFD instead of failing the conversion.
+std::u16string PathText(const std::filesystem::path& path) {
+#ifdef _WIN32
+  std::u16string text;
+  text.reserve(path.native().size());
+  for (const wchar_t unit : path.native()) text.push_back(static_cast<char16_t>(unit));
+  return text;
+#else
+  std::u16string text;
+  platform::DecodeUtf8(path.native(), &text);
+  return text;
+#endif
+}
+
+// A folder field's text as a path. Unpaired surrogates become U+FFFD on POSIX.
+std::filesystem::path PathFromText(const std::u16string& text) {
+#ifdef _WIN32
+  std::wstring native;
+  native.reserve(text.size());
+  for (const char16_t unit : text) native.push_back(static_cast<wchar_t>(unit));
+  return std::filesystem::path(native);
+#else
+  std::string native;
+  platform::AppendUtf8(text, &native);
+  return std::filesystem::path(native);
+#endif
+}
+
+std::u16string Number(std::size_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string_view RussianReason(FailureReason reason) {
+  switch (reason) {
+    case FailureReason::CannotRead:
+      return u"не удалось прочитать файл";
+    case FailureReason::NoGameFound:
+      return u"в файле нет игры";
+    case FailureReason::CannotWrite:
+      return u"не удалось записать файл";
+  }
+  return u"не удалось прочитать файл";
+}
+
+UserMessage Warning(std::u16string text, UserMessage::Field focus) {
+  UserMessage message;
+  message.text = std::move(text);
+  message.icon = UserMessage::Icon::Warning;
+  message.focus = focus;
+  return message;
+}
+
+UserMessage NoSourceGiven() {
+  return Warning(u"Укажите папку с исходными файлами.", UserMessage::Field::Source);
+}
+
+UserMessage NoDestinationGiven() {
+  return Warning(u"Укажите папку для результата.", UserMessage::Field::Destination);
+}
+
+UserMessage SourceNotFound(const std::u16string& folder) {
+  return Warning(u"Папка с исходными файлами не найдена:\n" + folder, UserMessage::Field::Source);
+}
+
+UserMessage DestinationNotFound(const std::u16string& folder) {
+  return Warning(u"Папка для результата не найдена:\n" + folder, UserMessage::Field::Destination);
+}
+
+}  // namespace
+
+std::u16string MessageCaption() { return u"Varnoket"; }
+
+UserMessage CheckBeforeRun(const std::u16string& sourceText, const std::u16string& destinationText,
+                           platform::FileSystem* fileSystem) {
+  if (sourceText.empty()) return NoSourceGiven();
+  if (destinationText.empty()) return NoDestinationGiven();
+  platform::FileSystem& files = fileSystem != nullptr ? *fileSystem : platform::DefaultFileSystem();
+  if (files.KindOf(PathFromText(sourceText)) != platform::PathKind::Folder) {
+    return SourceNotFound(sourceText);
+  }
+  if (files.KindOf(PathFromText(destinationText)) != platform::PathKind::Folder) {
+    return DestinationNotFound(destinationText);
+  }
+  return UserMessage();
+}
+
+UserMessage DescribeRun(const BatchReport& report) {
+  switch (report.outcome) {
+    case RunOutcome::Completed:
+      break;
+    case RunOutcome::NoSourceGiven:
+      return NoSourceGiven();
+    case RunOutcome::NoDestinationGiven:
+      return NoDestinationGiven();
+    case RunOutcome::SourceNotFound:
+      return SourceNotFound(PathText(report.source));
+    case RunOutcome::DestinationNotFound:
+      return DestinationNotFound(PathText(report.destination));
+    case RunOutcome::CannotCreateDestination: {
+      std::u16string text = u"Не удалось создать папку для результата:\n" + PathText(report.destination);
+      if (!report.systemMessage.empty()) {
+        text += u"\n";
+        std::u16string systemText;
+        platform::DecodeUtf8(report.systemMessage, &systemText);
+        text += systemText;
+      }
+      return Warning(std::move(text), UserMessage::Field::Destination);
+    }
+  }
+
+  UserMessage message;
+  message.text = u"Очистка завершена.\n\n";
+  if (report.failures.empty()) {
+    if (report.found == 0) {
+      message.text += u"Файлы *.sgf в папке не найдены.";
+    } else {
+      message.text += u"Очищено файлов: " + Number(report.cleaned) + u".";
+    }
+    return message;
+  }
+
+  message.icon = UserMessage::Icon::Warning;
+  message.text += u"Очищено файлов: " + Number(report.cleaned) + u" из " + Number(report.found) + u".";
+  message.text += u"\nНе удалось очистить:";
+  const std::size_t listed = std::min(report.failures.size(), kListedFailures);
+  for (std::size_t i = 0; i < listed; ++i) {
+    message.text += u"\n";
+    message.text += PathText(report.failures[i].name);
+    message.text += u" — ";
+    message.text += RussianReason(report.failures[i].reason);
+  }
+  if (report.failures.size() > listed) {
+    message.text += u"\n…и ещё " + Number(report.failures.size() - listed) + u".";
+  }
+  return message;
+}
+
+}  // namespace varnoket
