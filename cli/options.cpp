@@ -1,0 +1,201 @@
+#include "cli/options.h"
+
+#include <array>
+#include <cstddef>
+
+namespace varnoket::cli {
+namespace {
+
+enum class LongOption { Recursive, Jobs, Quiet, Help, Version };
+
+struct LongOptionName {
+  std::string_view name;
+  LongOption option;
+  bool takesValue;
+};
+
+constexpr std::array<LongOptionName, 5> kLongOptions = {{
+    {"recursive", LongOption::Recursive, false},
+    {"jobs", LongOption::Jobs, true},
+    {"quiet", LongOption::Quiet, false},
+    {"help", LongOption::Help, false},
+    {"version", LongOption::Version, false},
+}};
+
+CommandLine UsageError(std::string error) {
+  CommandLine result;
+  result.action = CommandLine::Action::UsageError;
+  result.error = std::move(error);
+  return result;
+}
+
+// Reads a --jobs value: decimal digits only, 0 (the default) up to kMaxJobs.
+bool ParseJobs(std::string_view text, unsigned* jobs) {
+  if (text.empty() || text.size() > 9) return false;
+  unsigned value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > kMaxJobs) return false;
+  *jobs = value;
+  return true;
+}
+
+std::string InvalidJobs(std::string_view text) {
+  return "invalid number of jobs: '" + std::string(text) + "' (0 to " + std::to_string(kMaxJobs) +
+         ")";
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine result;
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsEnded || argument == "-" || argument.empty() || argument[0] != '-') {
+      operands.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+
+    if (argument.starts_with("--")) {
+      const std::size_t equals = argument.find('=');
+      const std::string_view name = std::string_view(argument).substr(2, equals == std::string::npos
+                                                                             ? std::string::npos
+                                                                             : equals - 2);
+      const LongOptionName* match = nullptr;
+      bool ambiguous = false;
+      for (const LongOptionName& candidate : kLongOptions) {
+        if (candidate.name == name) {
+          match = &candidate;
+          ambiguous = false;
+          break;
+        }
+        if (candidate.name.starts_with(name)) {
+          ambiguous = match != nullptr;
+          match = &candidate;
+        }
+      }
+      if (ambiguous) return UsageError("option '" + argument + "' is ambiguous");
+      if (match == nullptr) return UsageError("unrecognized option '" + argument + "'");
+      const std::string fullName = "--" + std::string(match->name);
+      if (!match->takesValue && equals != std::string::npos) {
+        return UsageError("option '" + fullName + "' doesn't allow an argument");
+      }
+      switch (match->option) {
+        case LongOption::Recursive:
+          result.recursive = true;
+          break;
+        case LongOption::Quiet:
+          result.quiet = true;
+          break;
+        case LongOption::Help:
+          result.action = CommandLine::Action::Help;
+          return result;
+        case LongOption::Version:
+          result.action = CommandLine::Action::Version;
+          return result;
+        case LongOption::Jobs: {
+          std::string value;
+          if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+          } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+          } else {
+            return UsageError("option '" + fullName + "' requires an argument");
+          }
+          if (!ParseJobs(value, &result.jobs)) return UsageError(InvalidJobs(value));
+          break;
+        }
+      }
+      continue;
+    }
+
+    // A cluster of short options; "j" takes the rest of the cluster or the
+    // next argument as its value.
+    for (std::size_t k = 1; k < argument.size(); ++k) {
+      const char letter = argument[k];
+      if (letter == 'r') {
+        result.recursive = true;
+      } else if (letter == 'q') {
+        result.quiet = true;
+      } else if (letter == 'j') {
+        std::string value;
+        if (k + 1 < argument.size()) {
+          value = argument.substr(k + 1);
+        } else if (i + 1 < arguments.size()) {
+          value = arguments[++i];
+        } else {
+          return UsageError("option requires an argument -- 'j'");
+        }
+        if (!ParseJobs(value, &result.jobs)) return UsageError(InvalidJobs(value));
+        break;
+      } else {
+        return UsageError(std::string("invalid option -- '") + letter + "'");
+      }
+    }
+  }
+
+  if (operands.empty()) return UsageError("missing operand");
+  if (operands.size() == 1) {
+    return UsageError("missing destination operand after '" + operands[0] + "'");
+  }
+  if (operands.size() > 2) return UsageError("extra operand '" + operands[2] + "'");
+  for (const std::string& operand : operands) {
+    if (operand.empty()) return UsageError("invalid empty operand ''");
+  }
+  result.source = operands[0];
+  result.destination = operands[1];
+  return result;
+}
+
+std::string HelpText() {
+  std::string text;
+  text += "Usage: ";
+  text += kProgramName;
+  text += " [OPTION]... SOURCE DEST\n";
+  text +=
+      "Clean SGF game records: keep the game information, the handicap stones and\n"
+      "the main line of moves; drop comments, variations, markup and the rest.\n"
+      "\n"
+      "If SOURCE is a folder, clean each of its *.sgf files (letter case ignored)\n"
+      "into the folder DEST under the same name; DEST is created if missing.\n"
+      "If SOURCE is a file, clean it into DEST: a file, or a folder to put it in.\n"
+      "SOURCE '-' reads one record from standard input; DEST '-' writes to standard\n"
+      "output. With the same folder as SOURCE and DEST, files are cleaned in place.\n"
+      "A file that cannot be read or holds no game is reported and never written,\n"
+      "and a failed write leaves any existing file untouched.\n"
+      "\n"
+      "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
+      "  -j, --jobs=N      clean N files at once (default: one per hardware thread)\n"
+      "  -q, --quiet       print only errors, no progress or summary\n"
+      "      --help        display this help and exit\n"
+      "      --version     output version information and exit\n"
+      "\n"
+      "A progress bar is shown on standard error when it is a terminal. At the end\n"
+      "a summary and every file that could not be cleaned, with the reason, are\n"
+      "printed on standard error.\n"
+      "\n"
+      "Exit status:\n"
+      " 0  every file was cleaned\n"
+      " 1  some files could not be cleaned\n"
+      " 2  usage error, or SOURCE does not exist\n";
+  return text;
+}
+
+std::string VersionText() {
+  std::string text(kProgramName);
+  text += " (Varnoket) ";
+  text += VARNOKET_VERSION;
+  text += "\n";
+  return text;
+}
+
+}  // namespace varnoket::cli

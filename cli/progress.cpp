@@ -1,0 +1,72 @@
+#include "cli/progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace varnoket::cli {
+namespace {
+
+constexpr std::size_t kBarWidth = 20;
+
+std::string Clock(std::uint64_t totalSeconds) {
+  const std::uint64_t hours = totalSeconds / 3600;
+  const std::uint64_t minutes = totalSeconds / 60 % 60;
+  const std::uint64_t seconds = totalSeconds % 60;
+  char text[48];
+  if (hours > 0) {
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", static_cast<unsigned long long>(hours),
+                  static_cast<unsigned long long>(minutes), static_cast<unsigned long long>(seconds));
+  } else {
+    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(minutes),
+                  static_cast<unsigned long long>(seconds));
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds) {
+  done = std::min(done, total);
+  const std::size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
+  std::string line = "[";
+  line.append(filled, '#');
+  line.append(kBarWidth - filled, '.');
+  line += "]  ";
+  line += std::to_string(done) + "/" + std::to_string(total) + " files";
+  if (done > 0 && elapsedSeconds > 0) {
+    const double rate = static_cast<double>(done) / elapsedSeconds;
+    char text[32];
+    std::snprintf(text, sizeof text, "  %.0f files/s", rate);
+    line += text;
+    const double left = static_cast<double>(total - done) / rate;
+    line += "  " + Clock(static_cast<std::uint64_t>(std::ceil(left))) + " left";
+  }
+  return line;
+}
+
+std::string FormatBytes(std::uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
+  double value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+std::string FormatDuration(double seconds) {
+  if (!(seconds >= 0)) seconds = 0;
+  if (seconds < 60) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", seconds);
+    return text;
+  }
+  return Clock(static_cast<std::uint64_t>(seconds));
+}
+
+}  // namespace varnoket::cli

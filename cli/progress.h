@@ -1,0 +1,25 @@
+#ifndef VARNOKET_CLI_PROGRESS_H_
+#define VARNOKET_CLI_PROGRESS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace varnoket::cli {
+
+// The one-line progress bar: a bar, files done of total, the rate and the time
+// left, for example "[#######.............]  350/1000 files  412 files/s  0:02 left".
+// "elapsedSeconds" is the time since the run began; no rate or estimate is
+// given before a file is done or while the elapsed time is zero.
+std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds);
+
+// A byte count for people: "512 B", "1.5 KiB", "18.4 MiB", "2.0 GiB".
+std::string FormatBytes(std::uint64_t bytes);
+
+// A duration: "0.42 s" below a minute, "3:07" (minutes:seconds) or
+// "1:02:03" from then on.
+std::string FormatDuration(double seconds);
+
+}  // namespace varnoket::cli
+
+#endif  // VARNOKET_CLI_PROGRESS_H_
