@@ -1,0 +1,83 @@
+#ifndef VARNOKET_GUI_MAIN_DIALOG_H_
+#define VARNOKET_GUI_MAIN_DIALOG_H_
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+class QPushButton;
+
+namespace varnoket {
+struct UserMessage;
+namespace platform {
+class FileSystem;
+}
+}  // namespace varnoket
+
+namespace varnoket::gui {
+
+// The process's exit code after the main dialog ends: Exit, Esc and the
+// window's close button all give it.
+inline constexpr int kExitCode = 2;
+
+// The modal parts of the main dialog: the folder chooser and every box it
+// opens. The default object shows the real ones; tests derive from it to answer
+// the chooser and to look at the boxes instead of waiting for a person.
+class DialogHost {
+ public:
+  virtual ~DialogHost() = default;
+
+  // Asks for a folder, offering folders only. Returns its path, or an empty
+  // string when the user cancelled.
+  virtual QString ChooseFolder(QWidget* parent);
+
+  // Runs "dialog" modally and returns once it has closed.
+  virtual void RunModal(QDialog& dialog);
+};
+
+// The program's only window: a field for the source folder and one for the
+// destination folder, each with a browse button, and the Clean, Exit and
+// About buttons. Clean checks the folders, cleans the source folder into the
+// destination folder and reports how that went.
+//
+// The children carry object names for tests: "clean", "exit", "about",
+// "source", "destination", "browseSource", "browseDestination".
+class MainDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // "host" and "fileSystem" must outlive the dialog; null means the real
+  // chooser and boxes, and the real disk.
+  explicit MainDialog(DialogHost* host = nullptr, platform::FileSystem* fileSystem = nullptr);
+
+  // Esc and the window's close button arrive here: they end the dialog with
+  // kExitCode, as Exit does.
+  void reject() override;
+
+ private:
+  void OnClean();
+  void OnExit();
+  void OnAbout();
+  void OnBrowseSource();
+  void OnBrowseDestination();
+
+  // Fills "field" with a folder chosen by the user; a cancelled choice leaves
+  // its text alone.
+  void Browse(QLineEdit* field);
+  // Shows "message" in a box captioned "Varnoket", then moves the focus into
+  // the field the message is about, if any.
+  void Show(const UserMessage& message);
+
+  DialogHost* host_;
+  platform::FileSystem* fileSystem_;
+  QLineEdit* source_;
+  QLineEdit* destination_;
+};
+
+// Shows "dialog" and runs the application's event loop until the dialog ends.
+// Returns the code to exit the process with: kExitCode.
+int RunMainDialog(MainDialog& dialog);
+
+}  // namespace varnoket::gui
+
+#endif  // VARNOKET_GUI_MAIN_DIALOG_H_

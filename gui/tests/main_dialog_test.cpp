@@ -1,0 +1,369 @@
+#include "gui/main_dialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace varnoket::gui {
+namespace {
+
+// What the dialog put in front of the user, as a test sees it.
+struct ShownBox {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  bool modal = false;
+  QRect geometry;
+};
+
+// Answers the folder chooser from a script and records every box instead of
+// showing it. A box that is not a message box (the About box) is shown and
+// closed again, so that its placement can be checked.
+class ScriptedHost : public DialogHost {
+ public:
+  QString ChooseFolder(QWidget*) override {
+    ++chooserCalls;
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+  }
+
+  void RunModal(QDialog& dialog) override {
+    ShownBox box;
+    box.title = dialog.windowTitle();
+    box.modal = dialog.isModal();
+    if (auto* message = qobject_cast<QMessageBox*>(&dialog)) {
+      box.text = message->text();
+      box.icon = message->icon();
+      box.buttons = message->standardButtons();
+    } else {
+      dialog.show();
+      box.geometry = dialog.frameGeometry();
+      dialog.close();
+    }
+    shown.push_back(box);
+  }
+
+  QStringList answers;  // the chooser's next answers; an empty one cancels
+  int chooserCalls = 0;
+  std::vector<ShownBox> shown;
+};
+
+// The real disk, noting whether the wait cursor was up whenever a file was read.
+class CursorWatchingFileSystem : public platform::FileSystem {
+ public:
+  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes) override {
+    const QCursor* cursor = QApplication::overrideCursor();
+    if (cursor != nullptr && cursor->shape() == Qt::WaitCursor) {
+      readsUnderWaitCursor.fetch_add(1);
+    } else {
+      readsWithoutWaitCursor.fetch_add(1);
+    }
+    return FileSystem::ReadFile(path, bytes);
+  }
+
+  std::atomic<int> readsUnderWaitCursor{0};
+  std::atomic<int> readsWithoutWaitCursor{0};
+};
+
+constexpr char kGame[] = "(;GM[1]FF[4]SZ[19]PB[Black]PW[White];B[pd]C[a comment];W[dp])";
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QLineEdit* Field(const char* name) const { return dialog_->findChild<QLineEdit*>(name); }
+  QPushButton* Button(const char* name) const { return dialog_->findChild<QPushButton*>(name); }
+  // The one box shown since the test began; the test fails on any other count.
+  const ShownBox& OnlyBox() const {
+    static const ShownBox none;
+    if (host_.shown.size() == 1) return host_.shown.front();
+    QTest::qFail(qPrintable(QString("%1 boxes shown, not 1").arg(host_.shown.size())), __FILE__,
+                 __LINE__);
+    return none;
+  }
+  void StartDialog(platform::FileSystem* fileSystem) {
+    dialog_ = std::make_unique<MainDialog>(&host_, fileSystem);
+    dialog_->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+  }
+
+  ScriptedHost host_;
+  std::unique_ptr<MainDialog> dialog_;
+  std::unique_ptr<QTemporaryDir> folders_;
+
+ private slots:
+  void init() {
+    host_ = ScriptedHost();
+    folders_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(folders_->isValid());
+    StartDialog(nullptr);
+  }
+  void cleanup() { dialog_.reset(); }
+
+  void startsEmptyWithCleanFocused() {
+    QCOMPARE(dialog_->windowTitle(), QStringLiteral("Очистка SGF-файла от лишнего (остается только игра)"));
+    QVERIFY(!dialog_->windowIcon().isNull());
+    QCOMPARE(Field("source")->text(), QString());
+    QCOMPARE(Field("destination")->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), Button("clean"));
+    QVERIFY(Button("clean")->isDefault());
+  }
+
+  void isFixedSizeWithoutMaximise() {
+    QCOMPARE(dialog_->minimumSize(), dialog_->size());
+    QCOMPARE(dialog_->maximumSize(), dialog_->size());
+    QVERIFY(!dialog_->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(dialog_->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(dialog_->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  }
+
+  void controlsFitWithoutOverlapping() {
+    const QList<QWidget*> controls = dialog_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(controls.size(), 9);
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+      const QRect area = controls[i]->geometry();
+      QVERIFY2(dialog_->rect().contains(area), qPrintable(controls[i]->objectName()));
+      for (qsizetype j = i + 1; j < controls.size(); ++j) {
+        QVERIFY2(!area.intersects(controls[j]->geometry()),
+                 qPrintable(controls[i]->objectName() + " / " + controls[j]->objectName()));
+      }
+    }
+  }
+
+  void tabFollowsTemplateOrder() {
+    const QStringList expected = {"exit",   "about",        "source",           "destination",
+                                  "browseSource", "browseDestination", "clean"};
+    for (const QString& name : expected) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget()->objectName(), name);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("browseDestination"));
+  }
+
+  void enterPressesTheDefaultButton_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("cleans");
+    QTest::newRow("Return on Clean") << "clean" << int(Qt::Key_Return) << true;
+    QTest::newRow("Enter on Clean") << "clean" << int(Qt::Key_Enter) << true;
+    QTest::newRow("Return in the source field") << "source" << int(Qt::Key_Return) << true;
+    QTest::newRow("Return in the destination field") << "destination" << int(Qt::Key_Return) << true;
+    QTest::newRow("Return on Exit presses Exit") << "exit" << int(Qt::Key_Return) << false;
+  }
+  void enterPressesTheDefaultButton() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, cleans);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    auto* target = dialog_->findChild<QWidget*>(focus);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    if (cleans) {
+      // Both fields are empty: Clean stops at the check before the run.
+      QCOMPARE(OnlyBox().text, QStringLiteral("Укажите папку с исходными файлами."));
+      QCOMPARE(finished.count(), 0);
+    } else {
+      QVERIFY(host_.shown.empty());
+      QCOMPARE(finished.count(), 1);
+    }
+  }
+
+  void everyWayOutEndsWithCodeTwo_data() {
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Exit button") << "exit";
+    QTest::newRow("Esc") << "escape";
+    QTest::newRow("Esc in a field") << "escape in field";
+    QTest::newRow("close button") << "close";
+  }
+  void everyWayOutEndsWithCodeTwo() {
+    QFETCH(QString, way);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    if (way == "exit") QTest::mouseClick(Button("exit"), Qt::LeftButton);
+    if (way == "escape") QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    if (way == "escape in field") QTest::keyClick(Field("destination"), Qt::Key_Escape);
+    if (way == "close") QVERIFY(dialog_->close());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.front().front().toInt(), 2);
+    QVERIFY(!dialog_->isVisible());
+  }
+
+  void eventLoopReturnsTheExitCode() {
+    MainDialog dialog(&host_);
+    QMetaObject::invokeMethod(
+        &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); }, Qt::QueuedConnection);
+    QCOMPARE(RunMainDialog(dialog), 2);
+  }
+
+  void checksFoldersBeforeRunning_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("focus");
+    // "@" stands for the temporary folder, which exists.
+    QTest::newRow("both empty") << "" << "" << "Укажите папку с исходными файлами." << "source";
+    QTest::newRow("source empty") << "" << "@" << "Укажите папку с исходными файлами." << "source";
+    QTest::newRow("destination empty") << "@" << "" << "Укажите папку для результата."
+                                       << "destination";
+    QTest::newRow("source missing") << "@/нет" << "@"
+                                    << "Папка с исходными файлами не найдена:\n@/нет" << "source";
+    QTest::newRow("source is a file") << "@/file.sgf" << "@"
+                                      << "Папка с исходными файлами не найдена:\n@/file.sgf"
+                                      << "source";
+    QTest::newRow("destination missing") << "@" << "@/out"
+                                         << "Папка для результата не найдена:\n@/out"
+                                         << "destination";
+  }
+  void checksFoldersBeforeRunning() {
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(QString, text);
+    QFETCH(QString, focus);
+    WriteFile(folders_->filePath("file.sgf"), kGame);
+    const QString root = folders_->path();
+    Field("source")->setText(source.replace("@", root));
+    Field("destination")->setText(destination.replace("@", root));
+
+    QTest::mouseClick(Button("clean"), Qt::LeftButton);
+
+    const ShownBox& box = OnlyBox();
+    QCOMPARE(box.title, QStringLiteral("Varnoket"));
+    QCOMPARE(box.text, text.replace("@", root));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(QApplication::focusWidget(), Field(qPrintable(focus)));
+    QVERIFY(!QDir(root + "/out").exists());
+  }
+
+  void reportsTheRun_data() {
+    QTest::addColumn<QStringList>("games");
+    QTest::addColumn<QStringList>("others");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QMessageBox::Icon>("icon");
+    QTest::newRow("no SGF files") << QStringList() << QStringList{"notes.txt"}
+                                  << "Очистка завершена.\n\nФайлы *.sgf в папке не найдены."
+                                  << QMessageBox::NoIcon;
+    QTest::newRow("every file cleaned") << QStringList{"a.sgf", "Партия.SGF"} << QStringList()
+                                        << "Очистка завершена.\n\nОчищено файлов: 2."
+                                        << QMessageBox::NoIcon;
+    QTest::newRow("one file without a game")
+        << QStringList{"a.sgf"} << QStringList{"broken.sgf"}
+        << "Очистка завершена.\n\nОчищено файлов: 1 из 2.\nНе удалось очистить:\n"
+           "broken.sgf — в файле нет игры"
+        << QMessageBox::Warning;
+  }
+  void reportsTheRun() {
+    QFETCH(QStringList, games);
+    QFETCH(QStringList, others);
+    QFETCH(QString, text);
+    QFETCH(QMessageBox::Icon, icon);
+    QVERIFY(QDir(folders_->path()).mkpath("in"));
+    QVERIFY(QDir(folders_->path()).mkpath("out"));
+    for (const QString& name : games) WriteFile(folders_->filePath("in/" + name), kGame);
+    for (const QString& name : others) WriteFile(folders_->filePath("in/" + name), "no game here");
+    Field("source")->setText(folders_->filePath("in"));
+    Field("destination")->setText(folders_->filePath("out"));
+
+    QTest::keyClick(Button("clean"), Qt::Key_Return);
+
+    const ShownBox& box = OnlyBox();
+    QCOMPARE(box.title, QStringLiteral("Varnoket"));
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.icon, icon);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QStringList written = QDir(folders_->filePath("out")).entryList(QDir::Files, QDir::Name);
+    games.sort();
+    QCOMPARE(written, games);
+  }
+
+  void showsTheWaitCursorWhileRunning() {
+    CursorWatchingFileSystem files;
+    StartDialog(&files);
+    QVERIFY(QDir(folders_->path()).mkpath("in"));
+    QVERIFY(QDir(folders_->path()).mkpath("out"));
+    for (const char* name : {"a.sgf", "b.sgf", "c.sgf"}) {
+      WriteFile(folders_->filePath(QString("in/") + name), kGame);
+    }
+    Field("source")->setText(folders_->filePath("in"));
+    Field("destination")->setText(folders_->filePath("out"));
+
+    QTest::mouseClick(Button("clean"), Qt::LeftButton);
+
+    QCOMPARE(files.readsUnderWaitCursor.load(), 3);
+    QCOMPARE(files.readsWithoutWaitCursor.load(), 0);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(OnlyBox().text, QStringLiteral("Очистка завершена.\n\nОчищено файлов: 3."));
+    dialog_.reset();  // before "files" goes
+  }
+
+  void browseFillsOnlyItsField_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::newRow("source chosen") << "browseSource" << "/home/go/games" << "/home/go/games"
+                                   << "typed by hand";
+    QTest::newRow("destination chosen") << "browseDestination" << "/tmp/clean" << "typed by hand"
+                                        << "/tmp/clean";
+    QTest::newRow("source cancelled") << "browseSource" << "" << "typed by hand"
+                                      << "typed by hand";
+    QTest::newRow("destination cancelled") << "browseDestination" << "" << "typed by hand"
+                                           << "typed by hand";
+  }
+  void browseFillsOnlyItsField() {
+    QFETCH(QString, button);
+    QFETCH(QString, answer);
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    Field("source")->setText("typed by hand");
+    Field("destination")->setText("typed by hand");
+    host_.answers = {answer};
+
+    QTest::mouseClick(Button(qPrintable(button)), Qt::LeftButton);
+
+    QCOMPARE(host_.chooserCalls, 1);
+    QCOMPARE(Field("source")->text(), source);
+    QCOMPARE(Field("destination")->text(), destination);
+    QVERIFY(host_.shown.empty());
+  }
+
+  void aboutOpensAModalBoxCentredOverTheWindow() {
+    QTest::mouseClick(Button("about"), Qt::LeftButton);
+
+    const ShownBox& box = OnlyBox();
+    QCOMPARE(box.title, QStringLiteral("О программе"));
+    QVERIFY(box.modal);
+    const QPoint offset = box.geometry.center() - dialog_->frameGeometry().center();
+    QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QString("off centre by %1, %2")
+                                                           .arg(offset.x())
+                                                           .arg(offset.y())));
+    QVERIFY(dialog_->isVisible());
+    QVERIFY(dialog_->isEnabled());
+  }
+};
+
+}  // namespace varnoket::gui
+
+QTEST_MAIN(varnoket::gui::MainDialogTest)
+#include "main_dialog_test.moc"
