@@ -37,6 +37,9 @@ class Handle {
 
 std::atomic<unsigned> temporaryCounter{0};
 
+// "The directory is not supported": mingw-w64's headers lack the name.
+constexpr DWORD kErrorDirectoryNotSupported = 336;
+
 }  // namespace
 
 std::string Win32ErrorText(unsigned long code) {
@@ -93,7 +96,7 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
   if (replacing && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return Win32Error(ERROR_DIRECTORY_NOT_SUPPORTED);
+    return Win32Error(kErrorDirectoryNotSupported);
   }
 
   std::filesystem::path temporary;

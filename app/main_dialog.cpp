@@ -1,0 +1,193 @@
+#include "app/main_dialog.h"
+
+#include <string>
+
+#include "app/about_dialog.h"
+#include "app/folder_chooser.h"
+#include "app/module_state.h"
+#include "app/window_placement.h"
+#include "batch/batch_run.h"
+#include "batch/user_message.h"
+#include "res/resource_ids.h"
+
+namespace varnoket::app {
+namespace {
+
+// The whole text of an edit control, however long.
+std::wstring FieldText(HWND field) {
+  const int length = ::GetWindowTextLengthW(field);
+  if (length <= 0) return std::wstring();
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = ::GetWindowTextW(field, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+// UTF-16 both ways: wchar_t is 16 bits wide on Windows.
+std::u16string ToU16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+
+HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
+  return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNOKET), IMAGE_ICON,
+                                         ::GetSystemMetrics(widthMetric),
+                                         ::GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+MainDialog::MainDialog(Desktop* desktop) : desktop_(desktop != nullptr ? desktop : &ownDesktop_) {}
+
+MainDialog::~MainDialog() {
+  if (window_ != nullptr) ::DestroyWindow(window_);
+  if (loop_ != nullptr) {
+    loop_->RemoveMessageFilter(this);
+    loop_->RemoveIdleHandler(this);
+  }
+  if (bigIcon_ != nullptr) ::DestroyIcon(bigIcon_);
+  if (smallIcon_ != nullptr) ::DestroyIcon(smallIcon_);
+}
+
+bool MainDialog::Create(HINSTANCE instance) {
+  instance_ = instance;
+  const HWND created = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), nullptr,
+                                            &DialogProc, reinterpret_cast<LPARAM>(this));
+  return created != nullptr;
+}
+
+bool MainDialog::PreTranslateMessage(MSG* message) {
+  return window_ != nullptr && ::IsDialogMessageW(window_, message) != FALSE;
+}
+
+bool MainDialog::OnIdle(int) { return false; }
+
+INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The object travels in WM_INITDIALOG's parameter and is kept with the
+  // window from then on.
+  MainDialog* dialog = nullptr;
+  if (message == WM_INITDIALOG) {
+    dialog = reinterpret_cast<MainDialog*>(lParam);
+    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+    dialog->window_ = window;
+  } else {
+    dialog = reinterpret_cast<MainDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
+  }
+  if (dialog == nullptr) return FALSE;
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(window, DWLP_USER, 0);
+    dialog->window_ = nullptr;
+    return FALSE;
+  }
+  return dialog->HandleMessage(message, wParam, lParam);
+}
+
+INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return OnInit();
+  if (message != WM_COMMAND) return FALSE;
+  const int id = LOWORD(wParam);
+  const int notification = HIWORD(wParam);
+  switch (id) {
+    case IDC_ABOUT:
+      OnAbout();
+      return TRUE;
+    case IDC_CLEAN:
+      OnClean();
+      return TRUE;
+    case IDC_EXIT:
+      OnExit();
+      return TRUE;
+    case IDC_BROWSE_SOURCE:
+      if (notification != BN_CLICKED) return FALSE;
+      OnBrowseSource();
+      return TRUE;
+    case IDC_BROWSE_DESTINATION:
+      if (notification != BN_CLICKED) return FALSE;
+      OnBrowseDestination();
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+BOOL MainDialog::OnInit() {
+  CentreOver(window_, nullptr);
+
+  // A missing icon leaves the window without it.
+  bigIcon_ = LoadProgramIcon(instance_, SM_CXICON, SM_CYICON);
+  if (bigIcon_ != nullptr) {
+    ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+  }
+  smallIcon_ = LoadProgramIcon(instance_, SM_CXSMICON, SM_CYSMICON);
+  if (smallIcon_ != nullptr) {
+    ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  }
+
+  loop_ = CurrentMessageLoop();
+  if (loop_ != nullptr) {
+    loop_->AddMessageFilter(this);
+    loop_->AddIdleHandler(this);
+  }
+
+  sourceField_ = ::GetDlgItem(window_, IDC_SOURCE_FOLDER);
+  destinationField_ = ::GetDlgItem(window_, IDC_DESTINATION_FOLDER);
+  // The dialog manager gives the focus to the first tab stop, Clean.
+  return TRUE;
+}
+
+void MainDialog::OnAbout() {
+  AboutDialog about;
+  about.Run(instance_, ::GetActiveWindow());
+}
+
+void MainDialog::OnClean() {
+  const HCURSOR previousCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  const std::wstring sourceText = FieldText(sourceField_);
+  const std::wstring destinationText = FieldText(destinationField_);
+
+  const UserMessage problem = CheckBeforeRun(ToU16(sourceText), ToU16(destinationText));
+  if (!problem.text.empty()) {
+    ::SetCursor(previousCursor);
+    Show(problem);
+    return;
+  }
+
+  BatchOptions options;
+  options.source = sourceText;
+  options.destination = destinationText;
+  options.createDestination = false;
+  options.jobs = 0;  // one worker per hardware thread
+  const BatchReport report = RunBatch(options);
+
+  ::SetCursor(previousCursor);
+  Show(DescribeRun(report));
+}
+
+void MainDialog::OnExit() {
+  ::DestroyWindow(window_);
+  ::PostQuitMessage(IDC_EXIT);
+}
+
+void MainDialog::OnBrowseSource() { BrowseInto(sourceField_); }
+
+void MainDialog::OnBrowseDestination() { BrowseInto(destinationField_); }
+
+void MainDialog::BrowseInto(HWND field) {
+  std::wstring folder;
+  if (desktop_->ChooseFolder(::GetActiveWindow(), &folder) == FolderChooser::kChosen) {
+    ::SetWindowTextW(field, folder.c_str());
+  }
+}
+
+void MainDialog::Show(const UserMessage& message) {
+  UINT type = MB_OK;
+  if (message.icon == UserMessage::Icon::Warning) type |= MB_ICONWARNING;
+  desktop_->ShowMessage(window_, ToWide(message.text), ToWide(MessageCaption()), type);
+
+  HWND field = nullptr;
+  if (message.focus == UserMessage::Field::Source) field = sourceField_;
+  if (message.focus == UserMessage::Field::Destination) field = destinationField_;
+  if (field != nullptr && window_ != nullptr) {
+    ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+  }
+}
+
+}  // namespace varnoket::app
