@@ -1,0 +1,509 @@
+// The batch run over real temporary folders, with faults injected through
+// the platform layer where the real disk cannot produce them on demand.
+#include "batch/batch_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "tests/batch/batch_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace varnoket {
+namespace {
+
+namespace fs = std::filesystem;
+using test::kDamaged;
+using test::kRichGame;
+using test::kRichGameCleaned;
+
+BatchOptions Folders(const fs::path& source, const fs::path& destination) {
+  BatchOptions options;
+  options.source = source;
+  options.destination = destination;
+  return options;
+}
+
+class BatchRunTest : public ::testing::Test {
+ protected:
+  BatchRunTest() {
+    fs::create_directories(source_);
+    fs::create_directories(destination_);
+  }
+
+  void Put(const fs::path& name, const std::string& bytes) {
+    fs::create_directories((source_ / name).parent_path());
+    test::WriteBytes(source_ / name, bytes);
+  }
+
+  BatchReport Run() { return RunBatch(options_); }
+
+  std::string Cleaned(const fs::path& name) { return test::ReadBytes(destination_ / name); }
+  bool Written(const fs::path& name) { return fs::exists(destination_ / name); }
+
+  static std::vector<std::string> FailureNames(const BatchReport& report) {
+    std::vector<std::string> names;
+    for (const FileFailure& failure : report.failures) names.push_back(failure.name.generic_string());
+    return names;
+  }
+
+  test::TempFolder temp_;
+  fs::path source_ = temp_ / "games";
+  fs::path destination_ = temp_ / "clean";
+  BatchOptions options_ = Folders(source_, destination_);
+};
+
+TEST_F(BatchRunTest, CleansEveryGameFileUnderItsOwnName) {
+  Put("one.sgf", kRichGame);
+  Put("two.sgf", "(;SZ[9];B[ee])");
+  Put("notes.txt", kRichGame);
+  Put("one.sgf.bak", kRichGame);
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.outcome, RunOutcome::Completed);
+  EXPECT_EQ(report.found, 2u);
+  EXPECT_EQ(report.cleaned, 2u);
+  EXPECT_EQ(report.failed, 0u);
+  EXPECT_EQ(Cleaned("one.sgf"), kRichGameCleaned);
+  EXPECT_EQ(Cleaned("two.sgf"), "(;GM[1]FF[4]SZ[9]\r\n;B[ee])");
+  EXPECT_FALSE(Written("notes.txt"));
+  EXPECT_FALSE(Written("one.sgf.bak"));
+  EXPECT_EQ(report.bytesRead, std::string(kRichGame).size() + std::string("(;SZ[9];B[ee])").size());
+  EXPECT_EQ(report.bytesWritten,
+            std::string(kRichGameCleaned).size() + std::string("(;GM[1]FF[4]SZ[9]\r\n;B[ee])").size());
+}
+
+TEST_F(BatchRunTest, MatchesTheExtensionInAnyLetterCase) {
+  for (const char* name : {"a.SGF", "b.Sgf", "c.sGf"}) Put(name, kRichGame);
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 3u);
+  for (const char* name : {"a.SGF", "b.Sgf", "c.sGf"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Cleaned(name), kRichGameCleaned);
+  }
+}
+
+TEST_F(BatchRunTest, FailuresInTheMiddleDoNotStopTheRunAndComeSortedByName) {
+  Put("a.sgf", kRichGame);
+  Put("d-damaged.sgf", kDamaged);
+  Put("c.sgf", kRichGame);
+  Put("b-empty.sgf", "");
+  Put("e.sgf", kRichGame);
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.found, 5u);
+  EXPECT_EQ(report.cleaned, 3u);
+  EXPECT_EQ(report.failed, 2u);
+  EXPECT_EQ(FailureNames(report), (std::vector<std::string>{"b-empty.sgf", "d-damaged.sgf"}));
+  for (const FileFailure& failure : report.failures) {
+    EXPECT_EQ(failure.reason, FailureReason::NoGameFound);
+  }
+  for (const char* name : {"a.sgf", "c.sgf", "e.sgf"}) EXPECT_EQ(Cleaned(name), kRichGameCleaned);
+  EXPECT_FALSE(Written("d-damaged.sgf"));
+  EXPECT_FALSE(Written("b-empty.sgf"));
+}
+
+TEST_F(BatchRunTest, SameFolderCleansInPlaceAndLeavesDamagedFilesAsTheyWere) {
+  Put("game.sgf", kRichGame);
+  Put("damaged.sgf", kDamaged);
+  options_.destination = source_;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 1u);
+  EXPECT_EQ(test::ReadBytes(source_ / "game.sgf"), kRichGameCleaned);
+  EXPECT_EQ(test::ReadBytes(source_ / "damaged.sgf"), kDamaged);
+  EXPECT_EQ(test::Snapshot(source_).size(), 2u) << "no temporary file is left behind";
+
+  // A second run over cleaned files changes nothing.
+  const BatchReport again = Run();
+  EXPECT_EQ(again.cleaned, 1u);
+  EXPECT_EQ(test::ReadBytes(source_ / "game.sgf"), kRichGameCleaned);
+}
+
+TEST_F(BatchRunTest, FolderNamedLikeAGameFileIsAFailureAndNeverWritten) {
+  Put("real.sgf", kRichGame);
+  fs::create_directories(source_ / "folder.sgf");
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.found, 2u);
+  EXPECT_EQ(report.cleaned, 1u);
+  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"folder.sgf"});
+  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotRead);
+  EXPECT_FALSE(Written("folder.sgf"));
+
+  options_.destination = source_;
+  Run();
+  EXPECT_TRUE(fs::is_directory(source_ / "folder.sgf"));
+}
+
+TEST_F(BatchRunTest, UnreadableFileIsReportedWithTheSystemReasonAndNotWritten) {
+  Put("a.sgf", kRichGame);
+  Put("locked.sgf", kRichGame);
+  Put("z.sgf", kRichGame);
+  test::FaultyFileSystem files;
+  files.unreadable.insert("locked.sgf");
+  options_.fileSystem = &files;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 2u);
+  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"locked.sgf"});
+  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotRead);
+  EXPECT_EQ(report.failures[0].systemMessage, "Permission denied");
+  EXPECT_FALSE(Written("locked.sgf"));
+  EXPECT_TRUE(Written("z.sgf"));
+}
+
+#ifndef _WIN32
+TEST_F(BatchRunTest, FileWithoutReadPermissionOnTheRealDisk) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not deny reads to root";
+  Put("locked.sgf", kRichGame);
+  ::chmod((source_ / "locked.sgf").c_str(), 0);
+
+  const BatchReport report = Run();
+
+  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"locked.sgf"});
+  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotRead);
+  EXPECT_FALSE(report.failures[0].systemMessage.empty());
+  EXPECT_FALSE(Written("locked.sgf"));
+}
+#endif
+
+TEST_F(BatchRunTest, FullDiskInPlaceLeavesEveryOriginalUntouched) {
+  Put("a.sgf", kRichGame);
+  Put("b.sgf", "(;SZ[19]C[keep me];B[pd])");
+  Put("c.sgf", kDamaged);
+  const auto before = test::Snapshot(source_);
+  test::FaultyFileSystem files;
+  files.diskFull = true;
+  options_.fileSystem = &files;
+  options_.destination = source_;
+  options_.jobs = 3;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(test::Snapshot(source_), before);
+  EXPECT_EQ(report.cleaned, 0u);
+  ASSERT_EQ(FailureNames(report), (std::vector<std::string>{"a.sgf", "b.sgf", "c.sgf"}));
+  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotWrite);
+  EXPECT_EQ(report.failures[0].systemMessage, "No space left on device");
+  EXPECT_EQ(report.failures[2].reason, FailureReason::NoGameFound);
+  EXPECT_EQ(report.bytesWritten, 0u);
+}
+
+TEST_F(BatchRunTest, FolderOutcomesAreToldApart) {
+  struct Case {
+    const char* what;
+    fs::path source;
+    fs::path destination;
+    bool createDestination;
+    RunOutcome outcome;
+  };
+  Put("a.sgf", kRichGame);
+  test::WriteBytes(temp_ / "plain-file", "x");
+  fs::create_directories(temp_ / "empty");
+  const Case cases[] = {
+      {"no source text", "", destination_, true, RunOutcome::NoSourceGiven},
+      {"no destination text", source_, "", true, RunOutcome::NoDestinationGiven},
+      {"both empty", "", "", true, RunOutcome::NoSourceGiven},
+      {"missing source", temp_ / "missing", destination_, true, RunOutcome::SourceNotFound},
+      {"source is a file", temp_ / "plain-file", destination_, true, RunOutcome::SourceNotFound},
+      {"missing destination", source_, temp_ / "nowhere", false, RunOutcome::DestinationNotFound},
+      {"destination is a file", source_, temp_ / "plain-file", false,
+       RunOutcome::DestinationNotFound},
+      {"destination is a file, create", source_, temp_ / "plain-file", true,
+       RunOutcome::CannotCreateDestination},
+      {"empty source folder", temp_ / "empty", destination_, false, RunOutcome::Completed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BatchOptions options = Folders(c.source, c.destination);
+    options.createDestination = c.createDestination;
+    const BatchReport report = RunBatch(options);
+    EXPECT_EQ(report.outcome, c.outcome);
+    EXPECT_EQ(report.found, 0u);
+    EXPECT_EQ(report.source, c.source);
+    EXPECT_EQ(report.destination, c.destination);
+  }
+  EXPECT_FALSE(fs::exists(temp_ / "nowhere"));
+  EXPECT_TRUE(fs::is_empty(destination_));
+}
+
+TEST_F(BatchRunTest, MissingDestinationIsCreatedWhenAsked) {
+  Put("a.sgf", kRichGame);
+  options_.destination = temp_ / "new" / "deeper";
+  options_.createDestination = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.outcome, RunOutcome::Completed);
+  EXPECT_EQ(test::ReadBytes(temp_ / "new" / "deeper" / "a.sgf"), kRichGameCleaned);
+}
+
+TEST_F(BatchRunTest, DestinationThatCannotBeCreatedIsReportedWithTheReason) {
+  test::FaultyFileSystem files;
+  files.foldersDenied = true;
+  options_.fileSystem = &files;
+  options_.destination = temp_ / "new";
+  options_.createDestination = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.outcome, RunOutcome::CannotCreateDestination);
+  EXPECT_EQ(report.systemMessage, "Permission denied");
+}
+
+// Changes the current folder for one test and restores it.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const fs::path& folder) : saved_(fs::current_path()) {
+    fs::current_path(folder);
+  }
+  ~CurrentFolder() { fs::current_path(saved_); }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  fs::path saved_;
+};
+
+TEST_F(BatchRunTest, RelativeFolderTextsResolveAgainstTheCurrentFolder) {
+  Put("a.sgf", kRichGame);
+  CurrentFolder here(temp_.path());
+  options_.source = "games";
+  options_.destination = "clean";
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 1u);
+  EXPECT_EQ(Cleaned("a.sgf"), kRichGameCleaned);
+}
+
+TEST_F(BatchRunTest, EmptyFolderTextNeverMeansTheCurrentFolder) {
+  Put("a.sgf", kRichGame);
+  CurrentFolder here(source_);
+
+  options_.source = "";
+  options_.destination = ".";
+  EXPECT_EQ(Run().outcome, RunOutcome::NoSourceGiven);
+  options_.source = ".";
+  options_.destination = "";
+  EXPECT_EQ(Run().outcome, RunOutcome::NoDestinationGiven);
+
+  EXPECT_EQ(test::ReadBytes(source_ / "a.sgf"), kRichGame);
+}
+
+TEST_F(BatchRunTest, DoubledAndTrailingSeparatorsNameTheSameFolders) {
+  Put("a.sgf", kRichGame);
+  const std::string source = source_.string();
+  const std::string destination = destination_.string();
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {source + "/", destination},
+      {source + "//", destination + "/"},
+      {source, destination + "//"},
+      {temp_.path().string() + "//games", destination},
+  };
+  for (const auto& [sourceText, destinationText] : texts) {
+    SCOPED_TRACE(sourceText + " -> " + destinationText);
+    fs::remove_all(destination_);
+    fs::create_directories(destination_);
+    options_.source = sourceText;
+    options_.destination = destinationText;
+    const BatchReport report = Run();
+    EXPECT_EQ(report.cleaned, 1u);
+    EXPECT_EQ(FailureNames(report), std::vector<std::string>{});
+    EXPECT_EQ(Cleaned("a.sgf"), kRichGameCleaned);
+  }
+}
+
+TEST_F(BatchRunTest, SubfoldersAreLeftAloneUnlessRecursive) {
+  Put("top.sgf", kRichGame);
+  Put("2019/spring/a.sgf", kRichGame);
+  Put("2019/b.SGF", kDamaged);
+
+  EXPECT_EQ(Run().found, 1u);
+  EXPECT_FALSE(Written("2019"));
+}
+
+TEST_F(BatchRunTest, RecursiveRunMirrorsTheTreeAndNamesFilesRelativeToTheSource) {
+  Put("top.sgf", kRichGame);
+  Put("2019/spring/a.sgf", kRichGame);
+  Put("2019/b.SGF", kDamaged);
+  Put("2019/folder.sgf/inside.sgf", kRichGame);
+  fs::create_directories(source_ / "no-games" / "at-all");
+  options_.recursive = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.found, 4u);
+  EXPECT_EQ(report.cleaned, 3u);
+  EXPECT_EQ(FailureNames(report), std::vector<std::string>{"2019/b.SGF"});
+  EXPECT_EQ(Cleaned("top.sgf"), kRichGameCleaned);
+  EXPECT_EQ(Cleaned("2019/spring/a.sgf"), kRichGameCleaned);
+  EXPECT_EQ(Cleaned("2019/folder.sgf/inside.sgf"), kRichGameCleaned);
+  EXPECT_FALSE(Written("2019/b.SGF"));
+  EXPECT_FALSE(Written("no-games")) << "folders are created only for files written";
+}
+
+TEST_F(BatchRunTest, RecursiveRunWalksDeepTreesWithoutRecursion) {
+  fs::path deep;
+  for (int level = 0; level < 100; ++level) deep /= "d";
+  Put(deep / "bottom.sgf", kRichGame);
+  options_.recursive = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 1u);
+  EXPECT_EQ(Cleaned(deep / "bottom.sgf"), kRichGameCleaned);
+}
+
+TEST_F(BatchRunTest, RecursiveRunSkipsTheDestinationInsideTheSource) {
+  Put("a.sgf", kRichGame);
+  options_.destination = source_ / "clean";
+  options_.createDestination = true;
+  options_.recursive = true;
+
+  EXPECT_EQ(Run().found, 1u);
+  EXPECT_EQ(Run().found, 1u) << "the second run must not clean the first run's output";
+  EXPECT_FALSE(fs::exists(source_ / "clean" / "clean"));
+}
+
+TEST_F(BatchRunTest, RecursiveRunFailsFilesWhoseMirroredFolderCannotBeCreated) {
+  Put("top.sgf", kRichGame);
+  Put("sub/a.sgf", kRichGame);
+  test::FaultyFileSystem files;
+  files.foldersDenied = true;
+  options_.fileSystem = &files;
+  options_.recursive = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 1u);
+  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"sub/a.sgf"});
+  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotWrite);
+}
+
+#ifndef _WIN32
+TEST_F(BatchRunTest, RecursiveRunVisitsAFolderOnceWhateverItsLinks) {
+  Put("sub/a.sgf", kRichGame);
+  fs::create_directory_symlink("..", source_ / "sub" / "loop");
+  options_.recursive = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.found, 1u);
+  EXPECT_EQ(Cleaned("sub/a.sgf"), kRichGameCleaned);
+}
+#endif
+
+TEST_F(BatchRunTest, ProgressCountsEveryEntryOnceAndCallsNeverOverlap) {
+  for (int i = 0; i < 40; ++i) Put("g" + std::to_string(i) + ".sgf", i % 7 == 0 ? kDamaged : kRichGame);
+  std::vector<std::size_t> done;
+  std::atomic<bool> inside{false};
+  bool overlapped = false;
+  options_.jobs = 4;
+  options_.onProgress = [&](const BatchProgress& progress) {
+    if (inside.exchange(true)) overlapped = true;
+    EXPECT_EQ(progress.total, 40u);
+    done.push_back(progress.done);
+    inside = false;
+  };
+
+  const BatchReport report = Run();
+
+  EXPECT_FALSE(overlapped);
+  ASSERT_EQ(done.size(), 40u);
+  for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], i + 1);
+  EXPECT_EQ(report.cleaned + report.failed, 40u);
+}
+
+// Runs the same folder with "jobs" workers into a fresh folder and returns
+// every file written.
+std::map<std::string, std::string> CleanWithJobs(const fs::path& source, const fs::path& into,
+                                                 unsigned jobs, BatchReport* report) {
+  BatchOptions options = Folders(source, into);
+  options.recursive = true;
+  options.createDestination = true;
+  options.jobs = jobs;
+  *report = RunBatch(options);
+  return test::Snapshot(into);
+}
+
+TEST_F(BatchRunTest, OutputIsTheSameForAnyNumberOfJobs) {
+  for (int i = 0; i < 60; ++i) {
+    Put("sub" + std::to_string(i % 3) + "/g" + std::to_string(i) + ".sgf",
+        i % 11 == 0 ? std::string(kDamaged) : "(;SZ[19]PB[P" + std::to_string(i) + "];B[aa];W[bb])");
+  }
+  BatchReport one;
+  const auto expected = CleanWithJobs(source_, temp_ / "j1", 1, &one);
+  for (const unsigned jobs : {2u, 4u, 16u, 0u}) {
+    SCOPED_TRACE(jobs);
+    BatchReport many;
+    EXPECT_EQ(CleanWithJobs(source_, temp_ / ("j" + std::to_string(jobs)), jobs, &many), expected);
+    EXPECT_EQ(FailureNames(many), FailureNames(one));
+    EXPECT_EQ(many.bytesRead, one.bytesRead);
+    EXPECT_EQ(many.bytesWritten, one.bytesWritten);
+  }
+}
+
+TEST(BatchRunCorpusTest, OutputIsTheSameForAnyNumberOfJobs) {
+  const fs::path corpus = test::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the shared corpus is absent";
+  test::TempFolder temp;
+  BatchReport one;
+  BatchReport many;
+  const auto expected = CleanWithJobs(corpus, temp / "j1", 1, &one);
+  const auto actual = CleanWithJobs(corpus, temp / "j4", 4, &many);
+  EXPECT_GT(one.cleaned, 0u);
+  EXPECT_EQ(one.cleaned + one.failed, one.found);
+  EXPECT_EQ(expected.size(), one.cleaned);
+  EXPECT_TRUE(actual == expected);
+  EXPECT_EQ(many.failures.size(), one.failures.size());
+  for (const FileFailure& failure : one.failures) {
+    EXPECT_NE(failure.reason, FailureReason::CannotWrite) << failure.name;
+  }
+}
+
+TEST(CleanBytesTest, CleansOneRecordInMemory) {
+  struct Case {
+    const char* input;
+    bool ok;
+    const char* output;
+  };
+  const Case cases[] = {
+      {kRichGame, true, kRichGameCleaned},
+      {"(;FF[4]HA[2]AB[cc][gg]SZ[9];W[ee]LB[aa:x];B[dd])", true,
+       "(;GM[1]FF[4]SZ[9]HA[2]AB[cc][gg]\r\n;W[ee]\r\n;B[dd])"},
+      {"", false, ""},
+      {kDamaged, false, ""},
+      {"(;B[aa]", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    std::string output = "stale";
+    const CleanResult result = CleanBytes(c.input, &output);
+    EXPECT_EQ(result.ok, c.ok);
+    if (!c.ok) {
+      EXPECT_EQ(result.reason, FailureReason::NoGameFound);
+    }
+    EXPECT_EQ(output, c.output);
+  }
+}
+
+}  // namespace
+}  // namespace varnoket

@@ -1,0 +1,64 @@
+#ifndef VARNOKET_TESTS_BATCH_BATCH_TEST_SUPPORT_H_
+#define VARNOKET_TESTS_BATCH_BATCH_TEST_SUPPORT_H_
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace varnoket::test {
+
+// A game with everything the cleaning drops, and its cleaned form.
+inline constexpr const char* kRichGame =
+    "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
+inline constexpr const char* kRichGameCleaned =
+    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
+// Bytes in which no game tree parses.
+inline constexpr const char* kDamaged = "this is not a game record";
+
+// The real disk, with faults injected by file name: reads that fail, writes
+// that fail as on a full disk, folders that cannot be created. Safe to use from
+// the run's worker threads once set up.
+class FaultyFileSystem : public platform::FileSystem {
+ public:
+  std::set<std::string> unreadable;  // file names whose reads are denied
+  bool diskFull = false;             // every write fails
+  bool foldersDenied = false;        // CreateFolders fails
+
+  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes) override {
+    if (unreadable.count(path.filename().string()) != 0) {
+      return platform::IoStatus::Error("Permission denied");
+    }
+    return FileSystem::ReadFile(path, bytes);
+  }
+
+  platform::IoStatus WriteFileAtomically(const std::filesystem::path& path,
+                                         std::string_view bytes) override {
+    if (diskFull) return platform::IoStatus::Error("No space left on device");
+    return FileSystem::WriteFileAtomically(path, bytes);
+  }
+
+  platform::IoStatus CreateFolders(const std::filesystem::path& path) override {
+    if (foldersDenied) return platform::IoStatus::Error("Permission denied");
+    return FileSystem::CreateFolders(path);
+  }
+};
+
+// Every regular file under "folder" by its path relative to "folder", with
+// its bytes.
+inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string bytes;
+    (void)platform::DefaultFileSystem().ReadFile(entry.path(), &bytes);
+    files[entry.path().lexically_relative(folder).generic_string()] = std::move(bytes);
+  }
+  return files;
+}
+
+}  // namespace varnoket::test
+
+#endif  // VARNOKET_TESTS_BATCH_BATCH_TEST_SUPPORT_H_
