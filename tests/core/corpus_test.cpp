@@ -36,18 +36,6 @@ std::string FirstDifference(const GameNode* a, const GameNode* b) {
   return {};
 }
 
-std::string Clean(std::string_view input) {
-  GameRecord source;
-  source.Reset();
-  source.LoadFromBytes(input);
-  GameRecord destination;
-  destination.Reset();
-  ExtractGame(source, destination);
-  std::string bytes;
-  destination.SaveToBytes(&bytes);
-  return bytes;
-}
-
 TEST(CorpusTest, EveryLoadedFileRoundTripsAndCleaningIsStable) {
   const auto corpus = test::CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "shared corpus not present";
@@ -78,8 +66,8 @@ TEST(CorpusTest, EveryLoadedFileRoundTripsAndCleaningIsStable) {
       ASSERT_EQ(difference, "") << "game " << g;
     }
     ASSERT_EQ(again.trailingText(), record.trailingText());
-    const std::string once = Clean(input);
-    ASSERT_EQ(Clean(once), once);
+    const std::string once = test::CleanedBytes(input);
+    ASSERT_EQ(test::CleanedBytes(once), once);
     ++roundTripped;
   }
   std::printf("corpus: %zu files, %zu loaded, %zu round-tripped\n", files, loaded, roundTripped);

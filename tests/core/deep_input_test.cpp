@@ -42,15 +42,11 @@ TEST(DeepInputTest, HundredThousandNestedVariations) {
   GameRecord record;
   record.Reset();
   ASSERT_TRUE(record.LoadFromBytes(input));
-  std::string written;
-  ASSERT_TRUE(record.SaveToBytes(&written));
   // Each variation is an only child, so it is written as a plain sequence.
-  GameRecord again;
-  again.Reset();
-  ASSERT_TRUE(again.LoadFromBytes(written));
-  std::string rewritten;
-  ASSERT_TRUE(again.SaveToBytes(&rewritten));
-  EXPECT_EQ(rewritten, written);
+  bool loaded = false;
+  const std::string written = test::Rewritten(input);
+  EXPECT_EQ(test::Rewritten(written, &loaded), written);
+  EXPECT_TRUE(loaded);
   GameRecord cleaned;
   cleaned.Reset();
   ExtractGame(record, cleaned);
@@ -64,17 +60,11 @@ TEST(DeepInputTest, DeepBranchingTreeRoundTrips) {
   for (int i = 0; i < kDepth; ++i) input += "(;W[cc])(;B[aa]";
   for (int i = 0; i < kDepth; ++i) input += ")";
   input += ")";
-  GameRecord record;
-  record.Reset();
-  ASSERT_TRUE(record.LoadFromBytes(input));
-  std::string written;
-  ASSERT_TRUE(record.SaveToBytes(&written));
-  GameRecord again;
-  again.Reset();
-  ASSERT_TRUE(again.LoadFromBytes(written));
-  std::string rewritten;
-  ASSERT_TRUE(again.SaveToBytes(&rewritten));
-  EXPECT_EQ(rewritten, written);
+  bool loaded = false;
+  const std::string written = test::Rewritten(input, &loaded);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(test::Rewritten(written, &loaded), written);
+  EXPECT_TRUE(loaded);
 }
 
 TEST(DeepInputTest, UnclosedNestingIsDroppedWithoutCrashing) {

@@ -9,28 +9,7 @@
 namespace varnoket {
 namespace {
 
-// Loads "input", cleans it and returns the cleaned bytes.
-std::string Clean(const std::string& input) {
-  GameRecord source;
-  source.Reset();
-  source.LoadFromBytes(input);
-  GameRecord destination;
-  destination.Reset();
-  ExtractGame(source, destination);
-  std::string bytes;
-  EXPECT_TRUE(destination.SaveToBytes(&bytes));
-  // Lines joined by "|" for readable expectations.
-  std::string shown;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-      shown += '|';
-      ++i;
-    } else {
-      shown += bytes[i];
-    }
-  }
-  return shown;
-}
+std::string Clean(const std::string& input) { return test::ShowLineBreaks(test::CleanedBytes(input)); }
 
 TEST(ExtractGameTest, Rules) {
   const struct {
@@ -105,16 +84,9 @@ TEST(ExtractGameTest, CharacterSetTravelsWithTheText) {
 }
 
 TEST(ExtractGameTest, CleaningIsIdempotent) {
-  const std::string once = Clean("(;CA[UTF-8]HA[2]AB[aa][bb]PB[x];W[cc];W[dd]C[x](;B[ee])(;B[ff]))");
-  std::string raw;
-  for (const char c : once) {
-    if (c == '|') {
-      raw += "\r\n";
-    } else {
-      raw += c;
-    }
-  }
-  EXPECT_EQ(Clean(raw), once);
+  const std::string once =
+      test::CleanedBytes("(;CA[UTF-8]HA[2]AB[aa][bb]PB[x];W[cc];W[dd]C[x](;B[ee])(;B[ff]))");
+  EXPECT_EQ(test::CleanedBytes(once), once);
 }
 
 TEST(ExtractGameTest, ResultIsOneChainWithTheCurrentNodeAtItsEnd) {

@@ -10,20 +10,11 @@ namespace {
 
 using test::W;
 
-// The record written back, with each CR LF shown as "|" for readable tables.
+// The record written back, with each CR LF shown as "|".
 std::string Written(const GameRecord& record) {
   std::string bytes;
   EXPECT_TRUE(record.SaveToBytes(&bytes));
-  std::string shown;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-      shown += '|';
-      ++i;
-    } else {
-      shown += bytes[i];
-    }
-  }
-  return shown;
+  return test::ShowLineBreaks(bytes);
 }
 
 void ExpectLoads(const std::string& input, const std::string& written) {
@@ -80,17 +71,7 @@ TEST(SgfReaderTest, AcceptedGrammar) {
       {"(;A[1]\\B[2])", "(;A[1]B[2])"},
   };
   for (const auto& c : cases) {
-    // Show CR LF in the expectation the way Written() does.
-    std::string expected;
-    for (const char* p = c.written; *p != '\0'; ++p) {
-      if (p[0] == '\r' && p[1] == '\n') {
-        expected += '|';
-        ++p;
-      } else {
-        expected += *p;
-      }
-    }
-    ExpectLoads(c.input, expected);
+    ExpectLoads(c.input, test::ShowLineBreaks(c.written));
   }
 }
 

@@ -8,7 +8,9 @@
 #include <sstream>
 #include <system_error>
 
+#include "clean/extract_game.h"
 #include "platform/text_codec.h"
+#include "sgf/game_record.h"
 
 namespace varnoket::test {
 
@@ -48,6 +50,41 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
   std::error_code error;
   std::filesystem::remove_all(path_, error);
+}
+
+std::string ShowLineBreaks(std::string_view bytes) {
+  std::string shown;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      shown += '|';
+      ++i;
+    } else {
+      shown += bytes[i];
+    }
+  }
+  return shown;
+}
+
+std::string CleanedBytes(std::string_view input) {
+  GameRecord source;
+  source.Reset();
+  source.LoadFromBytes(input);
+  GameRecord destination;
+  destination.Reset();
+  ExtractGame(source, destination);
+  std::string bytes;
+  destination.SaveToBytes(&bytes);
+  return bytes;
+}
+
+std::string Rewritten(std::string_view input, bool* loaded) {
+  GameRecord record;
+  record.Reset();
+  const bool accepted = record.LoadFromBytes(input);
+  if (loaded != nullptr) *loaded = accepted;
+  std::string bytes;
+  record.SaveToBytes(&bytes);
+  return bytes;
 }
 
 WideString W(std::string_view latin1) {

@@ -34,6 +34,17 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// "bytes" with each CR LF shown as "|", for readable expectations.
+std::string ShowLineBreaks(std::string_view bytes);
+
+// Loads "input" into a fresh record, cleans it into another and returns the
+// cleaned bytes (the header alone when nothing loads).
+std::string CleanedBytes(std::string_view input);
+
+// Loads "input" into a fresh record and writes it again; "*loaded" tells
+// whether any game was accepted.
+std::string Rewritten(std::string_view input, bool* loaded = nullptr);
+
 // ASCII/Latin-1 text as UTF-16, for readable literals in tests.
 WideString W(std::string_view latin1);
 // UTF-16 text back as UTF-8, for readable failure messages.
