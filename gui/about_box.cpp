@@ -13,7 +13,9 @@ namespace varnoket::gui {
 
 QIcon ProgramIcon() { return QIcon(QStringLiteral(":/varnoket/varnoket.png")); }
 
-AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setWindowTitle(QStringLiteral("О программе"));
   setWindowIcon(ProgramIcon());
   setModal(true);

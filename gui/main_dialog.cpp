@@ -53,10 +53,13 @@ QLineEdit* AddField(QWidget* parent, const char* name, const QRect& geometry) {
   return field;
 }
 
-void AddLabel(QWidget* parent, const QString& text, const QRect& geometry) {
+// A label never cuts its text: where the font needs more room than the
+// template gives, the label grows to the right, where nothing else stands.
+void AddLabel(QWidget* parent, const QString& text, QRect geometry) {
   auto* label = new QLabel(text, parent);
-  label->setGeometry(geometry);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  geometry.setWidth(qMax(geometry.width(), label->sizeHint().width()));
+  label->setGeometry(geometry);
 }
 
 }  // namespace

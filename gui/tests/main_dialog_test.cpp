@@ -138,6 +138,14 @@ class MainDialogTest : public QObject {
     QVERIFY(dialog_->windowFlags().testFlag(Qt::WindowCloseButtonHint));
   }
 
+  void labelsShowTheirWholeText() {
+    const QList<QLabel*> labels = dialog_->findChildren<QLabel*>();
+    QCOMPARE(labels.size(), 2);
+    for (const QLabel* label : labels) {
+      QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+    }
+  }
+
   void controlsFitWithoutOverlapping() {
     const QList<QWidget*> controls = dialog_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     QCOMPARE(controls.size(), 9);
