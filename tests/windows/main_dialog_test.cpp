@@ -1,0 +1,571 @@
+// The real main dialog, created from the program's resources and driven
+// through window messages on the program's own message loop. Message boxes
+// and the folder chooser go to a FakeDesktop.
+#include "app/main_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/about_dialog.h"
+#include "app/message_loop.h"
+#include "app/window_placement.h"
+#include "app/module_state.h"
+#include "res/resource_ids.h"
+#include "tests/support/test_support.h"
+#include "tests/windows/dialog_test_support.h"
+
+namespace varnoket::app {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeDesktop;
+using test::Utf8;
+using test::Wide;
+using test::WindowText;
+
+// Quit codes that tell the loop's own ends apart from the dialog's.
+constexpr int kDrained = 1000;
+constexpr int kTimedOut = 1001;
+
+void CALLBACK QuitOnTimeout(HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(kTimedOut); }
+
+// Public throughout, so that the tables of actions below can use it.
+class MainDialogTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    instance_ = ::GetModuleHandleW(nullptr);
+    Module().Init(instance_);
+    Module().AddMessageLoop(::GetCurrentThreadId(), &loop_);
+    OpenDialog();
+  }
+
+  void TearDown() override {
+    dialog_.reset();
+    Module().RemoveMessageLoop(::GetCurrentThreadId());
+    Module().Term();
+    // Nothing of one test may reach the next, a pending quit included.
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+
+  // A fresh dialog, shown as the program shows it.
+  void OpenDialog() {
+    dialog_.reset();
+    desktop_ = FakeDesktop();
+    dialog_ = std::make_unique<MainDialog>(&desktop_);
+    ASSERT_TRUE(dialog_->Create(instance_));
+    window_ = dialog_->window();
+    ::ShowWindow(window_, SW_SHOWNORMAL);
+    ::SetForegroundWindow(window_);
+    Pump();
+  }
+
+  // Lets the program's loop handle everything queued so far.
+  void Pump() {
+    ::PostQuitMessage(kDrained);
+    ASSERT_EQ(loop_.Run(), kDrained);
+  }
+
+  // Runs the program's loop until it quits, for at most a few seconds.
+  int RunUntilQuit() {
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 5000, &QuitOnTimeout);
+    const int code = loop_.Run();
+    ::KillTimer(nullptr, timer);
+    return code;
+  }
+
+  HWND Item(int id) const { return ::GetDlgItem(window_, id); }
+
+  // A key as the keyboard delivers it: to the control with the focus.
+  void PostKey(WPARAM key) const {
+    HWND target = ::GetFocus();
+    if (target == nullptr) target = window_;
+    ::PostMessageW(target, WM_KEYDOWN, key, 0);
+    ::PostMessageW(target, WM_KEYUP, key, 0);
+  }
+
+  void Command(int id, int notification) const {
+    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, notification),
+                   reinterpret_cast<LPARAM>(Item(id)));
+  }
+
+  void SetFields(const std::wstring& source, const std::wstring& destination) const {
+    ::SetWindowTextW(Item(IDC_SOURCE_FOLDER), source.c_str());
+    ::SetWindowTextW(Item(IDC_DESTINATION_FOLDER), destination.c_str());
+  }
+
+  // Presses Clean and returns the one message it showed.
+  FakeDesktop::Message Clean() {
+    desktop_.messages.clear();
+    ::SendMessageW(Item(IDC_CLEAN), BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_EQ(desktop_.messages.size(), 1u);
+    return desktop_.messages.empty() ? FakeDesktop::Message{} : desktop_.messages.back();
+  }
+
+  HINSTANCE instance_ = nullptr;
+  MessageLoop loop_;
+  FakeDesktop desktop_;
+  std::unique_ptr<MainDialog> dialog_;
+  HWND window_ = nullptr;
+};
+
+// A rectangle given in dialog units, in the dialog's client pixels.
+RECT DialogRect(HWND dialog, int x, int y, int width, int height) {
+  RECT rect{x, y, x + width, y + height};
+  ::MapDialogRect(dialog, &rect);
+  return rect;
+}
+
+RECT ClientRectOf(HWND control) {
+  RECT rect{};
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::string ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return Utf8(name);
+}
+
+// One control of a dialog template, in template order.
+struct ControlSpec {
+  int id;  // -1 for none
+  std::string className;
+  std::string text;
+  int x, y, width, height;
+  LONG style;  // bits that must be set, beyond WS_CHILD | WS_VISIBLE
+};
+
+// Checks the children of "dialog" against "specs": the same order, ids,
+// classes, texts, positions and sizes (in dialog units) and style bits.
+void ExpectControls(HWND dialog, const std::vector<ControlSpec>& specs) {
+  HWND child = ::GetWindow(dialog, GW_CHILD);
+  for (const ControlSpec& spec : specs) {
+    SCOPED_TRACE(spec.text + " (" + std::to_string(spec.id) + ")");
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(static_cast<WORD>(::GetDlgCtrlID(child)), static_cast<WORD>(spec.id));
+    EXPECT_EQ(ClassOf(child), spec.className);
+    if (spec.className != "Static" || (spec.style & SS_TYPEMASK) != SS_ICON) {
+      EXPECT_EQ(Utf8(WindowText(child)), spec.text);
+    }
+    // The dialog manager converts position and size separately.
+    const RECT corner = DialogRect(dialog, spec.x, spec.y, 0, 0);
+    const RECT size = DialogRect(dialog, 0, 0, spec.width, spec.height);
+    const RECT actual = ClientRectOf(child);
+    EXPECT_EQ(actual.left, corner.left);
+    EXPECT_EQ(actual.top, corner.top);
+    if (spec.className != "Static" || (spec.style & SS_TYPEMASK) != SS_ICON) {
+      // A static icon sizes itself to its icon.
+      EXPECT_EQ(actual.right - actual.left, size.right);
+      EXPECT_EQ(actual.bottom - actual.top, size.bottom);
+    }
+    LONG style = ::GetWindowLongW(child, GWL_STYLE);
+    // The dialog manager draws an edit's border as a sunken client edge.
+    if ((::GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) style |= WS_BORDER;
+    EXPECT_EQ(style & spec.style, spec.style) << std::hex << style;
+    child = ::GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(child, nullptr) << "more controls than expected";
+}
+
+TEST_F(MainDialogTest, TemplateGivesTheCaptionLayoutAndStyles) {
+  EXPECT_EQ(Utf8(WindowText(window_)), "Очистка SGF-файла от лишнего (остается только игра)");
+
+  const LONG style = ::GetWindowLongW(window_, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+            WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CHILD), 0);
+
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  const RECT expected = DialogRect(window_, 0, 0, 297, 98);
+  EXPECT_EQ(client.right, expected.right);
+  EXPECT_EQ(client.bottom, expected.bottom);
+
+  constexpr LONG kEdit = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+  ExpectControls(window_,
+                 {
+                     {1, "Button", "Очистить", 7, 77, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+                     {2, "Button", "Выход", 65, 77, 50, 14, WS_TABSTOP},
+                     {57664, "Button", "О программе...", 230, 77, 60, 14, WS_TABSTOP},
+                     {1000, "Edit", "", 7, 17, 265, 14, kEdit},
+                     {1001, "Edit", "", 7, 50, 265, 14, kEdit},
+                     {-1, "Static", "Дирректория с исходными файлами:", 7, 7, 127, 8, WS_GROUP},
+                     {-1, "Static", "Дирректория для результата:", 7, 38, 106, 8, WS_GROUP},
+                     {1002, "Button", "...", 276, 17, 14, 14, WS_TABSTOP},
+                     {1003, "Button", "...", 276, 50, 14, 14, WS_TABSTOP},
+                 });
+  for (const int id : {IDC_SOURCE_FOLDER, IDC_DESTINATION_FOLDER}) {
+    EXPECT_EQ(::GetWindowLongW(Item(id), GWL_STYLE) & ES_READONLY, 0) << "editable";
+  }
+}
+
+TEST_F(MainDialogTest, TabVisitsTheControlsInTemplateOrder) {
+  const std::vector<int> order = {IDC_CLEAN,         IDC_EXIT,          IDC_ABOUT,
+                                  IDC_SOURCE_FOLDER, IDC_DESTINATION_FOLDER,
+                                  IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION, IDC_CLEAN};
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+    SCOPED_TRACE(order[i]);
+    EXPECT_EQ(::GetNextDlgTabItem(window_, Item(order[i]), FALSE), Item(order[i + 1]));
+  }
+}
+
+TEST_F(MainDialogTest, StartsCentredWithEmptyFieldsBothIconsAndCleanFocused) {
+  EXPECT_TRUE(::IsWindowVisible(window_));
+  EXPECT_EQ(WindowText(Item(IDC_SOURCE_FOLDER)), L"");
+  EXPECT_EQ(WindowText(Item(IDC_DESTINATION_FOLDER)), L"");
+  EXPECT_EQ(::GetFocus(), Item(IDC_CLEAN));
+  EXPECT_NE(::SendMessageW(window_, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_NE(::SendMessageW(window_, WM_GETICON, ICON_SMALL, 0), 0);
+
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  RECT rect{};
+  ::GetWindowRect(window_, &rect);
+  EXPECT_NEAR(rect.left - area.left, area.right - rect.right, 1);
+  EXPECT_NEAR(rect.top - area.top, area.bottom - rect.bottom, 1);
+}
+
+TEST_F(MainDialogTest, EnterPressesCleanWhichAsksForTheSourceFolderFirst) {
+  PostKey(VK_RETURN);
+  Pump();
+  ASSERT_EQ(desktop_.messages.size(), 1u);
+  EXPECT_EQ(Utf8(desktop_.messages[0].text), "Укажите папку с исходными файлами.");
+  EXPECT_EQ(desktop_.messages[0].caption, L"Varnoket");
+  EXPECT_EQ(desktop_.messages[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+  EXPECT_EQ(desktop_.owners[0], window_);
+  EXPECT_EQ(::GetFocus(), Item(IDC_SOURCE_FOLDER));
+}
+
+TEST_F(MainDialogTest, EscCloseAndExitEachQuitWithCodeTwo) {
+  struct Case {
+    const char* what;
+    void (*act)(MainDialogTest& test);
+  };
+  const std::vector<Case> cases = {
+      {"Esc", [](MainDialogTest& t) { t.PostKey(VK_ESCAPE); }},
+      {"Exit button",
+       [](MainDialogTest& t) { ::PostMessageW(t.Item(IDC_EXIT), BM_CLICK, 0, 0); }},
+      {"Exit with another notification code",
+       [](MainDialogTest& t) {
+         ::PostMessageW(t.window_, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_SETFOCUS), 0);
+       }},
+      {"close button", [](MainDialogTest& t) { ::PostMessageW(t.window_, WM_CLOSE, 0, 0); }},
+      {"system menu Close",
+       [](MainDialogTest& t) { ::PostMessageW(t.window_, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    OpenDialog();
+    c.act(*this);
+    EXPECT_EQ(RunUntilQuit(), 2);
+    EXPECT_EQ(dialog_->window(), nullptr);
+    EXPECT_FALSE(::IsWindow(window_));
+    EXPECT_TRUE(desktop_.messages.empty());
+  }
+}
+
+TEST_F(MainDialogTest, BrowseButtonsReactOnlyToTheClickNotification) {
+  for (const int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION}) {
+    SCOPED_TRACE(button);
+    for (const int notification : {BN_SETFOCUS, BN_KILLFOCUS, BN_DBLCLK, 1234}) {
+      Command(button, notification);
+    }
+    EXPECT_EQ(desktop_.chooserCalls, 0);
+    ::SendMessageW(Item(button), BM_CLICK, 0, 0);
+    EXPECT_EQ(desktop_.chooserCalls, 1);
+    desktop_.chooserCalls = 0;
+  }
+}
+
+TEST_F(MainDialogTest, ChosenFolderReplacesTheFieldAndAnyOtherAnswerLeavesIt) {
+  struct Case {
+    int button;
+    int field;
+    int answer;
+    std::wstring expected;
+  };
+  const std::wstring chosen = L"C:\\Партии\\2024";
+  const std::vector<Case> cases = {
+      {IDC_BROWSE_SOURCE, IDC_SOURCE_FOLDER, FolderChooser::kChosen, chosen},
+      {IDC_BROWSE_DESTINATION, IDC_DESTINATION_FOLDER, FolderChooser::kChosen, chosen},
+      {IDC_BROWSE_SOURCE, IDC_SOURCE_FOLDER, FolderChooser::kCancelled, L"typed"},
+      {IDC_BROWSE_DESTINATION, IDC_DESTINATION_FOLDER, FolderChooser::kCancelled, L"typed"},
+      {IDC_BROWSE_SOURCE, IDC_SOURCE_FOLDER, FolderChooser::kNoFileSystemPath, L"typed"},
+      {IDC_BROWSE_DESTINATION, IDC_DESTINATION_FOLDER, FolderChooser::kNoFileSystemPath,
+       L"typed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.button) + " answered " + std::to_string(c.answer));
+    SetFields(L"typed", L"typed");
+    desktop_.chooserResult = c.answer;
+    desktop_.chosenFolder = chosen;
+    Command(c.button, BN_CLICKED);
+    EXPECT_EQ(WindowText(Item(c.field)), c.expected);
+    const int other = c.field == IDC_SOURCE_FOLDER ? IDC_DESTINATION_FOLDER : IDC_SOURCE_FOLDER;
+    EXPECT_EQ(WindowText(Item(other)), L"typed");
+  }
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+TEST_F(MainDialogTest, CleanReactsToAnyNotificationCode) {
+  for (const int notification : {BN_CLICKED, BN_SETFOCUS, 1234}) {
+    SCOPED_TRACE(notification);
+    desktop_.messages.clear();
+    Command(IDC_CLEAN, notification);
+    EXPECT_EQ(desktop_.messages.size(), 1u);
+  }
+}
+
+// The games the runs below clean.
+constexpr const char* kGame = "(;GM[1]FF[4]SZ[9]C[comment];B[aa];W[bb])";
+constexpr const char* kGameCleaned = "(;GM[1]FF[4]SZ[9]\r\n;B[aa]\r\n;W[bb])";
+constexpr const char* kNoGame = "no game in here";
+
+class CleanTest : public MainDialogTest {
+ protected:
+  std::wstring Text(const fs::path& path) const { return path.wstring(); }
+
+  test::TempFolder temp_;
+  fs::path source_ = temp_ / "games";
+  fs::path destination_ = temp_ / "clean";
+};
+
+TEST_F(CleanTest, WarnsAboutTheFoldersAndFocusesTheFieldConcerned) {
+  fs::create_directories(source_);
+  fs::create_directories(destination_);
+  const std::wstring missing = Text(temp_ / "нет такой");
+  struct Case {
+    const char* what;
+    std::wstring source;
+    std::wstring destination;
+    std::string text;
+    int focus;
+  };
+  const std::vector<Case> cases = {
+      {"both empty", L"", L"", "Укажите папку с исходными файлами.", IDC_SOURCE_FOLDER},
+      {"destination empty", Text(source_), L"", "Укажите папку для результата.",
+       IDC_DESTINATION_FOLDER},
+      {"source missing", missing, Text(destination_),
+       "Папка с исходными файлами не найдена:\n" + Utf8(missing), IDC_SOURCE_FOLDER},
+      {"destination missing", Text(source_), missing,
+       "Папка для результата не найдена:\n" + Utf8(missing), IDC_DESTINATION_FOLDER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::SetFocus(Item(IDC_CLEAN));
+    SetFields(c.source, c.destination);
+    const FakeDesktop::Message message = Clean();
+    EXPECT_EQ(Utf8(message.text), c.text);
+    EXPECT_EQ(message.caption, L"Varnoket");
+    EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_EQ(::GetFocus(), Item(c.focus));
+  }
+  EXPECT_FALSE(fs::exists(temp_ / "нет такой")) << "a missing folder is never created";
+}
+
+TEST_F(CleanTest, LongFolderTextsAreTakenWhole) {
+  // Longer than a 256-character buffer would hold.
+  const std::wstring missing = Text(temp_.path()) + L"\\" + std::wstring(300, L'я');
+  SetFields(missing, Text(temp_.path()));
+  const FakeDesktop::Message message = Clean();
+  EXPECT_EQ(Utf8(message.text), "Папка с исходными файлами не найдена:\n" + Utf8(missing));
+}
+
+TEST_F(CleanTest, EveryFileCleanedIsCounted) {
+  fs::create_directories(source_);
+  fs::create_directories(destination_);
+  test::WriteBytes(source_ / "a.sgf", kGame);
+  test::WriteBytes(source_ / fs::path(L"партия.SGF"), kGame);
+  test::WriteBytes(source_ / "notes.txt", kGame);
+  SetFields(Text(source_), Text(destination_));
+
+  const FakeDesktop::Message message = Clean();
+  EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nОчищено файлов: 2.");
+  EXPECT_EQ(message.caption, L"Varnoket");
+  EXPECT_EQ(message.type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(test::ReadBytes(destination_ / "a.sgf"), kGameCleaned);
+  EXPECT_EQ(test::ReadBytes(destination_ / fs::path(L"партия.SGF")), kGameCleaned);
+  EXPECT_FALSE(fs::exists(destination_ / "notes.txt"));
+}
+
+TEST_F(CleanTest, FolderWithoutGameFilesSaysSo) {
+  fs::create_directories(source_);
+  fs::create_directories(destination_);
+  test::WriteBytes(source_ / "readme.txt", "not a game");
+  SetFields(Text(source_), Text(destination_));
+
+  const FakeDesktop::Message message = Clean();
+  EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nФайлы *.sgf в папке не найдены.");
+  EXPECT_EQ(message.type, static_cast<UINT>(MB_OK));
+  EXPECT_TRUE(fs::is_empty(destination_));
+}
+
+TEST_F(CleanTest, FailuresAreListedByNameWithTheirReason) {
+  fs::create_directories(source_);
+  fs::create_directories(destination_);
+  test::WriteBytes(source_ / "good.sgf", kGame);
+  test::WriteBytes(source_ / fs::path(L"битая.sgf"), kNoGame);
+  SetFields(Text(source_), Text(destination_));
+
+  const FakeDesktop::Message message = Clean();
+  EXPECT_EQ(Utf8(message.text),
+            "Очистка завершена.\n\nОчищено файлов: 1 из 2.\nНе удалось очистить:\n"
+            "битая.sgf — в файле нет игры");
+  EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+  EXPECT_TRUE(fs::exists(destination_ / "good.sgf"));
+  EXPECT_FALSE(fs::exists(destination_ / fs::path(L"битая.sgf")));
+}
+
+TEST_F(CleanTest, AtMostTenFailuresAreNamedAndTheRestCounted) {
+  fs::create_directories(source_);
+  fs::create_directories(destination_);
+  std::string expected = "Очистка завершена.\n\nОчищено файлов: 1 из 13.\nНе удалось очистить:";
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "bad" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".sgf";
+    test::WriteBytes(source_ / name, kNoGame);
+    if (i < 10) expected += "\n" + name + " — в файле нет игры";
+  }
+  expected += "\n…и ещё 2.";
+  test::WriteBytes(source_ / "good.sgf", kGame);
+  SetFields(Text(source_), Text(destination_));
+
+  const FakeDesktop::Message message = Clean();
+  EXPECT_EQ(Utf8(message.text), expected);
+  EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+}
+
+TEST_F(CleanTest, FileThatCannotBeWrittenIsReported) {
+  fs::create_directories(source_);
+  fs::create_directories(destination_);
+  test::WriteBytes(source_ / "a.sgf", kGame);
+  // A folder of the same name stands where the cleaned file would go.
+  fs::create_directories(destination_ / "a.sgf");
+  SetFields(Text(source_), Text(destination_));
+
+  const FakeDesktop::Message message = Clean();
+  EXPECT_EQ(Utf8(message.text),
+            "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
+            "a.sgf — не удалось записать файл");
+  EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+}
+
+// Drives a modal About box from a timer, which fires inside its modal loop:
+// records where the box is, then closes it the way the test asks.
+struct AboutProbe {
+  HWND mainWindow = nullptr;
+  void (*close)(HWND about) = nullptr;
+  HWND about = nullptr;
+  RECT aboutRect{};
+  RECT mainRect{};
+  bool mainEnabled = true;
+  std::string caption;
+  std::string text;
+  bool hasIcon = false;
+  int ticks = 0;
+};
+AboutProbe probe;
+
+BOOL CALLBACK FindAbout(HWND window, LPARAM) {
+  if (::GetWindow(window, GW_OWNER) == probe.mainWindow && ::IsWindowVisible(window) &&
+      window != probe.mainWindow) {
+    probe.about = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK ReadStatics(HWND child, LPARAM) {
+  if (ClassOf(child) != "Static") return TRUE;
+  const LONG type = ::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK;
+  if (type == SS_ICON) {
+    probe.hasIcon = ::SendMessageW(child, STM_GETICON, 0, 0) != 0;
+  } else {
+    probe.text = Utf8(WindowText(child));
+  }
+  return TRUE;
+}
+
+void CALLBACK InspectAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindAbout, 0);
+  if (probe.about == nullptr && ++probe.ticks < 100) return;
+  ::KillTimer(nullptr, timer);
+  if (probe.about == nullptr) return;
+  ::GetWindowRect(probe.about, &probe.aboutRect);
+  ::GetWindowRect(probe.mainWindow, &probe.mainRect);
+  probe.mainEnabled = ::IsWindowEnabled(probe.mainWindow) != FALSE;
+  probe.caption = Utf8(WindowText(probe.about));
+  ::EnumChildWindows(probe.about, &ReadStatics, 0);
+  probe.close(probe.about);
+}
+
+void PostKeyTo(HWND about, WPARAM key) {
+  HWND target = ::GetFocus();
+  if (target == nullptr || !::IsChild(about, target)) target = about;
+  ::PostMessageW(target, WM_KEYDOWN, key, 0);
+  ::PostMessageW(target, WM_KEYUP, key, 0);
+}
+
+TEST_F(MainDialogTest, AboutBoxShowsCentredOverTheDialogAndEveryWayOutCloses) {
+  struct Case {
+    const char* what;
+    void (*close)(HWND about);
+    INT_PTR result;
+  };
+  const std::vector<Case> cases = {
+      {"OK", [](HWND about) { ::PostMessageW(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0); }, IDOK},
+      {"Enter", [](HWND about) { PostKeyTo(about, VK_RETURN); }, IDOK},
+      {"Esc", [](HWND about) { PostKeyTo(about, VK_ESCAPE); }, IDCANCEL},
+      {"close button", [](HWND about) { ::PostMessageW(about, WM_CLOSE, 0, 0); }, IDCANCEL},
+  };
+  // Off centre, so that centring over the dialog differs from the work area.
+  ::SetWindowPos(window_, nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    probe = AboutProbe();
+    probe.mainWindow = window_;
+    probe.close = c.close;
+    ::SetTimer(nullptr, 0, 50, &InspectAbout);
+    AboutDialog about;
+    EXPECT_EQ(about.Run(instance_, window_), c.result);
+    ASSERT_NE(probe.about, nullptr) << "the About box never showed";
+    EXPECT_FALSE(::IsWindow(probe.about));
+    EXPECT_FALSE(probe.mainEnabled) << "the dialog is disabled while the box is open";
+    EXPECT_TRUE(::IsWindowEnabled(window_));
+    EXPECT_EQ(probe.caption, "О программе");
+    EXPECT_EQ(probe.text, "Varnoket v1.0\n\n© Разработчики Varnoket");
+    EXPECT_TRUE(probe.hasIcon);
+    const POINT expected =
+        CentredPosition(probe.mainRect, area, probe.aboutRect.right - probe.aboutRect.left,
+                        probe.aboutRect.bottom - probe.aboutRect.top);
+    EXPECT_EQ(probe.aboutRect.left, expected.x);
+    EXPECT_EQ(probe.aboutRect.top, expected.y);
+  }
+}
+
+TEST_F(MainDialogTest, AboutCommandOpensTheBoxOnAnyNotificationCode) {
+  for (const int notification : {BN_CLICKED, BN_SETFOCUS}) {
+    SCOPED_TRACE(notification);
+    probe = AboutProbe();
+    probe.mainWindow = window_;
+    probe.close = [](HWND about) { ::PostMessageW(about, WM_CLOSE, 0, 0); };
+    ::SetTimer(nullptr, 0, 50, &InspectAbout);
+    Command(IDC_ABOUT, notification);
+    EXPECT_NE(probe.about, nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(window_));
+  }
+  EXPECT_TRUE(desktop_.messages.empty());
+}
+
+}  // namespace
+}  // namespace varnoket::app
