@@ -55,10 +55,10 @@ QPoint CentredPosition(QSize size, const QRect& reference, const QRect& workArea
   // Right and bottom edges as Windows counts them: one past the last pixel.
   const int areaRight = workArea.x() + workArea.width();
   const int areaBottom = workArea.y() + workArea.height();
-  return QPoint(CentredStart(target.x(), target.x() + target.width(), size.width(), workArea.x(),
-                             areaRight),
-                CentredStart(target.y(), target.y() + target.height(), size.height(),
-                             workArea.y(), areaBottom));
+  return QPoint(
+      CentredStart(target.x(), target.x() + target.width(), size.width(), workArea.x(), areaRight),
+      CentredStart(target.y(), target.y() + target.height(), size.height(), workArea.y(),
+                   areaBottom));
 }
 
 }  // namespace varnoket::gui

