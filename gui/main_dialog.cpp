@@ -157,7 +157,7 @@ void MainDialog::OnBrowseDestination() { Browse(destination_); }
 
 void MainDialog::Browse(QLineEdit* field) {
   const QString folder = host_->ChooseFolder(this);
-  if (!folder.isEmpty()) field->setText(QDir::toNativeSeparators(folder));
+  if (!folder.isEmpty()) field->setText(folder);
 }
 
 void MainDialog::Show(const UserMessage& message) {
