@@ -43,8 +43,12 @@ bool ParseJobs(std::string_view text, unsigned* jobs) {
 }
 
 std::string InvalidJobs(std::string_view text) {
-  return "invalid number of jobs: '" + std::string(text) + "' (0 to " + std::to_string(kMaxJobs) +
-         ")";
+  std::string error = "invalid number of jobs: '";
+  error += text;
+  error += "' (0 to ";
+  error += std::to_string(kMaxJobs);
+  error += ")";
+  return error;
 }
 
 }  // namespace
@@ -85,7 +89,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       }
       if (ambiguous) return UsageError("option '" + argument + "' is ambiguous");
       if (match == nullptr) return UsageError("unrecognized option '" + argument + "'");
-      const std::string fullName = "--" + std::string(match->name);
+      std::string fullName = "--";
+      fullName += match->name;
       if (!match->takesValue && equals != std::string::npos) {
         return UsageError("option '" + fullName + "' doesn't allow an argument");
       }

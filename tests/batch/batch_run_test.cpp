@@ -22,6 +22,14 @@ namespace varnoket {
 namespace {
 
 namespace fs = std::filesystem;
+
+// "prefix" + n + "suffix", built by appending.
+std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "") {
+  std::string text(prefix);
+  text += std::to_string(n);
+  text += suffix;
+  return text;
+}
 using test::kDamaged;
 using test::kRichGame;
 using test::kRichGameCleaned;
@@ -412,7 +420,7 @@ TEST_F(BatchRunTest, RecursiveRunVisitsAFolderOnceWhateverItsLinks) {
 #endif
 
 TEST_F(BatchRunTest, ProgressCountsEveryEntryOnceAndCallsNeverOverlap) {
-  for (int i = 0; i < 40; ++i) Put("g" + std::to_string(i) + ".sgf", i % 7 == 0 ? kDamaged : kRichGame);
+  for (int i = 0; i < 40; ++i) Put(Numbered("g", i, ".sgf"), i % 7 == 0 ? kDamaged : kRichGame);
   std::vector<std::size_t> done;
   std::atomic<bool> inside{false};
   bool overlapped = false;
@@ -446,15 +454,15 @@ std::map<std::string, std::string> CleanWithJobs(const fs::path& source, const f
 
 TEST_F(BatchRunTest, OutputIsTheSameForAnyNumberOfJobs) {
   for (int i = 0; i < 60; ++i) {
-    Put("sub" + std::to_string(i % 3) + "/g" + std::to_string(i) + ".sgf",
-        i % 11 == 0 ? std::string(kDamaged) : "(;SZ[19]PB[P" + std::to_string(i) + "];B[aa];W[bb])");
+    Put(fs::path(Numbered("sub", i % 3)) / Numbered("g", i, ".sgf"),
+        i % 11 == 0 ? std::string(kDamaged) : Numbered("(;SZ[19]PB[P", i, "];B[aa];W[bb])"));
   }
   BatchReport one;
   const auto expected = CleanWithJobs(source_, temp_ / "j1", 1, &one);
   for (const unsigned jobs : {2u, 4u, 16u, 0u}) {
     SCOPED_TRACE(jobs);
     BatchReport many;
-    EXPECT_EQ(CleanWithJobs(source_, temp_ / ("j" + std::to_string(jobs)), jobs, &many), expected);
+    EXPECT_EQ(CleanWithJobs(source_, temp_ / Numbered("j", static_cast<int>(jobs)), jobs, &many), expected);
     EXPECT_EQ(FailureNames(many), FailureNames(one));
     EXPECT_EQ(many.bytesRead, one.bytesRead);
     EXPECT_EQ(many.bytesWritten, one.bytesWritten);

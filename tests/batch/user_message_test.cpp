@@ -13,6 +13,14 @@ namespace varnoket {
 namespace {
 
 namespace fs = std::filesystem;
+
+// "prefix" + n + "suffix", built by appending.
+std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "") {
+  std::string text(prefix);
+  text += std::to_string(n);
+  text += suffix;
+  return text;
+}
 using Icon = UserMessage::Icon;
 using Field = UserMessage::Field;
 
@@ -83,8 +91,8 @@ BatchReport Completed(std::size_t found, std::size_t cleaned, std::vector<std::s
 TEST(UserMessageTest, DescribeRunCountsTheFilesAndListsFailures) {
   std::vector<std::string> twelve;
   std::string listed;
-  for (int i = 1; i <= 12; ++i) twelve.push_back("g" + std::to_string(i) + ".sgf");
-  for (int i = 1; i <= 10; ++i) listed += "\ng" + std::to_string(i) + ".sgf — в файле нет игры";
+  for (int i = 1; i <= 12; ++i) twelve.push_back(Numbered("g", i, ".sgf"));
+  for (int i = 1; i <= 10; ++i) listed += Numbered("\ng", i, ".sgf — в файле нет игры");
   const std::vector<std::string> ten(twelve.begin(), twelve.begin() + 10);
   const std::string tenText =
       "Очистка завершена.\n\nОчищено файлов: 0 из 10.\nНе удалось очистить:" + listed;

@@ -19,6 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// "prefix" + n + "suffix", built by appending.
+std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "") {
+  std::string text(prefix);
+  text += std::to_string(n);
+  text += suffix;
+  return text;
+}
+
 constexpr const char* kGame =
     "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
 constexpr const char* kCleaned = "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
@@ -281,8 +289,8 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 
 TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
   for (int i = 0; i < 50; ++i) {
-    Put("games/s" + std::to_string(i % 4) + "/g" + std::to_string(i) + ".sgf",
-        i % 9 == 0 ? std::string(kDamaged) : "(;SZ[19]GN[" + std::to_string(i) + "];B[aa];W[bb])");
+    Put(fs::path(Numbered("games/s", i % 4)) / Numbered("g", i, ".sgf"),
+        i % 9 == 0 ? std::string(kDamaged) : Numbered("(;SZ[19]GN[", i, "];B[aa];W[bb])"));
   }
   const fs::path corpus = test::CorpusDir();
   if (!corpus.empty()) fs::copy(corpus / "annotated", temp_ / "games" / "annotated");
@@ -294,7 +302,7 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
   const std::vector<std::vector<std::string>> jobOptions = {{"-j", "4"}, {"--jobs=3"}, {}};
   for (std::size_t i = 0; i < jobOptions.size(); ++i) {
     const std::vector<std::string>& jobs = jobOptions[i];
-    const std::string into = "run" + std::to_string(i);
+    const std::string into = Numbered("run", static_cast<int>(i));
     SCOPED_TRACE(into);
     std::vector<std::string> arguments = {"-q", "-r", "games", into};
     arguments.insert(arguments.begin(), jobs.begin(), jobs.end());
@@ -306,7 +314,7 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
 }
 
 TEST_F(CliTest, ProgressBarAppearsOnlyOnATerminal) {
-  for (int i = 0; i < 20; ++i) Put("games/g" + std::to_string(i) + ".sgf", kGame);
+  for (int i = 0; i < 20; ++i) Put(Numbered("games/g", i, ".sgf"), kGame);
 
   Outcome outcome = Run({"games", "out"}, "", /*terminal=*/true);
   EXPECT_EQ(outcome.status, 0);
