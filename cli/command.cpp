@@ -95,6 +95,14 @@ platform::IoStatus WriteStream(std::FILE* stream, const std::string& bytes) {
   return platform::IoStatus::Ok();
 }
 
+platform::IoStatus WriteNamedStream(const std::filesystem::path& path, const std::string& bytes) {
+  std::FILE* stream = std::fopen(path.c_str(), "wb");
+  if (stream == nullptr) return platform::IoStatus::Error(std::strerror(errno));
+  platform::IoStatus status = WriteStream(stream, bytes);
+  if (std::fclose(stream) != 0 && status.ok()) status = platform::IoStatus::Error(std::strerror(errno));
+  return status;
+}
+
 // SOURCE is one record (a file, another readable thing, or standard input):
 // cleans it into DEST (a file, a folder to put it in, or standard output).
 int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
@@ -136,7 +144,11 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       if (!fromStdin && files.KindOf(target) == platform::PathKind::Folder) {
         target /= source.filename();
       }
-      status = files.WriteFileAtomically(target, cleaned);
+      // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
+      // only a file is replaced, so that the node itself is never swapped out.
+      status = files.KindOf(target) == platform::PathKind::Other
+                   ? WriteNamedStream(target, cleaned)
+                   : files.WriteFileAtomically(target, cleaned);
       if (!status.ok()) {
         failure = DescribeFailure(target.string(), FailureReason::CannotWrite, status.message());
       }

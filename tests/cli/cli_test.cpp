@@ -1,6 +1,7 @@
 // The built varnoket-cli, run as a user or a script runs it: exit status,
 // standard streams, folders on disk.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -259,6 +260,24 @@ TEST_F(CliTest, SingleFileGoesToAFileOrIntoAFolder) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err,
             "varnoket-cli: no/such/folder/x.sgf: cannot write the file: No such file or directory\n");
+}
+
+TEST_F(CliTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
+  Put("one.sgf", kGame);
+  const fs::path pipe = temp_ / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Opening the reading end without blocking lets the program open the
+  // writing end; the pipe holds far more than one cleaned record.
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+
+  const Outcome outcome = Run({"-q", "one.sgf", "pipe"});
+  const std::string received = Drain(reader);
+  ::close(reader);
+
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(received, kCleaned);
+  EXPECT_TRUE(fs::is_fifo(pipe)) << "the pipe itself must survive";
 }
 
 TEST_F(CliTest, RecursiveMirrorsSubfolders) {
