@@ -83,7 +83,9 @@ BatchReport Completed(std::size_t found, std::size_t cleaned, std::vector<std::s
   BatchReport report;
   report.found = found;
   report.cleaned = cleaned;
-  for (const std::string& name : failedNames) report.failures.push_back({name, reason, ""});
+  for (const std::string& name : failedNames) {
+    report.failures.push_back({fs::path(U16(name)), reason, ""});
+  }
   report.failed = report.failures.size();
   return report;
 }
@@ -160,7 +162,9 @@ TEST(UserMessageTest, DescribeRunOfARunThatNeverStartedNamesTheFolder) {
 
 #ifndef _WIN32
 TEST(UserMessageTest, FileNamesThatAreNotUtf8StillShow) {
-  BatchReport report = Completed(1, 0, {"\xcf\xe0\xf0\xf2\xe8\xff.sgf"});
+  BatchReport report = Completed(1, 0, {});
+  report.failures.push_back({fs::path("\xcf\xe0\xf0\xf2\xe8\xff.sgf"), FailureReason::NoGameFound, ""});
+  report.failed = 1;
   EXPECT_EQ(Text(DescribeRun(report)),
             "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
             "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.sgf — в файле нет игры");
