@@ -21,7 +21,8 @@ using NativeString = std::filesystem::path::string_type;
 
 NativeString Native(const char* ascii) {
   NativeString text;
-  for (const char* c = ascii; *c != '\0'; ++c) text.push_back(static_cast<NativeString::value_type>(*c));
+  for (const char* c = ascii; *c != '\0'; ++c)
+    text.push_back(static_cast<NativeString::value_type>(*c));
   return text;
 }
 
@@ -49,7 +50,7 @@ std::filesystem::path Identity(const std::filesystem::path& folder) {
 }
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
-// folder below it, walked with an explicit queue), sorted by name. Under a
+// folder below it, walked with an explicit stack), sorted by name. Under a
 // recursive walk a folder named like a game file is walked as a folder; the
 // folder that receives the results is skipped when it lies inside the source.
 std::vector<Entry> CollectEntries(const BatchOptions& options) {
@@ -175,7 +176,8 @@ class Run {
     }
     const std::filesystem::path target = options_.destination / entry.name;
     if (entry.name.has_parent_path()) {
-      const platform::IoStatus created = CreateFolder(options_.destination / entry.name.parent_path());
+      const platform::IoStatus created =
+          CreateFolder(options_.destination / entry.name.parent_path());
       if (!created.ok()) {
         failure.reason = FailureReason::CannotWrite;
         failure.systemMessage = created.message();

@@ -114,7 +114,8 @@ UserMessage DescribeRun(const BatchReport& report) {
     case RunOutcome::DestinationNotFound:
       return DestinationNotFound(PathText(report.destination));
     case RunOutcome::CannotCreateDestination: {
-      std::u16string text = u"Не удалось создать папку для результата:\n" + PathText(report.destination);
+      std::u16string text =
+          u"Не удалось создать папку для результата:\n" + PathText(report.destination);
       if (!report.systemMessage.empty()) {
         text += u"\n";
         std::u16string systemText;
@@ -137,7 +138,8 @@ UserMessage DescribeRun(const BatchReport& report) {
   }
 
   message.icon = UserMessage::Icon::Warning;
-  message.text += u"Очищено файлов: " + Number(report.cleaned) + u" из " + Number(report.found) + u".";
+  message.text +=
+      u"Очищено файлов: " + Number(report.cleaned) + u" из " + Number(report.found) + u".";
   message.text += u"\nНе удалось очистить:";
   const std::size_t listed = std::min(report.failures.size(), kListedFailures);
   for (std::size_t i = 0; i < listed; ++i) {

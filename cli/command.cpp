@@ -99,7 +99,8 @@ platform::IoStatus WriteNamedStream(const std::filesystem::path& path, const std
   std::FILE* stream = std::fopen(path.c_str(), "wb");
   if (stream == nullptr) return platform::IoStatus::Error(std::strerror(errno));
   platform::IoStatus status = WriteStream(stream, bytes);
-  if (std::fclose(stream) != 0 && status.ok()) status = platform::IoStatus::Error(std::strerror(errno));
+  if (std::fclose(stream) != 0 && status.ok())
+    status = platform::IoStatus::Error(std::strerror(errno));
   return status;
 }
 
@@ -200,8 +201,8 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     case RunOutcome::Completed:
       break;
     case RunOutcome::CannotCreateDestination:
-      PrintError(console.err, "cannot create folder '" + commandLine.destination +
-                                  "': " + report.systemMessage);
+      PrintError(console.err,
+                 "cannot create folder '" + commandLine.destination + "': " + report.systemMessage);
       return 1;
     case RunOutcome::SourceNotFound:
       PrintError(console.err, "cannot access '" + commandLine.source + "': not a folder");
@@ -237,8 +238,7 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
   const Clock::time_point start = Clock::now();
   if (commandLine.source != "-") {
     std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::status(commandLine.source, error);
+    const std::filesystem::file_status status = std::filesystem::status(commandLine.source, error);
     if (error || status.type() == std::filesystem::file_type::not_found) {
       const std::string reason = error ? error.message() : std::strerror(ENOENT);
       PrintError(console.err, "cannot access '" + commandLine.source + "': " + reason);

@@ -71,9 +71,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
     if (argument.starts_with("--")) {
       const std::size_t equals = argument.find('=');
-      const std::string_view name = std::string_view(argument).substr(2, equals == std::string::npos
-                                                                             ? std::string::npos
-                                                                             : equals - 2);
+      const std::string_view name = std::string_view(argument).substr(
+          2, equals == std::string::npos ? std::string::npos : equals - 2);
       const LongOptionName* match = nullptr;
       bool ambiguous = false;
       for (const LongOptionName& candidate : kLongOptions) {

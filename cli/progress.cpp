@@ -16,7 +16,8 @@ std::string Clock(std::uint64_t totalSeconds) {
   char text[48];
   if (hours > 0) {
     std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", static_cast<unsigned long long>(hours),
-                  static_cast<unsigned long long>(minutes), static_cast<unsigned long long>(seconds));
+                  static_cast<unsigned long long>(minutes),
+                  static_cast<unsigned long long>(seconds));
   } else {
     std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(minutes),
                   static_cast<unsigned long long>(seconds));

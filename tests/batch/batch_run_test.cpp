@@ -60,7 +60,8 @@ class BatchRunTest : public ::testing::Test {
 
   static std::vector<std::string> FailureNames(const BatchReport& report) {
     std::vector<std::string> names;
-    for (const FileFailure& failure : report.failures) names.push_back(failure.name.generic_string());
+    for (const FileFailure& failure : report.failures)
+      names.push_back(failure.name.generic_string());
     return names;
   }
 
@@ -87,8 +88,8 @@ TEST_F(BatchRunTest, CleansEveryGameFileUnderItsOwnName) {
   EXPECT_FALSE(Written("notes.txt"));
   EXPECT_FALSE(Written("one.sgf.bak"));
   EXPECT_EQ(report.bytesRead, std::string(kRichGame).size() + std::string("(;SZ[9];B[ee])").size());
-  EXPECT_EQ(report.bytesWritten,
-            std::string(kRichGameCleaned).size() + std::string("(;GM[1]FF[4]SZ[9]\r\n;B[ee])").size());
+  EXPECT_EQ(report.bytesWritten, std::string(kRichGameCleaned).size() +
+                                     std::string("(;GM[1]FF[4]SZ[9]\r\n;B[ee])").size());
 }
 
 TEST_F(BatchRunTest, MatchesTheExtensionInAnyLetterCase) {
@@ -462,7 +463,8 @@ TEST_F(BatchRunTest, OutputIsTheSameForAnyNumberOfJobs) {
   for (const unsigned jobs : {2u, 4u, 16u, 0u}) {
     SCOPED_TRACE(jobs);
     BatchReport many;
-    EXPECT_EQ(CleanWithJobs(source_, temp_ / Numbered("j", static_cast<int>(jobs)), jobs, &many), expected);
+    EXPECT_EQ(CleanWithJobs(source_, temp_ / Numbered("j", static_cast<int>(jobs)), jobs, &many),
+              expected);
     EXPECT_EQ(FailureNames(many), FailureNames(one));
     EXPECT_EQ(many.bytesRead, one.bytesRead);
     EXPECT_EQ(many.bytesWritten, one.bytesWritten);

@@ -142,7 +142,8 @@ TEST(UserMessageTest, DescribeRunOfARunThatNeverStartedNamesTheFolder) {
       {RunOutcome::NoSourceGiven, "Укажите папку с исходными файлами.", Field::Source},
       {RunOutcome::NoDestinationGiven, "Укажите папку для результата.", Field::Destination},
       {RunOutcome::SourceNotFound, "Папка с исходными файлами не найдена:\nИгры", Field::Source},
-      {RunOutcome::DestinationNotFound, "Папка для результата не найдена:\nИтог", Field::Destination},
+      {RunOutcome::DestinationNotFound, "Папка для результата не найдена:\nИтог",
+       Field::Destination},
       {RunOutcome::CannotCreateDestination,
        "Не удалось создать папку для результата:\nИтог\nPermission denied", Field::Destination},
   };
@@ -163,7 +164,8 @@ TEST(UserMessageTest, DescribeRunOfARunThatNeverStartedNamesTheFolder) {
 #ifndef _WIN32
 TEST(UserMessageTest, FileNamesThatAreNotUtf8StillShow) {
   BatchReport report = Completed(1, 0, {});
-  report.failures.push_back({fs::path("\xcf\xe0\xf0\xf2\xe8\xff.sgf"), FailureReason::NoGameFound, ""});
+  report.failures.push_back(
+      {fs::path("\xcf\xe0\xf0\xf2\xe8\xff.sgf"), FailureReason::NoGameFound, ""});
   report.failed = 1;
   EXPECT_EQ(Text(DescribeRun(report)),
             "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"

@@ -1,11 +1,10 @@
 // The built varnoket-cli, run as a user or a script runs it: exit status,
 // standard streams, folders on disk.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -30,7 +29,8 @@ std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "
 
 constexpr const char* kGame =
     "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
-constexpr const char* kCleaned = "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
+constexpr const char* kCleaned =
+    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
 constexpr const char* kDamaged = "not a game record";
 constexpr const char* kTryHelp = "Try 'varnoket-cli --help' for more information.\n";
 
@@ -232,7 +232,8 @@ TEST_F(CliTest, StandardStreamsCarryOneRecord) {
   outcome = Run({"-", "-"}, kDamaged);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "");
-  EXPECT_TRUE(outcome.err.starts_with("varnoket-cli: standard input: no game found\n0 files cleaned, 1 failed"))
+  EXPECT_TRUE(outcome.err.starts_with(
+      "varnoket-cli: standard input: no game found\n0 files cleaned, 1 failed"))
       << outcome.err;
 
   outcome = Run({"-q", "-", "piped.sgf"}, kGame);
@@ -258,8 +259,9 @@ TEST_F(CliTest, SingleFileGoesToAFileOrIntoAFolder) {
 
   const Outcome outcome = Run({"-q", "one.sgf", "no/such/folder/x.sgf"});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err,
-            "varnoket-cli: no/such/folder/x.sgf: cannot write the file: No such file or directory\n");
+  EXPECT_EQ(
+      outcome.err,
+      "varnoket-cli: no/such/folder/x.sgf: cannot write the file: No such file or directory\n");
 }
 
 TEST_F(CliTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
