@@ -51,7 +51,8 @@ class FileSystem {
   // which replaces "path" only after every byte is written (and, when a file of
   // that name already exists, made durable first). On failure the temporary
   // file is removed and an existing file at "path" is left untouched. A missing
-  // folder is not created.
+  // folder is not created. A link is followed and its target replaced; a path
+  // naming a folder, device or pipe is refused and left as it is.
   virtual IoStatus WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
   // Creates "path" and any missing parents; succeeds when it already is a folder.

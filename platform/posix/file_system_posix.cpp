@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -87,9 +88,26 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
 
 IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
                                          std::string_view bytes) {
+  // A link is replaced where it points, so the link itself survives. Anything
+  // but a regular file (a folder, a device, a pipe) is refused: renaming over
+  // it would destroy it, and writing into a pipe could wait forever.
+  std::filesystem::path target = path;
   struct stat existing {};
-  const bool replacing = ::stat(path.c_str(), &existing) == 0;
+  bool replacing = ::lstat(path.c_str(), &existing) == 0;
+  if (replacing && S_ISLNK(existing.st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved != nullptr) {
+      target = resolved;
+      std::free(resolved);
+      replacing = ::stat(target.c_str(), &existing) == 0;
+    } else if (errno == ENOENT) {
+      replacing = false;  // a dangling link is replaced by the file itself
+    } else {
+      return PosixError(errno);
+    }
+  }
   if (replacing && S_ISDIR(existing.st_mode)) return PosixError(EISDIR);
+  if (replacing && !S_ISREG(existing.st_mode)) return IoStatus::Error("not a regular file");
 
   // The temporary file lives beside the target so that rename(2) never crosses
   // a file system; its name is unique within this process and O_EXCL guards
@@ -97,7 +115,7 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
   std::filesystem::path temporary;
   int raw = -1;
   for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-    temporary = path;
+    temporary = target;
     temporary += ".varnoket-" + std::to_string(::getpid()) + "-" +
                  std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
     raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -116,7 +134,7 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
     if (status.ok() && ::fsync(fd.get()) != 0) status = PosixError(errno);
   }
   if (!fd.Close() && status.ok()) status = PosixError(errno);
-  if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) status = PosixError(errno);
+  if (status.ok() && ::rename(temporary.c_str(), target.c_str()) != 0) status = PosixError(errno);
   if (!status.ok()) ::unlink(temporary.c_str());
   return status;
 }

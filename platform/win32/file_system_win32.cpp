@@ -98,6 +98,10 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
   if (replacing && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return Win32Error(kErrorDirectoryNotSupported);
   }
+  // A device is never replaced by a file.
+  if (replacing && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    return IoStatus::Error("not a regular file");
+  }
 
   std::filesystem::path temporary;
   HANDLE raw = INVALID_HANDLE_VALUE;

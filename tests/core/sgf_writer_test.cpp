@@ -7,6 +7,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +166,24 @@ TEST_F(SgfWriterTest, DiskFullDuringSaveLeavesTheOriginalUntouched) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "Save reported success on a full disk";
   EXPECT_EQ(test::ReadBytes(folder / "g.sgf"), original);
   EXPECT_EQ(test::FilesUnder(folder.path()).size(), 1u);
+}
+
+TEST_F(SgfWriterTest, SaveNeverReplacesAPipe) {
+  test::TempFolder folder;
+  ASSERT_EQ(mkfifo((folder / "g.sgf").c_str(), 0644), 0);
+  EXPECT_FALSE(record.Save(folder / "g.sgf"));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "g.sgf"));
+  EXPECT_EQ(test::FilesUnder(folder.path()).size(), 0u);
+}
+
+TEST_F(SgfWriterTest, SaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
+  test::TempFolder folder;
+  std::filesystem::create_directory(folder / "store");
+  test::WriteBytes(folder / "store" / "real.sgf", "old");
+  std::filesystem::create_symlink(folder / "store" / "real.sgf", folder / "g.sgf");
+  ASSERT_TRUE(record.Save(folder / "g.sgf"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "g.sgf"));
+  EXPECT_EQ(test::ReadBytes(folder / "store" / "real.sgf"), "(;)");
 }
 
 TEST_F(SgfWriterTest, ReplacingKeepsTheFilesPermissions) {
