@@ -1,8 +1,8 @@
 #ifndef VARNOKET_APP_FOLDER_CHOOSER_H_
 #define VARNOKET_APP_FOLDER_CHOOSER_H_
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <string>
 

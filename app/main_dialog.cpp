@@ -134,8 +134,12 @@ BOOL MainDialog::OnInit() {
 }
 
 void MainDialog::OnAbout() {
+  // Owned by the active window, which is this dialog when its button or
+  // command was used; the dialog stands in when no window is active.
+  HWND owner = ::GetActiveWindow();
+  if (owner == nullptr) owner = window_;
   AboutDialog about;
-  about.Run(instance_, ::GetActiveWindow());
+  about.Run(instance_, owner);
 }
 
 void MainDialog::OnClean() {

@@ -1,10 +1,10 @@
 // Windows side of the folder enumeration: FindFirstFileW/FindNextFileW, with
 // the folder resolved once by GetFullPathNameW.
-#include "platform/file_finder.h"
-
 #include <windows.h>
 
 #include <string>
+
+#include "platform/file_finder.h"
 
 namespace varnoket::platform {
 

@@ -12,8 +12,8 @@
 
 #include "app/about_dialog.h"
 #include "app/message_loop.h"
-#include "app/window_placement.h"
 #include "app/module_state.h"
+#include "app/window_placement.h"
 #include "res/resource_ids.h"
 #include "tests/support/test_support.h"
 #include "tests/windows/dialog_test_support.h"
@@ -209,9 +209,14 @@ TEST_F(MainDialogTest, TemplateGivesTheCaptionLayoutAndStyles) {
 }
 
 TEST_F(MainDialogTest, TabVisitsTheControlsInTemplateOrder) {
-  const std::vector<int> order = {IDC_CLEAN,         IDC_EXIT,          IDC_ABOUT,
-                                  IDC_SOURCE_FOLDER, IDC_DESTINATION_FOLDER,
-                                  IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION, IDC_CLEAN};
+  const std::vector<int> order = {IDC_CLEAN,
+                                  IDC_EXIT,
+                                  IDC_ABOUT,
+                                  IDC_SOURCE_FOLDER,
+                                  IDC_DESTINATION_FOLDER,
+                                  IDC_BROWSE_SOURCE,
+                                  IDC_BROWSE_DESTINATION,
+                                  IDC_CLEAN};
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     SCOPED_TRACE(order[i]);
     EXPECT_EQ(::GetNextDlgTabItem(window_, Item(order[i]), FALSE), Item(order[i + 1]));
@@ -252,8 +257,7 @@ TEST_F(MainDialogTest, EscCloseAndExitEachQuitWithCodeTwo) {
   };
   const std::vector<Case> cases = {
       {"Esc", [](MainDialogTest& t) { t.PostKey(VK_ESCAPE); }},
-      {"Exit button",
-       [](MainDialogTest& t) { ::PostMessageW(t.Item(IDC_EXIT), BM_CLICK, 0, 0); }},
+      {"Exit button", [](MainDialogTest& t) { ::PostMessageW(t.Item(IDC_EXIT), BM_CLICK, 0, 0); }},
       {"Exit with another notification code",
        [](MainDialogTest& t) {
          ::PostMessageW(t.window_, WM_COMMAND, MAKEWPARAM(IDC_EXIT, BN_SETFOCUS), 0);
@@ -300,8 +304,7 @@ TEST_F(MainDialogTest, ChosenFolderReplacesTheFieldAndAnyOtherAnswerLeavesIt) {
       {IDC_BROWSE_SOURCE, IDC_SOURCE_FOLDER, FolderChooser::kCancelled, L"typed"},
       {IDC_BROWSE_DESTINATION, IDC_DESTINATION_FOLDER, FolderChooser::kCancelled, L"typed"},
       {IDC_BROWSE_SOURCE, IDC_SOURCE_FOLDER, FolderChooser::kNoFileSystemPath, L"typed"},
-      {IDC_BROWSE_DESTINATION, IDC_DESTINATION_FOLDER, FolderChooser::kNoFileSystemPath,
-       L"typed"},
+      {IDC_BROWSE_DESTINATION, IDC_DESTINATION_FOLDER, FolderChooser::kNoFileSystemPath, L"typed"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.button) + " answered " + std::to_string(c.answer));

@@ -130,14 +130,5 @@ TEST_F(CentreOverTest, OwnerPartlyOffTheWorkAreaKeepsTheWindowInside) {
   EXPECT_EQ(popup.bottom, area_.bottom);
 }
 
-TEST_F(CentreOverTest, MovesWithoutResizing) {
-  ::ShowWindow(owner_, SW_SHOWNOACTIVATE);
-  const RECT before = Rect(popup_);
-  CentreOver(popup_, owner_);
-  const RECT after = Rect(popup_);
-  EXPECT_EQ(after.right - after.left, before.right - before.left);
-  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
-}
-
 }  // namespace
 }  // namespace varnoket::app
