@@ -18,9 +18,21 @@ inline constexpr std::size_t kMaxConvertibleLength = 0x7FFFFFFF;
 // when the input was well-formed UTF-8.
 bool DecodeUtf8(std::string_view bytes, std::u16string* out);
 
+// True when DecodeUtf8 would find "bytes" well-formed, without decoding them.
+bool IsWellFormedUtf8(std::string_view bytes);
+
 // Appends the UTF-8 form of "text" to "*out". An unpaired surrogate is written
 // as U+FFFD.
 void AppendUtf8(std::u16string_view text, std::string* out);
+
+// True where the system's 8-bit code page is ISO-8859-1, so that decoding maps
+// byte n to code point n and encoding what was decoded gives the bytes back.
+// Text in it can then be parsed and copied as bytes, with no conversion.
+#ifdef _WIN32
+inline constexpr bool kSystemCodePageIsLatin1 = false;
+#else
+inline constexpr bool kSystemCodePageIsLatin1 = true;
+#endif
 
 // Replaces "*out" with "bytes" decoded in the system's 8-bit code page: the
 // ANSI code page on Windows, ISO-8859-1 (byte n is code point n) elsewhere.

@@ -2,6 +2,7 @@
 #include "platform/text_codec.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace varnoket::platform {
 namespace {
@@ -81,6 +82,40 @@ bool DecodeUtf8(std::string_view bytes, std::u16string* out) {
   return wellFormed;
 }
 
+bool IsWellFormedUtf8(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  while (p < end) {
+    // Eight ASCII bytes at a time, the bulk of every SGF file.
+    while (end - p >= 8) {
+      std::uint64_t block;
+      std::memcpy(&block, p, sizeof block);
+      if ((block & 0x8080808080808080u) != 0) break;
+      p += 8;
+    }
+    if (p == end) break;
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    // The same ranges as DecodeUtf8 accepts.
+    const int count = ContinuationCount(*p);
+    if (count < 0 || end - p <= count) return false;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (*p == 0xE0) low = 0xA0;
+    if (*p == 0xED) high = 0x9F;
+    if (*p == 0xF0) low = 0x90;
+    if (*p == 0xF4) high = 0x8F;
+    if (p[1] < low || p[1] > high) return false;
+    for (int i = 2; i <= count; ++i) {
+      if (!IsContinuation(p[i])) return false;
+    }
+    p += count + 1;
+  }
+  return true;
+}
+
 void AppendUtf8(std::u16string_view text, std::string* out) {
   const std::size_t start = out->size();
   out->resize(start + text.size() * 3);
@@ -94,7 +129,8 @@ void AppendUtf8(std::u16string_view text, std::string* out) {
     }
     if (code >= 0xD800 && code <= 0xDFFF) {
       if (code <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
+        code =
+            0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
         ++i;
       } else {
         code = kReplacement;
