@@ -1,12 +1,14 @@
 // Loads arbitrary bytes, writes them, loads the result again and cleans it,
 // checking that the reader accepts what the writer wrote, that the second
-// load yields the same text, and that cleaning is stable.
+// load yields the same text, that cleaning is stable, and that cleaning in one
+// pass gives the bytes of cleaning through the records.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "clean/clean_bytes.h"
 #include "clean/extract_game.h"
 #include "sgf/game_record.h"
 
@@ -32,9 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   varnoket::GameRecord record;
   record.Reset();
   const bool loaded = record.LoadFromBytes(input);
+  std::string onePass;
+  const varnoket::CleanStatus status = varnoket::CleanSgfBytes(input, &onePass);
   std::string written;
   Check(record.SaveToBytes(&written));
   if (!loaded) {
+    Check(status == varnoket::CleanStatus::NoGameFound && onePass.empty());
     Check(written == "(;)");
     return 0;
   }
@@ -50,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(rewritten == written);
 
   const std::string once = Cleaned(record);
+  Check(status == varnoket::CleanStatus::Cleaned && onePass == once);
   varnoket::GameRecord cleaned;
   cleaned.Reset();
   Check(cleaned.LoadFromBytes(once));

@@ -25,11 +25,14 @@ TEST(TextCodecTest, Utf8Decoding) {
       {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
       {"invalid lead byte", "\xFF", u"\uFFFD", false},
       {"gbk bytes", "\xC0\xEE", u"\uFFFD\uFFFD", false},
+      {"after a long ascii run", "(;PB[abcdefgh\xC3\xA9])", u"(;PB[abcdefgh\u00E9])", true},
+      {"broken after a long ascii run", "(;PB[abcdefgh\xC3])", u"(;PB[abcdefgh\uFFFD])", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::u16string text;
     EXPECT_EQ(DecodeUtf8(c.bytes, &text), c.wellFormed);
+    EXPECT_EQ(IsWellFormedUtf8(c.bytes), c.wellFormed);
     EXPECT_EQ(text, c.text);
     EXPECT_LE(text.size(), c.bytes.size());
   }

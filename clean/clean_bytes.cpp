@@ -1,0 +1,391 @@
+// Cleaning in one pass: the reader's grammar feeding a sink that keeps only
+// the first accepted tree's root information and main line, then the cleaned
+// record written straight from positions in the input.
+//
+// The rules are those of ExtractGame and the layout that of SaveToBytes; the
+// tests hold the two ways to the same bytes over the corpus and the fuzzer
+// over arbitrary input.
+#include "clean/clean_bytes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "clean/extract_game.h"
+#include "platform/text_codec.h"
+#include "sgf/charset.h"
+#include "sgf/sgf_parser.h"
+
+namespace varnoket {
+namespace {
+
+using grammar::RawValue;
+using grammar::Unit;
+
+bool StartsWithUtf8Bom(std::string_view bytes) {
+  return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+         static_cast<unsigned char>(bytes[1]) == 0xBB &&
+         static_cast<unsigned char>(bytes[2]) == 0xBF;
+}
+
+// A value by its position in the text, which is never longer than
+// kMaxConvertibleLength, so 32 bits hold every offset and size.
+class ValueSpan {
+ public:
+  ValueSpan() = default;
+  template <typename Char>
+  ValueSpan(const Char* text, const RawValue<Char>& value)
+      : offset_(static_cast<std::uint32_t>(value.begin - text)),
+        sizeAndFlag_(static_cast<std::uint32_t>(value.size()) | (value.escaped ? kEscaped : 0)) {}
+
+  bool present() const { return offset_ != kAbsent; }
+  // Absent and empty values read the same, as in GameNode::Value.
+  bool empty() const { return size() == 0; }
+  std::size_t offset() const { return offset_; }
+  std::size_t size() const { return sizeAndFlag_ & ~kEscaped; }
+  bool escaped() const { return (sizeAndFlag_ & kEscaped) != 0; }
+
+ private:
+  static constexpr std::uint32_t kAbsent = std::numeric_limits<std::uint32_t>::max();
+  static constexpr std::uint32_t kEscaped = 0x80000000u;
+
+  std::uint32_t offset_ = kAbsent;
+  std::uint32_t sizeAndFlag_ = 0;
+};
+
+// What cleaning keeps of one game tree while it is parsed: the first value of
+// the first occurrence of each root property, every value of the root's first
+// AB, and the first B and W values of every node on the main line. The main
+// line is the chain of first children from the root; a node that continues a
+// sequence after variations cuts it back to the node before.
+template <typename Char>
+class MainLineSink {
+ public:
+  // A node's index on the main line, or kOffMainLine.
+  using Node = std::int32_t;
+  static constexpr Node kNoNode = std::numeric_limits<Node>::min();
+  static constexpr Node kOffMainLine = -1;
+
+  struct Move {
+    ValueSpan black;
+    ValueSpan white;
+  };
+
+  explicit MainLineSink(const Char* text)
+      : text_(text), catalogue_(PropertyCatalogue::Instance()) {}
+
+  // Forgets the previous tree, which did not parse.
+  void BeginTree() {
+    mainLine_.clear();
+    root_.fill(ValueSpan());
+    rootStones_.clear();
+  }
+
+  Node NewRoot() {
+    mainLine_.emplace_back();
+    return 0;
+  }
+
+  Node NewChild(Node last) {
+    if (last < 0) return kOffMainLine;
+    // The nodes after "last" were in its variations, which drop out.
+    const std::size_t kept = static_cast<std::size_t>(last) + 1;
+    if (mainLine_.size() != kept) mainLine_.resize(kept);
+    mainLine_.emplace_back();
+    return last + 1;
+  }
+
+  Node NewVariation(Node parent) {
+    // Only a childless node's first variation continues its line, and on the
+    // main line only the last node is childless.
+    if (parent < 0 || static_cast<std::size_t>(parent) + 1 != mainLine_.size()) return kOffMainLine;
+    mainLine_.emplace_back();
+    return parent + 1;
+  }
+
+  void AddProperty(Node node, std::basic_string_view<Char> identifier,
+                   std::span<const RawValue<Char>> values) {
+    if (node < 0) return;
+    Move& move = mainLine_[static_cast<std::size_t>(node)];
+    if (identifier.size() == 1) {
+      // Below the root only moves count; they need no catalogue.
+      const char32_t letter = Unit(identifier[0]);
+      if (letter == 'B' && !move.black.present()) move.black = ValueSpan(text_, values.front());
+      if (letter == 'W' && !move.white.present()) move.white = ValueSpan(text_, values.front());
+    }
+    if (node != 0) return;
+    const PropertyDescriptor* row = grammar::FindDescriptor(catalogue_, identifier);
+    if (row == nullptr) return;
+    ValueSpan& kept = root_[static_cast<std::size_t>(row->id)];
+    if (kept.present()) return;
+    kept = ValueSpan(text_, values.front());
+    if (row->id == prop::AB) {
+      for (const RawValue<Char>& value : values) rootStones_.emplace_back(text_, value);
+    }
+  }
+
+  const std::vector<Move>& mainLine() const { return mainLine_; }
+  const ValueSpan& root(PropertyId id) const { return root_[static_cast<std::size_t>(id)]; }
+  const std::vector<ValueSpan>& rootStones() const { return rootStones_; }
+
+ private:
+  const Char* text_;
+  const PropertyCatalogue& catalogue_;
+  std::vector<Move> mainLine_;
+  std::array<ValueSpan, prop::kCount + 1> root_;
+  std::vector<ValueSpan> rootStones_;
+};
+
+// Counts the code units the cleaned record takes.
+template <typename Char>
+class UnitCounter {
+ public:
+  void Put(char32_t) { ++size_; }
+  void Put(const Char*, std::size_t size) { size_ += size; }
+  template <std::size_t N>
+  void PutAscii(const char (&)[N]) {
+    size_ += N - 1;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::size_t size_ = 0;
+};
+
+// Writes the cleaned record into room that UnitCounter measured.
+template <typename Char>
+class UnitWriter {
+ public:
+  explicit UnitWriter(Char* out) : out_(out) {}
+  static constexpr std::size_t kShort = 8;
+  void Put(char32_t c) { *out_++ = static_cast<Char>(c); }
+  void Put(const Char* units, std::size_t size) {
+    if (size <= kShort) {
+      // Moves and most values are a few units: no call for them.
+      for (std::size_t i = 0; i < size; ++i) out_[i] = units[i];
+    } else {
+      std::char_traits<Char>::copy(out_, units, size);
+    }
+    out_ += size;
+  }
+  template <std::size_t N>
+  void PutAscii(const char (&text)[N]) {
+    for (std::size_t i = 0; i + 1 < N; ++i) out_[i] = static_cast<Char>(text[i]);
+    out_ += N - 1;
+  }
+
+ private:
+  Char* out_;
+};
+
+// Writes the cleaned record as the writer writes the record ExtractGame builds:
+// "(;", the root's properties (GM, FF, CA, the copied game information in
+// table order, HA, AB), then one line per move, and ")". Every value is
+// escaped, "\" and "]" taking a backslash.
+template <typename Char, typename Out>
+class CleanedWriter {
+ public:
+  CleanedWriter(const Char* text, const MainLineSink<Char>& game, bool utf8, Out* out)
+      : text_(text),
+        game_(game),
+        utf8_(utf8),
+        out_(out),
+        catalogue_(PropertyCatalogue::Instance()) {}
+
+  void Write() {
+    out_->PutAscii("(;GM[1]FF[4]");
+    // The character set travels with the text (see ExtractGame).
+    const ValueSpan& charset = game_.root(prop::CA);
+    if (utf8_ && !NamesUtf8(Widened(charset))) {
+      out_->PutAscii("CA[UTF-8]");
+    } else if (!charset.empty()) {
+      Property(prop::CA, charset);
+    }
+    for (const PropertyId id : kCopiedRootProperties) {
+      const ValueSpan& value = game_.root(id);
+      if (!value.empty()) Property(id, value);
+    }
+    const ValueSpan& handicap = game_.root(prop::HA);
+    if (!handicap.empty()) {
+      Property(prop::HA, handicap);
+      if (game_.root(prop::AB).present()) {
+        Identifier(prop::AB);
+        for (const ValueSpan& stone : game_.rootStones()) Value(stone);
+      }
+    }
+    PropertyId last = 0;
+    for (const auto& move : game_.mainLine()) {
+      if (!move.black.empty()) Move(prop::B, prop::W, move.black, &last);
+      if (!move.white.empty()) Move(prop::W, prop::B, move.white, &last);
+    }
+    out_->Put(')');
+  }
+
+ private:
+  // One move on a line of its own, after a pass of the other colour when the
+  // previous move was of the same colour.
+  void Move(PropertyId colour, PropertyId other, const ValueSpan& value, PropertyId* last) {
+    if (*last == colour) {
+      if (other == prop::B) {
+        out_->PutAscii("\r\n;B[]");
+      } else {
+        out_->PutAscii("\r\n;W[]");
+      }
+    }
+    if (colour == prop::B) {
+      out_->PutAscii("\r\n;B");
+    } else {
+      out_->PutAscii("\r\n;W");
+    }
+    Value(value);
+    *last = colour;
+  }
+
+  void Property(PropertyId id, const ValueSpan& value) {
+    Identifier(id);
+    Value(value);
+  }
+
+  void Identifier(PropertyId id) {
+    for (const char16_t c : catalogue_.FindById(id)->identifier) out_->Put(c);
+  }
+
+  void Value(const ValueSpan& value) {
+    out_->Put('[');
+    const Char* p = text_ + value.offset();
+    const Char* const end = p + value.size();
+    if (!value.escaped()) {
+      // Without a backslash the text holds no "]" either: it would have
+      // closed the value. It is its own escaped form.
+      out_->Put(p, value.size());
+    } else {
+      for (; p != end; ++p) {
+        if (Unit(*p) == '\\') ++p;
+        if (Unit(*p) == '\\' || Unit(*p) == ']') out_->Put('\\');
+        out_->Put(Unit(*p));
+      }
+    }
+    out_->Put(']');
+  }
+
+  // The stored value as UTF-16 for NamesUtf8, which only matches ASCII, so
+  // units widen one for one.
+  std::u16string Widened(const ValueSpan& value) const {
+    std::u16string wide;
+    if (!value.present()) return wide;
+    std::basic_string<Char> stored;
+    grammar::AppendUnescaped(RawValue<Char>{text_ + value.offset(),
+                                            text_ + value.offset() + value.size(), value.escaped()},
+                             &stored);
+    for (const Char c : stored) wide.push_back(static_cast<char16_t>(Unit(c)));
+    return wide;
+  }
+
+  const Char* text_;
+  const MainLineSink<Char>& game_;
+  bool utf8_;
+  Out* out_;
+  const PropertyCatalogue& catalogue_;
+};
+
+// The number of UTF-16 units in well-formed UTF-8 bytes.
+std::size_t Utf16Length(std::string_view bytes) {
+  std::size_t units = 0;
+  for (const char byte : bytes) {
+    const auto b = static_cast<unsigned char>(byte);
+    if ((b & 0xC0) != 0x80) ++units;  // each character's first byte
+    if (b >= 0xF0) ++units;           // a surrogate pair
+  }
+  return units;
+}
+
+// Parses until the first tree is accepted and writes what cleaning keeps of it.
+// Bytes ("Char" char) are ISO-8859-1 or, when "utf8", well-formed UTF-8, so the
+// output bytes are the input's; UTF-16 text is encoded in the system code page.
+template <typename Char>
+CleanStatus CleanText(const Char* begin, const Char* end, bool utf8, std::string* out) {
+  MainLineSink<Char> game(begin);
+  try {
+    grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game);
+    const Char* open = nullptr;
+    bool accepted = false;
+    while (!accepted && parser.NextOpening(&open)) {
+      game.BeginTree();
+      accepted = parser.ParseGameTree();
+    }
+    if (!accepted) return CleanStatus::NoGameFound;
+  } catch (const std::bad_alloc&) {
+    return CleanStatus::NoGameFound;
+  } catch (const std::length_error&) {
+    return CleanStatus::NoGameFound;
+  }
+
+  try {
+    UnitCounter<Char> counter;
+    CleanedWriter<Char, UnitCounter<Char>>(begin, game, utf8, &counter).Write();
+    if constexpr (sizeof(Char) == 1) {
+      out->resize(counter.size());
+      UnitWriter<char> writer(out->data());
+      CleanedWriter<char, UnitWriter<char>>(begin, game, utf8, &writer).Write();
+      // The writer converts from UTF-16 and refuses text longer than that.
+      const std::size_t units =
+          utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
+      if (units > platform::kMaxConvertibleLength) {
+        out->clear();
+        return CleanStatus::TooLarge;
+      }
+    } else {
+      std::u16string text(counter.size(), u'\0');
+      UnitWriter<char16_t> writer(text.data());
+      CleanedWriter<char16_t, UnitWriter<char16_t>>(begin, game, utf8, &writer).Write();
+      if (!platform::AppendSystemCodePage(text, out)) {
+        out->clear();
+        return CleanStatus::TooLarge;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    out->clear();
+    return CleanStatus::TooLarge;
+  } catch (const std::length_error&) {
+    out->clear();
+    return CleanStatus::TooLarge;
+  }
+  return CleanStatus::Cleaned;
+}
+
+}  // namespace
+
+CleanStatus CleanSgfBytes(std::string_view input, std::string* out) {
+  out->clear();
+  if (input.size() > platform::kMaxConvertibleLength) return CleanStatus::NoGameFound;
+  const char* const begin = input.data();
+  const char* const end = begin + input.size();
+  std::u16string decoded;
+  try {
+    if (!platform::kSystemCodePageIsLatin1 && !platform::DecodeSystemCodePage(input, &decoded)) {
+      return CleanStatus::NoGameFound;
+    }
+    bool utf8 = StartsWithUtf8Bom(input);
+    if (!utf8) {
+      utf8 = platform::kSystemCodePageIsLatin1
+                 ? grammar::DeclaresUtf8(begin, end)
+                 : grammar::DeclaresUtf8(decoded.data(), decoded.data() + decoded.size());
+    }
+    if (utf8 && platform::IsWellFormedUtf8(input)) return CleanText(begin, end, true, out);
+  } catch (const std::bad_alloc&) {
+    return CleanStatus::NoGameFound;
+  } catch (const std::length_error&) {
+    return CleanStatus::NoGameFound;
+  }
+  if (platform::kSystemCodePageIsLatin1) return CleanText(begin, end, false, out);
+  return CleanText(decoded.data(), decoded.data() + decoded.size(), false, out);
+}
+
+}  // namespace varnoket

@@ -1,0 +1,28 @@
+#ifndef VARNOKET_CLEAN_CLEAN_BYTES_H_
+#define VARNOKET_CLEAN_CLEAN_BYTES_H_
+
+#include <string>
+#include <string_view>
+
+namespace varnoket {
+
+// What cleaning one file's bytes came to.
+enum class CleanStatus {
+  Cleaned,      // the output holds the cleaned record
+  NoGameFound,  // no game tree parses, or the input is too large to read
+  TooLarge,     // the cleaned text is too long to convert, or memory ran out writing it
+};
+
+// Cleans SGF bytes in one pass, giving exactly what LoadFromBytes, ExtractGame
+// and SaveToBytes give together (NoGameFound where LoadFromBytes returns false,
+// TooLarge where SaveToBytes does), without building either record: the parser
+// checks every game tree as the reader does but keeps only the first accepted
+// tree's root information and main line, as positions in "input". Memory
+// beyond the output is a few bytes per node of that main line.
+//
+// "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
+CleanStatus CleanSgfBytes(std::string_view input, std::string* out);
+
+}  // namespace varnoket
+
+#endif  // VARNOKET_CLEAN_CLEAN_BYTES_H_

@@ -1,0 +1,179 @@
+// One-pass cleaning gives the very bytes that loading a record, extracting its
+// game and saving the result give, over tricky grammar and real files alike.
+#include "clean/clean_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "clean/extract_game.h"
+#include "tests/support/test_support.h"
+
+namespace varnoket {
+namespace {
+
+struct Outcome {
+  CleanStatus status;
+  std::string bytes;
+  friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+// The status the batch run takes from the record path: no game when nothing
+// loads, too large when the cleaned record cannot be saved.
+Outcome ThroughRecords(std::string_view input) {
+  GameRecord source;
+  source.Reset();
+  if (!source.LoadFromBytes(input)) return {CleanStatus::NoGameFound, ""};
+  GameRecord destination;
+  destination.Reset();
+  ExtractGame(source, destination);
+  Outcome outcome{CleanStatus::Cleaned, ""};
+  if (!destination.SaveToBytes(&outcome.bytes)) outcome.status = CleanStatus::TooLarge;
+  return outcome;
+}
+
+Outcome InOnePass(std::string_view input) {
+  Outcome outcome{CleanStatus::Cleaned, "left over"};
+  outcome.status = CleanSgfBytes(input, &outcome.bytes);
+  return outcome;
+}
+
+void ExpectSameAsRecords(std::string_view input) {
+  SCOPED_TRACE(testing::Message() << "input: " << test::ShowLineBreaks(std::string(input)));
+  const Outcome expected = ThroughRecords(input);
+  const Outcome actual = InOnePass(input);
+  EXPECT_EQ(actual.status, expected.status);
+  EXPECT_EQ(test::ShowLineBreaks(actual.bytes), test::ShowLineBreaks(expected.bytes));
+}
+
+TEST(CleanBytesTest, GivesTheBytesOfTheRecordPath) {
+  const std::string inputs[] = {
+      // Main line through variations, and nodes after variations.
+      "(;GM[1]SZ[19];B[pd];W[dp])",
+      "(;GM[1](;B[pd];W[aa])(;B[dd];W[pp]))",
+      "(;B[aa](;W[bb])(;W[cc]);W[dd];B[ee])",
+      "(;B[aa](;W[bb](;B[cc])(;B[dd]);B[ee])(;W[ff]);W[gg])",
+      "(;B[aa](;W[bb];B[cc](;W[dd])(;W[ee]);W[ff]))",
+      "(;B[aa](;W[bb](;B[cc];W[dd]))(;W[ee]))",
+      "(;B[aa](;W[bb])(;W[cc](;B[dd]);B[ee]))",
+      "(;;;)",
+      "(;)",
+      // Trees that are dropped, and what scanning finds after them.
+      "(;b[aa])(;B[cc])",
+      "(;b[aa](;B[cc]))",
+      "()(;B[aa])",
+      "(())((;B[aa]))(;W[bb])",
+      "(;B[aa]",
+      "(;B[aa]\\",
+      "(;B[a\\",
+      "(;GM[1]X)(;B[bb])",
+      "(;A[1](;B[2]) x (;C[3]))(;W[cc])",
+      "(;B[aa]\f;W[bb])(;B[cc])",
+      "(;C[a[b]c])(;B[dd])",
+      "junk (;B[aa]) between (;W[bb]) after",
+      "(;B[aa])\r\n(;W[bb])",
+      "",
+      "no game here",
+      // Moves: passes, repeats, both colours in a node, moves in the root.
+      "(;B[aa]W[bb];B[cc])",
+      "(;;W[aa]B[bb])",
+      "(;;B[aa]B[bb])",
+      "(;;B[]B[bb];W[cc])",
+      "(;;B[aa];W[];B[bb];W[tt];B[])",
+      "(;;W[aa];W[bb];W[cc];B[dd];B[ee])",
+      "(;;B[aa]]]];W[bb][cc])",
+      // Root information: order, first values, handicap, escapes, unknowns.
+      "(;RE[r]KM[k]SZ[s]TM[t]OT[o]WR[w]BR[b]PB[pb]PW[pw]RU[ru]ST[st]GC[gc]GN[gn]DT[dt]PC[pc]AP[ap]"
+      ")",
+      "(;PB[]PB[x]PW[y][z])",
+      "(;HA[2]AB[dd][pp]AB[qq];W[cc])",
+      "(;AB[dd];B[aa])",
+      "(;HA[]AB[dd])",
+      "(;HA[3]AB[aa]][bb]\r\n[cc])",
+      "(;HA[1])",
+      "(;PB[a\\]b]PW[c\\\\d]GC[x\\y\\\r\nz]C[q];B[a\\]];W[\\\\])",
+      "(;XX[1]GM[4]FF[3]AP[a:b]SZ[19:19]GAME[1])",
+      "(; G M [1] P B [x] ;B [aa]\t;\vW\r\n[bb])",
+      "(;PB[x]\\PW[y];B[aa])",
+      "(;PB[x]\\",
+      // Code pages.
+      "(;CA[UTF-8]PB[\xC3\xA9\xE6\x9D\x8E\xF0\x9F\x98\x80];B[aa])",
+      "(;CA[ utf-8\t]PB[\xC3\xA9])",
+      "(;CA[UTF\\-8]PB[\xC3\xA9])",
+      "(;CA[UTF-8]PB[\xFF\xC0])",
+      "\xEF\xBB\xBF(;PB[\xC3\xA9])",
+      "\xEF\xBB\xBF(;CA[GB2312]PB[\xC3\xA9])",
+      "\xEF\xBB\xBF(;CA[]PB[\xC3\xA9])",
+      "(;CA[GB2312]PB[\xC0\xEE])",
+      "(;CA[ISO-8859-1]PB[\xE9])",
+      "(;b[x])(;CA[UTF-8]PB[\xC3\xA9])",
+      "(;PB[x];CA[UTF-8])",
+      "(;CA[UTF-8]B[aa](;W[\xC3\xA9])",
+      "(\xC3\xA9;CA[UTF-8]PB[\xC3\xA9])",
+  };
+  for (const std::string& input : inputs) ExpectSameAsRecords(input);
+}
+
+TEST(CleanBytesTest, WritesTheCleanedLayout) {
+  const struct {
+    std::string input;
+    std::string cleaned;
+  } cases[] = {
+      // A source pass is dropped and put back where one colour would repeat.
+      {"(;GM[1]FF[4]GN[Cup \\]final]PW[Bob]PB[Ann]SZ[19]KM[6.5];B[pd];W[dp];B[pp];W[];B[dd])",
+       "(;GM[1]FF[4]GN[Cup \\]final]PW[Bob]PB[Ann]SZ[19]KM[6.5]\r\n;B[pd]\r\n;W[dp]\r\n;B[pp]\r\n"
+       ";W[]\r\n;B[dd])"},
+      {"(;B[aa](;W[bb](;B[cc])(;B[dd]);B[ee])(;W[ff]);W[gg])", "(;GM[1]FF[4]\r\n;B[aa]\r\n;W[gg])"},
+      {"(;HA[2]AB[dd][pp]CA[UTF-8]PB[\xC3\xA9];W[cc])",
+       "(;GM[1]FF[4]CA[UTF-8]PB[\xC3\xA9]HA[2]AB[dd][pp]\r\n;W[cc])"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    std::string out;
+    ASSERT_EQ(CleanSgfBytes(c.input, &out), CleanStatus::Cleaned);
+    EXPECT_EQ(test::ShowLineBreaks(out), test::ShowLineBreaks(c.cleaned));
+  }
+}
+
+TEST(CleanBytesTest, HugeAndDeepInputs) {
+  constexpr int kMoves = 1000000;
+  std::string moves = "(;GM[1]";
+  for (int i = 0; i < kMoves; ++i) moves += (i % 2 == 0) ? ";B[aa]" : ";W[bb]";
+  moves += ")";
+  std::string out;
+  ASSERT_EQ(CleanSgfBytes(moves, &out), CleanStatus::Cleaned);
+  EXPECT_EQ(out.size(), std::string("(;GM[1]FF[4])").size() + kMoves * std::size_t{8});
+
+  constexpr int kDepth = 100000;
+  std::string nested = "(;GM[1]";
+  for (int i = 0; i < kDepth; ++i) nested += "(;B[aa]";
+  nested.append(kDepth, ')');
+  nested += ")";
+  ExpectSameAsRecords(nested);
+
+  std::string unclosed(200000, '(');
+  unclosed += ";B[aa]";
+  for (int i = 0; i < 100000; ++i) unclosed += "(;W[bb]";
+  EXPECT_EQ(CleanSgfBytes(unclosed, &out), CleanStatus::NoGameFound);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(CleanBytesTest, EveryCorpusFileGivesTheBytesOfTheRecordPath) {
+  const auto corpus = test::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "shared corpus not present";
+  std::size_t files = 0;
+  for (const auto& path : test::FilesUnder(corpus)) {
+    const std::string input = test::ReadBytes(path);
+    SCOPED_TRACE(path.string());
+    const Outcome expected = ThroughRecords(input);
+    const Outcome actual = InOnePass(input);
+    ASSERT_EQ(actual.status, expected.status);
+    ASSERT_TRUE(actual.bytes == expected.bytes);
+    ++files;
+  }
+  EXPECT_GT(files, 0u);
+}
+
+}  // namespace
+}  // namespace varnoket
