@@ -1,5 +1,6 @@
-// POSIX side of the file operations: read(2)/write(2) on descriptors, a
-// temporary file and rename(2) for atomic replacement.
+// POSIX side of the file operations: read(2)/write(2) on descriptors, and an
+// unnamed file linked into place or a named one renamed over the old file for
+// atomic replacement.
 #include "platform/file_system.h"
 
 #include <fcntl.h>
@@ -86,8 +87,10 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   return IoStatus::Ok();
 }
 
-IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
-                                         std::string_view bytes) {
+namespace {
+
+// The general way: a named temporary file beside the target, renamed over it.
+IoStatus WriteThroughNamedTemporary(const std::filesystem::path& path, std::string_view bytes) {
   // A link is replaced where it points, so the link itself survives. Anything
   // but a regular file (a folder, a device, a pipe) is refused: renaming over
   // it would destroy it, and writing into a pipe could wait forever.
@@ -137,6 +140,63 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
   if (status.ok() && ::rename(temporary.c_str(), target.c_str()) != 0) status = PosixError(errno);
   if (!status.ok()) ::unlink(temporary.c_str());
   return status;
+}
+
+// How an unnamed file gets its name on this system, found out by the first
+// write that needs it.
+enum class LinkWay { Unknown, EmptyPath, ProcFd, Unsupported };
+std::atomic<LinkWay> linkWay{LinkWay::Unknown};
+
+// Gives the unnamed file open at "fd" the name "path", which must be free: 0,
+// or the errno of the failure (EEXIST when the name is taken).
+int LinkUnnamed(int fd, const std::filesystem::path& path) {
+  const LinkWay way = linkWay.load(std::memory_order_relaxed);
+  if (way != LinkWay::ProcFd) {
+    if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+      linkWay.store(LinkWay::EmptyPath, std::memory_order_relaxed);
+      return 0;
+    }
+    // Kernels before 6.10 refuse it (ENOENT) without CAP_DAC_READ_SEARCH.
+    const int error = errno;
+    if (way == LinkWay::EmptyPath || error != ENOENT) return error;
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    linkWay.store(LinkWay::ProcFd, std::memory_order_relaxed);
+    return 0;
+  }
+  const int error = errno;
+  if (way == LinkWay::Unknown && error == ENOENT) {
+    linkWay.store(LinkWay::Unsupported, std::memory_order_relaxed);  // no /proc either
+  }
+  return error;
+}
+
+}  // namespace
+
+IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
+                                         std::string_view bytes) {
+  // A new name takes the quick way: an unnamed file (O_TMPFILE) in the target's
+  // folder, which gets the name only once every byte is written and vanishes
+  // with its descriptor on any failure; linking never replaces anything, and
+  // a new file needs no durable-write wait. A name already taken (a file, a
+  // link, a folder, a pipe), or a system without unnamed files, goes the
+  // general way.
+  if (linkWay.load(std::memory_order_relaxed) != LinkWay::Unsupported) {
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    FileDescriptor fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (fd.get() >= 0) {
+      const IoStatus status = WriteAll(fd.get(), bytes);
+      if (!status.ok()) return status;
+      if (LinkUnnamed(fd.get(), path) == 0) {
+        if (fd.Close()) return IoStatus::Ok();
+        const int error = errno;
+        ::unlink(path.c_str());
+        return PosixError(error);
+      }
+    }
+  }
+  return WriteThroughNamedTemporary(path, bytes);
 }
 
 IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
