@@ -10,9 +10,8 @@
 #include <thread>
 #include <utility>
 
-#include "clean/extract_game.h"
+#include "clean/clean_bytes.h"
 #include "platform/file_finder.h"
-#include "sgf/game_record.h"
 
 namespace varnoket {
 namespace {
@@ -258,22 +257,20 @@ std::string_view OutcomeText(RunOutcome outcome) {
 }
 
 CleanResult CleanBytes(std::string_view input, std::string* output) {
-  output->clear();
+  // One pass over the bytes, with the very result of loading the record,
+  // extracting its game and saving that.
   CleanResult result;
-  GameRecord source;
-  source.Reset();
-  if (!source.LoadFromBytes(input)) {
-    result.reason = FailureReason::NoGameFound;
-    return result;
+  switch (CleanSgfBytes(input, output)) {
+    case CleanStatus::Cleaned:
+      result.ok = true;
+      break;
+    case CleanStatus::NoGameFound:
+      result.reason = FailureReason::NoGameFound;
+      break;
+    case CleanStatus::TooLarge:
+      result.reason = FailureReason::CannotWrite;
+      break;
   }
-  GameRecord destination;
-  destination.Reset();
-  ExtractGame(source, destination);
-  if (!destination.SaveToBytes(output)) {
-    result.reason = FailureReason::CannotWrite;
-    return result;
-  }
-  result.ok = true;
   return result;
 }
 
