@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "res/resource_ids.h"
@@ -117,6 +118,97 @@ TEST(ProgramTest, EndsWithCodeTwoHoweverThePersonLeavesWithOrWithoutArguments) {
 TEST(ProgramTest, WithoutItsDialogTemplateTheProgramReturnsZero) {
   // A module with no dialog 129 among its resources.
   EXPECT_EQ(RunProgram(::GetModuleHandleW(L"kernel32.dll"), SW_SHOWNORMAL), 0);
+}
+
+// Varnoket.exe's resource section, read without running the program.
+class ResourcesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = ::LoadLibraryExW(ProgramPath().c_str(), nullptr,
+                               LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module_, nullptr);
+  }
+  void TearDown() override { ::FreeLibrary(module_); }
+
+  // The bytes of one resource, or empty when it is missing.
+  std::string_view Bytes(LPCWSTR type, int id, WORD language) const {
+    const HRSRC found = ::FindResourceExW(module_, type, MAKEINTRESOURCEW(id), language);
+    if (found == nullptr) return std::string_view();
+    const HGLOBAL loaded = ::LoadResource(module_, found);
+    return std::string_view(static_cast<const char*>(::LockResource(loaded)),
+                            ::SizeofResource(module_, found));
+  }
+
+  HMODULE module_ = nullptr;
+};
+
+constexpr WORD kRussian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);
+constexpr WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+TEST_F(ResourcesTest, DialogsAreRussianAndTheIconHasBothSizesInSixteenColours) {
+  EXPECT_FALSE(Bytes(RT_DIALOG, IDD_MAIN_DIALOG, kRussian).empty());
+  EXPECT_FALSE(Bytes(RT_DIALOG, IDD_ABOUT_BOX, kRussian).empty());
+
+  const std::string_view group = Bytes(RT_GROUP_ICON, IDI_VARNOKET, kNeutral);
+  ASSERT_FALSE(group.empty());
+  auto* directory = reinterpret_cast<const BYTE*>(group.data());
+  for (const int size : {32, 16}) {
+    SCOPED_TRACE(size);
+    const int icon = ::LookupIconIdFromDirectoryEx(const_cast<BYTE*>(directory), TRUE, size, size,
+                                                   LR_DEFAULTCOLOR);
+    const std::string_view image = Bytes(RT_ICON, icon, kNeutral);
+    ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.data());
+    EXPECT_EQ(header->biWidth, size);
+    EXPECT_EQ(header->biHeight, 2 * size);  // colour and mask
+    EXPECT_EQ(header->biBitCount, 4);
+  }
+}
+
+TEST_F(ResourcesTest, NameManifestAndVersionBlock) {
+  wchar_t name[32] = {};
+  EXPECT_GT(::LoadStringW(module_, IDS_VARNOKET, name, 32), 0);
+  EXPECT_EQ(std::wstring(name), L"Varnoket");
+
+  const std::string manifest(Bytes(RT_MANIFEST, 1, kNeutral));
+  for (const char* part : {"name=\"Varnoket\" version=\"1.0.0.0\" processorArchitecture=\"x86\"",
+                           "<description>Varnoket Application</description>",
+                           "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""}) {
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  }
+
+  const std::string_view version = Bytes(RT_VERSION, 1, kUsEnglish);
+  ASSERT_FALSE(version.empty());
+  std::string block(version);  // VerQueryValueW may write into its copy
+  const auto value = [&block](const wchar_t* key) {
+    void* text = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + key;
+    if (!::VerQueryValueW(block.data(), path.c_str(), &text, &length) || length == 0) {
+      return std::wstring();
+    }
+    return std::wstring(static_cast<const wchar_t*>(text));
+  };
+  EXPECT_EQ(value(L"FileVersion"), L"1, 0, 0, 1");
+  EXPECT_EQ(value(L"ProductVersion"), L"1, 0, 0, 1");
+  EXPECT_EQ(value(L"FileDescription"), L"Varnoket Module");
+  EXPECT_EQ(value(L"ProductName"), L"Varnoket Module");
+  EXPECT_EQ(value(L"InternalName"), L"Varnoket");
+  EXPECT_EQ(value(L"OriginalFilename"), L"Varnoket.exe");
+  EXPECT_FALSE(value(L"LegalCopyright").empty());
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  DWORD* translation = nullptr;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+  EXPECT_EQ(*translation, MAKELONG(0x0409, 1200));
 }
 
 }  // namespace
