@@ -25,14 +25,75 @@ NativeString Native(const char* ascii) {
   return text;
 }
 
-// One matching entry of the source tree, collected before any is processed.
-struct Entry {
-  std::filesystem::path sourcePath;  // absolute, as the finder built it
-  std::filesystem::path name;        // relative to the source folder
-  bool isFolder = false;
+// The matching entries of the source tree, collected before any is processed.
+// A run may hold hundreds of thousands, so an entry is a few numbers into text
+// shared by all: the text before its name (its folder) and the name itself.
+class EntryList {
+ public:
+  // Starts a folder whose entries' paths begin with "pathPrefix", and whose
+  // path relative to the source is "relative".
+  void AddFolder(NativeString pathPrefix, std::filesystem::path relative) {
+    folders_.push_back(Folder{std::move(pathPrefix), std::move(relative)});
+  }
+
+  // Adds an entry of the last folder added.
+  void Add(const NativeString& name, bool isFolder) {
+    entries_.push_back(Entry{static_cast<std::uint32_t>(folders_.size() - 1), names_.size(),
+                             static_cast<std::uint32_t>(name.size()), isFolder});
+    names_ += name;
+  }
+
+  // Orders the entries by folder, in the order the folders were added, then
+  // by name.
+  void Sort() {
+    std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+      if (a.folder != b.folder) return a.folder < b.folder;
+      return NameOf(a) < NameOf(b);
+    });
+  }
+
+  std::size_t size() const { return entries_.size(); }
+  bool IsFolder(std::size_t index) const { return entries_[index].isFolder; }
+
+  // The entry's path as the finder built it (absolute).
+  std::filesystem::path SourcePath(std::size_t index) const {
+    const Entry& entry = entries_[index];
+    NativeString path = folders_[entry.folder].pathPrefix;
+    path += NameOf(entry);
+    return path;
+  }
+
+  // The entry's path relative to the source folder.
+  std::filesystem::path Name(std::size_t index) const {
+    const Entry& entry = entries_[index];
+    const std::filesystem::path& relative = folders_[entry.folder].relative;
+    const std::filesystem::path name(NameOf(entry));
+    return relative.empty() ? name : relative / name;
+  }
+
+ private:
+  struct Folder {
+    NativeString pathPrefix;
+    std::filesystem::path relative;
+  };
+  struct Entry {
+    std::uint32_t folder;
+    std::size_t nameStart;  // in names_
+    std::uint32_t nameSize;
+    bool isFolder;
+  };
+
+  std::basic_string_view<NativeString::value_type> NameOf(const Entry& entry) const {
+    return std::basic_string_view<NativeString::value_type>(names_).substr(entry.nameStart,
+                                                                           entry.nameSize);
+  }
+
+  std::vector<Folder> folders_;
+  std::vector<Entry> entries_;
+  NativeString names_;
 };
 
-// What became of one entry; each worker fills only the slots it claimed.
+// What became of one entry.
 struct EntryResult {
   bool cleaned = false;
   FileFailure failure;
@@ -49,11 +110,12 @@ std::filesystem::path Identity(const std::filesystem::path& folder) {
 }
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
-// folder below it, walked with an explicit stack), sorted by name. Under a
-// recursive walk a folder named like a game file is walked as a folder; the
-// folder that receives the results is skipped when it lies inside the source.
-std::vector<Entry> CollectEntries(const BatchOptions& options) {
-  std::vector<Entry> entries;
+// folder below it, walked with an explicit stack), sorted by folder and name.
+// Under a recursive walk a folder named like a game file is walked as a
+// folder; the folder that receives the results is skipped when it lies inside
+// the source.
+EntryList CollectEntries(const BatchOptions& options) {
+  EntryList entries;
   const NativeString separator(1, platform::FileFinder::kSeparator);
   const NativeString gamePattern = separator + Native("*.sgf");
   const NativeString anyPattern = separator + Native("*");
@@ -75,10 +137,18 @@ std::vector<Entry> CollectEntries(const BatchOptions& options) {
     const auto [folder, relative] = std::move(pending.back());
     pending.pop_back();
 
+    bool folderAdded = false;
     for (bool more = finder.FindFirst(folder + gamePattern); more; more = finder.FindNext()) {
       const bool isFolder = finder.IsFolder();
       if (isFolder && options.recursive) continue;  // walked below as a folder
-      entries.push_back(Entry{finder.FilePath(), relative / finder.FileName(), isFolder});
+      const NativeString name = finder.FileName();
+      if (!folderAdded) {
+        NativeString prefix = finder.FilePath();
+        prefix.resize(prefix.size() - name.size());
+        entries.AddFolder(std::move(prefix), relative);
+        folderAdded = true;
+      }
+      entries.Add(name, isFolder);
     }
     if (!options.recursive) break;
 
@@ -91,16 +161,15 @@ std::vector<Entry> CollectEntries(const BatchOptions& options) {
     }
   }
   finder.Close();
-  std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  entries.Sort();
   return entries;
 }
 
 // Shared state of one run's workers.
 class Run {
  public:
-  Run(const BatchOptions& options, platform::FileSystem& files, std::vector<Entry> entries)
-      : options_(options), files_(files), entries_(std::move(entries)), results_(entries_.size()) {}
+  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries)
+      : options_(options), files_(files), entries_(std::move(entries)) {}
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done.
@@ -119,77 +188,72 @@ class Run {
 
   void FillReport(BatchReport* report) {
     report->found = entries_.size();
-    for (EntryResult& result : results_) {
-      report->bytesRead += result.bytesRead;
-      report->bytesWritten += result.bytesWritten;
-      if (result.cleaned) {
-        ++report->cleaned;
-      } else {
-        report->failures.push_back(std::move(result.failure));
-      }
-    }
+    report->cleaned = progress_.done - failures_.size();
+    report->bytesRead = progress_.bytesRead;
+    report->bytesWritten = progress_.bytesWritten;
+    report->failures = std::move(failures_);
     report->failed = report->failures.size();
   }
 
  private:
   void Work() {
+    // Buffers kept from file to file.
+    std::string bytes;
+    std::string cleanedBytes;
     for (;;) {
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
-      EntryResult& result = results_[index];
+      EntryResult result;
       try {
-        Process(entries_[index], &result);
+        Process(index, &bytes, &cleanedBytes, &result);
       } catch (const std::exception& error) {
         // Out of memory on a huge file, for example: that file fails, the run goes on.
         result.cleaned = false;
         result.failure.reason = FailureReason::CannotRead;
         result.failure.systemMessage = error.what();
       }
-      if (!result.cleaned) result.failure.name = entries_[index].name;
-      Report(result);
+      if (!result.cleaned) result.failure.name = entries_.Name(index);
+      Report(&result);
     }
   }
 
-  void Process(const Entry& entry, EntryResult* result) {
+  void Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
+               EntryResult* result) {
     FileFailure& failure = result->failure;
-    if (entry.isFolder) {
+    if (entries_.IsFolder(index)) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = "Is a directory";
       return;
     }
-    std::string cleanedBytes;
-    {
-      std::string bytes;
-      const platform::IoStatus read = files_.ReadFile(entry.sourcePath, &bytes);
-      if (!read.ok()) {
-        failure.reason = FailureReason::CannotRead;
-        failure.systemMessage = read.message();
-        return;
-      }
-      result->bytesRead = bytes.size();
-      const CleanResult clean = CleanBytes(bytes, &cleanedBytes);
-      if (!clean.ok) {
-        failure.reason = clean.reason;
-        return;
-      }
+    const platform::IoStatus read = files_.ReadFile(entries_.SourcePath(index), bytes);
+    if (!read.ok()) {
+      failure.reason = FailureReason::CannotRead;
+      failure.systemMessage = read.message();
+      return;
     }
-    const std::filesystem::path target = options_.destination / entry.name;
-    if (entry.name.has_parent_path()) {
-      const platform::IoStatus created =
-          CreateFolder(options_.destination / entry.name.parent_path());
+    result->bytesRead = bytes->size();
+    const CleanResult clean = CleanBytes(*bytes, cleanedBytes);
+    if (!clean.ok) {
+      failure.reason = clean.reason;
+      return;
+    }
+    const std::filesystem::path name = entries_.Name(index);
+    const std::filesystem::path target = options_.destination / name;
+    if (name.has_parent_path()) {
+      const platform::IoStatus created = CreateFolder(options_.destination / name.parent_path());
       if (!created.ok()) {
         failure.reason = FailureReason::CannotWrite;
         failure.systemMessage = created.message();
         return;
       }
     }
-    const platform::IoStatus written = files_.WriteFileAtomically(target, cleanedBytes);
+    const platform::IoStatus written = files_.WriteFileAtomically(target, *cleanedBytes);
     if (!written.ok()) {
       failure.reason = FailureReason::CannotWrite;
       failure.systemMessage = written.message();
       return;
     }
-    result->bytesWritten = cleanedBytes.size();
+    result->bytesWritten = cleanedBytes->size();
     result->cleaned = true;
   }
 
@@ -202,23 +266,25 @@ class Run {
     return status;
   }
 
-  void Report(const EntryResult& result) {
+  // Counts the entry, keeps its failure, and calls back.
+  void Report(EntryResult* result) {
     std::lock_guard<std::mutex> lock(progressMutex_);
     ++progress_.done;
     progress_.total = entries_.size();
-    progress_.bytesRead += result.bytesRead;
-    progress_.bytesWritten += result.bytesWritten;
+    progress_.bytesRead += result->bytesRead;
+    progress_.bytesWritten += result->bytesWritten;
+    if (!result->cleaned) failures_.push_back(std::move(result->failure));
     if (options_.onProgress) options_.onProgress(progress_);
   }
 
   const BatchOptions& options_;
   platform::FileSystem& files_;
-  const std::vector<Entry> entries_;
-  std::vector<EntryResult> results_;
+  const EntryList entries_;
   std::atomic<std::size_t> next_{0};
 
   std::mutex progressMutex_;
   BatchProgress progress_;
+  std::vector<FileFailure> failures_;
 
   std::mutex foldersMutex_;
   std::set<std::filesystem::path> createdFolders_;
@@ -305,7 +371,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     }
   }
 
-  std::vector<Entry> entries = CollectEntries(options);
+  EntryList entries = CollectEntries(options);
   std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
   Run run(options, files, std::move(entries));
