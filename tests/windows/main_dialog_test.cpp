@@ -473,6 +473,7 @@ struct AboutProbe {
   std::string caption;
   std::string text;
   bool hasIcon = false;
+  bool checkLayout = false;  // also compare the box with its template
   int ticks = 0;
 };
 AboutProbe probe;
@@ -497,6 +498,26 @@ BOOL CALLBACK ReadStatics(HWND child, LPARAM) {
   return TRUE;
 }
 
+void ExpectAboutLayout(HWND about) {
+  const auto style = static_cast<DWORD>(::GetWindowLongW(about, GWL_STYLE));
+  const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  EXPECT_EQ(style & frame, frame);
+  EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+  EXPECT_NE(::GetWindowLongW(about, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, 0);
+  RECT client{};
+  ::GetClientRect(about, &client);
+  const RECT expected = DialogRect(about, 0, 0, 187, 102);
+  EXPECT_EQ(client.right, expected.right);
+  EXPECT_EQ(client.bottom, expected.bottom);
+  ExpectControls(about, {
+                            {1, "Button", "OK", 130, 81, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
+                            {-1, "Static", "Varnoket v1.0\n\n© Разработчики Varnoket", 7, 57, 114,
+                             32, SS_CENTER},
+                            {-1, "Static", "", 55, 26, 20, 20, SS_ICON},
+                            {-1, "Button", "", 7, 7, 115, 88, BS_GROUPBOX},
+                        });
+}
+
 void CALLBACK InspectAbout(HWND, UINT, UINT_PTR timer, DWORD) {
   ::EnumThreadWindows(::GetCurrentThreadId(), &FindAbout, 0);
   if (probe.about == nullptr && ++probe.ticks < 100) return;
@@ -507,6 +528,7 @@ void CALLBACK InspectAbout(HWND, UINT, UINT_PTR timer, DWORD) {
   probe.mainEnabled = ::IsWindowEnabled(probe.mainWindow) != FALSE;
   probe.caption = Utf8(WindowText(probe.about));
   ::EnumChildWindows(probe.about, &ReadStatics, 0);
+  if (probe.checkLayout) ExpectAboutLayout(probe.about);
   probe.close(probe.about);
 }
 
@@ -538,6 +560,7 @@ TEST_F(MainDialogTest, AboutBoxShowsCentredOverTheDialogAndEveryWayOutCloses) {
     probe = AboutProbe();
     probe.mainWindow = window_;
     probe.close = c.close;
+    probe.checkLayout = &c == &cases.front();
     ::SetTimer(nullptr, 0, 50, &InspectAbout);
     AboutDialog about;
     EXPECT_EQ(about.Run(instance_, window_), c.result);
