@@ -77,11 +77,17 @@ void LoadOrDie(const Input& input, GameRecord* record) {
   }
 }
 
-// Decoding the bytes to UTF-16 in the code page the reader chooses for them.
-void Decode(benchmark::State& state, const Input& input) {
+// Whether the reader takes the input for UTF-8. The record is freed at once,
+// so that it leaves no trace in the memory the conversions then use.
+bool ReadsAsUtf8(const Input& input) {
   GameRecord record;
   LoadOrDie(input, &record);
-  const bool utf8 = !record.systemCodePage();
+  return !record.systemCodePage();
+}
+
+// Decoding the bytes to UTF-16 in the code page the reader chooses for them.
+void Decode(benchmark::State& state, const Input& input) {
+  const bool utf8 = ReadsAsUtf8(input);
   std::u16string text;
   for (auto _ : state) {
     if (utf8) {
@@ -146,21 +152,20 @@ void SaveLoaded(benchmark::State& state, const Input& input) {
 
 // Encoding the decoded text back to bytes in the record's code page.
 void Encode(benchmark::State& state, const Input& input) {
-  GameRecord record;
-  LoadOrDie(input, &record);
+  const bool utf8 = ReadsAsUtf8(input);
   std::u16string text;
-  if (record.systemCodePage()) {
-    platform::DecodeSystemCodePage(input.bytes, &text);
-  } else {
+  if (utf8) {
     platform::DecodeUtf8(input.bytes, &text);
+  } else {
+    platform::DecodeSystemCodePage(input.bytes, &text);
   }
   std::string out;
   for (auto _ : state) {
     out.clear();
-    if (record.systemCodePage()) {
-      platform::AppendSystemCodePage(text, &out);
-    } else {
+    if (utf8) {
       platform::AppendUtf8(text, &out);
+    } else {
+      platform::AppendSystemCodePage(text, &out);
     }
     benchmark::DoNotOptimize(out.data());
   }

@@ -115,18 +115,19 @@ class TreeBuilder {
   void AddProperty(Node node, std::basic_string_view<Char> identifier,
                    std::span<const RawValue<Char>> values) {
     const PropertyDescriptor* row = grammar::FindDescriptor(catalogue_, identifier);
-    NodeProperty property;
+    NodeProperty* property = nullptr;
     if (row != nullptr) {
-      property.descriptor = *row;
+      property = &node->AppendProperty(NodeProperty(*row));
     } else {
+      PropertyDescriptor unknown;
       converter_->Assign(identifier.data(), identifier.data() + identifier.size(),
-                         &property.descriptor.identifier);
+                         &unknown.identifier);
+      property = &node->AppendProperty(NodeProperty(std::move(unknown)));
     }
-    property.values.resize(values.size());
+    property->values.resize(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
-      converter_->AssignValue(values[i], &property.values[i]);
+      converter_->AssignValue(values[i], &property->values[i]);
     }
-    node->AppendProperty(std::move(property));
   }
 
  private:
