@@ -40,10 +40,12 @@ bool StartsWithUtf8Bom(std::string_view bytes) {
 class ValueSpan {
  public:
   ValueSpan() = default;
+  ValueSpan(std::size_t offset, std::size_t size, bool escaped)
+      : offset_(static_cast<std::uint32_t>(offset)),
+        sizeAndFlag_(static_cast<std::uint32_t>(size) | (escaped ? kEscaped : 0)) {}
   template <typename Char>
   ValueSpan(const Char* text, const RawValue<Char>& value)
-      : offset_(static_cast<std::uint32_t>(value.begin - text)),
-        sizeAndFlag_(static_cast<std::uint32_t>(value.size()) | (value.escaped ? kEscaped : 0)) {}
+      : ValueSpan(static_cast<std::size_t>(value.begin - text), value.size(), value.escaped) {}
 
   bool present() const { return offset_ != kAbsent; }
   // Absent and empty values read the same, as in GameNode::Value.
@@ -60,6 +62,26 @@ class ValueSpan {
   std::uint32_t sizeAndFlag_ = 0;
 };
 
+// Where a value starts in the text, just after its "[": all that a move of
+// the main line keeps, so that a long game costs 8 bytes a move. The value
+// ends at the first "]" that no backslash escapes, which is found again when
+// it is written; the text is that of a tree that parsed, so it is there.
+class ValueStart {
+ public:
+  ValueStart() = default;
+  template <typename Char>
+  ValueStart(const Char* text, const RawValue<Char>& value)
+      : offset_(static_cast<std::uint32_t>(value.begin - text)) {}
+
+  bool present() const { return offset_ != kAbsent; }
+  std::size_t offset() const { return offset_; }
+
+ private:
+  static constexpr std::uint32_t kAbsent = std::numeric_limits<std::uint32_t>::max();
+
+  std::uint32_t offset_ = kAbsent;
+};
+
 // What cleaning keeps of one game tree while it is parsed: the first value of
 // the first occurrence of each root property, every value of the root's first
 // AB, and the first B and W values of every node on the main line. The main
@@ -74,12 +96,17 @@ class MainLineSink {
   static constexpr Node kOffMainLine = -1;
 
   struct Move {
-    ValueSpan black;
-    ValueSpan white;
+    ValueStart black;
+    ValueStart white;
   };
 
-  explicit MainLineSink(const Char* text)
-      : text_(text), catalogue_(PropertyCatalogue::Instance()) {}
+  // Room for a main line as dense as ";B[aa]" over the whole text is set
+  // aside at once, so that a long game is not copied as its line grows; room
+  // that stays unused is address space, not memory.
+  MainLineSink(const Char* text, std::size_t size)
+      : text_(text), catalogue_(PropertyCatalogue::Instance()) {
+    mainLine_.reserve(size / 6 + 1);
+  }
 
   // Forgets the previous tree, which did not parse.
   void BeginTree() {
@@ -117,8 +144,8 @@ class MainLineSink {
     if (identifier.size() == 1) {
       // Below the root only moves count; they need no catalogue.
       const char32_t letter = Unit(identifier[0]);
-      if (letter == 'B' && !move.black.present()) move.black = ValueSpan(text_, values.front());
-      if (letter == 'W' && !move.white.present()) move.white = ValueSpan(text_, values.front());
+      if (letter == 'B' && !move.black.present()) move.black = ValueStart(text_, values.front());
+      if (letter == 'W' && !move.white.present()) move.white = ValueStart(text_, values.front());
     }
     if (node != 0) return;
     const PropertyDescriptor* row = grammar::FindDescriptor(catalogue_, identifier);
@@ -164,15 +191,9 @@ template <typename Char>
 class UnitWriter {
  public:
   explicit UnitWriter(Char* out) : out_(out) {}
-  static constexpr std::size_t kShort = 8;
   void Put(char32_t c) { *out_++ = static_cast<Char>(c); }
   void Put(const Char* units, std::size_t size) {
-    if (size <= kShort) {
-      // Moves and most values are a few units: no call for them.
-      for (std::size_t i = 0; i < size; ++i) out_[i] = units[i];
-    } else {
-      std::char_traits<Char>::copy(out_, units, size);
-    }
+    std::char_traits<Char>::copy(out_, units, size);
     out_ += size;
   }
   template <std::size_t N>
@@ -222,8 +243,8 @@ class CleanedWriter {
     }
     PropertyId last = 0;
     for (const auto& move : game_.mainLine()) {
-      if (!move.black.empty()) Move(prop::B, prop::W, move.black, &last);
-      if (!move.white.empty()) Move(prop::W, prop::B, move.white, &last);
+      if (!Empty(move.black)) Move(prop::B, prop::W, move.black, &last);
+      if (!Empty(move.white)) Move(prop::W, prop::B, move.white, &last);
     }
     out_->Put(')');
   }
@@ -231,7 +252,7 @@ class CleanedWriter {
  private:
   // One move on a line of its own, after a pass of the other colour when the
   // previous move was of the same colour.
-  void Move(PropertyId colour, PropertyId other, const ValueSpan& value, PropertyId* last) {
+  void Move(PropertyId colour, PropertyId other, ValueStart value, PropertyId* last) {
     if (*last == colour) {
       if (other == prop::B) {
         out_->PutAscii("\r\n;B[]");
@@ -255,6 +276,24 @@ class CleanedWriter {
 
   void Identifier(PropertyId id) {
     for (const char16_t c : catalogue_.FindById(id)->identifier) out_->Put(c);
+  }
+
+  bool Empty(ValueStart value) const {
+    return !value.present() || Unit(text_[value.offset()]) == ']';
+  }
+
+  // The value up to the first "]" that no backslash escapes, unescaped and
+  // escaped again in one step.
+  void Value(ValueStart value) {
+    out_->Put('[');
+    for (const Char* p = text_ + value.offset(); Unit(*p) != ']'; ++p) {
+      if (Unit(*p) == '\\') {
+        ++p;  // the escaped unit, whatever it is
+        if (Unit(*p) == '\\' || Unit(*p) == ']') out_->Put('\\');
+      }
+      out_->Put(Unit(*p));
+    }
+    out_->Put(']');
   }
 
   void Value(const ValueSpan& value) {
@@ -311,7 +350,7 @@ std::size_t Utf16Length(std::string_view bytes) {
 // output bytes are the input's; UTF-16 text is encoded in the system code page.
 template <typename Char>
 CleanStatus CleanText(const Char* begin, const Char* end, bool utf8, std::string* out) {
-  MainLineSink<Char> game(begin);
+  MainLineSink<Char> game(begin, static_cast<std::size_t>(end - begin));
   try {
     grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game);
     const Char* open = nullptr;
