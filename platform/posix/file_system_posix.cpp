@@ -89,8 +89,15 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
 
 namespace {
 
+int LinkUnnamed(int fd, const std::filesystem::path& path);
+
 // The general way: a named temporary file beside the target, renamed over it.
-IoStatus WriteThroughNamedTemporary(const std::filesystem::path& path, std::string_view bytes) {
+// "unnamed", when not negative, is an unnamed file that already holds "bytes"
+// (from a failed attempt to link it under a name that turned out to be taken);
+// it is given the temporary name instead of writing everything again, when it
+// lives on the target's file system. The caller keeps ownership of it.
+IoStatus WriteThroughNamedTemporary(const std::filesystem::path& path, std::string_view bytes,
+                                    int unnamed = -1) {
   // A link is replaced where it points, so the link itself survives. Anything
   // but a regular file (a folder, a device, a pipe) is refused: renaming over
   // it would destroy it, and writing into a pipe could wait forever.
@@ -116,18 +123,39 @@ IoStatus WriteThroughNamedTemporary(const std::filesystem::path& path, std::stri
   // a file system; its name is unique within this process and O_EXCL guards
   // against other processes.
   std::filesystem::path temporary;
-  int raw = -1;
-  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+  const auto nextTemporary = [&] {
     temporary = target;
     temporary += ".varnoket-" + std::to_string(::getpid()) + "-" +
                  std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
+  };
+  int raw = -1;
+  bool written = false;
+  if (unnamed >= 0) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      nextTemporary();
+      const int error = LinkUnnamed(unnamed, temporary);
+      if (error == 0) {
+        raw = ::dup(unnamed);
+        if (raw < 0) {
+          const int dupError = errno;
+          ::unlink(temporary.c_str());
+          return PosixError(dupError);
+        }
+        written = true;
+        break;
+      }
+      if (error != EEXIST) break;  // another file system, for one: write anew
+    }
+  }
+  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+    nextTemporary();
     raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (raw < 0 && errno != EEXIST) return PosixError(errno);
   }
   if (raw < 0) return PosixError(EEXIST);
   FileDescriptor fd(raw);
 
-  IoStatus status = WriteAll(fd.get(), bytes);
+  IoStatus status = written ? IoStatus::Ok() : WriteAll(fd.get(), bytes);
   if (status.ok() && replacing) {
     // Keep the replaced file's permissions, and make the new content durable
     // before the old one disappears.
@@ -188,12 +216,15 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
     if (fd.get() >= 0) {
       const IoStatus status = WriteAll(fd.get(), bytes);
       if (!status.ok()) return status;
-      if (LinkUnnamed(fd.get(), path) == 0) {
+      const int error = LinkUnnamed(fd.get(), path);
+      if (error == 0) {
         if (fd.Close()) return IoStatus::Ok();
-        const int error = errno;
+        const int closeError = errno;
         ::unlink(path.c_str());
-        return PosixError(error);
+        return PosixError(closeError);
       }
+      // The name is taken: replace it without writing the bytes again.
+      if (error == EEXIST) return WriteThroughNamedTemporary(path, bytes, fd.get());
     }
   }
   return WriteThroughNamedTemporary(path, bytes);
