@@ -21,6 +21,15 @@ int ContinuationCount(unsigned char lead) {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+// Narrows the range of the byte after "lead" so that no overlong form, no
+// surrogate and nothing above U+10FFFF is accepted.
+void SecondByteRange(unsigned char lead, unsigned char* low, unsigned char* high) {
+  if (lead == 0xE0) *low = 0xA0;
+  if (lead == 0xED) *high = 0x9F;
+  if (lead == 0xF0) *low = 0x90;
+  if (lead == 0xF4) *high = 0x8F;
+}
+
 }  // namespace
 
 bool DecodeUtf8(std::string_view bytes, std::u16string* out) {
@@ -49,10 +58,7 @@ bool DecodeUtf8(std::string_view bytes, std::u16string* out) {
     // one replacement for its valid prefix (the "maximal subpart").
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    if (*p == 0xE0) low = 0xA0;
-    if (*p == 0xED) high = 0x9F;
-    if (*p == 0xF0) low = 0x90;
-    if (*p == 0xF4) high = 0x8F;
+    SecondByteRange(*p, &low, &high);
     const unsigned char* q = p + 1;
     int taken = 0;
     while (taken < count && q < end) {
@@ -103,10 +109,7 @@ bool IsWellFormedUtf8(std::string_view bytes) {
     if (count < 0 || end - p <= count) return false;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    if (*p == 0xE0) low = 0xA0;
-    if (*p == 0xED) high = 0x9F;
-    if (*p == 0xF0) low = 0x90;
-    if (*p == 0xF4) high = 0x8F;
+    SecondByteRange(*p, &low, &high);
     if (p[1] < low || p[1] > high) return false;
     for (int i = 2; i <= count; ++i) {
       if (!IsContinuation(p[i])) return false;

@@ -36,69 +36,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The X server picks a free display number and writes it to a file.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  [[ -s "$display_file" ]] && break
-  sleep 0.1
-done
-export DISPLAY=":$(head -n 1 "$display_file")"
-rm -f "$display_file"
-root_window=$(xwininfo -root | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
-
+source scripts/lib/x_display.sh
+start_x_display
 if command -v openbox >/dev/null; then
-  # Openbox draws a maximise button even on a window that cannot be maximised;
-  # leave it out, as desktops that honour the window's hints do.
   openbox_config=$(mktemp --suffix=.xml)
-  sed 's|<titleLayout>[A-Z]*</titleLayout>|<titleLayout>NLIC</titleLayout>|' \
-    /etc/xdg/openbox/rc.xml >"$openbox_config"
-  openbox --config-file "$openbox_config" >/dev/null 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-    sleep 0.1
-  done
+  start_openbox "$openbox_config"
 else
   echo "screenshot-linux: no Openbox, so the windows are photographed without a frame" >&2
 fi
-
-# The outermost window that holds "window": the frame a window manager drew
-# around it, or the window itself.
-outer_window() {
-  local window=$1 parent
-  while :; do
-    parent=$(xwininfo -tree -id "$window" | sed -n 's/^ *Parent window id: \(0x[0-9a-f]*\).*/\1/p')
-    if [[ -z "$parent" || "$((parent))" -eq "$((root_window))" ]]; then
-      echo "$window"
-      return
-    fi
-    window=$parent
-  done
-}
-
-# Waits for a visible window of the program whose title matches, then saves it.
-photograph() {
-  local title=$1 file=$2 window
-  window=$(timeout 30 xdotool search --sync --all --onlyvisible --pid "$app_pid" --name "$title" | head -n 1)
-  # Focused, so that the frame shows an active caption.
-  xdotool windowfocus --sync "$window"
-  sleep 2  # let the program and the window manager paint
-  import -window "$(outer_window "$window")" "$file"
-  echo "saved $file" >&2
-  echo "$window"
-}
 
 LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb "$binary" ignored --arguments &
 app_pid=$!
 pids+=("$app_pid")
 
-main_window=$(photograph "^Очистка SGF" "$out_dir/screenshot-linux.png")
+main_window=$(photograph "^Очистка SGF" "$out_dir/screenshot-linux.png" --pid "$app_pid")
 
 # Tab twice from Clean reaches "О программе..."; Space presses it.
 xdotool windowfocus --sync "$main_window" key Tab Tab space
-about_window=$(photograph "^О программе$" "$out_dir/screenshot-linux-about.png")
+about_window=$(photograph "^О программе$" "$out_dir/screenshot-linux-about.png" --pid "$app_pid")
 
 xdotool windowfocus --sync "$about_window" key Escape
 xdotool windowfocus --sync "$main_window" key Escape

@@ -27,51 +27,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")"
-root_window=$(xwininfo -root | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
-
-# Openbox draws a maximise button even on a window that cannot be maximised;
-# leave it out, as desktops that honour the window's hints do.
-sed 's|<titleLayout>[A-Z]*</titleLayout>|<titleLayout>NLIC</titleLayout>|' \
-  /etc/xdg/openbox/rc.xml >"$work/openbox.xml"
-openbox --config-file "$work/openbox.xml" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+source scripts/lib/x_display.sh
+start_x_display
+start_openbox "$work/openbox.xml"
 
 export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== new Wine prefix" >&2
 wineboot -i >/dev/null 2>&1
 wineserver -w
-
-# The outermost window that holds "window": the frame Openbox drew around it.
-outer_window() {
-  local window=$1 parent
-  while :; do
-    parent=$(xwininfo -tree -id "$window" | sed -n 's/^ *Parent window id: \(0x[0-9a-f]*\).*/\1/p')
-    if [[ -z "$parent" || "$((parent))" -eq "$((root_window))" ]]; then
-      echo "$window"
-      return
-    fi
-    window=$parent
-  done
-}
-
-# Waits for a visible window whose title matches, focuses it and saves it.
-photograph() {
-  local title=$1 file=$2 window
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
-  xdotool windowfocus --sync "$window"
-  sleep 2  # let Wine and the window manager paint
-  import -window "$(outer_window "$window")" "$file"
-  echo "saved $file ($(identify -format '%wx%h' "$file"))" >&2
-  echo "$window"
-}
 
 wine "$exe" >/dev/null 2>&1 &
 program_pid=$!

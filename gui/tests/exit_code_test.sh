@@ -7,7 +7,7 @@
 set -euo pipefail
 
 program=$1
-for tool in Xvfb xdotool; do
+for tool in Xvfb xdotool xwininfo; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed" >&2
     exit 77
@@ -15,20 +15,13 @@ for tool in Xvfb xdotool; do
 done
 
 pids=()
-display_file=$(mktemp)
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -f "$display_file"
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do
-  [[ -s "$display_file" ]] && break
-  sleep 0.1
-done
-export DISPLAY=":$(head -n 1 "$display_file")"
+source "$(dirname "$0")/../../scripts/lib/x_display.sh"
+start_x_display 800x600x24
 
 # Qt would take "-platform offscreen" and never open a window on the display,
 # were the command line read.

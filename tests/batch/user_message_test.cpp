@@ -14,13 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// "prefix" + n + "suffix", built by appending.
-std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "") {
-  std::string text(prefix);
-  text += std::to_string(n);
-  text += suffix;
-  return text;
-}
+using test::Numbered;
 using Icon = UserMessage::Icon;
 using Field = UserMessage::Field;
 

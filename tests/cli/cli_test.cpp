@@ -19,13 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// "prefix" + n + "suffix", built by appending.
-std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "") {
-  std::string text(prefix);
-  text += std::to_string(n);
-  text += suffix;
-  return text;
-}
+using test::Numbered;
 
 constexpr const char* kGame =
     "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";

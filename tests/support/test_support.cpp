@@ -87,6 +87,13 @@ std::string Rewritten(std::string_view input, bool* loaded) {
   return bytes;
 }
 
+std::string Numbered(std::string_view prefix, int n, std::string_view suffix) {
+  std::string text(prefix);
+  text += std::to_string(n);
+  text += suffix;
+  return text;
+}
+
 WideString W(std::string_view latin1) {
   WideString text;
   for (const char c : latin1) text.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));

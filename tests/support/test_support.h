@@ -45,6 +45,10 @@ std::string CleanedBytes(std::string_view input);
 // whether any game was accepted.
 std::string Rewritten(std::string_view input, bool* loaded = nullptr);
 
+// "prefix" + n + "suffix" (built by appending, which GCC 12 does not
+// misreport as an overlapping copy).
+std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "");
+
 // ASCII/Latin-1 text as UTF-16, for readable literals in tests.
 WideString W(std::string_view latin1);
 // UTF-16 text back as UTF-8, for readable failure messages.

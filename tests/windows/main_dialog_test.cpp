@@ -136,7 +136,7 @@ std::string ClassOf(HWND window) {
 }
 
 // One control of a dialog template, in template order.
-struct ControlSpec {
+struct ExpectedControl {
   int id;  // -1 for none
   std::string className;
   std::string text;
@@ -144,25 +144,26 @@ struct ControlSpec {
   LONG style;  // bits that must be set, beyond WS_CHILD | WS_VISIBLE
 };
 
-// Checks the children of "dialog" against "specs": the same order, ids,
+// Checks the children of "dialog" against "expected": the same order, ids,
 // classes, texts, positions and sizes (in dialog units) and style bits.
-void ExpectControls(HWND dialog, const std::vector<ControlSpec>& specs) {
+void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& expected) {
   HWND child = ::GetWindow(dialog, GW_CHILD);
-  for (const ControlSpec& spec : specs) {
-    SCOPED_TRACE(spec.text + " (" + std::to_string(spec.id) + ")");
+  for (const ExpectedControl& control : expected) {
+    SCOPED_TRACE(control.text + " (" + std::to_string(control.id) + ")");
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(static_cast<WORD>(::GetDlgCtrlID(child)), static_cast<WORD>(spec.id));
-    EXPECT_EQ(ClassOf(child), spec.className);
-    if (spec.className != "Static" || (spec.style & SS_TYPEMASK) != SS_ICON) {
-      EXPECT_EQ(Utf8(WindowText(child)), spec.text);
+    EXPECT_EQ(static_cast<WORD>(::GetDlgCtrlID(child)), static_cast<WORD>(control.id));
+    EXPECT_EQ(ClassOf(child), control.className);
+    const bool isIcon = control.className == "Static" && (control.style & SS_TYPEMASK) == SS_ICON;
+    if (!isIcon) {
+      EXPECT_EQ(Utf8(WindowText(child)), control.text);
     }
     // The dialog manager converts position and size separately.
-    const RECT corner = DialogRect(dialog, spec.x, spec.y, 0, 0);
-    const RECT size = DialogRect(dialog, 0, 0, spec.width, spec.height);
+    const RECT corner = DialogRect(dialog, control.x, control.y, 0, 0);
+    const RECT size = DialogRect(dialog, 0, 0, control.width, control.height);
     const RECT actual = ClientRectOf(child);
     EXPECT_EQ(actual.left, corner.left);
     EXPECT_EQ(actual.top, corner.top);
-    if (spec.className != "Static" || (spec.style & SS_TYPEMASK) != SS_ICON) {
+    if (!isIcon) {
       // A static icon sizes itself to its icon.
       EXPECT_EQ(actual.right - actual.left, size.right);
       EXPECT_EQ(actual.bottom - actual.top, size.bottom);
@@ -170,7 +171,7 @@ void ExpectControls(HWND dialog, const std::vector<ControlSpec>& specs) {
     LONG style = ::GetWindowLongW(child, GWL_STYLE);
     // The dialog manager draws an edit's border as a sunken client edge.
     if ((::GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) style |= WS_BORDER;
-    EXPECT_EQ(style & spec.style, spec.style) << std::hex << style;
+    EXPECT_EQ(style & control.style, control.style) << std::hex << style;
     child = ::GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr) << "more controls than expected";
