@@ -29,12 +29,6 @@ namespace {
 using grammar::RawValue;
 using grammar::Unit;
 
-bool StartsWithUtf8Bom(std::string_view bytes) {
-  return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-         static_cast<unsigned char>(bytes[1]) == 0xBB &&
-         static_cast<unsigned char>(bytes[2]) == 0xBF;
-}
-
 // A value by its position in the text, which is never longer than
 // kMaxConvertibleLength, so 32 bits hold every offset and size.
 class ValueSpan {
@@ -408,16 +402,9 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out) {
   const char* const end = begin + input.size();
   std::u16string decoded;
   try {
-    if (!platform::kSystemCodePageIsLatin1 && !platform::DecodeSystemCodePage(input, &decoded)) {
-      return CleanStatus::NoGameFound;
-    }
-    bool utf8 = StartsWithUtf8Bom(input);
-    if (!utf8) {
-      utf8 = platform::kSystemCodePageIsLatin1
-                 ? grammar::DeclaresUtf8(begin, end)
-                 : grammar::DeclaresUtf8(decoded.data(), decoded.data() + decoded.size());
-    }
-    if (utf8 && platform::IsWellFormedUtf8(input)) return CleanText(begin, end, true, out);
+    bool utf8 = false;
+    if (!grammar::ChooseEncoding(input, &decoded, &utf8)) return CleanStatus::NoGameFound;
+    if (utf8) return CleanText(begin, end, true, out);
   } catch (const std::bad_alloc&) {
     return CleanStatus::NoGameFound;
   } catch (const std::length_error&) {

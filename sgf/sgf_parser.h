@@ -33,6 +33,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/property_catalogue.h"
 
@@ -331,6 +332,31 @@ bool DeclaresUtf8(const Char* begin, const Char* end) {
     return NamesUtf8(charset);
   }
   return false;
+}
+
+// Decides how a file's bytes are read. "*utf8" is set for UTF-8: the bytes
+// begin with a UTF-8 byte-order mark or declare UTF-8 in their first node, and
+// they are well-formed UTF-8. A file that claims UTF-8 but is not keeps its
+// 8-bit reading, which passes its bytes through unchanged instead of replacing
+// them. Where the system code page is not ISO-8859-1, "*decoded" receives the
+// 8-bit reading, which the probe needs and an 8-bit parse uses. Returns false
+// when that decoding fails.
+inline bool ChooseEncoding(std::string_view bytes, std::u16string* decoded, bool* utf8) {
+  decoded->clear();
+  if (!platform::kSystemCodePageIsLatin1 && !platform::DecodeSystemCodePage(bytes, decoded)) {
+    return false;
+  }
+  const bool byteOrderMark = bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+                             static_cast<unsigned char>(bytes[1]) == 0xBB &&
+                             static_cast<unsigned char>(bytes[2]) == 0xBF;
+  bool declared = byteOrderMark;
+  if (!declared) {
+    declared = platform::kSystemCodePageIsLatin1
+                   ? DeclaresUtf8(bytes.data(), bytes.data() + bytes.size())
+                   : DeclaresUtf8(decoded->data(), decoded->data() + decoded->size());
+  }
+  *utf8 = declared && platform::IsWellFormedUtf8(bytes);
+  return true;
 }
 
 }  // namespace varnoket::grammar

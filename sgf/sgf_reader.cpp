@@ -21,12 +21,6 @@ namespace {
 
 using grammar::RawValue;
 
-bool StartsWithUtf8Bom(std::string_view bytes) {
-  return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-         static_cast<unsigned char>(bytes[1]) == 0xBB &&
-         static_cast<unsigned char>(bytes[2]) == 0xBF;
-}
-
 // Turns pieces of the parsed text into wide strings.
 class TextConverter {
  public:
@@ -157,22 +151,10 @@ bool SgfReader::Load(std::string_view bytes) {
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
   std::u16string decoded;
-  if (!platform::kSystemCodePageIsLatin1 && !platform::DecodeSystemCodePage(bytes, &decoded)) {
-    return false;
-  }
-  record_->systemCodePage_ = true;
-
-  // The code page: a UTF-8 byte-order mark, else the first node that parses.
-  bool utf8 = StartsWithUtf8Bom(bytes);
-  if (!utf8) {
-    utf8 = platform::kSystemCodePageIsLatin1
-               ? grammar::DeclaresUtf8(begin, end)
-               : grammar::DeclaresUtf8(decoded.data(), decoded.data() + decoded.size());
-  }
-  // A file that claims UTF-8 but is not keeps its 8-bit reading, which passes
-  // its bytes through unchanged instead of replacing them.
-  if (utf8 && platform::IsWellFormedUtf8(bytes)) {
-    record_->systemCodePage_ = false;
+  bool utf8 = false;
+  if (!grammar::ChooseEncoding(bytes, &decoded, &utf8)) return false;
+  record_->systemCodePage_ = !utf8;
+  if (utf8) {
     TextConverter converter(true);
     return ParseTrees(begin, end, &converter);
   }
