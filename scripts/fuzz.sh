@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer target with clang and runs it for the given number of
-# seconds (default 60), seeded with the examples and, when present, a sample
-# of the shared corpus.
+# seconds (default 60), seeded with fuzz/seeds/, the examples and, when
+# present, a sample of the shared corpus. Extra arguments go to the fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
+shift || true
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)" --target sgf_fuzzer
+cmake --build --preset fuzz -j "$(nproc)"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/seeds" "$work/corpus"
-cp examples/*.sgf "$work/seeds/" 2>/dev/null || true
+cp fuzz/seeds/*.sgf "$work/seeds/"
+cp examples/*.sgf "$work/seeds/"
 for folder in annotated old-format odd multi-game cjk-legacy; do
   if [[ -d ../shared/corpus/$folder ]]; then
     mapfile -t files < <(find "../shared/corpus/$folder" -type f -size -20k | sort | head -40)
@@ -23,4 +25,4 @@ for folder in annotated old-format odd multi-game cjk-legacy; do
 done
 
 build/fuzz/bin/sgf_fuzzer -max_total_time="$seconds" -max_len=65536 -timeout=10 \
-  -dict=fuzz/sgf.dict -print_final_stats=1 "$work/corpus" "$work/seeds"
+  -dict=fuzz/sgf.dict -print_final_stats=1 "$@" "$work/corpus" "$work/seeds"
