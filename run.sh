@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release configuration into build/
-# (executables in build/bin/) and runs Varnoket:
+# Installs what is missing, builds the release configuration into
+# build/release/ (executables in build/bin/) and runs Varnoket:
 #   ./run.sh                 clean the bundled examples/ into build/examples-clean/
 #   ./run.sh ARGS...         run varnoket-cli with ARGS (see ./run.sh --help)
 #   ./run.sh --gui [ARGS...] build and start the Qt desktop front end

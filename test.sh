@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: the development
+# Installs what is missing, checks that the sources are formatted as
+# .clang-format says, then builds and runs every test: the development
 # build (with the Linux desktop front end), the AddressSanitizer +
 # UndefinedBehaviorSanitizer build, a short fuzzing run, and the Windows
 # program and test suites under Wine.
@@ -9,6 +10,9 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh all
 
 jobs=$(nproc)
+
+echo "== formatting" >&2
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 echo "== development build" >&2
 cmake --preset dev -DVARNOKET_GUI=ON

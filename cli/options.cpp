@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "varnoket/version.h"
+
 namespace varnoket::cli {
 namespace {
 
@@ -197,7 +199,7 @@ std::string HelpText() {
 std::string VersionText() {
   std::string text(kProgramName);
   text += " (Varnoket) ";
-  text += VARNOKET_VERSION;
+  text += VARNOKET_VERSION_TEXT;
   text += "\n";
   return text;
 }
