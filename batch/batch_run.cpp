@@ -11,19 +11,11 @@
 #include <utility>
 
 #include "clean/clean_bytes.h"
-#include "platform/file_finder.h"
 
 namespace varnoket {
 namespace {
 
 using NativeString = std::filesystem::path::string_type;
-
-NativeString Native(const char* ascii) {
-  NativeString text;
-  for (const char* c = ascii; *c != '\0'; ++c)
-    text.push_back(static_cast<NativeString::value_type>(*c));
-  return text;
-}
 
 // The matching entries of the source tree, collected before any is processed.
 // A run may hold hundreds of thousands, so an entry is a few numbers into text
@@ -102,11 +94,13 @@ struct EntryResult {
 };
 
 // A folder's identity for the recursive walk, so that links cannot make it
-// visit one folder twice or loop forever.
-std::filesystem::path Identity(const std::filesystem::path& folder) {
-  std::error_code error;
-  std::filesystem::path canonical = std::filesystem::canonical(folder, error);
-  return error ? std::filesystem::absolute(folder, error) : canonical;
+// visit one folder twice or loop forever: its canonical path, or its absolute
+// form when links cannot be resolved.
+std::filesystem::path Identity(platform::FolderLister& folders,
+                               const std::filesystem::path& folder) {
+  std::filesystem::path identity;
+  (void)folders.CanonicalPath(folder, &identity);
+  return identity;
 }
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
@@ -114,53 +108,43 @@ std::filesystem::path Identity(const std::filesystem::path& folder) {
 // Under a recursive walk a folder named like a game file is walked as a
 // folder; the folder that receives the results is skipped when it lies inside
 // the source.
-EntryList CollectEntries(const BatchOptions& options) {
+EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders) {
   EntryList entries;
-  const NativeString separator(1, platform::FileFinder::kSeparator);
-  const NativeString gamePattern = separator + Native("*.sgf");
-  const NativeString anyPattern = separator + Native("*");
-
   std::set<std::filesystem::path> visited;
   std::filesystem::path skipped;
   if (options.recursive) {
-    visited.insert(Identity(options.source));
-    skipped = Identity(options.destination);
+    visited.insert(Identity(folders, options.source));
+    skipped = Identity(folders, options.destination);
     if (visited.count(skipped) != 0) skipped.clear();
   }
 
-  // Each pending folder: its text as the finder should see it, and its path
-  // relative to the source.
-  std::vector<std::pair<NativeString, std::filesystem::path>> pending;
-  pending.emplace_back(options.source.native(), std::filesystem::path());
-  platform::FileFinder finder;
+  // Each pending folder: its path as the listing should see it, and its path
+  // relative to the source. A folder that cannot be listed adds nothing.
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> pending;
+  pending.emplace_back(options.source, std::filesystem::path());
   while (!pending.empty()) {
     const auto [folder, relative] = std::move(pending.back());
     pending.pop_back();
 
     bool folderAdded = false;
-    for (bool more = finder.FindFirst(folder + gamePattern); more; more = finder.FindNext()) {
-      const bool isFolder = finder.IsFolder();
-      if (isFolder && options.recursive) continue;  // walked below as a folder
-      const NativeString name = finder.FileName();
+    (void)folders.ListFolder(folder, "*.sgf", [&](const platform::FolderEntry& entry) {
+      if (entry.isFolder && options.recursive) return;  // walked below as a folder
       if (!folderAdded) {
-        NativeString prefix = finder.FilePath();
-        prefix.resize(prefix.size() - name.size());
-        entries.AddFolder(std::move(prefix), relative);
+        entries.AddFolder(entry.path.substr(0, entry.path.size() - entry.name.size()), relative);
         folderAdded = true;
       }
-      entries.Add(name, isFolder);
-    }
+      entries.Add(entry.name, entry.isFolder);
+    });
     if (!options.recursive) break;
 
-    for (bool more = finder.FindFirst(folder + anyPattern); more; more = finder.FindNext()) {
-      if (!finder.IsFolder()) continue;
-      const std::filesystem::path path = finder.FilePath();
-      const std::filesystem::path identity = Identity(path);
-      if (identity == skipped || !visited.insert(identity).second) continue;
-      pending.emplace_back(path.native(), relative / finder.FileName());
-    }
+    (void)folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
+      if (!entry.isFolder) return;
+      const std::filesystem::path path = entry.path;
+      const std::filesystem::path identity = Identity(folders, path);
+      if (identity == skipped || !visited.insert(identity).second) return;
+      pending.emplace_back(path, relative / entry.name);
+    });
   }
-  finder.Close();
   entries.Sort();
   return entries;
 }
@@ -371,7 +355,9 @@ BatchReport RunBatch(const BatchOptions& options) {
     }
   }
 
-  EntryList entries = CollectEntries(options);
+  platform::FolderLister& folders =
+      options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
+  EntryList entries = CollectEntries(options, folders);
   std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
   Run run(options, files, std::move(entries));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/folder_listing.h"
 
 namespace varnoket {
 
@@ -82,6 +83,9 @@ struct BatchOptions {
   unsigned jobs = 1;
   // The file operations to use; null means the real disk.
   platform::FileSystem* fileSystem = nullptr;
+  // The folder listings to use; null means the real disk. A folder that
+  // cannot be listed gives no entries, and the run goes on with the others.
+  platform::FolderLister* folderLister = nullptr;
   std::function<void(const BatchProgress&)> onProgress;
 };
 

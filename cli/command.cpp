@@ -57,51 +57,8 @@ void PrintSummary(std::FILE* err, const Totals& totals, double seconds) {
                FormatDuration(seconds).c_str());
 }
 
-// Reads a stream to its end, refusing more than a file may hold.
-platform::IoStatus ReadStream(std::FILE* stream, std::string* bytes) {
-  bytes->clear();
-  char buffer[1 << 16];
-  for (;;) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream);
-    if (bytes->size() + got > platform::kMaxReadableFileSize) {
-      bytes->clear();
-      return platform::IoStatus::Error(std::strerror(EFBIG));
-    }
-    bytes->append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  if (std::ferror(stream)) {
-    const int error = errno;
-    bytes->clear();
-    return platform::IoStatus::Error(std::strerror(error != 0 ? error : EIO));
-  }
-  return platform::IoStatus::Ok();
-}
-
-platform::IoStatus ReadNamedStream(const std::filesystem::path& path, std::string* bytes) {
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
-  if (stream == nullptr) return platform::IoStatus::Error(std::strerror(errno));
-  platform::IoStatus status = ReadStream(stream, bytes);
-  std::fclose(stream);
-  return status;
-}
-
-platform::IoStatus WriteStream(std::FILE* stream, const std::string& bytes) {
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
-      std::fflush(stream) != 0) {
-    return platform::IoStatus::Error(std::strerror(errno != 0 ? errno : EIO));
-  }
-  return platform::IoStatus::Ok();
-}
-
-platform::IoStatus WriteNamedStream(const std::filesystem::path& path, const std::string& bytes) {
-  std::FILE* stream = std::fopen(path.c_str(), "wb");
-  if (stream == nullptr) return platform::IoStatus::Error(std::strerror(errno));
-  platform::IoStatus status = WriteStream(stream, bytes);
-  if (std::fclose(stream) != 0 && status.ok())
-    status = platform::IoStatus::Error(std::strerror(errno));
-  return status;
+platform::Streams& StreamsOf(const Console& console) {
+  return console.streams != nullptr ? *console.streams : platform::DefaultStreams();
 }
 
 // SOURCE is one record (a file, another readable thing, or standard input):
@@ -111,15 +68,16 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   const bool fromStdin = commandLine.source == "-";
   const std::filesystem::path source(commandLine.source);
   platform::FileSystem& files = platform::DefaultFileSystem();
+  platform::Streams& streams = StreamsOf(console);
 
   std::string bytes;
   platform::IoStatus status;
   if (fromStdin) {
-    status = ReadStream(console.in, &bytes);
+    status = streams.ReadStandardInput(&bytes);
   } else if (files.KindOf(source) == platform::PathKind::File) {
     status = files.ReadFile(source, &bytes);
   } else {
-    status = ReadNamedStream(source, &bytes);  // a pipe or a device
+    status = streams.ReadNamedStream(source, &bytes);  // a pipe or a device
   }
 
   const std::string shownName = fromStdin ? "standard input" : commandLine.source;
@@ -134,7 +92,7 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
     if (!result.ok) {
       failure = DescribeFailure(shownName, result.reason, "");
     } else if (commandLine.destination == "-") {
-      status = WriteStream(console.out, cleaned);
+      status = streams.WriteStandardOutput(cleaned);
       if (!status.ok()) {
         failure = DescribeFailure("standard output", FailureReason::CannotWrite, status.message());
       }
@@ -148,7 +106,7 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
       // only a file is replaced, so that the node itself is never swapped out.
       status = files.KindOf(target) == platform::PathKind::Other
-                   ? WriteNamedStream(target, cleaned)
+                   ? streams.WriteNamedStream(target, cleaned)
                    : files.WriteFileAtomically(target, cleaned);
       if (!status.ok()) {
         failure = DescribeFailure(target.string(), FailureReason::CannotWrite, status.message());
@@ -259,11 +217,9 @@ int Main(const std::vector<std::string>& arguments, const Console& console) {
   const CommandLine commandLine = ParseCommandLine(arguments);
   switch (commandLine.action) {
     case CommandLine::Action::Help:
-      std::fputs(HelpText().c_str(), console.out);
-      return std::fflush(console.out) == 0 ? 0 : 1;
+      return StreamsOf(console).WriteStandardOutput(HelpText()).ok() ? 0 : 1;
     case CommandLine::Action::Version:
-      std::fputs(VersionText().c_str(), console.out);
-      return std::fflush(console.out) == 0 ? 0 : 1;
+      return StreamsOf(console).WriteStandardOutput(VersionText()).ok() ? 0 : 1;
     case CommandLine::Action::UsageError:
       PrintUsageError(console.err, commandLine.error);
       return 2;

@@ -2,15 +2,20 @@
 #define VARNOKET_CLI_COMMAND_H_
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/options.h"
+#include "platform/streams.h"
 
 namespace varnoket::cli {
 
 // The streams and terminal facts a run works with.
 struct Console {
-  std::FILE* in = stdin;    // read for SOURCE "-"
-  std::FILE* out = stdout;  // written for DEST "-"
+  // Standard input (read for SOURCE "-"), standard output (written for DEST
+  // "-", --help and --version), and pipes or devices named as SOURCE or DEST;
+  // null means the process's own. "*streams" must outlive the run.
+  platform::Streams* streams = nullptr;
   std::FILE* err = stderr;  // progress, failures and the summary
   // Draw the progress bar on "err" (it is a terminal and --quiet is off).
   bool progressBar = false;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/file_system.h"
+
 namespace varnoket::platform {
 
 // Enumerates the entries of one folder that match a wildcard pattern such as
@@ -26,13 +28,19 @@ class FileFinder {
   FileFinder& operator=(const FileFinder&) = delete;
 
   // Closes any running enumeration and starts one over "pattern". Returns false
-  // when the folder cannot be opened or nothing matches. On success the first
-  // entry is current and the folder is remembered in absolute form, cut at the
-  // pattern's last separator ("/" or "\" on Windows, "/" elsewhere).
+  // when the folder cannot be opened or nothing matches; status() tells which.
+  // On success the first entry is current and the folder is remembered in
+  // absolute form, cut at the pattern's last separator ("/" or "\" on
+  // Windows, "/" elsewhere).
   bool FindFirst(const String& pattern);
 
   // Moves to the next matching entry; false at the end or without a search.
   bool FindNext();
+
+  // Why the enumeration stopped yielding entries: success when the folder was
+  // read to its end (or held no match), otherwise the system's reason, such as
+  // a folder that cannot be opened or a read that failed half way.
+  const IoStatus& status() const;
 
   // The current entry's name, or empty when no entry is current.
   String FileName() const;

@@ -6,7 +6,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace varnoket::platform {
@@ -49,10 +51,17 @@ struct FileFinder::State {
   std::string name;
   bool found = false;
   bool isFolder = false;
+  IoStatus status;
 
   bool Advance() {
     found = false;
-    while (dirent* entry = ::readdir(folder)) {
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(folder);
+      if (entry == nullptr) {
+        if (errno != 0) status = IoStatus::Error(std::strerror(errno));
+        return false;
+      }
       const std::string candidate = entry->d_name;
       if (candidate == "." || candidate == "..") continue;
       if (!WildcardMatch(glob, candidate)) continue;
@@ -66,7 +75,6 @@ struct FileFinder::State {
       found = true;
       return true;
     }
-    return false;
   }
 };
 
@@ -76,16 +84,23 @@ FileFinder::~FileFinder() { Close(); }
 
 bool FileFinder::FindFirst(const String& pattern) {
   Close();
+  state_->status = IoStatus::Ok();
   std::error_code error;
   const std::string absolute = std::filesystem::absolute(pattern, error).native();
-  if (error) return false;
+  if (error) {
+    state_->status = IoStatus::Error(error.message());
+    return false;
+  }
   const std::size_t cut = absolute.rfind('/');
   const std::string rootFolder = cut == std::string::npos ? absolute : absolute.substr(0, cut);
   const std::string glob = cut == std::string::npos ? absolute : absolute.substr(cut + 1);
   // The folder to open keeps a trailing slash so that "/" and "dir//" resolve.
   const std::string open = cut == std::string::npos ? "." : absolute.substr(0, cut + 1);
   state_->folder = ::opendir(open.c_str());
-  if (state_->folder == nullptr) return false;
+  if (state_->folder == nullptr) {
+    state_->status = IoStatus::Error(std::strerror(errno));
+    return false;
+  }
   state_->rootFolder = rootFolder;
   state_->glob = glob;
   if (!state_->Advance()) {
@@ -107,6 +122,8 @@ FileFinder::String FileFinder::FilePath() const {
   const std::string& root = state_->rootFolder;
   return root + (root.ends_with('/') ? "" : "/") + state_->name;
 }
+
+const IoStatus& FileFinder::status() const { return state_->status; }
 
 bool FileFinder::IsFolder() const { return state_->found && state_->isFolder; }
 

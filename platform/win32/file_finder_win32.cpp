@@ -1,10 +1,12 @@
 // Windows side of the folder enumeration: FindFirstFileW/FindNextFileW, with
 // the folder resolved once by GetFullPathNameW.
+#include "platform/file_finder.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "platform/file_finder.h"
+#include "platform/win32/win32_error.h"
 
 namespace varnoket::platform {
 
@@ -13,12 +15,26 @@ struct FileFinder::State {
   std::wstring rootFolder;
   HANDLE handle = INVALID_HANDLE_VALUE;
   bool found = false;
+  IoStatus status;
+
+  // Records why the enumeration stopped, unless it simply ran out of entries.
+  void Stopped(DWORD code) {
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_NO_MORE_FILES) {
+      status = IoStatus::Error(Win32ErrorText(code));
+    }
+  }
+
+  bool Next() {
+    found = ::FindNextFileW(handle, &findData) != 0;
+    if (!found) Stopped(::GetLastError());
+    return found;
+  }
 
   // Skips "." and ".." which a pattern such as "*" would yield.
   bool SkipDots() {
     while (found && (std::wstring_view(findData.cFileName) == L"." ||
                      std::wstring_view(findData.cFileName) == L"..")) {
-      found = ::FindNextFileW(handle, &findData) != 0;
+      Next();
     }
     return found;
   }
@@ -30,17 +46,23 @@ FileFinder::~FileFinder() { Close(); }
 
 bool FileFinder::FindFirst(const String& pattern) {
   Close();
+  state_->status = IoStatus::Ok();
   state_->handle = ::FindFirstFileW(pattern.c_str(), &state_->findData);
-  if (state_->handle == INVALID_HANDLE_VALUE) return false;
+  if (state_->handle == INVALID_HANDLE_VALUE) {
+    state_->Stopped(::GetLastError());
+    return false;
+  }
   // The absolute form has no fixed length limit: ask for the size first.
   const DWORD needed = ::GetFullPathNameW(pattern.c_str(), 0, nullptr, nullptr);
   if (needed == 0) {
+    state_->status = IoStatus::Error(Win32ErrorText(::GetLastError()));
     Close();
     return false;
   }
   std::wstring absolute(needed, L'\0');
   const DWORD length = ::GetFullPathNameW(pattern.c_str(), needed, absolute.data(), nullptr);
   if (length == 0 || length >= needed) {
+    state_->status = IoStatus::Error(Win32ErrorText(::GetLastError()));
     Close();
     return false;
   }
@@ -57,7 +79,7 @@ bool FileFinder::FindFirst(const String& pattern) {
 
 bool FileFinder::FindNext() {
   if (state_->handle == INVALID_HANDLE_VALUE || !state_->found) return false;
-  state_->found = ::FindNextFileW(state_->handle, &state_->findData) != 0;
+  state_->Next();
   return state_->SkipDots();
 }
 
@@ -71,6 +93,8 @@ FileFinder::String FileFinder::FilePath() const {
   const bool endsWithSeparator = !root.empty() && (root.back() == L'\\' || root.back() == L'/');
   return root + (endsWithSeparator ? L"" : L"\\") + state_->findData.cFileName;
 }
+
+const IoStatus& FileFinder::status() const { return state_->status; }
 
 bool FileFinder::IsFolder() const {
   return state_->found && (state_->findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

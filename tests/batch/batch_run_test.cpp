@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifndef _WIN32
@@ -399,6 +401,32 @@ TEST_F(BatchRunTest, RecursiveRunFailsFilesWhoseMirroredFolderCannotBeCreated) {
   EXPECT_EQ(report.cleaned, 1u);
   ASSERT_EQ(FailureNames(report), std::vector<std::string>{"sub/a.sgf"});
   EXPECT_EQ(report.failures[0].reason, FailureReason::CannotWrite);
+}
+
+TEST_F(BatchRunTest, FolderThatCannotBeListedIsPassedOverAndTheRunGoesOn) {
+  // The real disk, except that the folder "locked" cannot be listed.
+  class LockedFolderLister : public platform::FolderLister {
+   public:
+    platform::IoStatus ListFolder(
+        const fs::path& folder, std::string_view pattern,
+        const std::function<void(const platform::FolderEntry&)>& onEntry) override {
+      if (folder.filename() == "locked") return platform::IoStatus::Error("Permission denied");
+      return FolderLister::ListFolder(folder, pattern, onEntry);
+    }
+  };
+  Put("top.sgf", kRichGame);
+  Put("locked/a.sgf", kRichGame);
+  Put("open/b.sgf", kRichGame);
+  LockedFolderLister folders;
+  options_.folderLister = &folders;
+  options_.recursive = true;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.found, 2u);
+  EXPECT_EQ(report.cleaned, 2u);
+  EXPECT_EQ(Cleaned("open/b.sgf"), kRichGameCleaned);
+  EXPECT_FALSE(Written("locked/a.sgf"));
 }
 
 #ifndef _WIN32

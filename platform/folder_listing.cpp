@@ -1,0 +1,43 @@
+// The folder operations on the real disk: the platform's FileFinder for
+// listings, std::filesystem for paths.
+#include "platform/folder_listing.h"
+
+#include <system_error>
+
+#include "platform/file_finder.h"
+
+namespace varnoket::platform {
+
+IoStatus FolderLister::ListFolder(const std::filesystem::path& folder, std::string_view pattern,
+                                  const std::function<void(const FolderEntry&)>& onEntry) {
+  FileFinder::String search = folder.native();
+  search.push_back(FileFinder::kSeparator);
+  for (const char c : pattern) search.push_back(static_cast<FileFinder::String::value_type>(c));
+
+  FileFinder finder;
+  FolderEntry entry;
+  for (bool more = finder.FindFirst(search); more; more = finder.FindNext()) {
+    entry.name = finder.FileName();
+    entry.path = finder.FilePath();
+    entry.isFolder = finder.IsFolder();
+    onEntry(entry);
+  }
+  return finder.status();
+}
+
+IoStatus FolderLister::CanonicalPath(const std::filesystem::path& path,
+                                     std::filesystem::path* canonical) {
+  std::error_code error;
+  *canonical = std::filesystem::canonical(path, error);
+  if (!error) return IoStatus::Ok();
+  IoStatus status = IoStatus::Error(error.message());
+  *canonical = std::filesystem::absolute(path, error);
+  return status;
+}
+
+FolderLister& DefaultFolderLister() {
+  static FolderLister lister;
+  return lister;
+}
+
+}  // namespace varnoket::platform

@@ -1,0 +1,16 @@
+// Windows side of the path text conversion: paths are UTF-16, and wchar_t is
+// a UTF-16 code unit.
+#include "platform/path_text.h"
+
+namespace varnoket::platform {
+
+std::u16string PathToText(const std::filesystem::path& path) {
+  const std::wstring& native = path.native();
+  return std::u16string(native.begin(), native.end());
+}
+
+std::filesystem::path PathFromText(std::u16string_view text) {
+  return std::filesystem::path(std::wstring(text.begin(), text.end()));
+}
+
+}  // namespace varnoket::platform
