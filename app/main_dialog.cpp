@@ -6,8 +6,8 @@
 #include "app/folder_chooser.h"
 #include "app/module_state.h"
 #include "app/window_placement.h"
-#include "batch/batch_run.h"
-#include "batch/user_message.h"
+#include "desktop/clean_folders.h"
+#include "desktop/user_message.h"
 #include "res/resource_ids.h"
 
 namespace varnoket::app {
@@ -144,25 +144,10 @@ void MainDialog::OnAbout() {
 
 void MainDialog::OnClean() {
   const HCURSOR previousCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  const std::wstring sourceText = FieldText(sourceField_);
-  const std::wstring destinationText = FieldText(destinationField_);
-
-  const UserMessage problem = CheckBeforeRun(ToU16(sourceText), ToU16(destinationText));
-  if (!problem.text.empty()) {
-    ::SetCursor(previousCursor);
-    Show(problem);
-    return;
-  }
-
-  BatchOptions options;
-  options.source = sourceText;
-  options.destination = destinationText;
-  options.createDestination = false;
-  options.jobs = 0;  // one worker per hardware thread
-  const BatchReport report = RunBatch(options);
-
+  const desktop::UserMessage message =
+      desktop::CleanFolders(ToU16(FieldText(sourceField_)), ToU16(FieldText(destinationField_)));
   ::SetCursor(previousCursor);
-  Show(DescribeRun(report));
+  Show(message);
 }
 
 void MainDialog::OnExit() {
@@ -181,14 +166,16 @@ void MainDialog::BrowseInto(HWND field) {
   }
 }
 
-void MainDialog::Show(const UserMessage& message) {
+void MainDialog::Show(const desktop::UserMessage& message) {
+  using Icon = desktop::UserMessage::Icon;
+  using Field = desktop::UserMessage::Field;
   UINT type = MB_OK;
-  if (message.icon == UserMessage::Icon::Warning) type |= MB_ICONWARNING;
-  desktop_->ShowMessage(window_, ToWide(message.text), ToWide(MessageCaption()), type);
+  if (message.icon == Icon::Warning) type |= MB_ICONWARNING;
+  desktop_->ShowMessage(window_, ToWide(message.text), ToWide(desktop::MessageCaption()), type);
 
   HWND field = nullptr;
-  if (message.focus == UserMessage::Field::Source) field = sourceField_;
-  if (message.focus == UserMessage::Field::Destination) field = destinationField_;
+  if (message.focus == Field::Source) field = sourceField_;
+  if (message.focus == Field::Destination) field = destinationField_;
   if (field != nullptr && window_ != nullptr) {
     ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
   }

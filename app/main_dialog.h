@@ -8,7 +8,7 @@
 #include "app/desktop.h"
 #include "app/message_loop.h"
 
-namespace varnoket {
+namespace varnoket::desktop {
 struct UserMessage;
 }
 
@@ -16,7 +16,8 @@ namespace varnoket::app {
 
 // The program's main window: a modeless dialog with the source and the
 // destination folder fields, a browse button beside each, and Clean, Exit and
-// About. Clean runs the batch run over the two folders and reports it.
+// About. Clean cleans the source folder into the destination folder and
+// reports how that went.
 class MainDialog final : public MessageFilter, public IdleHandler {
  public:
   // "desktop" shows the message boxes and the folder chooser; null means the
@@ -55,7 +56,7 @@ class MainDialog final : public MessageFilter, public IdleHandler {
   // Puts a chosen folder into "field"; a cancelled browse changes nothing.
   void BrowseInto(HWND field);
   // Shows "message" and then moves the focus into the field it names.
-  void Show(const UserMessage& message);
+  void Show(const desktop::UserMessage& message);
 
   Desktop ownDesktop_;
   Desktop* desktop_;

@@ -1,26 +1,15 @@
 #include "app/window_placement.h"
 
+#include "desktop/window_placement.h"
+
 namespace varnoket::app {
 namespace {
 
-// The position of one axis: centred on [targetStart, targetEnd), then kept
-// inside [areaStart, areaEnd).
-LONG CentreAxis(LONG targetStart, LONG targetEnd, LONG areaStart, LONG areaEnd, LONG size) {
-  LONG position = (targetStart + targetEnd) / 2 - size / 2;
-  if (position < areaStart) {
-    position = areaStart;
-  } else if (position + size > areaEnd) {
-    position = areaEnd - size;
-  }
-  return position;
+desktop::ScreenRect ScreenRectOf(const RECT& rect) {
+  return desktop::ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
 }
 
 }  // namespace
-
-POINT CentredPosition(const RECT& target, const RECT& workArea, int width, int height) {
-  return POINT{CentreAxis(target.left, target.right, workArea.left, workArea.right, width),
-               CentreAxis(target.top, target.bottom, workArea.top, workArea.bottom, height)};
-}
 
 void CentreOver(HWND window, HWND reference) {
   RECT windowRect{};
@@ -49,7 +38,8 @@ void CentreOver(HWND window, HWND reference) {
     }
   }
 
-  const POINT position = CentredPosition(target, area, width, height);
+  const desktop::ScreenPoint position =
+      desktop::CentredPosition(ScreenRectOf(target), ScreenRectOf(area), width, height);
   ::SetWindowPos(window, nullptr, position.x, position.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

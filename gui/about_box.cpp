@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QString>
 
+#include "desktop/dialog_texts.h"
 #include "gui/dialog_geometry.h"
 
 namespace varnoket::gui {
@@ -16,7 +17,7 @@ QIcon ProgramIcon() { return QIcon(QStringLiteral(":/varnoket/varnoket.png")); }
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-  setWindowTitle(QStringLiteral("О программе"));
+  setWindowTitle(QString::fromUtf8(VARNOKET_TEXT_ABOUT_CAPTION));
   setWindowIcon(ProgramIcon());
   setModal(true);
 
@@ -40,7 +41,7 @@ AboutBox::AboutBox(QWidget* parent)
   text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   text->setTextFormat(Qt::PlainText);
   text->setWordWrap(true);
-  text->setText(QStringLiteral("Varnoket v1.0\n\n© Разработчики Varnoket"));
+  text->setText(QString::fromUtf8(VARNOKET_TEXT_ABOUT_BODY));
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("ok"));

@@ -11,8 +11,9 @@ namespace varnoket::gui {
 // The program's icon: a black and a white Go stone.
 QIcon ProgramIcon();
 
-// The About box: the icon, "Varnoket v1.0" and a credits line in a frame, and
-// an OK button. It is modal, and centres itself over its parent when shown.
+// The About box: the icon, the program's name and version ("Varnoket v1.0")
+// and a credits line in a frame, and an OK button. It is modal, and centres itself over its parent
+// when shown.
 class AboutBox : public QDialog {
   Q_OBJECT
 

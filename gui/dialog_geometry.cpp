@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QString>
 
+#include "desktop/window_placement.h"
+
 namespace varnoket::gui {
 namespace {
 
@@ -18,16 +20,6 @@ int AverageCharWidth(const QFontMetrics& metrics) {
 int Scale(int units, int base, int divisor) {
   const int product = units * base;
   return product >= 0 ? (product + divisor / 2) / divisor : -((-product + divisor / 2) / divisor);
-}
-
-int CentredStart(int targetStart, int targetEnd, int length, int areaStart, int areaEnd) {
-  int start = (targetStart + targetEnd) / 2 - length / 2;
-  if (start < areaStart) {
-    start = areaStart;
-  } else if (start + length > areaEnd) {
-    start = areaEnd - length;
-  }
-  return start;
 }
 
 }  // namespace
@@ -51,14 +43,15 @@ QSize DialogUnits::ToPixels(int width, int height) const {
 }
 
 QPoint CentredPosition(QSize size, const QRect& reference, const QRect& workArea) {
-  const QRect& target = reference.isNull() ? workArea : reference;
   // Right and bottom edges as Windows counts them: one past the last pixel.
-  const int areaRight = workArea.x() + workArea.width();
-  const int areaBottom = workArea.y() + workArea.height();
-  return QPoint(
-      CentredStart(target.x(), target.x() + target.width(), size.width(), workArea.x(), areaRight),
-      CentredStart(target.y(), target.y() + target.height(), size.height(), workArea.y(),
-                   areaBottom));
+  const auto edges = [](const QRect& rect) {
+    return desktop::ScreenRect{rect.x(), rect.y(), rect.x() + rect.width(),
+                               rect.y() + rect.height()};
+  };
+  const desktop::ScreenPoint position =
+      desktop::CentredPosition(edges(reference.isNull() ? workArea : reference), edges(workArea),
+                               size.width(), size.height());
+  return QPoint(position.x, position.y);
 }
 
 }  // namespace varnoket::gui

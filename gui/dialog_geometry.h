@@ -28,9 +28,8 @@ class DialogUnits {
 };
 
 // The top-left corner for a window of "size" centred over "reference", or over
-// "workArea" when "reference" is null, then moved back inside "workArea" where
-// it would stick out: the left edge wins over the right, the top over the
-// bottom. Halves are rounded toward zero.
+// "workArea" when "reference" is null, and kept inside "workArea" as
+// desktop::CentredPosition says.
 QPoint CentredPosition(QSize size, const QRect& reference, const QRect& workArea);
 
 }  // namespace varnoket::gui

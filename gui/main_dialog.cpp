@@ -2,18 +2,16 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <filesystem>
-#include <string>
 
-#include "batch/batch_run.h"
-#include "batch/user_message.h"
+#include "desktop/clean_folders.h"
+#include "desktop/dialog_texts.h"
+#include "desktop/user_message.h"
 #include "gui/about_box.h"
 #include "gui/dialog_geometry.h"
 
@@ -34,14 +32,9 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-// A field's text as a file name, encoded as the file system expects.
-std::filesystem::path FolderPath(const QString& text) {
-  return std::filesystem::path(QFile::encodeName(text).toStdString());
-}
-
-QPushButton* AddButton(QWidget* parent, const char* name, const QString& text,
-                       const QRect& geometry) {
-  auto* button = new QPushButton(text, parent);
+// "text" is UTF-8, as the shared dialog texts are.
+QPushButton* AddButton(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(geometry);
   return button;
@@ -56,8 +49,8 @@ QLineEdit* AddField(QWidget* parent, const char* name, const QRect& geometry) {
 
 // A label never cuts its text: where the font needs more room than the
 // template gives, the label grows to the right, where nothing else stands.
-void AddLabel(QWidget* parent, const QString& text, QRect geometry) {
-  auto* label = new QLabel(text, parent);
+void AddLabel(QWidget* parent, const char* text, QRect geometry) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   geometry.setWidth(qMax(geometry.width(), label->sizeHint().width()));
   label->setGeometry(geometry);
@@ -79,26 +72,24 @@ MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
                            Qt::WindowCloseButtonHint),
       host_(host != nullptr ? host : &DefaultHost()),
       fileSystem_(fileSystem) {
-  setWindowTitle(QStringLiteral("Очистка SGF-файла от лишнего (остается только игра)"));
+  setWindowTitle(QString::fromUtf8(VARNOKET_TEXT_MAIN_CAPTION));
   setWindowIcon(ProgramIcon());
 
   // The Windows template's controls in its order, which is the tab order;
   // positions and sizes are its dialog units.
   const DialogUnits units(font());
-  QPushButton* clean =
-      AddButton(this, "clean", QStringLiteral("Очистить"), units.ToPixels(7, 77, 50, 14));
-  QPushButton* exit =
-      AddButton(this, "exit", QStringLiteral("Выход"), units.ToPixels(65, 77, 50, 14));
+  QPushButton* clean = AddButton(this, "clean", VARNOKET_TEXT_CLEAN, units.ToPixels(7, 77, 50, 14));
+  QPushButton* exit = AddButton(this, "exit", VARNOKET_TEXT_EXIT, units.ToPixels(65, 77, 50, 14));
   QPushButton* about =
-      AddButton(this, "about", QStringLiteral("О программе..."), units.ToPixels(230, 77, 60, 14));
+      AddButton(this, "about", VARNOKET_TEXT_ABOUT, units.ToPixels(230, 77, 60, 14));
   source_ = AddField(this, "source", units.ToPixels(7, 17, 265, 14));
   destination_ = AddField(this, "destination", units.ToPixels(7, 50, 265, 14));
-  AddLabel(this, QStringLiteral("Дирректория с исходными файлами:"), units.ToPixels(7, 7, 127, 8));
-  AddLabel(this, QStringLiteral("Дирректория для результата:"), units.ToPixels(7, 38, 106, 8));
+  AddLabel(this, VARNOKET_TEXT_SOURCE_LABEL, units.ToPixels(7, 7, 127, 8));
+  AddLabel(this, VARNOKET_TEXT_DESTINATION_LABEL, units.ToPixels(7, 38, 106, 8));
   QPushButton* browseSource =
-      AddButton(this, "browseSource", QStringLiteral("..."), units.ToPixels(276, 17, 14, 14));
+      AddButton(this, "browseSource", VARNOKET_TEXT_BROWSE, units.ToPixels(276, 17, 14, 14));
   QPushButton* browseDestination =
-      AddButton(this, "browseDestination", QStringLiteral("..."), units.ToPixels(276, 50, 14, 14));
+      AddButton(this, "browseDestination", VARNOKET_TEXT_BROWSE, units.ToPixels(276, 50, 14, 14));
 
   QWidget::setTabOrder(clean, exit);
   QWidget::setTabOrder(exit, about);
@@ -123,25 +114,15 @@ MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
 void MainDialog::reject() { OnExit(); }
 
 void MainDialog::OnClean() {
-  const UserMessage check = CheckBeforeRun(source_->text().toStdU16String(),
-                                           destination_->text().toStdU16String(), fileSystem_);
-  if (!check.text.empty()) {
-    Show(check);
-    return;
-  }
-
-  BatchOptions options;
-  options.source = FolderPath(source_->text());
-  options.destination = FolderPath(destination_->text());
-  options.createDestination = false;
-  options.jobs = 0;
+  desktop::CleanFoldersOptions options;
   options.fileSystem = fileSystem_;
-  BatchReport report;
+  desktop::UserMessage message;
   {
     const WaitCursor waitCursor;
-    report = RunBatch(options);
+    message = desktop::CleanFolders(source_->text().toStdU16String(),
+                                    destination_->text().toStdU16String(), options);
   }
-  Show(DescribeRun(report));
+  Show(message);
 }
 
 void MainDialog::OnExit() { done(kExitCode); }
@@ -160,18 +141,20 @@ void MainDialog::Browse(QLineEdit* field) {
   if (!folder.isEmpty()) field->setText(folder);
 }
 
-void MainDialog::Show(const UserMessage& message) {
-  const QMessageBox::Icon icon =
-      message.icon == UserMessage::Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon;
-  QMessageBox box(icon, QString::fromStdU16String(MessageCaption()),
+void MainDialog::Show(const desktop::UserMessage& message) {
+  using Field = desktop::UserMessage::Field;
+  const QMessageBox::Icon icon = message.icon == desktop::UserMessage::Icon::Warning
+                                     ? QMessageBox::Warning
+                                     : QMessageBox::NoIcon;
+  QMessageBox box(icon, QString::fromStdU16String(desktop::MessageCaption()),
                   QString::fromStdU16String(message.text), QMessageBox::Ok, this);
   // File names are shown as they are, never read as markup.
   box.setTextFormat(Qt::PlainText);
   host_->RunModal(box);
 
-  QLineEdit* field = message.focus == UserMessage::Field::Source        ? source_
-                     : message.focus == UserMessage::Field::Destination ? destination_
-                                                                        : nullptr;
+  QLineEdit* field = message.focus == Field::Source        ? source_
+                     : message.focus == Field::Destination ? destination_
+                                                           : nullptr;
   if (field != nullptr) {
     field->setFocus();
     field->selectAll();

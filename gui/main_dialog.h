@@ -8,7 +8,9 @@ class QLineEdit;
 class QPushButton;
 
 namespace varnoket {
+namespace desktop {
 struct UserMessage;
+}
 namespace platform {
 class FileSystem;
 }
@@ -66,7 +68,7 @@ class MainDialog : public QDialog {
   void Browse(QLineEdit* field);
   // Shows "message" in a box captioned "Varnoket", then moves the focus into
   // the field the message is about, if any.
-  void Show(const UserMessage& message);
+  void Show(const desktop::UserMessage& message);
 
   DialogHost* host_;
   platform::FileSystem* fileSystem_;

@@ -57,7 +57,6 @@ class AboutBoxTest : public QObject {
 
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.front().front().toInt(), result);
-    QVERIFY(!box.isVisible());
   }
 
   void centresOverItsOwner() {
@@ -73,6 +72,9 @@ class AboutBoxTest : public QObject {
     QVERIFY(offset.manhattanLength() <= 2);
   }
 
+  // The arithmetic is desktop::CentredPosition's; these rows check what the Qt
+  // side gives it: the edges of a QRect, and the work area when there is no
+  // reference.
   void centredPosition_data() {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("reference");
@@ -85,19 +87,8 @@ class AboutBoxTest : public QObject {
         << QSize(100, 50) << QRect() << area << QPoint(450, 345);
     QTest::newRow("odd sizes round toward zero")
         << QSize(101, 51) << QRect(200, 200, 401, 301) << area << QPoint(350, 325);
-    QTest::newRow("negative halves round toward zero")
-        << QSize(11, 11) << QRect(-13, -13, 9, 9) << QRect(-100, -100, 1000, 1000)
-        << QPoint(-13, -13);
-    QTest::newRow("pushed right to the left edge")
-        << QSize(300, 50) << QRect(0, 200, 100, 100) << area << QPoint(0, 225);
-    QTest::newRow("pushed left from the right edge")
-        << QSize(300, 50) << QRect(900, 200, 100, 100) << area << QPoint(700, 225);
-    QTest::newRow("pushed down from the top edge")
-        << QSize(100, 100) << QRect(200, 20, 100, 40) << area << QPoint(200, 20);
     QTest::newRow("pushed up from the bottom edge")
         << QSize(100, 100) << QRect(200, 690, 100, 30) << area << QPoint(200, 620);
-    QTest::newRow("wider and taller than the area: left and top win")
-        << QSize(1200, 900) << QRect(200, 200, 100, 100) << area << QPoint(0, 20);
   }
   void centredPosition() {
     QFETCH(QSize, size);

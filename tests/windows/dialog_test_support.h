@@ -8,6 +8,7 @@
 
 #include "app/desktop.h"
 #include "app/folder_chooser.h"
+#include "desktop/window_placement.h"
 
 namespace varnoket::test {
 
@@ -40,6 +41,17 @@ class FakeDesktop : public app::Desktop {
   int chooserResult = app::FolderChooser::kCancelled;
   std::wstring chosenFolder;
 };
+
+// Where a "width" x "height" window centred on "target" inside "workArea"
+// belongs, in Win32 terms.
+inline POINT Centred(const RECT& target, const RECT& workArea, int width, int height) {
+  const auto edges = [](const RECT& rect) {
+    return desktop::ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
+  };
+  const desktop::ScreenPoint position =
+      desktop::CentredPosition(edges(target), edges(workArea), width, height);
+  return POINT{position.x, position.y};
+}
 
 // UTF-16 text as UTF-8, for readable comparisons and failure messages.
 inline std::string Utf8(const std::wstring& text) {

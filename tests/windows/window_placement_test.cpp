@@ -1,57 +1,13 @@
 // Where CentreOver puts a window: centred on its reference or the work area,
-// halvings rounded toward zero, and pushed back inside the work area.
+// and pushed back inside the work area.
 #include "app/window_placement.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include "tests/windows/dialog_test_support.h"
 
 namespace varnoket::app {
 namespace {
-
-std::string Show(const RECT& rect) {
-  return "{" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-         std::to_string(rect.right) + "," + std::to_string(rect.bottom) + "}";
-}
-
-TEST(CentredPositionTest, CentresThenClampsEachAxis) {
-  const RECT area{0, 0, 1000, 800};
-  struct Case {
-    RECT target;
-    int width, height;
-    LONG x, y;
-  };
-  const std::vector<Case> cases = {
-      // Centred on the work area itself.
-      {area, 400, 300, 300, 250},
-      // Odd sizes: each halving is rounded on its own, (0 + 1001) / 2 - 401 / 2.
-      {{0, 0, 1001, 801}, 401, 301, 500 - 200, 400 - 150},
-      // Centred on a reference inside the area.
-      {{100, 100, 300, 200}, 100, 50, 150, 125},
-      // Sticks out on the left and top: pushed to the edges.
-      {{-300, -300, 100, 100}, 400, 400, 0, 0},
-      // Sticks out on the right and bottom: pushed back by the overlap.
-      {{900, 700, 1100, 900}, 400, 300, 600, 500},
-      // Wider and taller than the area: the left and top edges win.
-      {area, 1200, 900, 0, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Show(c.target) + " " + std::to_string(c.width) + "x" + std::to_string(c.height));
-    const POINT position = CentredPosition(c.target, area, c.width, c.height);
-    EXPECT_EQ(position.x, c.x);
-    EXPECT_EQ(position.y, c.y);
-  }
-}
-
-TEST(CentredPositionTest, HalvingsRoundTowardZeroOnNegativeCoordinates) {
-  // A work area on a monitor left of and above the primary one.
-  const RECT area{-1001, -801, 0, 0};
-  // (-1001 + 0) / 2 = -500, 101 / 2 = 50: x = -550 (flooring would give -551).
-  const POINT position = CentredPosition(area, area, 101, 41);
-  EXPECT_EQ(position.x, -550);
-  EXPECT_EQ(position.y, -400 - 20);
-}
 
 // Real top-level windows: an owner and a popup that it owns.
 class CentreOverTest : public ::testing::Test {
@@ -84,7 +40,7 @@ class CentreOverTest : public ::testing::Test {
   }
   POINT Expected(const RECT& target) const {
     const RECT popup = Rect(popup_);
-    return CentredPosition(target, area_, popup.right - popup.left, popup.bottom - popup.top);
+    return test::Centred(target, area_, popup.right - popup.left, popup.bottom - popup.top);
   }
 
   RECT area_{};

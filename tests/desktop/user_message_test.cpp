@@ -1,5 +1,5 @@
 // The Russian messages of the desktop front ends, literal in, literal out.
-#include "batch/user_message.h"
+#include "desktop/user_message.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "platform/text_codec.h"
 #include "tests/support/test_support.h"
 
-namespace varnoket {
+namespace varnoket::desktop {
 namespace {
 
 namespace fs = std::filesystem;
@@ -28,8 +28,6 @@ std::string Text(const UserMessage& message) { return test::Utf8(message.text); 
 
 // A path as UTF-8, the same way on every platform.
 std::string Shown(const fs::path& path) { return test::Utf8(path.u16string()); }
-
-TEST(UserMessageTest, CaptionIsTheProgramName) { EXPECT_EQ(MessageCaption(), u"Varnoket"); }
 
 TEST(UserMessageTest, CheckBeforeRunNamesTheFirstProblemAndItsField) {
   test::TempFolder temp;
@@ -168,4 +166,4 @@ TEST(UserMessageTest, FileNamesThatAreNotUtf8StillShow) {
 #endif
 
 }  // namespace
-}  // namespace varnoket
+}  // namespace varnoket::desktop

@@ -1,46 +1,18 @@
-#include "batch/user_message.h"
+#include "desktop/user_message.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 
-namespace varnoket {
+namespace varnoket::desktop {
 namespace {
 
 // The most failed files one message lists by name; the rest are counted.
 constexpr std::size_t kListedFailures = 10;
-
-// A path as text for a message. On POSIX a name is bytes that are usually
-// UTF-8; malformed bytes show as U+FFFD instead of failing the conversion.
-std::u16string PathText(const std::filesystem::path& path) {
-#ifdef _WIN32
-  std::u16string text;
-  text.reserve(path.native().size());
-  for (const wchar_t unit : path.native()) text.push_back(static_cast<char16_t>(unit));
-  return text;
-#else
-  std::u16string text;
-  platform::DecodeUtf8(path.native(), &text);
-  return text;
-#endif
-}
-
-// A folder field's text as a path. Unpaired surrogates become U+FFFD on POSIX.
-std::filesystem::path PathFromText(const std::u16string& text) {
-#ifdef _WIN32
-  std::wstring native;
-  native.reserve(text.size());
-  for (const char16_t unit : text) native.push_back(static_cast<wchar_t>(unit));
-  return std::filesystem::path(native);
-#else
-  std::string native;
-  platform::AppendUtf8(text, &native);
-  return std::filesystem::path(native);
-#endif
-}
 
 std::u16string Number(std::size_t value) {
   const std::string digits = std::to_string(value);
@@ -92,10 +64,10 @@ UserMessage CheckBeforeRun(const std::u16string& sourceText, const std::u16strin
   if (sourceText.empty()) return NoSourceGiven();
   if (destinationText.empty()) return NoDestinationGiven();
   platform::FileSystem& files = fileSystem != nullptr ? *fileSystem : platform::DefaultFileSystem();
-  if (files.KindOf(PathFromText(sourceText)) != platform::PathKind::Folder) {
+  if (files.KindOf(platform::PathFromText(sourceText)) != platform::PathKind::Folder) {
     return SourceNotFound(sourceText);
   }
-  if (files.KindOf(PathFromText(destinationText)) != platform::PathKind::Folder) {
+  if (files.KindOf(platform::PathFromText(destinationText)) != platform::PathKind::Folder) {
     return DestinationNotFound(destinationText);
   }
   return UserMessage();
@@ -110,12 +82,12 @@ UserMessage DescribeRun(const BatchReport& report) {
     case RunOutcome::NoDestinationGiven:
       return NoDestinationGiven();
     case RunOutcome::SourceNotFound:
-      return SourceNotFound(PathText(report.source));
+      return SourceNotFound(platform::PathToText(report.source));
     case RunOutcome::DestinationNotFound:
-      return DestinationNotFound(PathText(report.destination));
+      return DestinationNotFound(platform::PathToText(report.destination));
     case RunOutcome::CannotCreateDestination: {
       std::u16string text =
-          u"Не удалось создать папку для результата:\n" + PathText(report.destination);
+          u"Не удалось создать папку для результата:\n" + platform::PathToText(report.destination);
       if (!report.systemMessage.empty()) {
         text += u"\n";
         std::u16string systemText;
@@ -144,7 +116,7 @@ UserMessage DescribeRun(const BatchReport& report) {
   const std::size_t listed = std::min(report.failures.size(), kListedFailures);
   for (std::size_t i = 0; i < listed; ++i) {
     message.text += u"\n";
-    message.text += PathText(report.failures[i].name);
+    message.text += platform::PathToText(report.failures[i].name);
     message.text += u" — ";
     message.text += RussianReason(report.failures[i].reason);
   }
@@ -154,4 +126,4 @@ UserMessage DescribeRun(const BatchReport& report) {
   return message;
 }
 
-}  // namespace varnoket
+}  // namespace varnoket::desktop

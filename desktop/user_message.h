@@ -1,12 +1,12 @@
-#ifndef VARNOKET_BATCH_USER_MESSAGE_H_
-#define VARNOKET_BATCH_USER_MESSAGE_H_
+#ifndef VARNOKET_DESKTOP_USER_MESSAGE_H_
+#define VARNOKET_DESKTOP_USER_MESSAGE_H_
 
-#include <filesystem>
 #include <string>
 
 #include "batch/batch_run.h"
+#include "platform/file_system.h"
 
-namespace varnoket {
+namespace varnoket::desktop {
 
 // A message box of the desktop front ends, in Russian. Both the Windows
 // program and the Linux front end show exactly this text, so they cannot drift.
@@ -32,6 +32,6 @@ UserMessage CheckBeforeRun(const std::u16string& sourceText, const std::u16strin
 // The completion message for a finished run.
 UserMessage DescribeRun(const BatchReport& report);
 
-}  // namespace varnoket
+}  // namespace varnoket::desktop
 
-#endif  // VARNOKET_BATCH_USER_MESSAGE_H_
+#endif  // VARNOKET_DESKTOP_USER_MESSAGE_H_

@@ -1,0 +1,34 @@
+#ifndef VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
+#define VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
+
+#include <functional>
+#include <string>
+
+#include "batch/batch_run.h"
+#include "desktop/user_message.h"
+#include "platform/file_system.h"
+
+namespace varnoket::desktop {
+
+// What a front end may add to a Clean run beyond the two folder texts.
+struct CleanFoldersOptions {
+  // The file operations to use; null means the real disk. "*fileSystem" must
+  // outlive the run.
+  platform::FileSystem* fileSystem = nullptr;
+  // Called after each file, from the run's worker threads, never two calls at
+  // once; null for none.
+  std::function<void(const BatchProgress&)> onProgress;
+};
+
+// The Clean command of the desktop windows, less the windows: checks the two
+// folder fields' texts (taken whole, as typed), cleans every "*.sgf" file of
+// the source folder into the destination folder, which must exist, with one
+// worker per hardware thread, and returns the message that tells the user how
+// it went. It touches no window and keeps no state, so a front end may run it
+// on a thread of its own while its window stays responsive.
+UserMessage CleanFolders(const std::u16string& sourceText, const std::u16string& destinationText,
+                         const CleanFoldersOptions& options = {});
+
+}  // namespace varnoket::desktop
+
+#endif  // VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
