@@ -377,8 +377,6 @@ class MainDialogTest : public QObject {
     const QPoint offset = box.geometry.center() - dialog_->frameGeometry().center();
     QVERIFY2(offset.manhattanLength() <= 2,
              qPrintable(QString("off centre by %1, %2").arg(offset.x()).arg(offset.y())));
-    QVERIFY(dialog_->isVisible());
-    QVERIFY(dialog_->isEnabled());
   }
 };
 
