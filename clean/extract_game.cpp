@@ -47,7 +47,8 @@ void ExtractGame(GameRecord& source, GameRecord& destination) {
     const std::int32_t index = sourceRoot->FindProperty(prop::AB);
     if (index >= 0) {
       GameNode* root = destination.RootNode();
-      for (const WideString& stone : sourceRoot->properties[static_cast<std::size_t>(index)].values) {
+      for (const WideString& stone :
+           sourceRoot->properties[static_cast<std::size_t>(index)].values) {
         root->AddValue(prop::AB, stone);
       }
     }

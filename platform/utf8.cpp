@@ -1,8 +1,8 @@
 // Portable UTF-8 conversions, identical on every platform.
-#include "platform/text_codec.h"
-
 #include <cstdint>
 #include <cstring>
+
+#include "platform/text_codec.h"
 
 namespace varnoket::platform {
 namespace {

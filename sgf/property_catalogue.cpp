@@ -157,6 +157,8 @@ PropertyDescriptor LookupByIdentifier(std::u16string_view text) {
   return PropertyCatalogue::Instance().LookupByIdentifier(text);
 }
 
-PropertyDescriptor LookupById(PropertyId id) { return PropertyCatalogue::Instance().LookupById(id); }
+PropertyDescriptor LookupById(PropertyId id) {
+  return PropertyCatalogue::Instance().LookupById(id);
+}
 
 }  // namespace varnoket

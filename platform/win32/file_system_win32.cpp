@@ -1,11 +1,12 @@
 // Windows side of the file operations: wide-path CreateFileW/ReadFile/WriteFile
 // and MoveFileExW for atomic replacement.
+#include "platform/file_system.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <string>
 
-#include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "platform/win32/win32_error.h"
 

@@ -1,7 +1,7 @@
 // Windows side of the 8-bit conversions: the ANSI code page (CP_ACP).
-#include <windows.h>
-
 #include "platform/text_codec.h"
+
+#include <windows.h>
 
 namespace varnoket::platform {
 

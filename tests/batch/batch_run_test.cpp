@@ -25,10 +25,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::Numbered;
 using test::kDamaged;
 using test::kRichGame;
 using test::kRichGameCleaned;
+using test::Numbered;
 
 BatchOptions Folders(const fs::path& source, const fs::path& destination) {
   BatchOptions options;

@@ -22,10 +22,12 @@ std::string FirstDifference(const GameNode* a, const GameNode* b) {
     for (std::size_t i = 0; i < x->properties.size(); ++i) {
       const NodeProperty& p = x->properties[i];
       const NodeProperty& q = y->properties[i];
-      if (!(p.descriptor == q.descriptor)) return "descriptor differs: " + test::Utf8(p.descriptor.identifier);
+      if (!(p.descriptor == q.descriptor))
+        return "descriptor differs: " + test::Utf8(p.descriptor.identifier);
       if (p.values != q.values) return "values differ in " + test::Utf8(p.descriptor.identifier);
     }
-    if ((x->mainChild == x->firstChild) != (y->mainChild == y->firstChild)) return "main child differs";
+    if ((x->mainChild == x->firstChild) != (y->mainChild == y->firstChild))
+      return "main child differs";
     if (x->hasMove != y->hasMove || x->hasSetup != y->hasSetup || x->hasRoot != y->hasRoot ||
         x->hasGameInfo != y->hasGameInfo) {
       return "flags differ";
@@ -61,8 +63,7 @@ TEST(CorpusTest, EveryLoadedFileRoundTripsAndCleaningIsStable) {
     ASSERT_EQ(again.games().size(), record.games().size());
     for (std::size_t g = 0; g < record.games().size(); ++g) {
       ASSERT_EQ(again.games()[g].leadingText, record.games()[g].leadingText);
-      const std::string difference =
-          FirstDifference(record.games()[g].root, again.games()[g].root);
+      const std::string difference = FirstDifference(record.games()[g].root, again.games()[g].root);
       ASSERT_EQ(difference, "") << "game " << g;
     }
     ASSERT_EQ(again.trailingText(), record.trailingText());

@@ -9,7 +9,9 @@
 namespace varnoket {
 namespace {
 
-std::string Clean(const std::string& input) { return test::ShowLineBreaks(test::CleanedBytes(input)); }
+std::string Clean(const std::string& input) {
+  return test::ShowLineBreaks(test::CleanedBytes(input));
+}
 
 TEST(ExtractGameTest, Rules) {
   const struct {
@@ -22,7 +24,8 @@ TEST(ExtractGameTest, Rules) {
        "(;PB[Ann]PW[Bob]DT[2020]EV[Cup]C[hello]SZ[19]KM[6.5]RE[B+R]AP[x:1]GM[3]FF[3])",
        "(;GM[1]FF[4]AP[x:1]DT[2020]PW[Bob]PB[Ann]SZ[19]KM[6.5]RE[B+R])"},
       {"all sixteen rows",
-       "(;RE[r]KM[k]SZ[s]TM[t]OT[o]WR[w]BR[b]PB[pb]PW[pw]RU[ru]ST[st]GC[gc]GN[gn]DT[dt]PC[pc]AP[ap])",
+       "(;RE[r]KM[k]SZ[s]TM[t]OT[o]WR[w]BR[b]PB[pb]PW[pw]RU[ru]ST[st]GC[gc]GN[gn]DT[dt]"
+       "PC[pc]AP[ap])",
        "(;GM[1]FF[4]AP[ap]PC[pc]DT[dt]GN[gn]GC[gc]ST[st]RU[ru]PW[pw]PB[pb]BR[b]WR[w]OT[o]TM[t]SZ[s]"
        "KM[k]RE[r])"},
       {"empty first value is not copied; only the first value is", "(;PB[]PW[a][b])",
@@ -38,8 +41,7 @@ TEST(ExtractGameTest, Rules) {
       {"a node with both moves gives two nodes, black first", "(;;W[aa]B[bb])",
        "(;GM[1]FF[4]|;B[bb]|;W[aa])"},
       {"a move in the root survives", "(;B[aa];W[bb])", "(;GM[1]FF[4]|;B[aa]|;W[bb])"},
-      {"only the first variation", "(;GM[1](;B[aa];W[bb])(;B[cc]))",
-       "(;GM[1]FF[4]|;B[aa]|;W[bb])"},
+      {"only the first variation", "(;GM[1](;B[aa];W[bb])(;B[cc]))", "(;GM[1]FF[4]|;B[aa]|;W[bb])"},
       {"only the first game", "(;PB[x];B[aa])(;PB[y];B[bb])", "(;GM[1]FF[4]PB[x]|;B[aa])"},
       {"markup, comments, timing and unknowns are dropped",
        "(;ZZ[1]N[n];B[aa]C[c]BL[30]LB[aa:1]TR[bb]XX[y];W[bb]MN[5]AE[aa])",

@@ -77,9 +77,8 @@ TEST(SgfReaderTest, AcceptedGrammar) {
 
 TEST(SgfReaderTest, RejectedGrammar) {
   for (const char* input : {"", "no tree here", "()", "(())", "((;B[aa]))", "(;b[aa])",
-                            "(;GaMe[1])", "(;1[x])", "(;GM[1]X)",
-                            "(;C[a[b]c])", "(;GM[1]", "(;C[abc", "(;C[abc\\", "(;A[1]\f)",
-                            "(;[1])", "(;A)"}) {
+                            "(;GaMe[1])", "(;1[x])", "(;GM[1]X)", "(;C[a[b]c])", "(;GM[1]",
+                            "(;C[abc", "(;C[abc\\", "(;A[1]\f)", "(;[1])", "(;A)"}) {
     ExpectDropped(input);
   }
 }
@@ -173,7 +172,8 @@ TEST(SgfReaderTest, CodePageChoice) {
 TEST(SgfReaderTest, Utf8TextIsDecodedAndTrailingTextEndsWhereTheFileEnds) {
   GameRecord record;
   record.Reset();
-  ASSERT_TRUE(record.LoadFromBytes("(;CA[UTF-8]PB[\xE6\x9D\x8E\xE6\x98\x8C\xE9\x8E\xAC])\xC3\xA9!"));
+  ASSERT_TRUE(
+      record.LoadFromBytes("(;CA[UTF-8]PB[\xE6\x9D\x8E\xE6\x98\x8C\xE9\x8E\xAC])\xC3\xA9!"));
   EXPECT_EQ(record.RootNode()->Value(prop::PB), u"\u674E\u660C\u93AC");
   EXPECT_EQ(record.trailingText(), u"\u00E9!");
 }

@@ -77,14 +77,10 @@ TEST_F(SgfWriterTest, EveryValueIsEscaped) {
     const char* value;
     const char* written;
   } cases[] = {
-      {prop::PB, "a]b", "(;PB[a\\]b])"},
-      {prop::C, "C:\\x", "(;C[C:\\\\x])"},
-      {prop::C, "ends\\", "(;C[ends\\\\])"},
-      {prop::AP, "Foo:1.0", "(;AP[Foo:1.0])"},
-      {prop::AP, "My]App", "(;AP[My\\]App])"},
-      {prop::SZ, "19:19", "(;SZ[19:19])"},
-      {0, "x]\\y", "(;[x\\]\\\\y])"},
-      {prop::C, "a\r\nb [c]", "(;C[a\r\nb [c\\]])"},
+      {prop::PB, "a]b", "(;PB[a\\]b])"},       {prop::C, "C:\\x", "(;C[C:\\\\x])"},
+      {prop::C, "ends\\", "(;C[ends\\\\])"},   {prop::AP, "Foo:1.0", "(;AP[Foo:1.0])"},
+      {prop::AP, "My]App", "(;AP[My\\]App])"}, {prop::SZ, "19:19", "(;SZ[19:19])"},
+      {0, "x]\\y", "(;[x\\]\\\\y])"},          {prop::C, "a\r\nb [c]", "(;C[a\r\nb [c\\]])"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.written);

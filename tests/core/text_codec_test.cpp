@@ -15,8 +15,8 @@ TEST(TextCodecTest, Utf8Decoding) {
     bool wellFormed;
   } cases[] = {
       {"ascii", "abc", u"abc", true},
-      {"two, three and four bytes", "\xC3\xA9\xE6\x9D\x8E\xF0\x9F\x98\x80", u"\u00E9\u674E\U0001F600",
-       true},
+      {"two, three and four bytes", "\xC3\xA9\xE6\x9D\x8E\xF0\x9F\x98\x80",
+       u"\u00E9\u674E\U0001F600", true},
       {"lone continuation", "a\x80z", u"a\uFFFDz", false},
       {"truncated sequence at the end", "a\xE6\x9D", u"a\uFFFD", false},
       {"truncated sequence before ascii", "\xE6\x9Dz", u"\uFFFDz", false},
