@@ -10,7 +10,8 @@ namespace varnoket::platform {
 
 // Enumerates the entries of one folder that match a wildcard pattern such as
 // "games/*.sgf" ("*" and "?", letter case ignored). Entries come in the order
-// the platform yields them; "." and ".." are never yielded.
+// the platform yields them; "." and ".." are never yielded. The rest of the
+// program lists folders through FolderLister, which uses this.
 class FileFinder {
  public:
   using String = std::filesystem::path::string_type;
