@@ -177,6 +177,7 @@ class Run {
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
     report->failed = report->failures.size();
+    report->stopped = progress_.done < entries_.size();
   }
 
  private:
@@ -185,6 +186,7 @@ class Run {
     std::string bytes;
     std::string cleanedBytes;
     for (;;) {
+      if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
       EntryResult result;
@@ -223,6 +225,10 @@ class Run {
     }
     const std::filesystem::path name = entries_.Name(index);
     const std::filesystem::path target = options_.destination / name;
+    if (options_.dryRun) {
+      ForeseeWrite(target, cleanedBytes->size(), result);
+      return;
+    }
     if (name.has_parent_path()) {
       const platform::IoStatus created = CreateFolder(options_.destination / name.parent_path());
       if (!created.ok()) {
@@ -238,6 +244,22 @@ class Run {
       return;
     }
     result->bytesWritten = cleanedBytes->size();
+    result->cleaned = true;
+  }
+
+  // A dry run's stand-in for saving: the failure that creating the missing
+  // folders and writing "target" would meet first, if it can be foreseen.
+  void ForeseeWrite(const std::filesystem::path& target, std::size_t size, EntryResult* result) {
+    const std::filesystem::path folder = target.parent_path();
+    const platform::IoStatus foreseen = files_.KindOf(folder) == platform::PathKind::Folder
+                                            ? files_.ProbeWrite(target)
+                                            : files_.ProbeCreateFolders(folder);
+    if (!foreseen.ok()) {
+      result->failure.reason = FailureReason::CannotWrite;
+      result->failure.systemMessage = foreseen.message();
+      return;
+    }
+    result->bytesWritten = size;
     result->cleaned = true;
   }
 
@@ -347,7 +369,9 @@ BatchReport RunBatch(const BatchOptions& options) {
       report.outcome = RunOutcome::DestinationNotFound;
       return report;
     }
-    const platform::IoStatus created = files.CreateFolders(options.destination);
+    const platform::IoStatus created = options.dryRun
+                                           ? files.ProbeCreateFolders(options.destination)
+                                           : files.CreateFolders(options.destination);
     if (!created.ok()) {
       report.outcome = RunOutcome::CannotCreateDestination;
       report.systemMessage = created.message();

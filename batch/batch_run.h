@@ -1,6 +1,7 @@
 #ifndef VARNOKET_BATCH_BATCH_RUN_H_
 #define VARNOKET_BATCH_BATCH_RUN_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -51,6 +52,9 @@ struct BatchReport {
   std::size_t found = 0;    // matching entries
   std::size_t cleaned = 0;  // written
   std::size_t failed = 0;   // == failures.size()
+  // The run was stopped before it started every entry; found - cleaned -
+  // failed entries were never started.
+  bool stopped = false;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
   std::vector<FileFailure> failures;
@@ -81,6 +85,14 @@ struct BatchOptions {
   // Files cleaned at once; 0 means one per hardware thread. The output is the
   // same for every value.
   unsigned jobs = 1;
+  // Write nothing: read and clean every file in memory and report what a
+  // real run would, with the write failures FileSystem::ProbeWrite foresees.
+  // A missing destination folder is then not created either.
+  bool dryRun = false;
+  // Once "*stop" is true no further entry is started; the entries in hand are
+  // finished and reported, and the report says the run was stopped. It may
+  // be set from another thread or a signal handler.
+  const std::atomic<bool>* stop = nullptr;
   // The file operations to use; null means the real disk.
   platform::FileSystem* fileSystem = nullptr;
   // The folder listings to use; null means the real disk. A folder that

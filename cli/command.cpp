@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -10,7 +11,10 @@
 
 #include "batch/batch_run.h"
 #include "cli/progress.h"
+#include "cli/quote.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 
 namespace varnoket::cli {
 namespace {
@@ -18,23 +22,33 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+// Columns the progress line leaves free at the right of the terminal.
+constexpr std::size_t kSpareColumns = 3;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The pieces one after the other. (Built by appending, which GCC 12 does not
+// misreport as an overlapping copy, as it does "text" + std::string(...).)
+template <typename... Pieces>
+std::string Words(const Pieces&... pieces) {
+  std::string text;
+  (text.append(pieces), ...);
+  return text;
+}
+
 void PrintError(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "%.*s: %s\n", static_cast<int>(kProgramName.size()), kProgramName.data(),
-               message.c_str());
+  platform::WriteText(err, Words(kProgramName, ": ", message, "\n"));
 }
 
 void PrintUsageError(std::FILE* err, const std::string& message) {
   PrintError(err, message);
-  std::fprintf(err, "Try '%.*s --help' for more information.\n",
-               static_cast<int>(kProgramName.size()), kProgramName.data());
+  platform::WriteText(err, Words("Try '", kProgramName, " --help' for more information.\n"));
 }
 
-// A failure as the command line prints it: "<path>: <reason>[: <system text>]".
+// A failure as the command line prints it: "<name>: <reason>[: <system text>]",
+// where "shownName" is already quoted as needed.
 std::string DescribeFailure(const std::string& shownName, FailureReason reason,
                             const std::string& systemMessage) {
   std::string text = shownName + ": " + std::string(ReasonText(reason));
@@ -46,15 +60,26 @@ std::string DescribeFailure(const std::string& shownName, FailureReason reason,
 struct Totals {
   std::size_t cleaned = 0;
   std::size_t failed = 0;
+  std::size_t notStarted = 0;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
+  bool dryRun = false;
+  bool interrupted = false;
 };
 
+// "12 files cleaned, 1 failed, 1.2 MiB read, 0.8 MiB written in 0.42 s", led
+// by "dry run: " or "interrupted: " (with the files never started) when so.
 void PrintSummary(std::FILE* err, const Totals& totals, double seconds) {
-  std::fprintf(err, "%zu %s cleaned, %zu failed, %s read, %s written in %s\n", totals.cleaned,
-               totals.cleaned == 1 ? "file" : "files", totals.failed,
-               FormatBytes(totals.bytesRead).c_str(), FormatBytes(totals.bytesWritten).c_str(),
-               FormatDuration(seconds).c_str());
+  std::string line;
+  if (totals.dryRun) line += totals.interrupted ? "dry run, interrupted: " : "dry run: ";
+  if (!totals.dryRun && totals.interrupted) line += "interrupted: ";
+  line += std::to_string(totals.cleaned) + (totals.cleaned == 1 ? " file" : " files");
+  line += " cleaned, " + std::to_string(totals.failed) + " failed, ";
+  if (totals.interrupted) line += std::to_string(totals.notStarted) + " not started, ";
+  line += FormatBytes(totals.bytesRead) + " read, " + FormatBytes(totals.bytesWritten);
+  line += totals.dryRun ? " would be written" : " written";
+  line += " in " + FormatDuration(seconds) + "\n";
+  platform::WriteText(err, line);
 }
 
 platform::Streams& StreamsOf(const Console& console) {
@@ -65,8 +90,10 @@ platform::Streams& StreamsOf(const Console& console) {
 // cleans it into DEST (a file, a folder to put it in, or standard output).
 int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
   Totals totals;
+  totals.dryRun = commandLine.dryRun;
   const bool fromStdin = commandLine.source == "-";
-  const std::filesystem::path source(commandLine.source);
+  const bool toStdout = commandLine.destination == "-";
+  const std::filesystem::path source = platform::PathFromUtf8(commandLine.source);
   platform::FileSystem& files = platform::DefaultFileSystem();
   platform::Streams& streams = StreamsOf(console);
 
@@ -80,7 +107,7 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
     status = streams.ReadNamedStream(source, &bytes);  // a pipe or a device
   }
 
-  const std::string shownName = fromStdin ? "standard input" : commandLine.source;
+  const std::string shownName = fromStdin ? "standard input" : QuoteIfNeeded(commandLine.source);
   std::string failure;
   if (!status.ok()) {
     failure = DescribeFailure(shownName, FailureReason::CannotRead, status.message());
@@ -91,13 +118,13 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
     bytes = std::string();
     if (!result.ok) {
       failure = DescribeFailure(shownName, result.reason, "");
-    } else if (commandLine.destination == "-") {
-      status = streams.WriteStandardOutput(cleaned);
+    } else if (toStdout) {
+      status = commandLine.dryRun ? platform::IoStatus::Ok() : streams.WriteStandardOutput(cleaned);
       if (!status.ok()) {
         failure = DescribeFailure("standard output", FailureReason::CannotWrite, status.message());
       }
     } else {
-      std::filesystem::path target(commandLine.destination);
+      std::filesystem::path target = platform::PathFromUtf8(commandLine.destination);
       // A record from standard input has no name to give it inside a folder;
       // writing to the folder itself then fails and says so.
       if (!fromStdin && files.KindOf(target) == platform::PathKind::Folder) {
@@ -105,11 +132,16 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       }
       // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
       // only a file is replaced, so that the node itself is never swapped out.
-      status = files.KindOf(target) == platform::PathKind::Other
-                   ? streams.WriteNamedStream(target, cleaned)
-                   : files.WriteFileAtomically(target, cleaned);
+      const bool intoStream = files.KindOf(target) == platform::PathKind::Other;
+      if (commandLine.dryRun) {
+        status = intoStream ? platform::IoStatus::Ok() : files.ProbeWrite(target);
+      } else {
+        status = intoStream ? streams.WriteNamedStream(target, cleaned)
+                            : files.WriteFileAtomically(target, cleaned);
+      }
       if (!status.ok()) {
-        failure = DescribeFailure(target.string(), FailureReason::CannotWrite, status.message());
+        failure = DescribeFailure(QuoteIfNeeded(platform::PathToUtf8(target)),
+                                  FailureReason::CannotWrite, status.message());
       }
     }
     if (failure.empty()) {
@@ -122,48 +154,89 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
     totals.failed = 1;
     PrintError(console.err, failure);
   }
-  if (!commandLine.quiet) PrintSummary(console.err, totals, SecondsSince(start));
+  // Where standard output carries the data, a run that went well stays quiet.
+  const bool streaming = fromStdin || toStdout;
+  if (!commandLine.quiet && (totals.failed != 0 || !streaming)) {
+    PrintSummary(console.err, totals, SecondsSince(start));
+  }
   return totals.failed == 0 ? 0 : 1;
 }
+
+// The progress bar on a terminal, redrawn at most every kRedrawInterval and
+// always cut to the terminal's current width.
+class ProgressLine {
+ public:
+  ProgressLine(std::FILE* stream, Clock::time_point start) : stream_(stream), start_(start) {}
+
+  void Update(const BatchProgress& progress) {
+    const Clock::time_point now = Clock::now();
+    const bool last = progress.done == progress.total;
+    if (shown_ && !last && now - lastDrawn_ < kRedrawInterval) return;
+    lastDrawn_ = now;
+    shown_ = true;
+    // The last column stays free, as writing there makes some terminals wrap,
+    // and so do two more for the "^C" a terminal echoes at the cursor.
+    const auto columns = static_cast<std::size_t>(std::max(platform::TerminalColumns(stream_), 0));
+    const std::size_t width = columns > kSpareColumns ? columns - kSpareColumns : 0;
+    std::string line = FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
+    const std::size_t drawn = line.size();
+    // Spaces, not an escape sequence, clear what the last line left over,
+    // within the width, which may have shrunk since.
+    const std::size_t cleared = std::min(drawnWidth_, width);
+    if (drawn < cleared) line.append(cleared - drawn, ' ');
+    line.insert(line.begin(), '\r');
+    platform::WriteText(stream_, line);
+    drawnWidth_ = drawn;
+  }
+
+  // Leaves the cursor at the start of an empty line.
+  void Erase() {
+    if (!shown_) return;
+    const std::size_t echoed = kSpareColumns - 1;
+    std::string blank(drawnWidth_ + echoed + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    platform::WriteText(stream_, blank);
+    shown_ = false;
+  }
+
+ private:
+  std::FILE* stream_;
+  Clock::time_point start_;
+  Clock::time_point lastDrawn_;
+  bool shown_ = false;
+  std::size_t drawnWidth_ = 0;
+};
 
 // SOURCE is a folder: the batch run into the folder DEST.
 int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
   BatchOptions options;
-  options.source = commandLine.source;
-  options.destination = commandLine.destination;
+  options.source = platform::PathFromUtf8(commandLine.source);
+  options.destination = platform::PathFromUtf8(commandLine.destination);
   options.recursive = commandLine.recursive;
   options.createDestination = true;
   options.jobs = commandLine.jobs;
+  options.dryRun = commandLine.dryRun;
+  // Ctrl-C and SIGTERM finish the files in hand and keep the report.
+  platform::CatchInterrupts();
+  options.stop = &platform::InterruptRequested();
 
-  bool barShown = false;
-  Clock::time_point lastDrawn;
+  ProgressLine progressLine(console.err, start);
   if (console.progressBar && !commandLine.quiet) {
-    options.onProgress = [&](const BatchProgress& progress) {
-      const Clock::time_point now = Clock::now();
-      if (barShown && progress.done != progress.total && now - lastDrawn < kRedrawInterval) return;
-      lastDrawn = now;
-      barShown = true;
-      const std::string line = FormatProgress(progress.done, progress.total, SecondsSince(start));
-      std::fprintf(console.err, "\r%s\x1b[K", line.c_str());
-      std::fflush(console.err);
-    };
+    options.onProgress = [&](const BatchProgress& progress) { progressLine.Update(progress); };
   }
-
   const BatchReport report = RunBatch(options);
-  if (barShown) {
-    std::fputs("\r\x1b[K", console.err);
-    std::fflush(console.err);
-  }
+  progressLine.Erase();
 
   switch (report.outcome) {
     case RunOutcome::Completed:
       break;
     case RunOutcome::CannotCreateDestination:
-      PrintError(console.err,
-                 "cannot create folder '" + commandLine.destination + "': " + report.systemMessage);
+      PrintError(console.err, Words("cannot create folder ", Quote(commandLine.destination), ": ",
+                                    report.systemMessage));
       return 1;
     case RunOutcome::SourceNotFound:
-      PrintError(console.err, "cannot access '" + commandLine.source + "': not a folder");
+      PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": not a folder"));
       return 2;
     case RunOutcome::NoSourceGiven:
     case RunOutcome::NoDestinationGiven:
@@ -173,20 +246,29 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   }
 
   for (const FileFailure& failure : report.failures) {
-    const std::filesystem::path shown = std::filesystem::path(commandLine.source) / failure.name;
-    PrintError(console.err, DescribeFailure(shown.string(), failure.reason, failure.systemMessage));
+    // A file that could not be written is named where it was to go.
+    const std::filesystem::path& folder =
+        failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
+    const std::string shown = QuoteIfNeeded(platform::PathToUtf8(folder / failure.name));
+    PrintError(console.err, DescribeFailure(shown, failure.reason, failure.systemMessage));
   }
+  const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {
     if (report.found == 0) {
-      std::fprintf(console.err, "no *.sgf files found in '%s'\n", commandLine.source.c_str());
+      platform::WriteText(console.err,
+                          Words("no *.sgf files found in ", Quote(commandLine.source), "\n"));
     }
     Totals totals;
     totals.cleaned = report.cleaned;
     totals.failed = report.failed;
+    totals.notStarted = report.found - report.cleaned - report.failed;
     totals.bytesRead = report.bytesRead;
     totals.bytesWritten = report.bytesWritten;
+    totals.dryRun = commandLine.dryRun;
+    totals.interrupted = interruptStatus != 0;
     PrintSummary(console.err, totals, SecondsSince(start));
   }
+  if (interruptStatus != 0) return interruptStatus;
   return report.failed == 0 ? 0 : 1;
 }
 
@@ -196,10 +278,11 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
   const Clock::time_point start = Clock::now();
   if (commandLine.source != "-") {
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(commandLine.source, error);
+    const std::filesystem::file_status status =
+        std::filesystem::status(platform::PathFromUtf8(commandLine.source), error);
     if (error || status.type() == std::filesystem::file_type::not_found) {
       const std::string reason = error ? error.message() : std::strerror(ENOENT);
-      PrintError(console.err, "cannot access '" + commandLine.source + "': " + reason);
+      PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": ", reason));
       return 2;
     }
     if (status.type() == std::filesystem::file_type::directory) {

@@ -24,7 +24,8 @@ struct Console {
 // Performs the cleaning "commandLine" asks for (its action must be Clean) and
 // returns the exit status: 0 when every file was cleaned (or none was found),
 // 1 when some file could not be cleaned, 2 when SOURCE does not exist or the
-// operands do not fit together.
+// operands do not fit together, 130 or 143 when a folder run was stopped by
+// Ctrl-C or SIGTERM (which it catches from then on).
 int RunClean(const CommandLine& commandLine, const Console& console);
 
 // The whole program: parses "arguments" (those after the program name), prints

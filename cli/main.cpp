@@ -1,21 +1,19 @@
 // varnoket-cli: cleans SGF game records from the command line.
-#include <unistd.h>
-
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <vector>
 
 #include "cli/command.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
   try {
-    std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const auto arguments = varnoket::platform::CommandLineArguments(argc, argv);
     varnoket::cli::Console console;
-    console.progressBar = ::isatty(::fileno(stderr)) == 1;
+    console.progressBar = varnoket::platform::IsTerminal(stderr);
     return varnoket::cli::Main(arguments, console);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "varnoket-cli: %s\n", error.what());
+    varnoket::platform::WriteText(stderr, std::string("varnoket-cli: ") + error.what() + "\n");
     return 1;
   }
 }

@@ -3,12 +3,13 @@
 #include <array>
 #include <cstddef>
 
+#include "cli/quote.h"
 #include "varnoket/version.h"
 
 namespace varnoket::cli {
 namespace {
 
-enum class LongOption { Recursive, Jobs, Quiet, Help, Version };
+enum class LongOption { Recursive, Jobs, Quiet, DryRun, Help, Version };
 
 struct LongOptionName {
   std::string_view name;
@@ -16,10 +17,11 @@ struct LongOptionName {
   bool takesValue;
 };
 
-constexpr std::array<LongOptionName, 5> kLongOptions = {{
+constexpr std::array<LongOptionName, 6> kLongOptions = {{
     {"recursive", LongOption::Recursive, false},
     {"jobs", LongOption::Jobs, true},
     {"quiet", LongOption::Quiet, false},
+    {"dry-run", LongOption::DryRun, false},
     {"help", LongOption::Help, false},
     {"version", LongOption::Version, false},
 }};
@@ -45,9 +47,9 @@ bool ParseJobs(std::string_view text, unsigned* jobs) {
 }
 
 std::string InvalidJobs(std::string_view text) {
-  std::string error = "invalid number of jobs: '";
-  error += text;
-  error += "' (0 to ";
+  std::string error = "invalid number of jobs: ";
+  error += Quote(text);
+  error += " (0 to ";
   error += std::to_string(kMaxJobs);
   error += ")";
   return error;
@@ -102,6 +104,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         case LongOption::Quiet:
           result.quiet = true;
           break;
+        case LongOption::DryRun:
+          result.dryRun = true;
+          break;
         case LongOption::Help:
           result.action = CommandLine::Action::Help;
           return result;
@@ -132,6 +137,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         result.recursive = true;
       } else if (letter == 'q') {
         result.quiet = true;
+      } else if (letter == 'n') {
+        result.dryRun = true;
+      } else if (letter == 'h') {
+        result.action = CommandLine::Action::Help;
+        return result;
       } else if (letter == 'j') {
         std::string value;
         if (k + 1 < argument.size()) {
@@ -151,9 +161,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
   if (operands.empty()) return UsageError("missing operand");
   if (operands.size() == 1) {
-    return UsageError("missing destination operand after '" + operands[0] + "'");
+    std::string error = "missing destination operand after ";
+    error += Quote(operands[0]);
+    return UsageError(error);
   }
-  if (operands.size() > 2) return UsageError("extra operand '" + operands[2] + "'");
+  if (operands.size() > 2) {
+    std::string error = "extra operand ";
+    error += Quote(operands[2]);
+    return UsageError(error);
+  }
   for (const std::string& operand : operands) {
     if (operand.empty()) return UsageError("invalid empty operand ''");
   }
@@ -182,17 +198,23 @@ std::string HelpText() {
       "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
       "  -j, --jobs=N      clean N files at once (default: one per hardware thread)\n"
       "  -q, --quiet       print only errors, no progress or summary\n"
-      "      --help        display this help and exit\n"
+      "  -n, --dry-run     read and clean every file in memory and write nothing;\n"
+      "                    report what a real run would, failures included\n"
+      "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"
       "A progress bar is shown on standard error when it is a terminal. At the end\n"
       "a summary and every file that could not be cleaned, with the reason, are\n"
-      "printed on standard error.\n"
+      "printed on standard error; with '-' as SOURCE or DEST only failures are.\n"
+      "Ctrl-C (or SIGTERM) stops a run: the files in hand are finished, no other\n"
+      "is started, and the summary says the run was interrupted.\n"
       "\n"
       "Exit status:\n"
       " 0  every file was cleaned\n"
       " 1  some files could not be cleaned\n"
-      " 2  usage error, or SOURCE does not exist\n";
+      " 2  usage error, or SOURCE does not exist\n"
+      " 130  interrupted by Ctrl-C\n"
+      " 143  stopped by SIGTERM\n";
   return text;
 }
 

@@ -23,6 +23,8 @@ struct CommandLine {
   std::string destination;
   bool recursive = false;
   bool quiet = false;
+  // Read and clean everything, write nothing.
+  bool dryRun = false;
   // Files cleaned at once; 0 means one per hardware thread.
   unsigned jobs = 0;
 };

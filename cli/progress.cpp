@@ -8,6 +8,7 @@ namespace varnoket::cli {
 namespace {
 
 constexpr std::size_t kBarWidth = 20;
+constexpr std::size_t kMinBarWidth = 8;
 
 std::string Clock(std::uint64_t totalSeconds) {
   const std::uint64_t hours = totalSeconds / 3600;
@@ -27,23 +28,39 @@ std::string Clock(std::uint64_t totalSeconds) {
 
 }  // namespace
 
-std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds) {
+std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds,
+                           std::size_t width) {
   done = std::min(done, total);
-  const std::size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
-  std::string line = "[";
-  line.append(filled, '#');
-  line.append(kBarWidth - filled, '.');
-  line += "]  ";
-  line += std::to_string(done) + "/" + std::to_string(total) + " files";
+  const std::string counts = std::to_string(done) + "/" + std::to_string(total);
+  std::string rate;
+  std::string left;
   if (done > 0 && elapsedSeconds > 0) {
-    const double rate = static_cast<double>(done) / elapsedSeconds;
+    const double perSecond = static_cast<double>(done) / elapsedSeconds;
     char text[32];
-    std::snprintf(text, sizeof text, "  %.0f files/s", rate);
-    line += text;
-    const double left = static_cast<double>(total - done) / rate;
-    line += "  " + Clock(static_cast<std::uint64_t>(std::ceil(left))) + " left";
+    std::snprintf(text, sizeof text, "  %.0f files/s", perSecond);
+    rate = text;
+    const double seconds = static_cast<double>(total - done) / perSecond;
+    left = "  " + Clock(static_cast<std::uint64_t>(std::ceil(seconds))) + " left";
   }
-  return line;
+
+  // From the fullest line to the barest, the first that fits.
+  const std::string tails[] = {counts + " files" + rate + left, counts + " files" + left,
+                               counts + " files"};
+  for (const std::string& tail : tails) {
+    const std::size_t room = width > tail.size() + 4 ? width - tail.size() - 4 : 0;
+    if (room < kMinBarWidth) continue;
+    const std::size_t barWidth = std::min(room, kBarWidth);
+    const std::size_t filled = total == 0 ? barWidth : done * barWidth / total;
+    std::string line = "[";
+    line.append(filled, '#');
+    line.append(barWidth - filled, '.');
+    line += "]  ";
+    return line + tail;
+  }
+  for (const std::string& bare : {counts + " files", counts}) {
+    if (bare.size() <= width) return bare;
+  }
+  return counts.substr(0, width);
 }
 
 std::string FormatBytes(std::uint64_t bytes) {

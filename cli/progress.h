@@ -11,7 +11,12 @@ namespace varnoket::cli {
 // left, for example "[#######.............]  350/1000 files  412 files/s  0:02 left".
 // "elapsedSeconds" is the time since the run began; no rate or estimate is
 // given before a file is done or while the elapsed time is zero.
-std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds);
+//
+// The line has at most "width" characters: the bar narrows (to 8), then the
+// rate, the time left, the bar and the word "files" go in that order, and
+// what still does not fit is cut.
+std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds,
+                           std::size_t width);
 
 // A byte count for people: "512 B", "1.5 KiB", "18.4 MiB", "2.0 GiB".
 std::string FormatBytes(std::uint64_t bytes);

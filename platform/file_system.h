@@ -58,6 +58,14 @@ class FileSystem {
   // Creates "path" and any missing parents; succeeds when it already is a folder.
   virtual IoStatus CreateFolders(const std::filesystem::path& path);
 
+  // Report, without changing anything, the failure that WriteFileAtomically or
+  // CreateFolders on "path" would meet before writing a byte: a missing folder,
+  // something in the way that is not a folder, a folder that cannot be written
+  // into, or (for a write) a path naming a folder, device or pipe. Ok means
+  // that none is foreseen; the operation itself may still fail (a full disk).
+  virtual IoStatus ProbeWrite(const std::filesystem::path& path);
+  virtual IoStatus ProbeCreateFolders(const std::filesystem::path& path);
+
   virtual PathKind KindOf(const std::filesystem::path& path);
 };
 

@@ -17,6 +17,14 @@ std::u16string PathToText(const std::filesystem::path& path);
 // surrogate.
 std::filesystem::path PathFromText(std::u16string_view text);
 
+// A path from UTF-8 text (a command-line argument), and a path as UTF-8 text
+// for messages. On Windows the text is converted to and from UTF-16
+// (malformed input and unpaired surrogates become U+FFFD); elsewhere a path is
+// bytes and passes unchanged, whatever they are, so that a name that is not
+// UTF-8 still names its file.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string PathToUtf8(const std::filesystem::path& path);
+
 }  // namespace varnoket::platform
 
 #endif  // VARNOKET_PLATFORM_PATH_TEXT_H_

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds Varnoket.exe and every test suite for 32-bit Windows with
-# mingw-w64, then runs the suites under Wine with ctest: the core and batch
-# suites, and the front-end tests that drive the real dialogs.
+# Cross-builds Varnoket.exe, varnoket-cli.exe and every test suite for 32-bit
+# Windows with mingw-w64, then runs the suites under Wine with ctest: the core
+# and batch suites, the front-end tests that drive the real dialogs, and the
+# command line run as a script runs it and writing to a console.
 #
 # Each run gets a fresh Wine prefix, set to a virtual desktop (windows then
 # open and close without waiting on an X window manager), and a private Xvfb

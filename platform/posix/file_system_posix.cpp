@@ -91,6 +91,33 @@ namespace {
 
 int LinkUnnamed(int fd, const std::filesystem::path& path);
 
+// Where a write to "path" lands: "*target" is the path itself, or where a
+// link points (a link is replaced there, so the link itself survives);
+// "*replacing" says whether something is there now, described in "*existing".
+// Anything there but a regular file (a folder, a device, a pipe) is refused:
+// renaming over it would destroy it, and writing into a pipe could wait
+// forever.
+IoStatus ResolveWriteTarget(const std::filesystem::path& path, std::filesystem::path* target,
+                            struct stat* existing, bool* replacing) {
+  *target = path;
+  *replacing = ::lstat(path.c_str(), existing) == 0;
+  if (*replacing && S_ISLNK(existing->st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved != nullptr) {
+      *target = resolved;
+      std::free(resolved);
+      *replacing = ::stat(target->c_str(), existing) == 0;
+    } else if (errno == ENOENT) {
+      *replacing = false;  // a dangling link is replaced by the file itself
+    } else {
+      return PosixError(errno);
+    }
+  }
+  if (*replacing && S_ISDIR(existing->st_mode)) return PosixError(EISDIR);
+  if (*replacing && !S_ISREG(existing->st_mode)) return IoStatus::Error("not a regular file");
+  return IoStatus::Ok();
+}
+
 // The general way: a named temporary file beside the target, renamed over it.
 // "unnamed", when not negative, is an unnamed file that already holds "bytes"
 // (from a failed attempt to link it under a name that turned out to be taken);
@@ -98,26 +125,11 @@ int LinkUnnamed(int fd, const std::filesystem::path& path);
 // lives on the target's file system. The caller keeps ownership of it.
 IoStatus WriteThroughNamedTemporary(const std::filesystem::path& path, std::string_view bytes,
                                     int unnamed = -1) {
-  // A link is replaced where it points, so the link itself survives. Anything
-  // but a regular file (a folder, a device, a pipe) is refused: renaming over
-  // it would destroy it, and writing into a pipe could wait forever.
-  std::filesystem::path target = path;
+  std::filesystem::path target;
   struct stat existing {};
-  bool replacing = ::lstat(path.c_str(), &existing) == 0;
-  if (replacing && S_ISLNK(existing.st_mode)) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved != nullptr) {
-      target = resolved;
-      std::free(resolved);
-      replacing = ::stat(target.c_str(), &existing) == 0;
-    } else if (errno == ENOENT) {
-      replacing = false;  // a dangling link is replaced by the file itself
-    } else {
-      return PosixError(errno);
-    }
-  }
-  if (replacing && S_ISDIR(existing.st_mode)) return PosixError(EISDIR);
-  if (replacing && !S_ISREG(existing.st_mode)) return IoStatus::Error("not a regular file");
+  bool replacing = false;
+  const IoStatus resolved = ResolveWriteTarget(path, &target, &existing, &replacing);
+  if (!resolved.ok()) return resolved;
 
   // The temporary file lives beside the target so that rename(2) never crosses
   // a file system; its name is unique within this process and O_EXCL guards
@@ -235,6 +247,36 @@ IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
   std::filesystem::create_directories(path, error);
   if (error) return IoStatus::Error(error.message());
   if (!std::filesystem::is_directory(path, error)) return PosixError(ENOTDIR);
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::ProbeWrite(const std::filesystem::path& path) {
+  std::filesystem::path target;
+  struct stat existing {};
+  bool replacing = false;
+  const IoStatus resolved = ResolveWriteTarget(path, &target, &existing, &replacing);
+  if (!resolved.ok()) return resolved;
+  // The new file is made in the target's folder, which must be searchable
+  // and writable (open(2) there would fail with the same error).
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) return PosixError(errno);
+  if (!S_ISDIR(info.st_mode)) return PosixError(ENOTDIR);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return PosixError(errno);
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::ProbeCreateFolders(const std::filesystem::path& path) {
+  // The nearest folder that exists must take the first new one.
+  std::filesystem::path existing = path;
+  struct stat info {};
+  while (::stat(existing.c_str(), &info) != 0) {
+    if (errno != ENOENT) return PosixError(errno);
+    if (!existing.has_relative_path()) return PosixError(ENOENT);
+    existing = existing.has_parent_path() ? existing.parent_path() : ".";
+  }
+  if (!S_ISDIR(info.st_mode)) return PosixError(ENOTDIR);
+  if (existing != path && ::access(existing.c_str(), W_OK | X_OK) != 0) return PosixError(errno);
   return IoStatus::Ok();
 }
 

@@ -18,4 +18,10 @@ std::filesystem::path PathFromText(std::u16string_view text) {
   return std::filesystem::path(std::move(native));
 }
 
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path::string_type(text);
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) { return path.native(); }
+
 }  // namespace varnoket::platform

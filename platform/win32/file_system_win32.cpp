@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <system_error>
 
 #include "platform/text_codec.h"
 #include "platform/win32/win32_error.h"
@@ -39,6 +40,14 @@ std::atomic<unsigned> temporaryCounter{0};
 
 // "The directory is not supported": mingw-w64's headers lack the name.
 constexpr DWORD kErrorDirectoryNotSupported = 336;
+
+// Anything there but a file (a folder, a device) is never replaced by one.
+IoStatus CheckReplaceable(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return IoStatus::Ok();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Win32Error(kErrorDirectoryNotSupported);
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return IoStatus::Error("not a regular file");
+  return IoStatus::Ok();
+}
 
 }  // namespace
 
@@ -95,13 +104,8 @@ IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
                                          std::string_view bytes) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
-  if (replacing && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return Win32Error(kErrorDirectoryNotSupported);
-  }
-  // A device is never replaced by a file.
-  if (replacing && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-    return IoStatus::Error("not a regular file");
-  }
+  const IoStatus replaceable = CheckReplaceable(attributes);
+  if (!replaceable.ok()) return replaceable;
 
   std::filesystem::path temporary;
   HANDLE raw = INVALID_HANDLE_VALUE;
@@ -148,6 +152,33 @@ IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
   std::filesystem::create_directories(path, error);
   if (error) return IoStatus::Error(error.message());
   if (!std::filesystem::is_directory(path, error)) return Win32Error(ERROR_DIRECTORY);
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::ProbeWrite(const std::filesystem::path& path) {
+  const IoStatus replaceable = CheckReplaceable(::GetFileAttributesW(path.c_str()));
+  if (!replaceable.ok()) return replaceable;
+  // The temporary file is made in the same folder; creating it anywhere else
+  // fails as a missing path.
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : L".";
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return Win32Error(ERROR_PATH_NOT_FOUND);
+  }
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::ProbeCreateFolders(const std::filesystem::path& path) {
+  // The nearest thing that exists must be a folder, as CreateFolders finds.
+  std::filesystem::path existing = path;
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  while ((attributes = ::GetFileAttributesW(existing.c_str())) == INVALID_FILE_ATTRIBUTES) {
+    if (!existing.has_relative_path()) return Win32Error(ERROR_PATH_NOT_FOUND);
+    existing = existing.has_parent_path() ? existing.parent_path() : L".";
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return IoStatus::Error(std::make_error_code(std::errc::not_a_directory).message());
+  }
   return IoStatus::Ok();
 }
 

@@ -2,6 +2,8 @@
 // a UTF-16 code unit.
 #include "platform/path_text.h"
 
+#include "platform/text_codec.h"
+
 namespace varnoket::platform {
 
 std::u16string PathToText(const std::filesystem::path& path) {
@@ -11,6 +13,18 @@ std::u16string PathToText(const std::filesystem::path& path) {
 
 std::filesystem::path PathFromText(std::u16string_view text) {
   return std::filesystem::path(std::wstring(text.begin(), text.end()));
+}
+
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  std::u16string wide;
+  DecodeUtf8(text, &wide);
+  return PathFromText(wide);
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+  std::string text;
+  AppendUtf8(PathToText(path), &text);
+  return text;
 }
 
 }  // namespace varnoket::platform

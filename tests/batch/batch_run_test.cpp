@@ -475,6 +475,21 @@ std::map<std::string, std::string> CleanWithJobs(const fs::path& source, const f
   return test::Snapshot(into);
 }
 
+TEST_F(BatchRunTest, StopFinishesTheFilesInHandAndStartsNoOther) {
+  for (int i = 0; i < 10; ++i) Put(Numbered("g", i, ".sgf"), kRichGame);
+  std::atomic<bool> stop{false};
+  options_.stop = &stop;
+  options_.jobs = 1;
+  options_.onProgress = [&](const BatchProgress&) { stop = true; };
+
+  const BatchReport report = Run();
+
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.found, 10u);
+  EXPECT_EQ(report.cleaned, 1u);
+  EXPECT_EQ(test::FilesUnder(destination_).size(), 1u);
+}
+
 TEST_F(BatchRunTest, OutputIsTheSameForAnyNumberOfJobs) {
   for (int i = 0; i < 60; ++i) {
     Put(fs::path(Numbered("sub", i % 3)) / Numbered("g", i, ".sgf"),

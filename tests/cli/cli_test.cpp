@@ -1,17 +1,13 @@
 // The built varnoket-cli, run as a user or a script runs it: exit status,
-// standard streams, folders on disk.
-#include <fcntl.h>
+// standard streams, folders on disk. The same tests run on Windows.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/path_text.h"
+#include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {
@@ -19,7 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::Native;
 using test::Numbered;
+using test::Outcome;
 
 constexpr const char* kGame =
     "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
@@ -28,83 +26,31 @@ constexpr const char* kCleaned =
 constexpr const char* kDamaged = "not a game record";
 constexpr const char* kTryHelp = "Try 'varnoket-cli --help' for more information.\n";
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Reads everything from "fd" until end of file or EIO (a terminal whose
-// other side has closed).
-std::string Drain(int fd) {
-  std::string bytes;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
+// Every file under "folder", by relative path, with its bytes.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const fs::path& path : test::FilesUnder(folder)) {
+    files[path.lexically_relative(folder).generic_string()] = test::ReadBytes(path);
   }
-  return bytes;
+  return files;
 }
 
 class CliTest : public ::testing::Test {
  protected:
-  // Runs varnoket-cli in the temporary folder with "input" on standard input.
-  // With "terminal", standard error is a pseudo-terminal.
-  Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "",
-              bool terminal = false) {
-    const fs::path in = temp_ / ".stdin";
-    const fs::path out = temp_ / ".stdout";
-    const fs::path err = temp_ / ".stderr";
-    test::WriteBytes(in, input);
-    int master = -1;
-    std::string slaveName;
-    if (terminal) {
-      master = ::posix_openpt(O_RDWR | O_NOCTTY);
-      EXPECT_GE(master, 0);
-      EXPECT_EQ(::grantpt(master), 0);
-      EXPECT_EQ(::unlockpt(master), 0);
-      slaveName = ::ptsname(master);
-    }
-
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const int inFd = ::open(in.c_str(), O_RDONLY);
-      const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int errFd = terminal ? ::open(slaveName.c_str(), O_RDWR)
-                                 : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (inFd < 0 || outFd < 0 || errFd < 0) ::_exit(127);
-      ::dup2(inFd, 0);
-      ::dup2(outFd, 1);
-      ::dup2(errFd, 2);
-      if (::chdir(temp_.path().c_str()) != 0) ::_exit(127);
-      std::vector<char*> argv;
-      std::string program = VARNOKET_CLI_PATH;
-      argv.push_back(program.data());
-      std::vector<std::string> copies = arguments;
-      for (std::string& argument : copies) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
-    }
-    Outcome outcome;
-    if (terminal) outcome.err = Drain(master);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (terminal) ::close(master);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = test::ReadBytes(out);
-    if (!terminal) outcome.err = test::ReadBytes(err);
-    return outcome;
+  // Runs varnoket-cli in the temporary folder.
+  Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "") {
+    return test::RunCli(temp_.path(), arguments, input);
   }
 
-  void Put(const fs::path& name, const std::string& bytes) {
-    fs::create_directories((temp_ / name).parent_path());
-    test::WriteBytes(temp_ / name, bytes);
+  // Names are UTF-8, with "/" between folders.
+  fs::path PathOf(const std::string& name) { return temp_ / platform::PathFromUtf8(name); }
+  void Put(const std::string& name, const std::string& bytes) {
+    fs::create_directories(PathOf(name).parent_path());
+    test::WriteBytes(PathOf(name), bytes);
   }
-  std::string Read(const fs::path& name) { return test::ReadBytes(temp_ / name); }
-  bool Exists(const fs::path& name) { return fs::exists(temp_ / name); }
+  void MakeFolder(const std::string& name) { fs::create_directories(PathOf(name)); }
+  std::string Read(const std::string& name) { return test::ReadBytes(PathOf(name)); }
+  bool Exists(const std::string& name) { return fs::exists(PathOf(name)); }
 
   test::TempFolder temp_;
 };
@@ -115,7 +61,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
       {{"games"}, "varnoket-cli: missing destination operand after 'games'\n"},
       {{"-z", "a", "b"}, "varnoket-cli: invalid option -- 'z'\n"},
       {{"--jobs=lots", "a", "b"}, "varnoket-cli: invalid number of jobs: 'lots' (0 to 1024)\n"},
-      {{"a", "b", "c"}, "varnoket-cli: extra operand 'c'\n"},
+      {{"a", "b", "c d"}, "varnoket-cli: extra operand 'c d'\n"},
+      {{"a", "b", "c\nd"}, "varnoket-cli: extra operand 'c'$'\\n''d'\n"},
   };
   for (const auto& [arguments, message] : cases) {
     SCOPED_TRACE(message);
@@ -134,7 +81,7 @@ TEST_F(CliTest, MissingSourceExitsWithTwo) {
 }
 
 TEST_F(CliTest, FolderCannotGoToStandardOutput) {
-  fs::create_directories(temp_ / "games");
+  MakeFolder("games");
   const Outcome outcome = Run({"games", "-"});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err,
@@ -142,11 +89,14 @@ TEST_F(CliTest, FolderCannotGoToStandardOutput) {
 }
 
 TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
-  Outcome help = Run({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("Usage: varnoket-cli [OPTION]... SOURCE DEST\n")) << help.out;
-  EXPECT_EQ(help.err, "");
-  Outcome version = Run({"--version"});
+  for (const char* option : {"--help", "-h", "-rh"}) {
+    SCOPED_TRACE(option);
+    const Outcome help = Run({option, "a", "b"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: varnoket-cli [OPTION]... SOURCE DEST\n")) << help.out;
+    EXPECT_EQ(help.err, "");
+  }
+  const Outcome version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "varnoket-cli (Varnoket) 1.0.0.1\n");
 }
@@ -168,19 +118,22 @@ TEST_F(CliTest, FolderIsCleanedIntoANewFolderWithASummary) {
   EXPECT_EQ(outcome.err.find('\r'), std::string::npos) << "no progress bar off a terminal";
 }
 
-TEST_F(CliTest, FailuresAreListedWithTheirReasonAndExitWithOne) {
+TEST_F(CliTest, FailuresNameTheFileThatFailedWithTheReasonAndExitWithOne) {
   Put("games/a.sgf", kGame);
   Put("games/broken.sgf", kDamaged);
-  fs::create_directories(temp_ / "games" / "folder.sgf");
+  Put("games/taken.sgf", kGame);
+  MakeFolder("games/folder.sgf");
+  MakeFolder("out/taken.sgf");  // in the way of the cleaned file
 
   const Outcome outcome = Run({"games", "out"});
 
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(outcome.err.starts_with(
-      "varnoket-cli: games/broken.sgf: no game found\n"
-      "varnoket-cli: games/folder.sgf: cannot read the file: Is a directory\n"
-      "1 file cleaned, 2 failed, "))
+      "varnoket-cli: " + Native("games/broken.sgf") + ": no game found\n" +
+      "varnoket-cli: " + Native("games/folder.sgf") + ": cannot read the file: Is a directory\n" +
+      "varnoket-cli: " + Native("out/taken.sgf") + ": cannot write the file: "))
       << outcome.err;
+  EXPECT_NE(outcome.err.find("\n1 file cleaned, 3 failed, "), std::string::npos) << outcome.err;
   EXPECT_EQ(Read("out/a.sgf"), kCleaned);
   EXPECT_FALSE(Exists("out/broken.sgf"));
   EXPECT_FALSE(Exists("out/folder.sgf"));
@@ -195,11 +148,11 @@ TEST_F(CliTest, QuietPrintsOnlyErrors) {
   Put("games/broken.sgf", kDamaged);
   outcome = Run({"games", "out", "--quiet"});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "varnoket-cli: games/broken.sgf: no game found\n");
+  EXPECT_EQ(outcome.err, "varnoket-cli: " + Native("games/broken.sgf") + ": no game found\n");
 }
 
 TEST_F(CliTest, EmptyFolderIsNotAnError) {
-  fs::create_directories(temp_ / "games");
+  MakeFolder("games");
   const Outcome outcome = Run({"games", "out"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(outcome.err.starts_with("no *.sgf files found in 'games'\n0 files cleaned, 0 failed"))
@@ -217,32 +170,43 @@ TEST_F(CliTest, SameFolderCleansInPlace) {
   EXPECT_EQ(Read("games/broken.sgf"), kDamaged);
 }
 
-TEST_F(CliTest, StandardStreamsCarryOneRecord) {
-  Outcome outcome = Run({"-q", "-", "-"}, kGame);
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out, kCleaned);
-  EXPECT_EQ(outcome.err, "");
-
-  outcome = Run({"-", "-"}, kDamaged);
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_TRUE(outcome.err.starts_with(
-      "varnoket-cli: standard input: no game found\n0 files cleaned, 1 failed"))
-      << outcome.err;
-
-  outcome = Run({"-q", "-", "piped.sgf"}, kGame);
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(Read("piped.sgf"), kCleaned);
-
+TEST_F(CliTest, StandardStreamsCarryOneRecordAndStayQuietWhenAllIsWell) {
   Put("one.sgf", kGame);
-  outcome = Run({"-q", "one.sgf", "-"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out, kCleaned);
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string input;
+    int status;
+    std::string out;
+    std::string errStart;  // the whole of standard error when no summary follows
+  };
+  const std::vector<Case> cases = {
+      {{"-", "-"}, kGame, 0, kCleaned, ""},
+      {{"one.sgf", "-"}, "", 0, kCleaned, ""},
+      {{"-", "piped.sgf"}, kGame, 0, "", ""},
+      {{"-", "-"},
+       kDamaged,
+       1,
+       "",
+       "varnoket-cli: standard input: no game found\n0 files cleaned, 1 failed"},
+      {{"-q", "-", "-"}, kDamaged, 1, "", "varnoket-cli: standard input: no game found\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1] + " " + c.input);
+    const Outcome outcome = Run(c.arguments, c.input);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.out, c.out);
+    if (c.errStart.empty() || c.errStart.back() == '\n') {
+      EXPECT_EQ(outcome.err, c.errStart);
+    } else {
+      EXPECT_TRUE(outcome.err.starts_with(c.errStart)) << outcome.err;
+    }
+  }
+  EXPECT_EQ(Read("piped.sgf"), kCleaned);
 }
 
 TEST_F(CliTest, SingleFileGoesToAFileOrIntoAFolder) {
   Put("one.sgf", kGame);
-  fs::create_directories(temp_ / "folder");
+  MakeFolder("folder");
 
   EXPECT_EQ(Run({"-q", "one.sgf", "renamed.sgf"}).status, 0);
   EXPECT_EQ(Read("renamed.sgf"), kCleaned);
@@ -253,27 +217,9 @@ TEST_F(CliTest, SingleFileGoesToAFileOrIntoAFolder) {
 
   const Outcome outcome = Run({"-q", "one.sgf", "no/such/folder/x.sgf"});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(
-      outcome.err,
-      "varnoket-cli: no/such/folder/x.sgf: cannot write the file: No such file or directory\n");
-}
-
-TEST_F(CliTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
-  Put("one.sgf", kGame);
-  const fs::path pipe = temp_ / "pipe";
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  // Opening the reading end without blocking lets the program open the
-  // writing end; the pipe holds far more than one cleaned record.
-  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(reader, 0);
-
-  const Outcome outcome = Run({"-q", "one.sgf", "pipe"});
-  const std::string received = Drain(reader);
-  ::close(reader);
-
-  EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(received, kCleaned);
-  EXPECT_TRUE(fs::is_fifo(pipe)) << "the pipe itself must survive";
+  EXPECT_TRUE(
+      outcome.err.starts_with("varnoket-cli: no/such/folder/x.sgf: cannot write the file: "))
+      << outcome.err;
 }
 
 TEST_F(CliTest, RecursiveMirrorsSubfolders) {
@@ -287,24 +233,81 @@ TEST_F(CliTest, RecursiveMirrorsSubfolders) {
 
   outcome = Run({"-q", "--recursive", "games", "tree"});
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "varnoket-cli: games/2019/broken.sgf: no game found\n");
+  EXPECT_EQ(outcome.err, "varnoket-cli: " + Native("games/2019/broken.sgf") + ": no game found\n");
   EXPECT_EQ(Read("tree/top.sgf"), kCleaned);
   EXPECT_EQ(Read("tree/2019/spring/a.sgf"), kCleaned);
   EXPECT_FALSE(Exists("tree/2019/broken.sgf"));
 }
 
-// Every file under "folder", by relative path, with its bytes.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::path& path : test::FilesUnder(folder)) {
-    files[path.lexically_relative(folder).generic_string()] = test::ReadBytes(path);
+TEST_F(CliTest, NamesInAnyScriptPassThroughArgumentsPathsAndMessages) {
+  Put("Партии/李昌镐.sgf", kGame);
+  Put("Партии/조훈현.sgf", kDamaged);
+
+  const Outcome outcome = Run({"-q", "Партии", "Чистые"});
+
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(Read("Чистые/李昌镐.sgf"), kCleaned);
+  EXPECT_EQ(outcome.err, "varnoket-cli: " + Native("Партии/조훈현.sgf") + ": no game found\n");
+}
+
+// Every file and folder under "folder" but the runner's own, with the bytes
+// of the files.
+std::map<fs::path, std::string> Tree(const fs::path& folder) {
+  std::map<fs::path, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.path().filename().native()[0] == '.') continue;
+    tree[entry.path()] = entry.is_regular_file() ? test::ReadBytes(entry.path()) : "/";
   }
-  return files;
+  return tree;
+}
+
+// Standard error without the words and the time that only a summary of a
+// dry run has.
+std::string WithoutDryRunWords(std::string text) {
+  for (const std::string words : {"dry run: ", " would be"}) {
+    for (std::size_t at; (at = text.find(words)) != std::string::npos;)
+      text.erase(at, words.size());
+  }
+  const std::size_t time = text.rfind(" in ");
+  return time == std::string::npos ? text : text.substr(0, time);
+}
+
+TEST_F(CliTest, DryRunWritesNothingAndReportsWhatARealRunWould) {
+  Put("games/a.sgf", kGame);
+  Put("games/broken.sgf", kDamaged);
+  Put("games/sub/b.sgf", kGame);
+  Put("games/taken.sgf", kGame);
+  MakeFolder("games/folder.sgf");
+  MakeFolder("out/taken.sgf");
+  Put("file", "x");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+      {{"games", "out"}, ""},
+      {{"-r", "games", "new/tree"}, ""},
+      {{"-r", "games", "file/under"}, ""},
+      {{"games/a.sgf", "file/x.sgf"}, ""},
+      {{"games/a.sgf", "missing/x.sgf"}, ""},
+      {{"games/a.sgf", "copy.sgf"}, ""},
+      {{"games/a.sgf", "-"}, ""},
+      {{"-", "out"}, kGame},
+  };
+  for (const auto& [arguments, input] : runs) {
+    SCOPED_TRACE(arguments[arguments.size() - 2] + " " + arguments.back());
+    const auto before = Tree(temp_.path());
+    std::vector<std::string> dryRun = {"--dry-run"};
+    dryRun.insert(dryRun.end(), arguments.begin(), arguments.end());
+    const Outcome foreseen = Run(dryRun, input);
+    EXPECT_TRUE(Tree(temp_.path()) == before) << "a dry run writes nothing";
+    EXPECT_EQ(foreseen.out, "");
+
+    const Outcome real = Run(arguments, input);
+    EXPECT_EQ(foreseen.status, real.status);
+    EXPECT_EQ(WithoutDryRunWords(foreseen.err), WithoutDryRunWords(real.err));
+  }
 }
 
 TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
   for (int i = 0; i < 50; ++i) {
-    Put(fs::path(Numbered("games/s", i % 4)) / Numbered("g", i, ".sgf"),
+    Put(Numbered("games/s", i % 4) + "/" + Numbered("g", i, ".sgf"),
         i % 9 == 0 ? std::string(kDamaged) : Numbered("(;SZ[19]GN[", i, "];B[aa];W[bb])"));
   }
   const fs::path corpus = test::CorpusDir();
@@ -326,20 +329,6 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
     EXPECT_EQ(many.err, one.err);
     EXPECT_TRUE(Snapshot(temp_ / into) == expected);
   }
-}
-
-TEST_F(CliTest, ProgressBarAppearsOnlyOnATerminal) {
-  for (int i = 0; i < 20; ++i) Put(Numbered("games/g", i, ".sgf"), kGame);
-
-  Outcome outcome = Run({"games", "out"}, "", /*terminal=*/true);
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_NE(outcome.err.find("/20 files"), std::string::npos) << outcome.err;
-  EXPECT_NE(outcome.err.find("\r\x1b[K20 files cleaned"), std::string::npos)
-      << "the bar is cleared before the summary: " << outcome.err;
-
-  outcome = Run({"-q", "games", "out"}, "", /*terminal=*/true);
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.err, "");
 }
 
 }  // namespace

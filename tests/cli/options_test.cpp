@@ -27,6 +27,7 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
     unsigned jobs;
     std::string source;
     std::string destination;
+    bool dryRun = false;
   };
   const std::vector<Case> cases = {
       {{"in", "out"}, false, false, 0, "in", "out"},
@@ -45,6 +46,9 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
       {{"-q", "-", "out.sgf"}, false, true, 0, "-", "out.sgf"},
       {{"--", "-r", "--jobs"}, false, false, 0, "-r", "--jobs"},
       {{"in", "--", "-q"}, false, false, 0, "in", "-q"},
+      {{"-n", "in", "out"}, false, false, 0, "in", "out", true},
+      {{"-rnq", "in", "out"}, true, true, 0, "in", "out", true},
+      {{"in", "out", "--dry"}, false, false, 0, "in", "out", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));
@@ -55,6 +59,7 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
     EXPECT_EQ(line.jobs, c.jobs);
     EXPECT_EQ(line.source, c.source);
     EXPECT_EQ(line.destination, c.destination);
+    EXPECT_EQ(line.dryRun, c.dryRun);
   }
 }
 
@@ -90,6 +95,7 @@ TEST(CommandLineTest, HelpAndVersionWinOverWhatFollows) {
   EXPECT_EQ(ParseCommandLine({"--help"}).action, CommandLine::Action::Help);
   EXPECT_EQ(ParseCommandLine({"a", "b", "c", "--help", "-x"}).action, CommandLine::Action::Help);
   EXPECT_EQ(ParseCommandLine({"--he"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(ParseCommandLine({"a", "-qh", "-x"}).action, CommandLine::Action::Help);
   EXPECT_EQ(ParseCommandLine({"--version", "--help"}).action, CommandLine::Action::Version);
   EXPECT_EQ(VersionText(), "varnoket-cli (Varnoket) 1.0.0.1\n");
   EXPECT_TRUE(HelpText().starts_with("Usage: varnoket-cli [OPTION]... SOURCE DEST\n"));
@@ -111,7 +117,34 @@ TEST(ProgressTest, LineShowsDoneOfTotalRateAndTimeLeft) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    EXPECT_EQ(FormatProgress(c.done, c.total, c.seconds), c.line);
+    EXPECT_EQ(FormatProgress(c.done, c.total, c.seconds, 80), c.line);
+  }
+}
+
+TEST(ProgressTest, LineFitsTheWidthGivingUpTheLeastUsefulPartsFirst) {
+  struct Case {
+    std::size_t width;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {80, "[#######.............]  350/1000 files  700 files/s  0:01 left"},
+      {62, "[#######.............]  350/1000 files  700 files/s  0:01 left"},
+      {55, "[####.........]  350/1000 files  700 files/s  0:01 left"},
+      {50, "[##......]  350/1000 files  700 files/s  0:01 left"},
+      {49, "[#######.............]  350/1000 files  0:01 left"},
+      {40, "[###........]  350/1000 files  0:01 left"},
+      {37, "[##......]  350/1000 files  0:01 left"},
+      {36, "[######............]  350/1000 files"},
+      {26, "[##......]  350/1000 files"},
+      {25, "350/1000 files"},
+      {13, "350/1000"},
+      {5, "350/1"},
+      {0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    EXPECT_EQ(FormatProgress(350, 1000, 0.5, c.width), c.line);
+    EXPECT_LE(c.line.size(), c.width);
   }
 }
 

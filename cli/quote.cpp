@@ -1,0 +1,197 @@
+#include "cli/quote.h"
+
+#include <cstddef>
+#include <filesystem>
+
+namespace varnoket::cli {
+namespace {
+
+// "\" and ":" are part of every Windows path, not characters to warn about.
+constexpr bool kWindowsPaths = std::filesystem::path::preferred_separator == L'\\';
+
+// One character of a name: an ASCII byte, a whole UTF-8 sequence, or a byte
+// that is not part of any valid sequence.
+struct Unit {
+  std::size_t size = 1;
+  bool printable = true;
+};
+
+// Continuation bytes of a sequence whose lead is "lead", checked so that
+// overlong forms and surrogates are no sequence at all.
+bool Continues(unsigned char lead, unsigned char second) {
+  if (second < 0x80 || second > 0xBF) return false;
+  if (lead == 0xE0) return second >= 0xA0;
+  if (lead == 0xED) return second <= 0x9F;
+  if (lead == 0xF0) return second >= 0x90;
+  if (lead == 0xF4) return second <= 0x8F;
+  return true;
+}
+
+Unit UnitAt(std::string_view name, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(name[i]);
+  if (lead < 0x80) return Unit{1, lead >= 0x20 && lead != 0x7F};
+  std::size_t size = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) size = 2;
+  if (lead >= 0xE0 && lead <= 0xEF) size = 3;
+  if (lead >= 0xF0 && lead <= 0xF4) size = 4;
+  if (size == 0 || i + size > name.size()) return Unit{1, false};
+  if (!Continues(lead, static_cast<unsigned char>(name[i + 1]))) return Unit{1, false};
+  for (std::size_t k = 2; k < size; ++k) {
+    const auto next = static_cast<unsigned char>(name[i + k]);
+    if (next < 0x80 || next > 0xBF) return Unit{1, false};
+  }
+  // U+0080 to U+009F are control characters too.
+  const bool control = lead == 0xC2 && static_cast<unsigned char>(name[i + 1]) <= 0x9F;
+  return Unit{size, !control};
+}
+
+// How one ASCII character affects the quoting: whether it makes a name need
+// quotes, and whether it may stand inside double quotes unchanged.
+struct AsciiClass {
+  bool needsQuotes = false;
+  bool fitsDoubleQuotes = false;
+};
+
+AsciiClass ClassOf(char c, std::size_t position, std::size_t nameSize) {
+  switch (c) {
+    case '{':
+    case '}':
+      if (nameSize != 1) return {};
+      return {true, true};
+    case '#':
+    case '~':
+      if (position != 0) return {};
+      return {true, true};
+    case ' ':
+    case '\'':
+      return {true, true};
+    case '!':
+    case '"':
+    case '$':
+    case '&':
+    case '(':
+    case ')':
+    case '*':
+    case ';':
+    case '<':
+    case '=':
+    case '>':
+    case '?':
+    case '[':
+    case '^':
+    case '`':
+    case '|':
+      return {true, false};
+    case '\\':
+      return {!kWindowsPaths, kWindowsPaths};
+    case ':':
+      // A colon would blur "name: reason".
+      return {!kWindowsPaths, true};
+    default:
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return {true, false};
+      return {false, true};
+  }
+}
+
+char NamedEscape(char c) {
+  switch (c) {
+    case '\a':
+      return 'a';
+    case '\b':
+      return 'b';
+    case '\f':
+      return 'f';
+    case '\n':
+      return 'n';
+    case '\r':
+      return 'r';
+    case '\t':
+      return 't';
+    case '\v':
+      return 'v';
+    default:
+      return 0;
+  }
+}
+
+struct Survey {
+  bool needsQuotes = false;
+  bool fitsDoubleQuotes = true;
+  bool hasApostrophe = false;
+};
+
+Survey SurveyOf(std::string_view name) {
+  Survey survey;
+  survey.needsQuotes = name.empty();
+  for (std::size_t i = 0; i < name.size();) {
+    const Unit unit = UnitAt(name, i);
+    if (unit.size == 1 && static_cast<unsigned char>(name[i]) < 0x80) {
+      const AsciiClass c = ClassOf(name[i], i, name.size());
+      survey.needsQuotes |= c.needsQuotes;
+      survey.fitsDoubleQuotes &= c.fitsDoubleQuotes;
+      survey.hasApostrophe |= name[i] == '\'';
+    } else {
+      survey.needsQuotes |= !unit.printable;
+      survey.fitsDoubleQuotes &= unit.printable;
+    }
+    i += unit.size;
+  }
+  return survey;
+}
+
+std::string ShellQuoted(std::string_view name) {
+  const Survey survey = SurveyOf(name);
+  if (survey.hasApostrophe && survey.fitsDoubleQuotes) {
+    std::string quoted = "\"";
+    quoted += name;
+    quoted += '"';
+    return quoted;
+  }
+  std::string out = "'";
+  bool escaping = false;  // inside $'...'
+  const auto startEscape = [&] {
+    if (!escaping) out += "'$'";
+    escaping = true;
+    out += '\\';
+  };
+  const auto endEscape = [&] {
+    if (escaping) out += "''";
+    escaping = false;
+  };
+  for (std::size_t i = 0; i < name.size();) {
+    const Unit unit = UnitAt(name, i);
+    const char c = name[i];
+    if (unit.printable && c == '\'') {
+      out += "'\\''";
+      escaping = false;
+    } else if (unit.printable) {
+      endEscape();
+      out.append(name.substr(i, unit.size));
+    } else if (NamedEscape(c) != 0) {
+      startEscape();
+      out += NamedEscape(c);
+    } else {
+      for (std::size_t k = 0; k < unit.size; ++k) {
+        const auto byte = static_cast<unsigned char>(name[i + k]);
+        startEscape();
+        out += static_cast<char>('0' + (byte >> 6));
+        out += static_cast<char>('0' + ((byte >> 3) & 7));
+        out += static_cast<char>('0' + (byte & 7));
+      }
+    }
+    i += unit.size;
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace
+
+std::string QuoteIfNeeded(std::string_view name) {
+  if (!SurveyOf(name).needsQuotes) return std::string(name);
+  return ShellQuoted(name);
+}
+
+std::string Quote(std::string_view name) { return ShellQuoted(name); }
+
+}  // namespace varnoket::cli

@@ -1,0 +1,28 @@
+#ifndef VARNOKET_TESTS_CLI_CLI_RUNNER_H_
+#define VARNOKET_TESTS_CLI_CLI_RUNNER_H_
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace varnoket::test {
+
+// What one run of the program left behind.
+struct Outcome {
+  int status = -1;  // the exit status; -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs the built varnoket-cli in "folder" with "arguments" (UTF-8), "input" on
+// standard input, and standard output and error going to files, as a script
+// runs it.
+Outcome RunCli(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+               const std::string& input = "");
+
+// "path" with "/" as this system writes it ("\" on Windows), as UTF-8.
+std::string Native(const std::string& path);
+
+}  // namespace varnoket::test
+
+#endif  // VARNOKET_TESTS_CLI_CLI_RUNNER_H_

@@ -1,0 +1,236 @@
+// varnoket-cli where only POSIX systems can put it: on a terminal that is
+// resized, under SIGINT and SIGTERM, writing into a pipe, and given names with
+// bytes that no Windows name can hold.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/support/test_support.h"
+
+namespace varnoket {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::Numbered;
+using test::Outcome;
+
+constexpr const char* kGame = "(;GM[1]FF[4]SZ[9]PB[Black]PW[White];B[aa];W[bb])";
+constexpr const char* kDamaged = "not a game record";
+
+// Reads everything from "fd" until end of file or EIO (a terminal whose
+// other side has closed).
+std::string Drain(int fd) {
+  std::string bytes;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  return bytes;
+}
+
+// varnoket-cli with standard error on a pseudo-terminal of a given width.
+// The terminal's output can be stopped first, as Ctrl-S stops it, so that the
+// program's first write to it (its first progress line, after its first
+// file) waits until the test reads it: the test then acts at a known point
+// of the run.
+class TerminalRun {
+ public:
+  TerminalRun(const fs::path& folder, const std::vector<std::string>& arguments,
+              unsigned short columns, bool blockFirstWrite) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(master_, 0);
+    EXPECT_EQ(::grantpt(master_), 0);
+    EXPECT_EQ(::unlockpt(master_), 0);
+    const std::string slave = ::ptsname(master_);
+    Resize(columns);
+    if (blockFirstWrite) {
+      stopped_ = true;
+      EXPECT_EQ(::write(master_, "\x13", 1), 1);  // Ctrl-S, which the terminal takes in its time
+      const int probe = ::open(slave.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
+      EXPECT_GE(probe, 0);
+      while (::write(probe, "x", 1) == 1) ::usleep(100);
+      EXPECT_EQ(errno, EAGAIN) << "the terminal takes no more output";
+      ::close(probe);
+    }
+    child_ = ::fork();
+    if (child_ == 0) {
+      const int err = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+      const int null = ::open("/dev/null", O_RDWR);
+      if (err < 0 || null < 0 || ::chdir(folder.c_str()) != 0) ::_exit(127);
+      ::dup2(null, 0);
+      ::dup2(null, 1);
+      ::dup2(err, 2);
+      std::string program = VARNOKET_CLI_PATH;
+      std::vector<std::string> copies = arguments;
+      std::vector<char*> argv = {program.data()};
+      for (std::string& argument : copies) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      ::_exit(127);
+    }
+  }
+  ~TerminalRun() {
+    if (master_ >= 0) ::close(master_);
+  }
+
+  void Resize(unsigned short columns) {
+    struct winsize size {};
+    size.ws_row = 24;
+    size.ws_col = columns;
+    EXPECT_EQ(::ioctl(master_, TIOCSWINSZ, &size), 0);
+  }
+  void Signal(int signal) { ::kill(child_, signal); }
+
+  // Reads the terminal until the program ends; what it wrote, without the
+  // filling, and its exit status.
+  Outcome Finish() {
+    if (stopped_) {
+      EXPECT_EQ(::write(master_, "\x11", 1), 1);  // Ctrl-Q
+    }
+    Outcome outcome;
+    outcome.err = Drain(master_);
+    outcome.err.erase(0, outcome.err.find_first_not_of('x'));
+    int status = 0;
+    ::waitpid(child_, &status, 0);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+  }
+
+ private:
+  int master_ = -1;
+  pid_t child_ = -1;
+  bool stopped_ = false;
+};
+
+// What was drawn on the line before the first message: the pieces between
+// carriage returns, the last of which begins that message.
+std::vector<std::string> DrawnLines(const std::string& output) {
+  std::vector<std::string> lines;
+  const std::string drawn = output.substr(0, output.find('\n'));
+  for (std::size_t start = 0; start <= drawn.size();) {
+    const std::size_t end = std::min(drawn.find('\r', start), drawn.size());
+    if (end > start) lines.push_back(drawn.substr(start, end - start));
+    start = end + 1;
+  }
+  if (!lines.empty()) lines.pop_back();
+  return lines;
+}
+
+class CliTerminalTest : public ::testing::Test {
+ protected:
+  void PutGames(int count) {
+    fs::create_directories(temp_ / "games");
+    for (int i = 0; i < count; ++i)
+      test::WriteBytes(temp_ / Numbered("games/g", 1000 + i, ".sgf"), kGame);
+  }
+  // Waits until "name" exists, however long the machine takes.
+  void AwaitFile(const fs::path& name) {
+    while (!fs::exists(temp_ / name)) ::usleep(1000);
+  }
+
+  test::TempFolder temp_;
+};
+
+TEST_F(CliTerminalTest, ProgressLineFitsTheTerminalFollowsItsSizeAndIsErased) {
+  PutGames(30);
+  TerminalRun run(temp_.path(), {"-j1", "games", "out"}, 40, /*blockFirstWrite=*/true);
+  AwaitFile("out/g1000.sgf");  // the first progress line is being written
+  run.Resize(30);
+  run.Signal(SIGWINCH);
+  const Outcome outcome = run.Finish();
+
+  EXPECT_EQ(outcome.status, 0);
+  const std::vector<std::string> lines = DrawnLines(outcome.err);
+  ASSERT_GE(lines.size(), 3u) << outcome.err;
+  EXPECT_TRUE(lines.front().starts_with("[")) << lines.front();
+  EXPECT_NE(lines.front().find("]  1/30 files"), std::string::npos) << lines.front();
+  EXPECT_LE(lines.front().size(), 37u) << "three columns stay free of 40";
+  for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+    SCOPED_TRACE(lines[i]);
+    EXPECT_LE(lines[i].size(), 27u) << "three columns stay free of 30";
+  }
+  EXPECT_EQ(lines.back(), std::string(lines[lines.size() - 2].size() + 2, ' '))
+      << "the last line is wiped before the summary";
+  EXPECT_NE(outcome.err.find("30 files cleaned, 0 failed"), std::string::npos);
+  EXPECT_EQ(outcome.err.find("\x1b"), std::string::npos) << "plain text, no escape sequences";
+}
+
+TEST_F(CliTerminalTest, InterruptFinishesTheFilesInHandAndSaysSo) {
+  const std::vector<std::pair<int, int>> cases = {{SIGINT, 130}, {SIGTERM, 143}};
+  PutGames(20);
+  for (const auto& [signal, status] : cases) {
+    SCOPED_TRACE(status);
+    fs::remove_all(temp_ / "out");
+    TerminalRun run(temp_.path(), {"-j1", "games", "out"}, 80, /*blockFirstWrite=*/true);
+    AwaitFile("out/g1000.sgf");
+    run.Signal(signal);
+    const Outcome outcome = run.Finish();
+
+    EXPECT_EQ(outcome.status, status);
+    EXPECT_NE(outcome.err.find("\rinterrupted: 1 file cleaned, 0 failed, 19 not started, "),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(DrawnLines(outcome.err).back().find_first_not_of(' '), std::string::npos)
+        << "the progress line is wiped";
+    EXPECT_EQ(test::FilesUnder(temp_ / "out").size(), 1u) << "no file started after the signal";
+  }
+}
+
+TEST_F(CliTerminalTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
+  test::WriteBytes(temp_ / "one.sgf", kGame);
+  const fs::path pipe = temp_ / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // Opening the reading end without blocking lets the program open the
+  // writing end; the pipe holds far more than one cleaned record.
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+
+  const Outcome outcome = test::RunCli(temp_.path(), {"-q", "one.sgf", "pipe"});
+  const std::string received = Drain(reader);
+  ::close(reader);
+
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(received, "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb])");
+  EXPECT_TRUE(fs::is_fifo(pipe)) << "the pipe itself must survive";
+}
+
+TEST_F(CliTerminalTest, OddNamesAreQuotedSoThatEachMessageStaysOneLine) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"dam\377aged\n.sgf", "'games/dam'$'\\377''aged'$'\\n''.sgf'"},
+      {"tab\there.sgf", "'games/tab'$'\\t''here.sgf'"},
+      {"esc\033[31m.sgf", "'games/esc'$'\\033''[31m.sgf'"},
+      {"it's.sgf", "\"games/it's.sgf\""},
+      {"two words.sgf", "'games/two words.sgf'"},
+      {"Ходы.sgf", "games/Ходы.sgf"},
+  };
+  fs::create_directories(temp_ / "games");
+  for (const auto& [name, shown] : cases) test::WriteBytes(temp_ / "games" / name, kDamaged);
+
+  const Outcome outcome = test::RunCli(temp_.path(), {"-q", "games", "out"});
+
+  EXPECT_EQ(outcome.status, 1);
+  for (const auto& [name, shown] : cases) {
+    EXPECT_NE(outcome.err.find("varnoket-cli: " + shown + ": no game found\n"), std::string::npos)
+        << shown << " in\n"
+        << outcome.err;
+  }
+  EXPECT_EQ(static_cast<std::size_t>(std::count(outcome.err.begin(), outcome.err.end(), '\n')),
+            cases.size());
+}
+
+}  // namespace
+}  // namespace varnoket
