@@ -218,7 +218,8 @@ class Run {
       return;
     }
     result->bytesRead = bytes->size();
-    const CleanResult clean = CleanBytes(*bytes, cleanedBytes);
+    const CleanResult clean = CleanBytes(
+        *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
     if (!clean.ok) {
       failure.reason = clean.reason;
       return;
@@ -328,11 +329,11 @@ std::string_view OutcomeText(RunOutcome outcome) {
   return "completed";
 }
 
-CleanResult CleanBytes(std::string_view input, std::string* output) {
+CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
   // One pass over the bytes, with the very result of loading the record,
   // extracting its game and saving that.
   CleanResult result;
-  switch (CleanSgfBytes(input, output)) {
+  switch (CleanSgfBytes(input, output, assumed)) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
+#include "sgf/charset.h"
 
 namespace varnoket {
 
@@ -93,6 +95,8 @@ struct BatchOptions {
   // finished and reported, and the report says the run was stopped. It may
   // be set from another thread or a signal handler.
   const std::atomic<bool>* stop = nullptr;
+  // The charset of files that name none and are not UTF-8 (see CleanSgfBytes).
+  std::optional<AssumedCharset> assumedCharset;
   // The file operations to use; null means the real disk.
   platform::FileSystem* fileSystem = nullptr;
   // The folder listings to use; null means the real disk. A folder that
@@ -114,8 +118,10 @@ struct CleanResult {
 };
 
 // Loads "input" as SGF, extracts the game and writes the cleaned record to
-// "*output". Fails with NoGameFound when no game tree parses.
-CleanResult CleanBytes(std::string_view input, std::string* output);
+// "*output". Fails with NoGameFound when no game tree parses. "assumed" is the
+// charset of a file that names none (see CleanSgfBytes).
+CleanResult CleanBytes(std::string_view input, std::string* output,
+                       const AssumedCharset* assumed = nullptr);
 
 }  // namespace varnoket
 

@@ -22,12 +22,12 @@
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/sgf_parser.h"
+#include "sgf/sgf_text.h"
 
 namespace varnoket {
 namespace {
 
 using grammar::RawValue;
-using grammar::Unit;
 
 // A value by its position in the text, which is never longer than
 // kMaxConvertibleLength, so 32 bits hold every offset and size.
@@ -58,8 +58,8 @@ class ValueSpan {
 
 // Where a value starts in the text, just after its "[": all that a move of
 // the main line keeps, so that a long game costs 8 bytes a move. The value
-// ends at the first "]" that no backslash escapes, which is found again when
-// it is written; the text is that of a tree that parsed, so it is there.
+// ends where grammar::FindValueEnd says, which is found again when it is
+// written; the text is that of a tree that parsed, so it is there.
 class ValueStart {
  public:
   ValueStart() = default;
@@ -164,12 +164,15 @@ class MainLineSink {
   std::vector<ValueSpan> rootStones_;
 };
 
-// Counts the code units the cleaned record takes.
+// Counts the code units the cleaned record takes. Like UnitWriter, it takes
+// units as a string of Char does.
 template <typename Char>
 class UnitCounter {
  public:
-  void Put(char32_t) { ++size_; }
-  void Put(const Char*, std::size_t size) { size_ += size; }
+  void push_back(Char) { ++size_; }
+  void append(const Char* begin, const Char* end) {
+    size_ += static_cast<std::size_t>(end - begin);
+  }
   template <std::size_t N>
   void PutAscii(const char (&)[N]) {
     size_ += N - 1;
@@ -185,9 +188,10 @@ template <typename Char>
 class UnitWriter {
  public:
   explicit UnitWriter(Char* out) : out_(out) {}
-  void Put(char32_t c) { *out_++ = static_cast<Char>(c); }
-  void Put(const Char* units, std::size_t size) {
-    std::char_traits<Char>::copy(out_, units, size);
+  void push_back(Char c) { *out_++ = c; }
+  void append(const Char* begin, const Char* end) {
+    const auto size = static_cast<std::size_t>(end - begin);
+    std::char_traits<Char>::copy(out_, begin, size);
     out_ += size;
   }
   template <std::size_t N>
@@ -203,14 +207,18 @@ class UnitWriter {
 // Writes the cleaned record as the writer writes the record ExtractGame builds:
 // "(;", the root's properties (GM, FF, CA, the copied game information in
 // table order, HA, AB), then one line per move, and ")". Every value is
-// escaped, "\" and "]" taking a backslash.
+// escaped as grammar::AppendEscaped does.
 template <typename Char, typename Out>
 class CleanedWriter {
  public:
-  CleanedWriter(const Char* text, const MainLineSink<Char>& game, bool utf8, Out* out)
+  // "text" to "textEnd" is the parsed text.
+  CleanedWriter(const Char* text, const Char* textEnd, const MainLineSink<Char>& game,
+                const grammar::Reading& reading, const AssumedCharset* assumed, Out* out)
       : text_(text),
+        textEnd_(textEnd),
         game_(game),
-        utf8_(utf8),
+        reading_(reading),
+        assumed_(assumed),
         out_(out),
         catalogue_(PropertyCatalogue::Instance()) {}
 
@@ -218,8 +226,13 @@ class CleanedWriter {
     out_->PutAscii("(;GM[1]FF[4]");
     // The character set travels with the text (see ExtractGame).
     const ValueSpan& charset = game_.root(prop::CA);
-    if (utf8_ && !NamesUtf8(Widened(charset))) {
+    if (reading_.encoding.form == TextEncoding::Form::Utf8 &&
+        !NamesUtf8(std::u16string_view(Widened(charset)))) {
       out_->PutAscii("CA[UTF-8]");
+    } else if (reading_.assumed) {
+      out_->PutAscii("CA[");
+      for (const char c : assumed_->name) out_->push_back(static_cast<Char>(c));
+      out_->push_back(static_cast<Char>(']'));
     } else if (!charset.empty()) {
       Property(prop::CA, charset);
     }
@@ -240,7 +253,7 @@ class CleanedWriter {
       if (!Empty(move.black)) Move(prop::B, prop::W, move.black, &last);
       if (!Empty(move.white)) Move(prop::W, prop::B, move.white, &last);
     }
-    out_->Put(')');
+    out_->push_back(static_cast<Char>(')'));
   }
 
  private:
@@ -269,43 +282,40 @@ class CleanedWriter {
   }
 
   void Identifier(PropertyId id) {
-    for (const char16_t c : catalogue_.FindById(id)->identifier) out_->Put(c);
+    for (const char16_t c : catalogue_.FindById(id)->identifier) {
+      out_->push_back(static_cast<Char>(c));
+    }
   }
 
   bool Empty(ValueStart value) const {
     return !value.present() || Unit(text_[value.offset()]) == ']';
   }
 
-  // The value up to the first "]" that no backslash escapes, unescaped and
-  // escaped again in one step.
   void Value(ValueStart value) {
-    out_->Put('[');
-    for (const Char* p = text_ + value.offset(); Unit(*p) != ']'; ++p) {
-      if (Unit(*p) == '\\') {
-        ++p;  // the escaped unit, whatever it is
-        if (Unit(*p) == '\\' || Unit(*p) == ']') out_->Put('\\');
-      }
-      out_->Put(Unit(*p));
-    }
-    out_->Put(']');
+    const Char* const begin = text_ + value.offset();
+    bool escaped = false;
+    const Char* const end =
+        grammar::FindValueEnd(reading_.encoding.grouping, begin, textEnd_, &escaped);
+    Value(ValueSpan(static_cast<std::size_t>(begin - text_), static_cast<std::size_t>(end - begin),
+                    escaped));
   }
 
   void Value(const ValueSpan& value) {
-    out_->Put('[');
-    const Char* p = text_ + value.offset();
-    const Char* const end = p + value.size();
+    out_->push_back(static_cast<Char>('['));
+    const Char* const begin = text_ + value.offset();
+    const Char* const end = begin + value.size();
     if (!value.escaped()) {
-      // Without a backslash the text holds no "]" either: it would have
-      // closed the value. It is its own escaped form.
-      out_->Put(p, value.size());
+      // Without an escaping backslash the text holds no "]" or backslash of
+      // its own, and each two-byte run in it ends inside it: it is its own
+      // escaped form.
+      out_->append(begin, end);
     } else {
-      for (; p != end; ++p) {
-        if (Unit(*p) == '\\') ++p;
-        if (Unit(*p) == '\\' || Unit(*p) == ']') out_->Put('\\');
-        out_->Put(Unit(*p));
-      }
+      unescaped_.clear();
+      grammar::AppendUnescaped(reading_.encoding.grouping, begin, end, &unescaped_);
+      grammar::AppendEscaped(reading_.encoding.grouping, unescaped_.data(),
+                             unescaped_.data() + unescaped_.size(), out_);
     }
-    out_->Put(']');
+    out_->push_back(static_cast<Char>(']'));
   }
 
   // The stored value as UTF-16 for NamesUtf8, which only matches ASCII, so
@@ -314,18 +324,20 @@ class CleanedWriter {
     std::u16string wide;
     if (!value.present()) return wide;
     std::basic_string<Char> stored;
-    grammar::AppendUnescaped(RawValue<Char>{text_ + value.offset(),
-                                            text_ + value.offset() + value.size(), value.escaped()},
-                             &stored);
+    grammar::AppendUnescaped(reading_.encoding.grouping, text_ + value.offset(),
+                             text_ + value.offset() + value.size(), &stored);
     for (const Char c : stored) wide.push_back(static_cast<char16_t>(Unit(c)));
     return wide;
   }
 
   const Char* text_;
+  const Char* textEnd_;
   const MainLineSink<Char>& game_;
-  bool utf8_;
+  const grammar::Reading& reading_;
+  const AssumedCharset* assumed_;
   Out* out_;
   const PropertyCatalogue& catalogue_;
+  std::basic_string<Char> unescaped_;
 };
 
 // The number of UTF-16 units in well-formed UTF-8 bytes.
@@ -340,13 +352,16 @@ std::size_t Utf16Length(std::string_view bytes) {
 }
 
 // Parses until the first tree is accepted and writes what cleaning keeps of it.
-// Bytes ("Char" char) are ISO-8859-1 or, when "utf8", well-formed UTF-8, so the
-// output bytes are the input's; UTF-16 text is encoded in the system code page.
+// Bytes ("Char" char) are read byte for byte or, when UTF-8, well-formed UTF-8,
+// so the output bytes are the input's; UTF-16 text is encoded in the system
+// code page.
 template <typename Char>
-CleanStatus CleanText(const Char* begin, const Char* end, bool utf8, std::string* out) {
+CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading& reading,
+                      const AssumedCharset* assumed, std::string* out) {
+  const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
   MainLineSink<Char> game(begin, static_cast<std::size_t>(end - begin));
   try {
-    grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game);
+    grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game, reading.encoding.grouping);
     const Char* open = nullptr;
     bool accepted = false;
     while (!accepted && parser.NextOpening(&open)) {
@@ -361,12 +376,13 @@ CleanStatus CleanText(const Char* begin, const Char* end, bool utf8, std::string
   }
 
   try {
+    using Writer = CleanedWriter<Char, UnitWriter<Char>>;
     UnitCounter<Char> counter;
-    CleanedWriter<Char, UnitCounter<Char>>(begin, game, utf8, &counter).Write();
+    CleanedWriter<Char, UnitCounter<Char>>(begin, end, game, reading, assumed, &counter).Write();
     if constexpr (sizeof(Char) == 1) {
       out->resize(counter.size());
       UnitWriter<char> writer(out->data());
-      CleanedWriter<char, UnitWriter<char>>(begin, game, utf8, &writer).Write();
+      Writer(begin, end, game, reading, assumed, &writer).Write();
       // The writer converts from UTF-16 and refuses text longer than that.
       const std::size_t units =
           utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
@@ -377,7 +393,7 @@ CleanStatus CleanText(const Char* begin, const Char* end, bool utf8, std::string
     } else {
       std::u16string text(counter.size(), u'\0');
       UnitWriter<char16_t> writer(text.data());
-      CleanedWriter<char16_t, UnitWriter<char16_t>>(begin, game, utf8, &writer).Write();
+      Writer(begin, end, game, reading, assumed, &writer).Write();
       if (!platform::AppendSystemCodePage(text, out)) {
         out->clear();
         return CleanStatus::TooLarge;
@@ -395,23 +411,26 @@ CleanStatus CleanText(const Char* begin, const Char* end, bool utf8, std::string
 
 }  // namespace
 
-CleanStatus CleanSgfBytes(std::string_view input, std::string* out) {
+CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed) {
   out->clear();
   if (input.size() > platform::kMaxConvertibleLength) return CleanStatus::NoGameFound;
   const char* const begin = input.data();
   const char* const end = begin + input.size();
   std::u16string decoded;
+  grammar::Reading reading;
   try {
-    bool utf8 = false;
-    if (!grammar::ChooseEncoding(input, &decoded, &utf8)) return CleanStatus::NoGameFound;
-    if (utf8) return CleanText(begin, end, true, out);
+    reading = grammar::ChooseReading(input, assumed);
+    if (reading.encoding.form != TextEncoding::Form::SystemCodePage ||
+        platform::kSystemCodePageIsLatin1) {
+      return CleanText(begin, end, reading, assumed, out);
+    }
+    if (!platform::DecodeSystemCodePage(input, &decoded)) return CleanStatus::NoGameFound;
   } catch (const std::bad_alloc&) {
     return CleanStatus::NoGameFound;
   } catch (const std::length_error&) {
     return CleanStatus::NoGameFound;
   }
-  if (platform::kSystemCodePageIsLatin1) return CleanText(begin, end, false, out);
-  return CleanText(decoded.data(), decoded.data() + decoded.size(), false, out);
+  return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, assumed, out);
 }
 
 }  // namespace varnoket

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "sgf/charset.h"
+
 namespace varnoket {
 
 // What cleaning one file's bytes came to.
@@ -20,8 +22,13 @@ enum class CleanStatus {
 // tree's root information and main line, as positions in "input". Memory
 // beyond the output is a few bytes per node of that main line.
 //
+// A file that names no charset is read in "assumed" when it is given and the
+// file is not well-formed UTF-8; the cleaned record then declares it as its CA
+// (see grammar::ChooseReading and ExtractGame).
+//
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
-CleanStatus CleanSgfBytes(std::string_view input, std::string* out);
+CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
+                          const AssumedCharset* assumed = nullptr);
 
 }  // namespace varnoket
 

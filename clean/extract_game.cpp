@@ -1,5 +1,7 @@
 #include "clean/extract_game.h"
 
+#include <string>
+
 #include "sgf/charset.h"
 
 namespace varnoket {
@@ -23,15 +25,18 @@ void AppendMove(GameRecord& destination, PropertyId colour, PropertyId other,
 }  // namespace
 
 void ExtractGame(GameRecord& source, GameRecord& destination) {
-  destination.SetSystemCodePage(source.systemCodePage());
+  destination.SetEncoding(source.encoding());
   destination.SetCurrentValue(prop::GM, u"1");
   destination.SetCurrentValue(prop::FF, u"4");
 
   // The character set travels with the text, so names stay readable.
   const GameNode* sourceRoot = source.RootNode();
   const WideString& charset = sourceRoot->ValueRef(prop::CA);
-  if (!source.systemCodePage() && !NamesUtf8(charset)) {
+  if (source.encoding().form == TextEncoding::Form::Utf8 && !NamesUtf8(charset)) {
     destination.SetCurrentValue(prop::CA, u"UTF-8");
+  } else if (!source.assumedCharset().empty()) {
+    const std::string& name = source.assumedCharset();
+    destination.SetCurrentValue(prop::CA, WideString(name.begin(), name.end()));
   } else if (!charset.empty()) {
     destination.SetCurrentValue(prop::CA, charset);
   }

@@ -114,7 +114,8 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   } else {
     totals.bytesRead = bytes.size();
     std::string cleaned;
-    const CleanResult result = CleanBytes(bytes, &cleaned);
+    const CleanResult result =
+        CleanBytes(bytes, &cleaned, commandLine.charset ? &*commandLine.charset : nullptr);
     bytes = std::string();
     if (!result.ok) {
       failure = DescribeFailure(shownName, result.reason, "");
@@ -217,6 +218,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.createDestination = true;
   options.jobs = commandLine.jobs;
   options.dryRun = commandLine.dryRun;
+  options.assumedCharset = commandLine.charset;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
   options.stop = &platform::InterruptRequested();

@@ -9,7 +9,7 @@
 namespace varnoket::cli {
 namespace {
 
-enum class LongOption { Recursive, Jobs, Quiet, DryRun, Help, Version };
+enum class LongOption { Recursive, Jobs, Quiet, DryRun, Charset, Help, Version };
 
 struct LongOptionName {
   std::string_view name;
@@ -17,14 +17,15 @@ struct LongOptionName {
   bool takesValue;
 };
 
-constexpr std::array<LongOptionName, 6> kLongOptions = {{
-    {"recursive", LongOption::Recursive, false},
-    {"jobs", LongOption::Jobs, true},
-    {"quiet", LongOption::Quiet, false},
-    {"dry-run", LongOption::DryRun, false},
-    {"help", LongOption::Help, false},
-    {"version", LongOption::Version, false},
-}};
+constexpr std::array kLongOptions = {
+    LongOptionName{"recursive", LongOption::Recursive, false},
+    LongOptionName{"jobs", LongOption::Jobs, true},
+    LongOptionName{"quiet", LongOption::Quiet, false},
+    LongOptionName{"dry-run", LongOption::DryRun, false},
+    LongOptionName{"charset", LongOption::Charset, true},
+    LongOptionName{"help", LongOption::Help, false},
+    LongOptionName{"version", LongOption::Version, false},
+};
 
 CommandLine UsageError(std::string error) {
   CommandLine result;
@@ -52,6 +53,27 @@ std::string InvalidJobs(std::string_view text) {
   error += " (0 to ";
   error += std::to_string(kMaxJobs);
   error += ")";
+  return error;
+}
+
+// The complaint about an unknown --charset name, with the accepted names one
+// charset family a line, wrapped.
+std::string UnknownCharset(std::string_view name) {
+  std::string error = "unknown charset ";
+  error += Quote(name);
+  error += "; accepted names (letter case ignored):";
+  std::size_t lineStart = error.size();
+  const CharsetName* previous = nullptr;
+  for (const CharsetName& known : KnownCharsets()) {
+    const bool newFamily = previous == nullptr || previous->grouping != known.grouping;
+    if (newFamily || error.size() - lineStart + 1 + known.name.size() > 78) {
+      error += "\n ";
+      lineStart = error.size() - 1;
+    }
+    error += ' ';
+    error += known.name;
+    previous = &known;
+  }
   return error;
 }
 
@@ -113,7 +135,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         case LongOption::Version:
           result.action = CommandLine::Action::Version;
           return result;
-        case LongOption::Jobs: {
+        case LongOption::Jobs:
+        case LongOption::Charset: {
           std::string value;
           if (equals != std::string::npos) {
             value = argument.substr(equals + 1);
@@ -122,7 +145,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
           } else {
             return UsageError("option '" + fullName + "' requires an argument");
           }
-          if (!ParseJobs(value, &result.jobs)) return UsageError(InvalidJobs(value));
+          if (match->option == LongOption::Jobs) {
+            if (!ParseJobs(value, &result.jobs)) return UsageError(InvalidJobs(value));
+          } else {
+            result.charset = AssumeCharset(value);
+            if (!result.charset) return UsageError(UnknownCharset(value));
+          }
           break;
         }
       }
@@ -200,6 +228,12 @@ std::string HelpText() {
       "  -q, --quiet       print only errors, no progress or summary\n"
       "  -n, --dry-run     read and clean every file in memory and write nothing;\n"
       "                    report what a real run would, failures included\n"
+      "      --charset=NAME\n"
+      "                    read each file that names no charset (no CA) and is\n"
+      "                    not UTF-8 as NAME, and give its cleaned file CA[NAME];\n"
+      "                    NAME is Shift_JIS, GBK, Big5, EUC-KR, EUC-JP,\n"
+      "                    ISO-2022-JP, a single-byte charset such as windows-1251,\n"
+      "                    or another name of these (letter case ignored)\n"
       "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"

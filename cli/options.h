@@ -1,9 +1,12 @@
 #ifndef VARNOKET_CLI_OPTIONS_H_
 #define VARNOKET_CLI_OPTIONS_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sgf/charset.h"
 
 namespace varnoket::cli {
 
@@ -27,6 +30,8 @@ struct CommandLine {
   bool dryRun = false;
   // Files cleaned at once; 0 means one per hardware thread.
   unsigned jobs = 0;
+  // --charset: the charset of files that name none and are not UTF-8.
+  std::optional<AssumedCharset> charset;
 };
 
 // The largest --jobs value accepted.

@@ -1,25 +1,225 @@
 #ifndef VARNOKET_SGF_CHARSET_H_
 #define VARNOKET_SGF_CHARSET_H_
 
+// Charsets by name, and how each groups its bytes into characters. In the
+// multi-byte charsets the second byte of a character may be "\" or "]", which
+// is then text and never SGF punctuation; the byte rules below are the one
+// place that says which bytes those are.
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace varnoket {
 
-// True when a CA value names UTF-8 as charset names are compared: "UTF-8",
-// ignoring ASCII letter case and surrounding ASCII white space.
-inline bool NamesUtf8(std::u16string_view value) {
-  const auto isSpace = [](char16_t c) { return c == 32 || (c >= 9 && c <= 13); };
-  while (!value.empty() && isSpace(value.front())) value.remove_prefix(1);
-  while (!value.empty() && isSpace(value.back())) value.remove_suffix(1);
-  constexpr std::u16string_view kUtf8 = u"utf-8";
-  if (value.size() != kUtf8.size()) return false;
-  for (std::size_t i = 0; i < kUtf8.size(); ++i) {
-    char16_t c = value[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    if (c != kUtf8[i]) return false;
+// How the bytes of a text group into characters.
+enum class ByteGrouping : std::uint8_t {
+  Single,  // every code unit is a character: single-byte code pages, UTF-8
+           // (whose multi-byte forms hold no ASCII bytes) and UTF-16 text
+  ShiftJis,
+  Gbk,  // GBK, GB2312, GB18030 (whose four-byte forms hold no ASCII punctuation)
+  Big5,
+  Korean,  // EUC-KR and its extension UHC (CP949)
+  EucJp,
+  Iso2022Jp,  // 7-bit and stateful; see CharacterLength
+};
+
+inline constexpr std::size_t kByteGroupingCount = 7;
+
+// A name a CA property or the --charset option may give, with its grouping.
+struct CharsetName {
+  std::string_view name;
+  ByteGrouping grouping;
+};
+
+// Every charset name the program knows, multi-byte ones first, in the order
+// they are listed to the user. UTF-8 is known apart (NamesUtf8).
+std::span<const CharsetName> KnownCharsets();
+
+// The code unit as a number, whatever the width and signedness of its type.
+template <typename Char>
+constexpr char32_t Unit(Char c) {
+  return static_cast<std::make_unsigned_t<Char>>(c);
+}
+
+namespace charset_detail {
+
+template <typename Char>
+constexpr bool IsSpace(Char c) {
+  return Unit(c) == 32 || (Unit(c) >= 9 && Unit(c) <= 13);
+}
+
+// True when "text", without surrounding ASCII white space, equals "name"
+// with ASCII letter case ignored.
+template <typename Char>
+constexpr bool SameName(std::basic_string_view<Char> text, std::string_view name) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  if (text.size() != name.size()) return false;
+  const auto lower = [](char32_t c) { return c >= U'A' && c <= U'Z' ? c + 32 : c; };
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (lower(Unit(text[i])) != lower(Unit(name[i]))) return false;
   }
   return true;
+}
+
+}  // namespace charset_detail
+
+// True when a CA value names UTF-8: "UTF-8", ignoring ASCII letter case and
+// surrounding ASCII white space.
+template <typename Char>
+constexpr bool NamesUtf8(std::basic_string_view<Char> value) {
+  return charset_detail::SameName(value, "UTF-8");
+}
+inline bool NamesUtf8(std::u16string_view value) { return NamesUtf8<char16_t>(value); }
+
+// The known charset a CA value or option names, matched as NamesUtf8 matches;
+// null for any other text.
+template <typename Char>
+const CharsetName* FindCharset(std::basic_string_view<Char> value) {
+  for (const CharsetName& known : KnownCharsets()) {
+    if (charset_detail::SameName(value, known.name)) return &known;
+  }
+  return nullptr;
+}
+
+// The charset that files naming none are read in (the command line's
+// --charset). "name" is the label the cleaned file gets as its CA.
+struct AssumedCharset {
+  std::string name;
+  ByteGrouping grouping = ByteGrouping::Single;
+};
+
+// The AssumedCharset for a known name, the label being the name without its
+// surrounding white space; nothing for an unknown name.
+std::optional<AssumedCharset> AssumeCharset(std::string_view name);
+
+// How a record's text is held and turned back into bytes.
+struct TextEncoding {
+  enum class Form : std::uint8_t {
+    SystemCodePage,  // decoded in the system's 8-bit code page
+    Utf8,            // decoded from UTF-8
+    Bytes,           // one code unit per byte (byte n is U+00nn), in a charset
+                     // the file declares; written back byte for byte
+  };
+  Form form = Form::SystemCodePage;
+  ByteGrouping grouping = ByteGrouping::Single;  // of Bytes; Single otherwise
+
+  friend bool operator==(const TextEncoding&, const TextEncoding&) = default;
+};
+
+// The byte rules of the multi-byte charsets: which bytes lead a character and
+// how many trail bytes they take, and which bytes may trail. A lead byte that
+// is not followed by its valid trail bytes is a character of its own.
+struct ByteRules {
+  std::array<std::uint8_t, 256> trailCount{};  // 0: not a lead byte
+  std::array<bool, 256> trail{};
+};
+
+namespace charset_detail {
+
+struct LeadRange {
+  std::uint8_t first = 1, last = 0, trails = 0;
+};
+struct TrailRange {
+  std::uint8_t first = 1, last = 0;
+};
+struct MultiByteRow {
+  ByteGrouping grouping;
+  std::array<LeadRange, 3> leads;
+  std::array<TrailRange, 3> trails;
+};
+
+// These are facts of the encodings.
+inline constexpr MultiByteRow kMultiByteRows[] = {
+    {ByteGrouping::ShiftJis, {{{0x81, 0x9F, 1}, {0xE0, 0xFC, 1}}}, {{{0x40, 0x7E}, {0x80, 0xFC}}}},
+    {ByteGrouping::Gbk, {{{0x81, 0xFE, 1}}}, {{{0x40, 0x7E}, {0x80, 0xFE}}}},
+    {ByteGrouping::Big5, {{{0x81, 0xFE, 1}}}, {{{0x40, 0x7E}, {0xA1, 0xFE}}}},
+    {ByteGrouping::Korean, {{{0x81, 0xFE, 1}}}, {{{0x41, 0x5A}, {0x61, 0x7A}, {0x81, 0xFE}}}},
+    {ByteGrouping::EucJp, {{{0x8E, 0x8E, 1}, {0x8F, 0x8F, 2}, {0xA1, 0xFE, 1}}}, {{{0xA1, 0xFE}}}},
+};
+
+}  // namespace charset_detail
+
+// The rules by grouping; Single and Iso2022Jp have no lead bytes here (the
+// escape sequences of ISO-2022-JP are handled apart).
+inline constexpr auto kByteRules = [] {
+  std::array<ByteRules, kByteGroupingCount> rules{};
+  for (const charset_detail::MultiByteRow& row : charset_detail::kMultiByteRows) {
+    ByteRules& r = rules[static_cast<std::size_t>(row.grouping)];
+    for (const auto& lead : row.leads) {
+      for (unsigned b = lead.first; b <= lead.last; ++b) r.trailCount[b] = lead.trails;
+    }
+    for (const auto& trail : row.trails) {
+      for (unsigned b = trail.first; b <= trail.last; ++b) r.trail[b] = true;
+    }
+  }
+  return rules;
+}();
+
+inline constexpr char32_t kEscape = 0x1B;
+
+// True when a character may start with the unit "c" and be longer than it:
+// a lead byte, or the escape that starts an ISO-2022-JP escape sequence.
+constexpr bool MayLead(ByteGrouping grouping, char32_t c) {
+  if (grouping == ByteGrouping::Iso2022Jp) return c == kEscape;
+  return c < 256 && kByteRules[static_cast<std::size_t>(grouping)].trailCount[c] != 0;
+}
+
+// One character of a text: its number of code units, and whether it is an
+// ISO-2022-JP two-byte run that the text ended inside (see CharacterLength).
+struct Character {
+  std::size_t length;
+  bool open;
+};
+
+// The character that starts at "p" (p < end). Code units above 0xFF (UTF-16
+// text) are characters of their own.
+//
+// ISO-2022-JP: ESC ( B and ESC ( J are one character each. ESC $ @, ESC $ B
+// and ESC $ ( D start a two-byte run that is one character up to and
+// including the ESC ( B or ESC ( J that ends it, looked for between pairs, or
+// else up to the end of the text: inside it every byte is text. Any other ESC
+// is a character of its own.
+template <typename Char>
+Character MeasureCharacter(ByteGrouping grouping, const Char* p, const Char* end) {
+  const char32_t lead = Unit(*p);
+  if (!MayLead(grouping, lead)) return {1, false};
+  // The unit "i" places on, or 0 (never a trail byte) past the end.
+  const auto at = [&](std::size_t i) {
+    return end - p > static_cast<std::ptrdiff_t>(i) ? Unit(p[i]) : char32_t{0};
+  };
+  if (grouping != ByteGrouping::Iso2022Jp) {
+    const ByteRules& rules = kByteRules[static_cast<std::size_t>(grouping)];
+    const std::size_t trails = rules.trailCount[lead];
+    for (std::size_t i = 1; i <= trails; ++i) {
+      const char32_t c = at(i);
+      if (c >= 256 || !rules.trail[c]) return {1, false};
+    }
+    return {trails + 1, false};
+  }
+  std::size_t run = 0;
+  if (at(1) == '(' && (at(2) == 'B' || at(2) == 'J')) return {3, false};
+  if (at(1) == '$' && (at(2) == '@' || at(2) == 'B')) run = 3;
+  if (at(1) == '$' && at(2) == '(' && at(3) == 'D') run = 4;
+  if (run == 0) return {1, false};
+  const std::size_t size = static_cast<std::size_t>(end - p);
+  while (run < size) {
+    if (at(run) == kEscape && at(run + 1) == '(' && (at(run + 2) == 'B' || at(run + 2) == 'J')) {
+      return {run + 3, false};
+    }
+    run += 2;
+  }
+  return {size, true};
+}
+
+template <typename Char>
+std::size_t CharacterLength(ByteGrouping grouping, const Char* p, const Char* end) {
+  return MeasureCharacter(grouping, p, end).length;
 }
 
 }  // namespace varnoket

@@ -193,11 +193,11 @@ void GameRecord::Reset() {
   game.current = game.root;
 }
 
-bool GameRecord::Load(const std::filesystem::path& path) {
+bool GameRecord::Load(const std::filesystem::path& path, const AssumedCharset* assumed) {
   path_ = path;
   std::string bytes;
   if (!platform::DefaultFileSystem().ReadFile(path, &bytes).ok()) return false;
-  return LoadFromBytes(bytes);
+  return LoadFromBytes(bytes, assumed);
 }
 
 bool GameRecord::Save(const std::filesystem::path& path) {

@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "sgf/charset.h"
 #include "sgf/property_catalogue.h"
 #include "sgf/wide_string.h"
 
@@ -122,22 +124,23 @@ class GameRecord {
   GameRecord& operator=(const GameRecord&) = delete;
 
   // One game of one empty root node, which is current; path and trailing text
-  // empty. The code page is kept.
+  // empty. The encoding and the assumed charset are kept.
   void Reset();
 
   // Reads the file at "path" and parses it (see LoadFromBytes). Sets path()
   // first, even when the load fails. False when the file cannot be read or no
   // game tree was accepted; the games are then as they were.
-  bool Load(const std::filesystem::path& path);
+  bool Load(const std::filesystem::path& path, const AssumedCharset* assumed = nullptr);
 
-  // Parses SGF bytes. The code page is chosen from the first node (CA naming
-  // UTF-8, ignoring case and surrounding white space) or a UTF-8 byte-order
-  // mark; a file that claims UTF-8 but is not valid UTF-8 is read in the 8-bit
-  // code page, so its bytes survive unchanged. Every game tree that parses is
-  // kept with the text around it. Returns true when at least one game tree was
-  // accepted; otherwise the games, trailing text and current game stay as they
-  // were (the code page is still set once the bytes are decoded).
-  bool LoadFromBytes(std::string_view bytes);
+  // Parses SGF bytes. The encoding is chosen from the first node's CA, a UTF-8
+  // byte-order mark and "assumed" (see grammar::ChooseReading): UTF-8, a known
+  // charset read byte for byte, or the system code page. A file that claims
+  // UTF-8 but is not valid UTF-8 gets an 8-bit reading, so its bytes survive
+  // unchanged. Every game tree that parses is kept with the text around it.
+  // Returns true when at least one game tree was accepted; otherwise the
+  // games, trailing text and current game stay as they were (the encoding is
+  // still set).
+  bool LoadFromBytes(std::string_view bytes, const AssumedCharset* assumed = nullptr);
 
   // Writes the record to "path" atomically (see FileSystem). Sets path()
   // first. On success clears the modified flags of every game and node.
@@ -160,9 +163,14 @@ class GameRecord {
   const WideString& trailingText() const { return trailingText_; }
   std::int32_t currentGame() const { return currentGame_; }
   const std::filesystem::path& path() const { return path_; }
-  // True: the text is in the system's 8-bit code page; false: UTF-8.
-  bool systemCodePage() const { return systemCodePage_; }
-  void SetSystemCodePage(bool value) { systemCodePage_ = value; }
+  // How the text is held and written; a new record is in the system code page.
+  const TextEncoding& encoding() const { return encoding_; }
+  void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
+  bool systemCodePage() const { return encoding_.form == TextEncoding::Form::SystemCodePage; }
+  // The name of the charset the text was read in because the file named none
+  // (AssumedCharset); empty otherwise. A cleaned copy declares it as its CA.
+  const std::string& assumedCharset() const { return assumedCharset_; }
+  void SetAssumedCharset(std::string name) { assumedCharset_ = std::move(name); }
 
  private:
   friend class SgfReader;
@@ -175,7 +183,8 @@ class GameRecord {
   WideString trailingText_;
   std::int32_t currentGame_ = -1;
   std::filesystem::path path_;
-  bool systemCodePage_ = true;
+  TextEncoding encoding_;
+  std::string assumedCharset_;
 };
 
 }  // namespace varnoket

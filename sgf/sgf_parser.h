@@ -6,10 +6,11 @@
 // knows the grammar and nothing of what is built: it hands nodes and complete
 // properties to a sink, a template parameter, so no call is virtual.
 //
-// It works on code units of either width: bytes, where the text's code page
-// maps every byte to itself (ISO-8859-1) or keeps ASCII bytes apart from the
-// rest (well-formed UTF-8), or UTF-16 text decoded in any other code page.
-// Every character the grammar looks at is ASCII, so both give the same parse.
+// It works on code units of either width: bytes in a known ByteGrouping
+// (single-byte code pages, well-formed UTF-8, the multi-byte charsets a file
+// declares), or UTF-16 text decoded in the system code page. Every character
+// the grammar looks at is ASCII, and it steps over every other character
+// whole, so a trail byte is never taken for punctuation.
 //
 // A Sink provides:
 //   using Node = ...;              a handle, copied freely
@@ -24,51 +25,20 @@
 //                    std::span<const RawValue<Char>> values);
 //                                   a complete property, at least one value
 // Nothing recurses: open variations are an explicit stack.
-#include <array>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/property_catalogue.h"
+#include "sgf/sgf_text.h"
 
 namespace varnoket::grammar {
-
-// A code unit as a number, whatever the width and signedness of its type.
-template <typename Char>
-constexpr char32_t Unit(Char c) {
-  return static_cast<std::make_unsigned_t<Char>>(c);
-}
-
-// The classes of the characters the grammar looks at, all ASCII, as bits.
-enum CharClass : unsigned char {
-  kWhitespace = 1,  // TAB, LF, VT, CR and SPACE; nothing else
-  kLetter = 2,      // "A" to "Z", the letters of identifiers
-  kValueStop = 4,   // "]" and the backslash, which end a run of value text
-  kNodeEnd = 8,     // "(", ")" and ";", which end a node
-};
-
-inline constexpr auto kCharClasses = [] {
-  std::array<unsigned char, 256> classes{};
-  for (const char c : {'\t', '\n', '\v', '\r', ' '})
-    classes[static_cast<unsigned char>(c)] |= kWhitespace;
-  for (char c = 'A'; c <= 'Z'; ++c) classes[static_cast<unsigned char>(c)] |= kLetter;
-  for (const char c : {']', '\\'}) classes[static_cast<unsigned char>(c)] |= kValueStop;
-  for (const char c : {'(', ')', ';'}) classes[static_cast<unsigned char>(c)] |= kNodeEnd;
-  return classes;
-}();
-
-// True when the code unit is an ASCII character of class "charClass".
-template <typename Char>
-constexpr bool Is(Char c, CharClass charClass) {
-  const char32_t unit = Unit(c);
-  return unit < kCharClasses.size() && (kCharClasses[unit] & charClass) != 0;
-}
 
 // One value as it stands in the text, between its "[" and the "]" that closes
 // it. The stored value is this text without its escaping backslashes.
@@ -81,21 +51,6 @@ struct RawValue {
   bool empty() const { return begin == end; }
   std::size_t size() const { return static_cast<std::size_t>(end - begin); }
 };
-
-// Appends the value without its escaping backslashes: each one is dropped and
-// the code unit after it kept, whatever it is. "Text" is any string type of
-// Char.
-template <typename Char, typename Text>
-void AppendUnescaped(const RawValue<Char>& value, Text* out) {
-  if (!value.escaped) {
-    out->append(value.begin, value.end);
-    return;
-  }
-  for (const Char* p = value.begin; p != value.end; ++p) {
-    if (Unit(*p) == '\\') ++p;  // the value never ends right after a backslash
-    out->push_back(*p);
-  }
-}
 
 // The catalogue row of an identifier of upper-case ASCII letters, or null.
 template <typename Char>
@@ -114,13 +69,16 @@ class Parser {
  public:
   using Node = typename Sink::Node;
 
-  // "*sink" must outlive the parser; the text must outlive both.
-  Parser(const Char* begin, const Char* end, Sink* sink) : cursor_(begin), end_(end), sink_(sink) {}
+  // "*sink" must outlive the parser; the text must outlive both. UTF-16 text
+  // is always grouped Single.
+  Parser(const Char* begin, const Char* end, Sink* sink,
+         ByteGrouping grouping = ByteGrouping::Single)
+      : cursor_(begin), end_(end), sink_(sink), grouping_(grouping) {}
 
   const Char* position() const { return cursor_; }
 
   // Steps over the character at the cursor, which must exist.
-  void StepOver() { ++cursor_; }
+  void StepOver() { cursor_ += CharacterLength(grouping_, cursor_, end_); }
 
   // Steps over white space; true when a character remains.
   bool SkipWhitespace() {
@@ -132,11 +90,11 @@ class Parser {
   // false when the text ends first.
   bool NextOpening(const Char** at) {
     while (SkipWhitespace()) {
-      const Char* here = cursor_++;
-      if (Unit(*here) == '(') {
-        *at = here;
+      if (Unit(*cursor_) == '(') {
+        *at = cursor_++;
         return true;
       }
+      StepOver();
     }
     return false;
   }
@@ -178,7 +136,7 @@ class Parser {
           if (levels_.empty()) return true;
           break;
         default:
-          ++cursor_;
+          StepOver();
           return false;
       }
     }
@@ -227,7 +185,7 @@ class Parser {
   }
 
   // The values of one property, the cursor on its first "[". Inside a value
-  // "[" is text and a backslash takes the unit after it into the value.
+  // "[" is text and a backslash takes the character after it into the value.
   // Between values white space is skipped and "]" adds an empty value; any
   // other character, or a backslash (which is consumed), completes the
   // property. The text ending anywhere here fails it.
@@ -237,14 +195,9 @@ class Parser {
       // Inside a value: the runs up to the next character that means something.
       const Char* const start = ++cursor_;
       bool escaped = false;
-      for (;;) {
-        while (cursor_ != end_ && !Is(*cursor_, kValueStop)) ++cursor_;
-        if (cursor_ == end_) return false;
-        if (Unit(*cursor_) == ']') break;
-        escaped = true;
-        if (++cursor_ == end_) return false;
-        ++cursor_;
-      }
+      const Char* const close = FindValueEnd(grouping_, start, end_, &escaped);
+      if (close == nullptr) return false;
+      cursor_ = close;
       values_.push_back(RawValue<Char>{start, cursor_, escaped});
       ++cursor_;
       // Between values.
@@ -271,13 +224,13 @@ class Parser {
   const Char* cursor_;
   const Char* end_;
   Sink* sink_;
+  ByteGrouping grouping_;
   std::vector<Level> levels_;
   std::basic_string<Char> identifier_;
   std::vector<RawValue<Char>> values_;
 };
 
-// The first value of the first CA property of a node, for the code-page probe.
-template <typename Char>
+// The first value of the first CA property of a node, for the charset probe.
 class CharsetProbe {
  public:
   struct Node {
@@ -289,74 +242,80 @@ class CharsetProbe {
   Node NewRoot() { return Node{true}; }
   Node NewChild(Node) { return Node{true}; }
   Node NewVariation(Node) { return Node{true}; }
-  void AddProperty(Node, std::basic_string_view<Char> identifier,
-                   std::span<const RawValue<Char>> values) {
-    if (found_ || identifier.size() != 2 || Unit(identifier[0]) != 'C' ||
-        Unit(identifier[1]) != 'A') {
-      return;
-    }
+  void AddProperty(Node, std::string_view identifier, std::span<const RawValue<char>> values) {
+    if (found_ || identifier != "CA") return;
     found_ = true;
-    AppendUnescaped(values.front(), &charset_);
+    AppendUnescaped(ByteGrouping::Single, values.front().begin, values.front().end, &charset_);
   }
 
   void Clear() {
     found_ = false;
     charset_.clear();
   }
-  const std::basic_string<Char>& charset() const { return charset_; }
+  const std::string& charset() const { return charset_; }
 
  private:
   bool found_ = false;
-  std::basic_string<Char> charset_;
+  std::string charset_;
 };
 
-// Whether the text declares UTF-8, decided by the first "(" that is followed
-// by ";" and a node that parses: true when that node's first CA value names
-// UTF-8 (NamesUtf8). No later node or game is looked at; without such a node,
-// false.
-template <typename Char>
-bool DeclaresUtf8(const Char* begin, const Char* end) {
-  CharsetProbe<Char> probe;
-  Parser<Char, CharsetProbe<Char>> parser(begin, end, &probe);
-  const Char* open = nullptr;
+// The charset a text's first node declares: the first CA value of the node
+// after the first "(" that is followed by ";" and a node that parses byte by
+// byte. A CA that names a multi-byte charset counts even when the rest of its
+// node does not parse, for its trail bytes may be what broke that parse. No
+// later node or game is looked at. Empty without such a node or such a CA.
+inline std::string DeclaredCharset(std::string_view bytes) {
+  CharsetProbe probe;
+  Parser<char, CharsetProbe> parser(bytes.data(), bytes.data() + bytes.size(), &probe);
+  const char* open = nullptr;
   while (parser.NextOpening(&open)) {
-    if (!parser.SkipWhitespace() || Unit(*parser.position()) != ';') continue;
+    if (!parser.SkipWhitespace() || *parser.position() != ';') continue;
     parser.StepOver();
     probe.Clear();
-    // A node that does not parse decides nothing; scanning goes on where its
-    // parse stopped.
-    if (!parser.ParseNodeBody(typename CharsetProbe<Char>::Node{true})) continue;
-    // Only ASCII can match, so units widen one for one.
-    std::u16string charset;
-    for (const Char c : probe.charset()) charset.push_back(static_cast<char16_t>(Unit(c)));
-    return NamesUtf8(charset);
+    if (parser.ParseNodeBody(CharsetProbe::Node{true})) return probe.charset();
+    const CharsetName* named = FindCharset(std::string_view(probe.charset()));
+    if (named != nullptr && named->grouping != ByteGrouping::Single) return probe.charset();
+    // Otherwise the node decides nothing; scanning goes on where its parse
+    // stopped.
   }
-  return false;
+  return {};
 }
 
-// Decides how a file's bytes are read. "*utf8" is set for UTF-8: the bytes
-// begin with a UTF-8 byte-order mark or declare UTF-8 in their first node, and
-// they are well-formed UTF-8. A file that claims UTF-8 but is not keeps its
-// 8-bit reading, which passes its bytes through unchanged instead of replacing
-// them. Where the system code page is not ISO-8859-1, "*decoded" receives the
-// 8-bit reading, which the probe needs and an 8-bit parse uses. Returns false
-// when that decoding fails.
-inline bool ChooseEncoding(std::string_view bytes, std::u16string* decoded, bool* utf8) {
-  decoded->clear();
-  if (!platform::kSystemCodePageIsLatin1 && !platform::DecodeSystemCodePage(bytes, decoded)) {
-    return false;
+// How a file's bytes are read.
+struct Reading {
+  TextEncoding encoding;
+  // The file names no charset and is read in the assumed one.
+  bool assumed = false;
+};
+
+// Decides how a file's bytes are read, alike on every platform:
+// - as UTF-8 when they begin with a UTF-8 byte-order mark or their first node
+//   declares UTF-8 (NamesUtf8), and they are well-formed UTF-8;
+// - else byte for byte, grouped as the declared charset says, when the first
+//   node declares a known one (FindCharset);
+// - else byte for byte in "assumed", when it is given and the file declares
+//   no charset and is not well-formed UTF-8;
+// - else in the system code page.
+// A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
+// its bytes through unchanged instead of replacing them.
+inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed) {
+  using Form = TextEncoding::Form;
+  const std::string declared = DeclaredCharset(bytes);
+  const bool claimsUtf8 =
+      bytes.starts_with("\xEF\xBB\xBF") || NamesUtf8(std::string_view(declared));
+  const bool namesNone = std::all_of(declared.begin(), declared.end(),
+                                     [](char c) { return charset_detail::IsSpace(c); });
+  const bool mayAssume = namesNone && assumed != nullptr;
+  if (claimsUtf8 || mayAssume) {
+    const bool wellFormed = platform::IsWellFormedUtf8(bytes);
+    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8, ByteGrouping::Single}};
+    if (mayAssume && !wellFormed)
+      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, true};
   }
-  const bool byteOrderMark = bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-                             static_cast<unsigned char>(bytes[1]) == 0xBB &&
-                             static_cast<unsigned char>(bytes[2]) == 0xBF;
-  bool declared = byteOrderMark;
-  if (!declared) {
-    declared = platform::kSystemCodePageIsLatin1
-                   ? DeclaresUtf8(bytes.data(), bytes.data() + bytes.size())
-                   : DeclaresUtf8(decoded->data(), decoded->data() + decoded->size());
+  if (const CharsetName* named = FindCharset(std::string_view(declared))) {
+    return Reading{TextEncoding{Form::Bytes, named->grouping}};
   }
-  *utf8 = declared && platform::IsWellFormedUtf8(bytes);
-  return true;
+  return Reading{TextEncoding{Form::SystemCodePage, ByteGrouping::Single}};
 }
 
 }  // namespace varnoket::grammar

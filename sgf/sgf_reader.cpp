@@ -1,11 +1,12 @@
 // The tolerant SGF reader: GameRecord::LoadFromBytes.
 //
-// The code page is chosen first, then the text is scanned for game trees. A
+// The encoding is chosen first, then the text is scanned for game trees. A
 // tree that does not parse is dropped and scanning resumes where its parse
 // stopped; the text of dropped trees stays with the text around the accepted
-// ones. Text whose code units can be parsed as bytes (ISO-8859-1 or well-formed
-// UTF-8) is parsed in place, and only the pieces the record keeps are
-// converted; any other code page is decoded whole first.
+// ones. Text whose code units can be parsed as bytes (well-formed UTF-8, a
+// declared charset, or an ISO-8859-1 system code page) is parsed in place, and
+// only the pieces the record keeps are converted; a system code page that is
+// not ISO-8859-1 is decoded whole first.
 #include <cstddef>
 #include <new>
 #include <span>
@@ -24,8 +25,9 @@ using grammar::RawValue;
 // Turns pieces of the parsed text into wide strings.
 class TextConverter {
  public:
-  // "utf8": bytes are well-formed UTF-8; otherwise each byte is one code point.
-  explicit TextConverter(bool utf8) : utf8_(utf8) {}
+  // "utf8": bytes are well-formed UTF-8; otherwise each byte is one code unit,
+  // the bytes grouping into characters as "grouping" says.
+  TextConverter(bool utf8, ByteGrouping grouping) : utf8_(utf8), grouping_(grouping) {}
 
   void Assign(const char* begin, const char* end, WideString* out) {
     const std::string_view bytes(begin, static_cast<std::size_t>(end - begin));
@@ -50,17 +52,20 @@ class TextConverter {
       return;
     }
     unescaped_.clear();
-    grammar::AppendUnescaped(value, &unescaped_);
+    grammar::AppendUnescaped(grouping_, value.begin, value.end, &unescaped_);
     Assign(unescaped_.data(), unescaped_.data() + unescaped_.size(), out);
   }
 
   void AssignValue(const RawValue<char16_t>& value, WideString* out) {
     out->clear();
-    grammar::AppendUnescaped(value, out);
+    grammar::AppendUnescaped(grouping_, value.begin, value.end, out);
   }
+
+  ByteGrouping grouping() const { return grouping_; }
 
  private:
   bool utf8_;
+  ByteGrouping grouping_;
   std::string unescaped_;
 };
 
@@ -137,7 +142,7 @@ class SgfReader {
  public:
   explicit SgfReader(GameRecord* record) : record_(record) {}
 
-  bool Load(std::string_view bytes);
+  bool Load(std::string_view bytes, const AssumedCharset* assumed);
 
  private:
   template <typename Char>
@@ -146,27 +151,27 @@ class SgfReader {
   GameRecord* record_;
 };
 
-bool SgfReader::Load(std::string_view bytes) {
+bool SgfReader::Load(std::string_view bytes, const AssumedCharset* assumed) {
+  using Form = TextEncoding::Form;
   if (bytes.size() > platform::kMaxConvertibleLength) return false;
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
-  std::u16string decoded;
-  bool utf8 = false;
-  if (!grammar::ChooseEncoding(bytes, &decoded, &utf8)) return false;
-  record_->systemCodePage_ = !utf8;
-  if (utf8) {
-    TextConverter converter(true);
+  const grammar::Reading reading = grammar::ChooseReading(bytes, assumed);
+  record_->encoding_ = reading.encoding;
+  record_->assumedCharset_ = reading.assumed ? assumed->name : std::string();
+  TextConverter converter(reading.encoding.form == Form::Utf8, reading.encoding.grouping);
+  if (reading.encoding.form != Form::SystemCodePage || platform::kSystemCodePageIsLatin1) {
     return ParseTrees(begin, end, &converter);
   }
-  TextConverter converter(false);
-  if (platform::kSystemCodePageIsLatin1) return ParseTrees(begin, end, &converter);
+  std::u16string decoded;
+  if (!platform::DecodeSystemCodePage(bytes, &decoded)) return false;
   return ParseTrees(decoded.data(), decoded.data() + decoded.size(), &converter);
 }
 
 template <typename Char>
 bool SgfReader::ParseTrees(const Char* begin, const Char* end, TextConverter* converter) {
   TreeBuilder<Char> builder(converter);
-  grammar::Parser<Char, TreeBuilder<Char>> parser(begin, end, &builder);
+  grammar::Parser<Char, TreeBuilder<Char>> parser(begin, end, &builder, converter->grouping());
   const Char* segmentStart = begin;
   const Char* treeStart = nullptr;
   bool accepted = false;
@@ -190,10 +195,10 @@ bool SgfReader::ParseTrees(const Char* begin, const Char* end, TextConverter* co
   return accepted;
 }
 
-bool GameRecord::LoadFromBytes(std::string_view bytes) {
+bool GameRecord::LoadFromBytes(std::string_view bytes, const AssumedCharset* assumed) {
   try {
     SgfReader reader(this);
-    return reader.Load(bytes);
+    return reader.Load(bytes, assumed);
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const std::length_error&) {

@@ -7,38 +7,39 @@
 // whole text is built in UTF-16 and converted once.
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "platform/text_codec.h"
 #include "sgf/game_record.h"
+#include "sgf/sgf_text.h"
 
 namespace varnoket {
 namespace {
 
-// Appends "[value]" with "\" and "]" escaped, whatever the property's type:
-// the reader removes escaping backslashes from every value, so every value
-// needs them back.
-void AppendValue(const WideString& value, std::u16string* out) {
+// Appends "[value]" escaped (grammar::AppendEscaped), whatever the property's
+// type: the reader removes escaping backslashes from every value, so every
+// value needs them back.
+void AppendValue(const WideString& value, ByteGrouping grouping, std::u16string* out) {
   out->push_back(u'[');
-  const char16_t* p = value.data();
-  const char16_t* const end = p + value.size();
-  while (p != end) {
-    const char16_t* run = p;
-    while (run != end && *run != u'\\' && *run != u']') ++run;
-    out->append(p, run);
-    if (run == end) break;
-    out->push_back(u'\\');
-    out->push_back(*run);
-    p = run + 1;
-  }
+  grammar::AppendEscaped(grouping, value.data(), value.data() + value.size(), out);
   out->push_back(u']');
 }
 
-void AppendNode(const GameNode& node, std::u16string* out) {
+void AppendNode(const GameNode& node, ByteGrouping grouping, std::u16string* out) {
   out->push_back(u';');
   for (const NodeProperty& property : node.properties) {
     out->append(property.descriptor.identifier);
-    for (const WideString& value : property.values) AppendValue(value, out);
+    for (const WideString& value : property.values) AppendValue(value, grouping, out);
   }
+}
+
+// Appends each code unit as one byte, "?" for a unit above 0xFF (which no
+// text read byte for byte holds).
+void AppendBytes(std::u16string_view text, std::string* out) {
+  const std::size_t start = out->size();
+  out->resize(start + text.size());
+  char* write = out->data() + start;
+  for (const char16_t unit : text) *write++ = unit <= 0xFF ? static_cast<char>(unit) : '?';
 }
 
 bool OpensVariation(const GameNode& node) {
@@ -48,7 +49,7 @@ bool OpensVariation(const GameNode& node) {
 // Writes one tree depth-first without recursion: down through first children,
 // across to next siblings, back up through parents, closing variations on the
 // way up.
-void AppendTree(const GameNode* root, std::u16string* out) {
+void AppendTree(const GameNode* root, ByteGrouping grouping, std::u16string* out) {
   const GameNode* node = root;
   while (node != nullptr) {
     if (node->parent == nullptr) {
@@ -57,7 +58,7 @@ void AppendTree(const GameNode* root, std::u16string* out) {
       out->append(u"\r\n");
       if (OpensVariation(*node)) out->push_back(u'(');
     }
-    AppendNode(*node, out);
+    AppendNode(*node, grouping, out);
     if (node->firstChild != nullptr) {
       node = node->firstChild;
       continue;
@@ -85,17 +86,24 @@ bool GameRecord::SaveToBytes(std::string* out) const {
     std::u16string text;
     for (const GameTree& game : games_) {
       text.append(game.leadingText);
-      AppendTree(game.root, &text);
+      AppendTree(game.root, encoding_.grouping, &text);
     }
     text.append(trailingText_);
-    if (systemCodePage_) {
-      if (!platform::AppendSystemCodePage(text, out)) {
-        out->clear();
-        return false;
-      }
-    } else {
-      if (text.size() > platform::kMaxConvertibleLength) return false;
-      platform::AppendUtf8(text, out);
+    switch (encoding_.form) {
+      case TextEncoding::Form::SystemCodePage:
+        if (!platform::AppendSystemCodePage(text, out)) {
+          out->clear();
+          return false;
+        }
+        break;
+      case TextEncoding::Form::Utf8:
+        if (text.size() > platform::kMaxConvertibleLength) return false;
+        platform::AppendUtf8(text, out);
+        break;
+      case TextEncoding::Form::Bytes:
+        if (text.size() > platform::kMaxConvertibleLength) return false;
+        AppendBytes(text, out);
+        break;
     }
     return true;
   } catch (const std::bad_alloc&) {

@@ -106,11 +106,11 @@ TEST_F(SgfWriterTest, TextAroundGamesComesBackUnchanged) {
 
 TEST_F(SgfWriterTest, CodePages) {
   Root()->SetValue(prop::PB, u"\u674E \u00E9 \U0001F600");
-  record.SetSystemCodePage(false);
+  record.SetEncoding({TextEncoding::Form::Utf8});
   EXPECT_EQ(Bytes(), "(;PB[\xE6\x9D\x8E \xC3\xA9 \xF0\x9F\x98\x80])");
 #ifndef _WIN32
   // ISO-8859-1 keeps what it can and writes "?" for the rest.
-  record.SetSystemCodePage(true);
+  record.SetEncoding({TextEncoding::Form::SystemCodePage});
   std::string bytes;
   EXPECT_TRUE(record.SaveToBytes(&bytes));
   EXPECT_EQ(bytes.substr(0, 9), "(;PB[? \xE9 ");

@@ -1,0 +1,92 @@
+#include "sgf/charset.h"
+
+namespace varnoket {
+namespace {
+
+using G = ByteGrouping;
+
+constexpr CharsetName kKnownCharsets[] = {
+    {"Shift_JIS", G::ShiftJis},
+    {"Shift-JIS", G::ShiftJis},
+    {"SJIS", G::ShiftJis},
+    {"x-sjis", G::ShiftJis},
+    {"MS_Kanji", G::ShiftJis},
+    {"csShiftJIS", G::ShiftJis},
+    {"Windows-31J", G::ShiftJis},
+    {"CP932", G::ShiftJis},
+    {"MS932", G::ShiftJis},
+    {"GBK", G::Gbk},
+    {"GB2312", G::Gbk},
+    {"GB18030", G::Gbk},
+    {"CP936", G::Gbk},
+    {"MS936", G::Gbk},
+    {"windows-936", G::Gbk},
+    {"EUC-CN", G::Gbk},
+    {"x-gbk", G::Gbk},
+    {"csGB2312", G::Gbk},
+    {"GB_2312-80", G::Gbk},
+    {"Big5", G::Big5},
+    {"Big-5", G::Big5},
+    {"csBig5", G::Big5},
+    {"cn-big5", G::Big5},
+    {"x-x-big5", G::Big5},
+    {"CP950", G::Big5},
+    {"MS950", G::Big5},
+    {"windows-950", G::Big5},
+    {"Big5-HKSCS", G::Big5},
+    {"EUC-KR", G::Korean},
+    {"CP949", G::Korean},
+    {"UHC", G::Korean},
+    {"KS_C_5601-1987", G::Korean},
+    {"windows-949", G::Korean},
+    {"MS949", G::Korean},
+    {"csEUCKR", G::Korean},
+    {"EUC-JP", G::EucJp},
+    {"eucJP", G::EucJp},
+    {"x-euc-jp", G::EucJp},
+    {"ISO-2022-JP", G::Iso2022Jp},
+    {"csISO2022JP", G::Iso2022Jp},
+    // Single-byte charsets: every byte is a character, whatever it stands for.
+    {"ISO-8859-1", G::Single},
+    {"ISO-8859-2", G::Single},
+    {"ISO-8859-3", G::Single},
+    {"ISO-8859-4", G::Single},
+    {"ISO-8859-5", G::Single},
+    {"ISO-8859-6", G::Single},
+    {"ISO-8859-7", G::Single},
+    {"ISO-8859-8", G::Single},
+    {"ISO-8859-9", G::Single},
+    {"ISO-8859-10", G::Single},
+    {"ISO-8859-11", G::Single},
+    {"ISO-8859-13", G::Single},
+    {"ISO-8859-14", G::Single},
+    {"ISO-8859-15", G::Single},
+    {"ISO-8859-16", G::Single},
+    {"windows-1250", G::Single},
+    {"windows-1251", G::Single},
+    {"windows-1252", G::Single},
+    {"windows-1253", G::Single},
+    {"windows-1254", G::Single},
+    {"windows-1255", G::Single},
+    {"windows-1256", G::Single},
+    {"windows-1257", G::Single},
+    {"windows-1258", G::Single},
+    {"KOI8-R", G::Single},
+    {"KOI8-U", G::Single},
+    {"CP866", G::Single},
+    {"US-ASCII", G::Single},
+};
+
+}  // namespace
+
+std::span<const CharsetName> KnownCharsets() { return kKnownCharsets; }
+
+std::optional<AssumedCharset> AssumeCharset(std::string_view name) {
+  const CharsetName* known = FindCharset(name);
+  if (known == nullptr) return std::nullopt;
+  while (charset_detail::IsSpace(name.front())) name.remove_prefix(1);
+  while (charset_detail::IsSpace(name.back())) name.remove_suffix(1);
+  return AssumedCharset{std::string(name), known->grouping};
+}
+
+}  // namespace varnoket

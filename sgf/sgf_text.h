@@ -1,0 +1,119 @@
+#ifndef VARNOKET_SGF_SGF_TEXT_H_
+#define VARNOKET_SGF_SGF_TEXT_H_
+
+// The characters of SGF text and the escaping of property values, shared by
+// the parser, the writer and the one-pass cleaner. Text is code units of
+// either width: bytes, or UTF-16 (where every unit above 0xFF is a character
+// of its own and never punctuation). Every character the grammar looks at is
+// ASCII, and a unit is punctuation only where it is a character of its own in
+// the text's ByteGrouping.
+#include <array>
+#include <cstddef>
+
+#include "sgf/charset.h"
+
+namespace varnoket::grammar {
+
+// The classes of the units the grammar looks at, as bits.
+enum CharClass : unsigned char {
+  kWhitespace = 1,  // TAB, LF, VT, CR and SPACE; nothing else
+  kLetter = 2,      // "A" to "Z", the letters of identifiers
+  kValueStop = 4,   // "]" and the backslash, which end a run of value text
+  kNodeEnd = 8,     // "(", ")" and ";", which end a node
+  kLead = 16,       // may start a character of several units (MayLead)
+};
+
+// The classes of every unit below 256, by ByteGrouping.
+inline constexpr auto kCharClasses = [] {
+  std::array<std::array<unsigned char, 256>, kByteGroupingCount> tables{};
+  for (std::size_t g = 0; g < kByteGroupingCount; ++g) {
+    auto& classes = tables[g];
+    for (const char c : {'\t', '\n', '\v', '\r', ' '})
+      classes[static_cast<unsigned char>(c)] |= kWhitespace;
+    for (char c = 'A'; c <= 'Z'; ++c) classes[static_cast<unsigned char>(c)] |= kLetter;
+    for (const char c : {']', '\\'}) classes[static_cast<unsigned char>(c)] |= kValueStop;
+    for (const char c : {'(', ')', ';'}) classes[static_cast<unsigned char>(c)] |= kNodeEnd;
+    for (unsigned b = 0; b < 256; ++b) {
+      if (MayLead(static_cast<ByteGrouping>(g), b)) classes[b] |= kLead;
+    }
+  }
+  return tables;
+}();
+
+// True when the unit belongs to one of "classes" in "grouping".
+template <typename Char>
+constexpr bool Is(Char c, unsigned char classes, ByteGrouping grouping = ByteGrouping::Single) {
+  const char32_t unit = Unit(c);
+  return unit < 256 && (kCharClasses[static_cast<std::size_t>(grouping)][unit] & classes) != 0;
+}
+
+// Finds the "]" that closes a value whose text starts at "p": the first "]"
+// that is a character of its own and that no backslash escapes (a backslash
+// takes the whole character after it). Sets "*escaped" when the value holds
+// an escaping backslash. Returns null when the text ends first.
+template <typename Char>
+const Char* FindValueEnd(ByteGrouping grouping, const Char* p, const Char* end, bool* escaped) {
+  for (;;) {
+    while (p != end && !Is(*p, kValueStop | kLead, grouping)) ++p;
+    if (p == end) return nullptr;
+    if (Unit(*p) == ']') return p;
+    if (Unit(*p) == '\\') {
+      *escaped = true;
+      if (++p == end) return nullptr;
+    }
+    p += CharacterLength(grouping, p, end);
+  }
+}
+
+// Appends the value [p, end) without its escaping backslashes: each one is
+// dropped and the character after it kept whole. "Text" is any string type of
+// Char.
+template <typename Char, typename Text>
+void AppendUnescaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
+  while (p != end) {
+    const Char* run = p;
+    while (run != end && !Is(*run, kValueStop | kLead, grouping)) ++run;
+    out->append(p, run);
+    if (run == end) return;
+    p = run;
+    if (Unit(*p) == '\\' && ++p == end) return;  // a value never ends so
+    const std::size_t length = CharacterLength(grouping, p, end);
+    out->append(p, p + length);
+    p += length;
+  }
+}
+
+// Appends the stored value [p, end) as it stands between "[" and "]" in SGF
+// text, so that reading it gives the value back: each "\" and "]" that is a
+// character of its own takes a backslash. An ISO-2022-JP two-byte run that the
+// value ends inside would run on over the closing "]", so its ESC is followed
+// by a backslash and the run is written as single bytes. (A value that ends in
+// a lead byte missing its trail byte cannot be written so that it reads back;
+// reading never gives one.)
+template <typename Char, typename Text>
+void AppendEscaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
+  while (p != end) {
+    const Char* run = p;
+    while (run != end && !Is(*run, kValueStop | kLead, grouping)) ++run;
+    out->append(p, run);
+    if (run == end) return;
+    p = run;
+    if (Is(*p, kValueStop)) {
+      out->push_back(static_cast<Char>('\\'));
+      out->push_back(*p++);
+      continue;
+    }
+    const Character character = MeasureCharacter(grouping, p, end);
+    if (character.open) {
+      out->push_back(*p++);
+      out->push_back(static_cast<Char>('\\'));
+      continue;
+    }
+    out->append(p, p + character.length);
+    p += character.length;
+  }
+}
+
+}  // namespace varnoket::grammar
+
+#endif  // VARNOKET_SGF_SGF_TEXT_H_
