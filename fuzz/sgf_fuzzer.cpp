@@ -1,10 +1,12 @@
 // Loads arbitrary bytes, writes them, loads the result again and cleans it,
 // checking that the reader accepts what the writer wrote, that the second
 // load yields the same text, that cleaning is stable, and that cleaning in one
-// pass gives the bytes of cleaning through the records.
+// pass gives the bytes of cleaning through the records. The input's length
+// picks the charset assumed for files that name none, or none.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,18 @@ namespace {
 
 void Check(bool condition) {
   if (!condition) std::abort();
+}
+
+// No assumed charset, and one of each byte grouping.
+const varnoket::AssumedCharset* PickAssumed(std::size_t size) {
+  static const varnoket::AssumedCharset kAssumed[] = {
+      *varnoket::AssumeCharset("windows-1251"), *varnoket::AssumeCharset("Shift_JIS"),
+      *varnoket::AssumeCharset("GB18030"),      *varnoket::AssumeCharset("Big5"),
+      *varnoket::AssumeCharset("EUC-KR"),       *varnoket::AssumeCharset("EUC-JP"),
+      *varnoket::AssumeCharset("ISO-2022-JP"),
+  };
+  const std::size_t pick = size % (std::size(kAssumed) + 1);
+  return pick == 0 ? nullptr : &kAssumed[pick - 1];
 }
 
 std::string Cleaned(varnoket::GameRecord& source) {
@@ -31,11 +45,12 @@ std::string Cleaned(varnoket::GameRecord& source) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const varnoket::AssumedCharset* assumed = PickAssumed(size);
   varnoket::GameRecord record;
   record.Reset();
-  const bool loaded = record.LoadFromBytes(input);
+  const bool loaded = record.LoadFromBytes(input, assumed);
   std::string onePass;
-  const varnoket::CleanStatus status = varnoket::CleanSgfBytes(input, &onePass);
+  const varnoket::CleanStatus status = varnoket::CleanSgfBytes(input, &onePass, assumed);
   std::string written;
   Check(record.SaveToBytes(&written));
   if (!loaded) {
@@ -46,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   varnoket::GameRecord again;
   again.Reset();
-  Check(again.LoadFromBytes(written));
+  Check(again.LoadFromBytes(written, assumed));
   Check(again.games().size() == record.games().size());
   // The code page may differ: text that made a file invalid UTF-8 may sit in
   // a part the reader drops. The bytes written must not.

@@ -73,6 +73,20 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
   }
 }
 
+TEST_F(CliTest, CharsetReadsFilesThatNameNone) {
+  fs::create_directories(temp_ / "in");
+  test::WriteBytes(temp_ / "in" / "sjis.sgf", "(;PB[\x83\\]PW[x])");
+  EXPECT_EQ(Run({"-q", "--charset=Shift_JIS", "in", "out"}).status, 0);
+  EXPECT_EQ(Read("out/sjis.sgf"), "(;GM[1]FF[4]CA[Shift_JIS]PW[x]PB[\x83\\])");
+  EXPECT_EQ(Run({"-q", "--charset", "sjis", "in/sjis.sgf", "-"}).out,
+            "(;GM[1]FF[4]CA[sjis]PW[x]PB[\x83\\])");
+  const Outcome unknown = Run({"--charset=klingon", "in", "out"});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(unknown.err.starts_with("varnoket-cli: unknown charset 'klingon'")) << unknown.err;
+  EXPECT_NE(unknown.err.find(" Shift_JIS "), std::string::npos);
+  EXPECT_TRUE(unknown.err.ends_with(kTryHelp));
+}
+
 TEST_F(CliTest, MissingSourceExitsWithTwo) {
   const Outcome outcome = Run({"missing", "out"});
   EXPECT_EQ(outcome.status, 2);

@@ -75,6 +75,7 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
       {{"--recursive=yes", "a", "b"}, "option '--recursive' doesn't allow an argument"},
       {{"a", "b", "-j"}, "option requires an argument -- 'j'"},
       {{"a", "b", "--jobs"}, "option '--jobs' requires an argument"},
+      {{"a", "b", "--charset"}, "option '--charset' requires an argument"},
       {{"-j", "many", "a", "b"}, "invalid number of jobs: 'many' (0 to 1024)"},
       {{"-j-1", "a", "b"}, "invalid number of jobs: '-1' (0 to 1024)"},
       {{"--jobs=", "a", "b"}, "invalid number of jobs: '' (0 to 1024)"},
@@ -88,6 +89,19 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
     const CommandLine line = ParseCommandLine(arguments);
     EXPECT_EQ(line.action, CommandLine::Action::UsageError);
     EXPECT_EQ(line.error, error);
+  }
+}
+
+TEST(CommandLineTest, CharsetTakesAKnownNameAndListsThemOtherwise) {
+  EXPECT_FALSE(ParseCommandLine({"a", "b"}).charset);
+  EXPECT_EQ(ParseCommandLine({"--charset", "sjis", "a", "b"}).charset->name, "sjis");
+  EXPECT_EQ(ParseCommandLine({"a", "--char=Big5", "b"}).charset->grouping, ByteGrouping::Big5);
+  const CommandLine unknown = ParseCommandLine({"--charset=klingon", "a", "b"});
+  ASSERT_EQ(unknown.action, CommandLine::Action::UsageError);
+  EXPECT_TRUE(unknown.error.starts_with("unknown charset 'klingon'; accepted names"))
+      << unknown.error;
+  for (const CharsetName& known : KnownCharsets()) {
+    EXPECT_NE(unknown.error.find(" " + std::string(known.name)), std::string::npos) << known.name;
   }
 }
 

@@ -65,16 +65,25 @@ std::string ShowLineBreaks(std::string_view bytes) {
   return shown;
 }
 
-std::string CleanedBytes(std::string_view input) {
+std::string CleanedBytes(std::string_view input, const AssumedCharset* assumed) {
   GameRecord source;
   source.Reset();
-  source.LoadFromBytes(input);
+  source.LoadFromBytes(input, assumed);
   GameRecord destination;
   destination.Reset();
   ExtractGame(source, destination);
   std::string bytes;
   destination.SaveToBytes(&bytes);
   return bytes;
+}
+
+bool ReadByteForByte(std::string_view input, const AssumedCharset* assumed) {
+  GameRecord record;
+  record.Reset();
+  record.LoadFromBytes(input, assumed);
+  std::u16string decoded;
+  platform::DecodeSystemCodePage("\x81\x40\xE9]", &decoded);
+  return !record.systemCodePage() || decoded.size() == 4;
 }
 
 std::string Rewritten(std::string_view input, bool* loaded) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sgf/charset.h"
 #include "sgf/wide_string.h"
 
 namespace varnoket::test {
@@ -39,7 +40,13 @@ std::string ShowLineBreaks(std::string_view bytes);
 
 // Loads "input" into a fresh record, cleans it into another and returns the
 // cleaned bytes (the header alone when nothing loads).
-std::string CleanedBytes(std::string_view input);
+std::string CleanedBytes(std::string_view input, const AssumedCharset* assumed = nullptr);
+
+// False where "input" is read in the system code page and that code page
+// groups bytes into multi-byte characters (a Japanese, Chinese or Korean
+// Windows): its 8-bit text is then read as that code page says, not byte for
+// byte as everywhere else.
+bool ReadByteForByte(std::string_view input, const AssumedCharset* assumed = nullptr);
 
 // Loads "input" into a fresh record and writes it again; "*loaded" tells
 // whether any game was accepted.
