@@ -213,28 +213,27 @@ class CleanedWriter {
  public:
   // "text" to "textEnd" is the parsed text.
   CleanedWriter(const Char* text, const Char* textEnd, const MainLineSink<Char>& game,
-                const grammar::Reading& reading, const AssumedCharset* assumed, Out* out)
+                const grammar::Reading& reading, Out* out)
       : text_(text),
         textEnd_(textEnd),
         game_(game),
         reading_(reading),
-        assumed_(assumed),
         out_(out),
         catalogue_(PropertyCatalogue::Instance()) {}
 
   void Write() {
     out_->PutAscii("(;GM[1]FF[4]");
-    // The character set travels with the text (see ExtractGame).
-    const ValueSpan& charset = game_.root(prop::CA);
-    if (reading_.encoding.form == TextEncoding::Form::Utf8 &&
-        !NamesUtf8(std::u16string_view(Widened(charset)))) {
-      out_->PutAscii("CA[UTF-8]");
-    } else if (reading_.assumed) {
-      out_->PutAscii("CA[");
-      for (const char c : assumed_->name) out_->push_back(static_cast<Char>(c));
-      out_->push_back(static_cast<Char>(']'));
+    // The character set travels with the text (see ExtractGame): the root's
+    // own CA, or the name of the reading, which is ASCII without "]" or "\\".
+    const ValueSpan& rootCharset = game_.root(prop::CA);
+    const std::u16string root = Widened(rootCharset);
+    const std::u16string charset = CharsetToDeclare(root, reading_.encoding, reading_.label);
+    if (charset == root) {
+      if (!rootCharset.empty()) Property(prop::CA, rootCharset);
     } else if (!charset.empty()) {
-      Property(prop::CA, charset);
+      out_->PutAscii("CA[");
+      for (const char16_t c : charset) out_->push_back(static_cast<Char>(c));
+      out_->push_back(static_cast<Char>(']'));
     }
     for (const PropertyId id : kCopiedRootProperties) {
       const ValueSpan& value = game_.root(id);
@@ -334,7 +333,6 @@ class CleanedWriter {
   const Char* textEnd_;
   const MainLineSink<Char>& game_;
   const grammar::Reading& reading_;
-  const AssumedCharset* assumed_;
   Out* out_;
   const PropertyCatalogue& catalogue_;
   std::basic_string<Char> unescaped_;
@@ -357,7 +355,7 @@ std::size_t Utf16Length(std::string_view bytes) {
 // code page.
 template <typename Char>
 CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading& reading,
-                      const AssumedCharset* assumed, std::string* out) {
+                      std::string* out) {
   const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
   MainLineSink<Char> game(begin, static_cast<std::size_t>(end - begin));
   try {
@@ -378,11 +376,11 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
   try {
     using Writer = CleanedWriter<Char, UnitWriter<Char>>;
     UnitCounter<Char> counter;
-    CleanedWriter<Char, UnitCounter<Char>>(begin, end, game, reading, assumed, &counter).Write();
+    CleanedWriter<Char, UnitCounter<Char>>(begin, end, game, reading, &counter).Write();
     if constexpr (sizeof(Char) == 1) {
       out->resize(counter.size());
       UnitWriter<char> writer(out->data());
-      Writer(begin, end, game, reading, assumed, &writer).Write();
+      Writer(begin, end, game, reading, &writer).Write();
       // The writer converts from UTF-16 and refuses text longer than that.
       const std::size_t units =
           utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
@@ -393,7 +391,7 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
     } else {
       std::u16string text(counter.size(), u'\0');
       UnitWriter<char16_t> writer(text.data());
-      Writer(begin, end, game, reading, assumed, &writer).Write();
+      Writer(begin, end, game, reading, &writer).Write();
       if (!platform::AppendSystemCodePage(text, out)) {
         out->clear();
         return CleanStatus::TooLarge;
@@ -422,7 +420,7 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
     reading = grammar::ChooseReading(input, assumed);
     if (reading.encoding.form != TextEncoding::Form::SystemCodePage ||
         platform::kSystemCodePageIsLatin1) {
-      return CleanText(begin, end, reading, assumed, out);
+      return CleanText(begin, end, reading, out);
     }
     if (!platform::DecodeSystemCodePage(input, &decoded)) return CleanStatus::NoGameFound;
   } catch (const std::bad_alloc&) {
@@ -430,7 +428,7 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
   } catch (const std::length_error&) {
     return CleanStatus::NoGameFound;
   }
-  return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, assumed, out);
+  return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, out);
 }
 
 }  // namespace varnoket

@@ -31,15 +31,9 @@ void ExtractGame(GameRecord& source, GameRecord& destination) {
 
   // The character set travels with the text, so names stay readable.
   const GameNode* sourceRoot = source.RootNode();
-  const WideString& charset = sourceRoot->ValueRef(prop::CA);
-  if (source.encoding().form == TextEncoding::Form::Utf8 && !NamesUtf8(charset)) {
-    destination.SetCurrentValue(prop::CA, u"UTF-8");
-  } else if (!source.assumedCharset().empty()) {
-    const std::string& name = source.assumedCharset();
-    destination.SetCurrentValue(prop::CA, WideString(name.begin(), name.end()));
-  } else if (!charset.empty()) {
-    destination.SetCurrentValue(prop::CA, charset);
-  }
+  WideString charset =
+      CharsetToDeclare(sourceRoot->ValueRef(prop::CA), source.encoding(), source.charsetLabel());
+  if (!charset.empty()) destination.SetCurrentValue(prop::CA, std::move(charset));
 
   for (const PropertyId id : kCopiedRootProperties) {
     const WideString& value = sourceRoot->ValueRef(id);

@@ -16,12 +16,11 @@ inline constexpr std::array<PropertyId, 16> kCopiedRootProperties = {
 
 // Builds the cleaned game of "source" into "destination", which must be freshly
 // Reset. The destination gets: GM "1", FF "4", the source's character set (CA,
-// so the text stays readable: the source's own label, "UTF-8" for a source
-// read as UTF-8 whose label says otherwise, or the assumed charset's name for
-// a source that named none), the copied root properties that are present, HA
-// and with it AB, then the main line of moves with a pass inserted between two
-// moves of one colour. The destination is written in the source's encoding.
-// The source is only read.
+// so the text stays readable and is read again as it was: see
+// CharsetToDeclare), the copied root properties that are present, HA and with
+// it AB, then the main line of moves with a pass inserted between two moves of
+// one colour. The destination is written in the source's encoding. The source
+// is only read.
 void ExtractGame(GameRecord& source, GameRecord& destination);
 
 }  // namespace varnoket

@@ -89,4 +89,24 @@ std::optional<AssumedCharset> AssumeCharset(std::string_view name) {
   return AssumedCharset{std::string(name), known->grouping};
 }
 
+std::u16string CharsetToDeclare(std::u16string_view rootCharset, const TextEncoding& encoding,
+                                std::string_view label) {
+  using Form = TextEncoding::Form;
+  const CharsetName* named = FindCharset(rootCharset);
+  bool same = false;
+  switch (encoding.form) {
+    case Form::SystemCodePage:
+      same = named == nullptr || named->grouping == ByteGrouping::Single;
+      break;
+    case Form::Utf8:
+      same = NamesUtf8(rootCharset);
+      break;
+    case Form::Bytes:
+      same = named != nullptr && named->grouping == encoding.grouping;
+      break;
+  }
+  if (same) return std::u16string(rootCharset);
+  return std::u16string(label.begin(), label.end());
+}
+
 }  // namespace varnoket

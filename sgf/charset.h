@@ -112,6 +112,15 @@ struct TextEncoding {
   friend bool operator==(const TextEncoding&, const TextEncoding&) = default;
 };
 
+// The CA value that a copy of a record's text declares so that it is read
+// again as the record was: "rootCharset", the CA of the part copied, where it
+// leads to the same reading; otherwise the reading's "label" (see
+// GameRecord::charsetLabel). For a system code page reading, "rootCharset"
+// unless it names a multi-byte charset, which would then be read in that.
+// Empty for none.
+std::u16string CharsetToDeclare(std::u16string_view rootCharset, const TextEncoding& encoding,
+                                std::string_view label);
+
 // The byte rules of the multi-byte charsets: which bytes lead a character and
 // how many trail bytes they take, and which bytes may trail. A lead byte that
 // is not followed by its valid trail bytes is a character of its own.

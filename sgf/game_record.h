@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "sgf/charset.h"
@@ -124,7 +123,7 @@ class GameRecord {
   GameRecord& operator=(const GameRecord&) = delete;
 
   // One game of one empty root node, which is current; path and trailing text
-  // empty. The encoding and the assumed charset are kept.
+  // empty. The encoding and its label are kept.
   void Reset();
 
   // Reads the file at "path" and parses it (see LoadFromBytes). Sets path()
@@ -167,10 +166,9 @@ class GameRecord {
   const TextEncoding& encoding() const { return encoding_; }
   void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
   bool systemCodePage() const { return encoding_.form == TextEncoding::Form::SystemCodePage; }
-  // The name of the charset the text was read in because the file named none
-  // (AssumedCharset); empty otherwise. A cleaned copy declares it as its CA.
-  const std::string& assumedCharset() const { return assumedCharset_; }
-  void SetAssumedCharset(std::string name) { assumedCharset_ = std::move(name); }
+  // The name the encoding came from: "UTF-8", the CA value that declared the
+  // charset, or the assumed charset's name; empty for the system code page.
+  const std::string& charsetLabel() const { return charsetLabel_; }
 
  private:
   friend class SgfReader;
@@ -184,7 +182,7 @@ class GameRecord {
   std::int32_t currentGame_ = -1;
   std::filesystem::path path_;
   TextEncoding encoding_;
-  std::string assumedCharset_;
+  std::string charsetLabel_;
 };
 
 }  // namespace varnoket

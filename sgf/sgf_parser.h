@@ -284,8 +284,9 @@ inline std::string DeclaredCharset(std::string_view bytes) {
 // How a file's bytes are read.
 struct Reading {
   TextEncoding encoding;
-  // The file names no charset and is read in the assumed one.
-  bool assumed = false;
+  // The name the reading came from: "UTF-8", the CA value that declared the
+  // charset, or the assumed charset's name; empty for the system code page.
+  std::string label;
 };
 
 // Decides how a file's bytes are read, alike on every platform:
@@ -308,14 +309,15 @@ inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assum
   const bool mayAssume = namesNone && assumed != nullptr;
   if (claimsUtf8 || mayAssume) {
     const bool wellFormed = platform::IsWellFormedUtf8(bytes);
-    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8, ByteGrouping::Single}};
-    if (mayAssume && !wellFormed)
-      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, true};
+    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8}, "UTF-8"};
+    if (mayAssume && !wellFormed) {
+      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, assumed->name};
+    }
   }
   if (const CharsetName* named = FindCharset(std::string_view(declared))) {
-    return Reading{TextEncoding{Form::Bytes, named->grouping}};
+    return Reading{TextEncoding{Form::Bytes, named->grouping}, declared};
   }
-  return Reading{TextEncoding{Form::SystemCodePage, ByteGrouping::Single}};
+  return Reading{TextEncoding{Form::SystemCodePage}, {}};
 }
 
 }  // namespace varnoket::grammar

@@ -158,7 +158,7 @@ bool SgfReader::Load(std::string_view bytes, const AssumedCharset* assumed) {
   const char* const end = begin + bytes.size();
   const grammar::Reading reading = grammar::ChooseReading(bytes, assumed);
   record_->encoding_ = reading.encoding;
-  record_->assumedCharset_ = reading.assumed ? assumed->name : std::string();
+  record_->charsetLabel_ = reading.label;
   TextConverter converter(reading.encoding.form == Form::Utf8, reading.encoding.grouping);
   if (reading.encoding.form != Form::SystemCodePage || platform::kSystemCodePageIsLatin1) {
     return ParseTrees(begin, end, &converter);

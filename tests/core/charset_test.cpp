@@ -89,6 +89,24 @@ TEST(CharsetTest, EscapesOutsideMultiByteCharacters) {
   for (const auto& c : cases) ExpectCleaned(c.input, c.cleaned);
 }
 
+TEST(CharsetTest, CleanedFilesAreReadAgainAsTheirSourceWas) {
+  const struct {
+    std::string input;
+    std::string cleaned;
+  } cases[] = {
+      // The node that declares the charset lies in a tree that is dropped.
+      {"(;CA[GB2312]GM[1];x)(;PB[\x83]];B[pd])", "(;GM[1]FF[4]CA[GB2312]PB[\x83]]\r\n;B[pd])"},
+      // The kept root names a charset the file was not read in.
+      {"(;GM[1];x)(;CA[Shift_JIS]PB[\x83]])", "(;GM[1]FF[4]PB[\x83])"},
+      {"\xEF\xBB\xBF(;CA[Big5]PB[\xC3\xA9])", "(;GM[1]FF[4]CA[UTF-8]PB[\xC3\xA9])"},
+  };
+  for (const auto& c : cases) {
+    if (!test::ReadByteForByte(c.input)) continue;
+    ExpectCleaned(c.input, c.cleaned);
+    ExpectCleaned(c.cleaned, c.cleaned);
+  }
+}
+
 TEST(CharsetTest, SingleByteAndUndeclaredFilesReadAsBefore) {
   const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
   const struct {
