@@ -191,7 +191,12 @@ class UnitWriter {
   void push_back(Char c) { *out_++ = c; }
   void append(const Char* begin, const Char* end) {
     const auto size = static_cast<std::size_t>(end - begin);
-    std::char_traits<Char>::copy(out_, begin, size);
+    // Most values are a move's two letters, too short for a call to pay.
+    if (size <= 4) {
+      for (std::size_t i = 0; i < size; ++i) out_[i] = begin[i];
+    } else {
+      std::char_traits<Char>::copy(out_, begin, size);
+    }
     out_ += size;
   }
   template <std::size_t N>
@@ -292,18 +297,20 @@ class CleanedWriter {
 
   void Value(ValueStart value) {
     const Char* const begin = text_ + value.offset();
-    bool escaped = false;
-    const Char* const end =
-        grammar::FindValueEnd(reading_.encoding.grouping, begin, textEnd_, &escaped);
-    Value(ValueSpan(static_cast<std::size_t>(begin - text_), static_cast<std::size_t>(end - begin),
-                    escaped));
+    const grammar::ValueEnd<Char> end =
+        grammar::FindValueEnd(reading_.encoding.grouping, begin, textEnd_);
+    Value(begin, end.close, end.escaped);
   }
 
   void Value(const ValueSpan& value) {
-    out_->push_back(static_cast<Char>('['));
     const Char* const begin = text_ + value.offset();
-    const Char* const end = begin + value.size();
-    if (!value.escaped()) {
+    Value(begin, begin + value.size(), value.escaped());
+  }
+
+  // "[value]" escaped, from the value's text in the input.
+  void Value(const Char* begin, const Char* end, bool escaped) {
+    out_->push_back(static_cast<Char>('['));
+    if (!escaped) {
       // Without an escaping backslash the text holds no "]" or backslash of
       // its own, and each two-byte run in it ends inside it: it is its own
       // escaped form.

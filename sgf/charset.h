@@ -228,6 +228,7 @@ Character MeasureCharacter(ByteGrouping grouping, const Char* p, const Char* end
 
 template <typename Char>
 std::size_t CharacterLength(ByteGrouping grouping, const Char* p, const Char* end) {
+  if (grouping == ByteGrouping::Single) return 1;
   return MeasureCharacter(grouping, p, end).length;
 }
 

@@ -194,11 +194,10 @@ class Parser {
     for (;;) {
       // Inside a value: the runs up to the next character that means something.
       const Char* const start = ++cursor_;
-      bool escaped = false;
-      const Char* const close = FindValueEnd(grouping_, start, end_, &escaped);
-      if (close == nullptr) return false;
-      cursor_ = close;
-      values_.push_back(RawValue<Char>{start, cursor_, escaped});
+      const ValueEnd<Char> valueEnd = FindValueEnd(grouping_, start, end_);
+      if (valueEnd.close == nullptr) return false;
+      cursor_ = valueEnd.close;
+      values_.push_back(RawValue<Char>{start, cursor_, valueEnd.escaped});
       ++cursor_;
       // Between values.
       for (;;) {

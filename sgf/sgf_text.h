@@ -20,49 +20,64 @@ enum CharClass : unsigned char {
   kLetter = 2,      // "A" to "Z", the letters of identifiers
   kValueStop = 4,   // "]" and the backslash, which end a run of value text
   kNodeEnd = 8,     // "(", ")" and ";", which end a node
-  kLead = 16,       // may start a character of several units (MayLead)
+  kMayLead = 16,    // ESC and every byte above 0x7F: in some ByteGrouping
+                    // they start characters of several units (MayLead)
 };
 
-// The classes of every unit below 256, by ByteGrouping.
+// The classes of every unit below 256.
 inline constexpr auto kCharClasses = [] {
-  std::array<std::array<unsigned char, 256>, kByteGroupingCount> tables{};
-  for (std::size_t g = 0; g < kByteGroupingCount; ++g) {
-    auto& classes = tables[g];
-    for (const char c : {'\t', '\n', '\v', '\r', ' '})
-      classes[static_cast<unsigned char>(c)] |= kWhitespace;
-    for (char c = 'A'; c <= 'Z'; ++c) classes[static_cast<unsigned char>(c)] |= kLetter;
-    for (const char c : {']', '\\'}) classes[static_cast<unsigned char>(c)] |= kValueStop;
-    for (const char c : {'(', ')', ';'}) classes[static_cast<unsigned char>(c)] |= kNodeEnd;
-    for (unsigned b = 0; b < 256; ++b) {
-      if (MayLead(static_cast<ByteGrouping>(g), b)) classes[b] |= kLead;
-    }
-  }
-  return tables;
+  std::array<unsigned char, 256> classes{};
+  for (const char c : {'\t', '\n', '\v', '\r', ' '})
+    classes[static_cast<unsigned char>(c)] |= kWhitespace;
+  for (char c = 'A'; c <= 'Z'; ++c) classes[static_cast<unsigned char>(c)] |= kLetter;
+  for (const char c : {']', '\\'}) classes[static_cast<unsigned char>(c)] |= kValueStop;
+  for (const char c : {'(', ')', ';'}) classes[static_cast<unsigned char>(c)] |= kNodeEnd;
+  classes[kEscape] |= kMayLead;
+  for (unsigned b = 0x80; b < 256; ++b) classes[b] |= kMayLead;
+  return classes;
 }();
 
-// True when the unit belongs to one of "classes" in "grouping".
+// True when the unit belongs to one of "classes".
 template <typename Char>
-constexpr bool Is(Char c, unsigned char classes, ByteGrouping grouping = ByteGrouping::Single) {
+constexpr bool Is(Char c, unsigned char classes) {
   const char32_t unit = Unit(c);
-  return unit < 256 && (kCharClasses[static_cast<std::size_t>(grouping)][unit] & classes) != 0;
+  return unit < kCharClasses.size() && (kCharClasses[unit] & classes) != 0;
 }
 
-// Finds the "]" that closes a value whose text starts at "p": the first "]"
-// that is a character of its own and that no backslash escapes (a backslash
-// takes the whole character after it). Sets "*escaped" when the value holds
-// an escaping backslash. Returns null when the text ends first.
+// Where a value ends: the "]" that closes it, or null when the text ends
+// first, and whether the value holds an escaping backslash.
 template <typename Char>
-const Char* FindValueEnd(ByteGrouping grouping, const Char* p, const Char* end, bool* escaped) {
+struct ValueEnd {
+  const Char* close;
+  bool escaped;
+};
+
+// Finds the end of a value whose text starts at "p": the first "]" that is a
+// character of its own and that no backslash escapes (a backslash takes the
+// whole character after it).
+template <typename Char>
+ValueEnd<Char> FindValueEndFrom(ByteGrouping grouping, const Char* p, const Char* end,
+                                bool escaped) {
   for (;;) {
-    while (p != end && !Is(*p, kValueStop | kLead, grouping)) ++p;
-    if (p == end) return nullptr;
-    if (Unit(*p) == ']') return p;
+    while (p != end && !Is(*p, kValueStop | kMayLead)) ++p;
+    if (p == end) return {nullptr, escaped};
+    if (Unit(*p) == ']') return {p, escaped};
     if (Unit(*p) == '\\') {
-      *escaped = true;
-      if (++p == end) return nullptr;
+      escaped = true;
+      if (++p == end) return {nullptr, escaped};
     }
     p += CharacterLength(grouping, p, end);
   }
+}
+
+// Inlined: it is the inner loop of reading and of the one-pass cleaner.
+template <typename Char>
+[[gnu::always_inline]] inline ValueEnd<Char> FindValueEnd(ByteGrouping grouping, const Char* p,
+                                                          const Char* end) {
+  // Most values are plain text up to their "]", such as a move's two letters.
+  while (p != end && !Is(*p, kValueStop | kMayLead)) ++p;
+  if (p != end && Unit(*p) == ']') return {p, false};
+  return FindValueEndFrom(grouping, p, end, false);
 }
 
 // Appends the value [p, end) without its escaping backslashes: each one is
@@ -72,7 +87,7 @@ template <typename Char, typename Text>
 void AppendUnescaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
   while (p != end) {
     const Char* run = p;
-    while (run != end && !Is(*run, kValueStop | kLead, grouping)) ++run;
+    while (run != end && !Is(*run, kValueStop | kMayLead)) ++run;
     out->append(p, run);
     if (run == end) return;
     p = run;
@@ -94,7 +109,7 @@ template <typename Char, typename Text>
 void AppendEscaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
   while (p != end) {
     const Char* run = p;
-    while (run != end && !Is(*run, kValueStop | kLead, grouping)) ++run;
+    while (run != end && !Is(*run, kValueStop | kMayLead)) ++run;
     out->append(p, run);
     if (run == end) return;
     p = run;

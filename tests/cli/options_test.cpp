@@ -101,7 +101,9 @@ TEST(CommandLineTest, CharsetTakesAKnownNameAndListsThemOtherwise) {
   EXPECT_TRUE(unknown.error.starts_with("unknown charset 'klingon'; accepted names"))
       << unknown.error;
   for (const CharsetName& known : KnownCharsets()) {
-    EXPECT_NE(unknown.error.find(" " + std::string(known.name)), std::string::npos) << known.name;
+    std::string listed = " ";
+    listed += known.name;
+    EXPECT_NE(unknown.error.find(listed), std::string::npos) << known.name;
   }
 }
 
