@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "clean/clean_bytes.h"
-#include "clean/extract_game.h"
 #include "platform/text_codec.h"
 #include "sgf/game_record.h"
+#include "tests/oracle/extract_game.h"
 
 namespace varnoket {
 namespace {

@@ -1,10 +1,7 @@
 // Cleaning in one pass: the reader's grammar feeding a sink that keeps only
-// the first accepted tree's root information and main line, then the cleaned
-// record written straight from positions in the input.
-//
-// The rules are those of ExtractGame and the layout that of SaveToBytes; the
-// tests hold the two ways to the same bytes over the corpus and the fuzzer
-// over arbitrary input.
+// the first accepted tree's root information and main line (the collected
+// form of the cleaned game), then the cleaned record written straight from
+// positions in the input (its one emitter).
 #include "clean/clean_bytes.h"
 
 #include <array>
@@ -18,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "clean/extract_game.h"
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/sgf_parser.h"
@@ -209,7 +205,7 @@ class UnitWriter {
   Char* out_;
 };
 
-// Writes the cleaned record as the writer writes the record ExtractGame builds:
+// Writes the cleaned record (see CleanSgfBytes) in the layout of SaveToBytes:
 // "(;", the root's properties (GM, FF, CA, the copied game information in
 // table order, HA, AB), then one line per move, and ")". Every value is
 // escaped as grammar::AppendEscaped does.
@@ -228,8 +224,8 @@ class CleanedWriter {
 
   void Write() {
     out_->PutAscii("(;GM[1]FF[4]");
-    // The character set travels with the text (see ExtractGame): the root's
-    // own CA, or the name of the reading, which is ASCII without "]" or "\\".
+    // The character set travels with the text: the root's own CA, or the
+    // name of the reading, which is ASCII without "]" or "\\".
     const ValueSpan& rootCharset = game_.root(prop::CA);
     const std::u16string root = Widened(rootCharset);
     const std::u16string charset = CharsetToDeclare(root, reading_.encoding, reading_.label);

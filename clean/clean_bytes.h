@@ -1,12 +1,35 @@
 #ifndef VARNOKET_CLEAN_CLEAN_BYTES_H_
 #define VARNOKET_CLEAN_CLEAN_BYTES_H_
 
+#include <array>
 #include <string>
 #include <string_view>
 
 #include "sgf/charset.h"
+#include "sgf/property_catalogue.h"
 
 namespace varnoket {
+
+// The game-information properties copied from the source root, in the order
+// they are written.
+inline constexpr auto kCopiedRootProperties = std::to_array<PropertyId>({
+    prop::AP,
+    prop::PC,
+    prop::DT,
+    prop::GN,
+    prop::GC,
+    prop::ST,
+    prop::RU,
+    prop::PW,
+    prop::PB,
+    prop::BR,
+    prop::WR,
+    prop::OT,
+    prop::TM,
+    prop::SZ,
+    prop::KM,
+    prop::RE,
+});
 
 // What cleaning one file's bytes came to.
 enum class CleanStatus {
@@ -15,16 +38,29 @@ enum class CleanStatus {
   TooLarge,     // the cleaned text is too long to convert, or memory ran out writing it
 };
 
-// Cleans SGF bytes in one pass, giving exactly what LoadFromBytes, ExtractGame
-// and SaveToBytes give together (NoGameFound where LoadFromBytes returns false,
-// TooLarge where SaveToBytes does), without building either record: the parser
-// checks every game tree as the reader does but keeps only the first accepted
-// tree's root information and main line, as positions in "input". Memory
-// beyond the output is a few bytes per node of that main line.
+// Cleans SGF bytes: these are the cleaning rules. Of the first game tree that
+// parses (every tree is checked as LoadFromBytes checks it) the cleaned record
+// keeps, in this order:
+// - GM[1]FF[4], then CA naming the charset the text was read in
+//   (CharsetToDeclare);
+// - the rows of kCopiedRootProperties whose first value in the root is not
+//   empty, that first value only;
+// - HA when its first value is not empty, and with it every value of the
+//   root's first AB;
+// - the main line, the first child of each node from the root on: the first
+//   value of a node's first B, then of its first W, when not empty, one move
+//   node each, with a pass of the other colour between two moves of one
+//   colour.
+// It is written as SaveToBytes writes such a record: CR LF before each move
+// node, every value escaped (grammar::AppendEscaped), in the encoding the
+// input was read in (grammar::ChooseReading). A file that names no charset is
+// read in "assumed" when that is given and the file is not well-formed UTF-8.
 //
-// A file that names no charset is read in "assumed" when it is given and the
-// file is not well-formed UTF-8; the cleaned record then declares it as its CA
-// (see grammar::ChooseReading and ExtractGame).
+// No record is built: the parser keeps only the first accepted tree's root
+// information and main line, as positions in "input", a few bytes per node of
+// that main line. The tests hold the result to the record path
+// (tests/oracle/extract_game.h): NoGameFound where LoadFromBytes returns false,
+// TooLarge where SaveToBytes does.
 //
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "clean/clean_bytes.h"
-#include "clean/extract_game.h"
 #include "sgf/game_record.h"
+#include "tests/oracle/extract_game.h"
 
 namespace {
 

@@ -44,6 +44,14 @@ constexpr bool Is(Char c, unsigned char classes) {
   return unit < kCharClasses.size() && (kCharClasses[unit] & classes) != 0;
 }
 
+// The end of the run of units from "p" that are plain value text in every
+// grouping: no "]", no backslash, nothing that may lead a longer character.
+template <typename Char>
+const Char* SkipPlainText(const Char* p, const Char* end) {
+  while (p != end && !Is(*p, kValueStop | kMayLead)) ++p;
+  return p;
+}
+
 // Where a value ends: the "]" that closes it, or null when the text ends
 // first, and whether the value holds an escaping backslash.
 template <typename Char>
@@ -59,7 +67,7 @@ template <typename Char>
 ValueEnd<Char> FindValueEndFrom(ByteGrouping grouping, const Char* p, const Char* end,
                                 bool escaped) {
   for (;;) {
-    while (p != end && !Is(*p, kValueStop | kMayLead)) ++p;
+    p = SkipPlainText(p, end);
     if (p == end) return {nullptr, escaped};
     if (Unit(*p) == ']') return {p, escaped};
     if (Unit(*p) == '\\') {
@@ -75,9 +83,22 @@ template <typename Char>
 [[gnu::always_inline]] inline ValueEnd<Char> FindValueEnd(ByteGrouping grouping, const Char* p,
                                                           const Char* end) {
   // Most values are plain text up to their "]", such as a move's two letters.
-  while (p != end && !Is(*p, kValueStop | kMayLead)) ++p;
+  p = SkipPlainText(p, end);
   if (p != end && Unit(*p) == ']') return {p, false};
   return FindValueEndFrom(grouping, p, end, false);
+}
+
+// Appends the plain text of [p, end) to "*out" run by run; at each other unit
+// calls "other(q)", which appends what it makes of the character at q and
+// returns where the text goes on.
+template <typename Char, typename Text, typename Other>
+void CopyPlainText(const Char* p, const Char* end, Text* out, Other other) {
+  for (;;) {
+    const Char* const run = SkipPlainText(p, end);
+    out->append(p, run);
+    if (run == end) return;
+    p = other(run);
+  }
 }
 
 // Appends the value [p, end) without its escaping backslashes: each one is
@@ -85,17 +106,12 @@ template <typename Char>
 // Char.
 template <typename Char, typename Text>
 void AppendUnescaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
-  while (p != end) {
-    const Char* run = p;
-    while (run != end && !Is(*run, kValueStop | kMayLead)) ++run;
-    out->append(p, run);
-    if (run == end) return;
-    p = run;
-    if (Unit(*p) == '\\' && ++p == end) return;  // a value never ends so
-    const std::size_t length = CharacterLength(grouping, p, end);
-    out->append(p, p + length);
-    p += length;
-  }
+  CopyPlainText(p, end, out, [&](const Char* q) {
+    if (Unit(*q) == '\\' && ++q == end) return end;  // a value never ends so
+    const Char* const next = q + CharacterLength(grouping, q, end);
+    out->append(q, next);
+    return next;
+  });
 }
 
 // Appends the stored value [p, end) as it stands between "[" and "]" in SGF
@@ -107,26 +123,21 @@ void AppendUnescaped(ByteGrouping grouping, const Char* p, const Char* end, Text
 // reading never gives one.)
 template <typename Char, typename Text>
 void AppendEscaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
-  while (p != end) {
-    const Char* run = p;
-    while (run != end && !Is(*run, kValueStop | kMayLead)) ++run;
-    out->append(p, run);
-    if (run == end) return;
-    p = run;
-    if (Is(*p, kValueStop)) {
+  CopyPlainText(p, end, out, [&](const Char* q) {
+    if (Is(*q, kValueStop)) {
       out->push_back(static_cast<Char>('\\'));
-      out->push_back(*p++);
-      continue;
+      out->push_back(*q);
+      return q + 1;
     }
-    const Character character = MeasureCharacter(grouping, p, end);
+    const Character character = MeasureCharacter(grouping, q, end);
     if (character.open) {
-      out->push_back(*p++);
+      out->push_back(*q);
       out->push_back(static_cast<Char>('\\'));
-      continue;
+      return q + 1;
     }
-    out->append(p, p + character.length);
-    p += character.length;
-  }
+    out->append(q, q + character.length);
+    return q + character.length;
+  });
 }
 
 }  // namespace varnoket::grammar

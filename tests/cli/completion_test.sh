@@ -33,6 +33,7 @@ expect "every short option of --help" "$offered" "$listed"
 
 expect "a prefix" "$(complete_line varnoket-cli --dr)" "--dry-run"
 expect "a value of --jobs" "$(complete_line varnoket-cli -j 1)" $'1\n16'
+expect "a value of --charset" "$(complete_line varnoket-cli --charset=Sh)" "Shift_JIS"
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT

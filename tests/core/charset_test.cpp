@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "clean/clean_bytes.h"
 #include "sgf/game_record.h"
 #include "tests/support/test_support.h"
 
@@ -15,17 +14,6 @@ namespace varnoket {
 namespace {
 
 const std::string kEsc = "\x1B";
-
-// Cleans "input" in one pass and through the records; both must give "cleaned".
-void ExpectCleaned(const std::string& input, const std::string& cleaned,
-                   const AssumedCharset* assumed = nullptr) {
-  SCOPED_TRACE(test::ShowLineBreaks(input));
-  std::string onePass;
-  ASSERT_EQ(CleanSgfBytes(input, &onePass, assumed), CleanStatus::Cleaned);
-  EXPECT_EQ(test::ShowLineBreaks(onePass), test::ShowLineBreaks(cleaned));
-  EXPECT_EQ(test::ShowLineBreaks(test::CleanedBytes(input, assumed)),
-            test::ShowLineBreaks(cleaned));
-}
 
 TEST(CharsetTest, TrailBytesAreNeverPunctuation) {
   const struct {
@@ -62,8 +50,8 @@ TEST(CharsetTest, TrailBytesAreNeverPunctuation) {
     const std::string& n = c.name;
     const std::string input = "(;GM[1]CA[" + std::string(c.charset) + "]PB[" + n + "]PW[" + n +
                               " " + n + "]\r\n;B[pd]C[" + n + "]\r\n;W[dp])";
-    ExpectCleaned(input, "(;GM[1]FF[4]CA[" + std::string(c.charset) + "]PW[" + n + " " + n +
-                             "]PB[" + n + "]\r\n;B[pd]\r\n;W[dp])");
+    test::ExpectCleaned(input, "(;GM[1]FF[4]CA[" + std::string(c.charset) + "]PW[" + n + " " + n +
+                                   "]PB[" + n + "]\r\n;B[pd]\r\n;W[dp])");
     // The whole record, comment included, is written back as it was read.
     EXPECT_EQ(test::Rewritten(input), input);
   }
@@ -86,7 +74,7 @@ TEST(CharsetTest, EscapesOutsideMultiByteCharacters) {
       {"(;CA[ISO-2022-JP]PB[" + kEsc + "\\$B\\]];B[pd])",
        "(;GM[1]FF[4]CA[ISO-2022-JP]PB[" + kEsc + "\\$B\\]]\r\n;B[pd])"},
   };
-  for (const auto& c : cases) ExpectCleaned(c.input, c.cleaned);
+  for (const auto& c : cases) test::ExpectCleaned(c.input, c.cleaned);
 }
 
 TEST(CharsetTest, CleanedFilesAreReadAgainAsTheirSourceWas) {
@@ -102,8 +90,8 @@ TEST(CharsetTest, CleanedFilesAreReadAgainAsTheirSourceWas) {
   };
   for (const auto& c : cases) {
     if (!test::ReadByteForByte(c.input)) continue;
-    ExpectCleaned(c.input, c.cleaned);
-    ExpectCleaned(c.cleaned, c.cleaned);
+    test::ExpectCleaned(c.input, c.cleaned);
+    test::ExpectCleaned(c.cleaned, c.cleaned);
   }
 }
 
@@ -133,7 +121,8 @@ TEST(CharsetTest, SingleByteAndUndeclaredFilesReadAsBefore) {
        &shiftJis},
   };
   for (const auto& c : cases) {
-    if (test::ReadByteForByte(c.input, c.assumed)) ExpectCleaned(c.input, c.cleaned, c.assumed);
+    if (test::ReadByteForByte(c.input, c.assumed))
+      test::ExpectCleaned(c.input, c.cleaned, c.assumed);
   }
 }
 

@@ -7,42 +7,15 @@
 #include <string>
 #include <string_view>
 
-#include "clean/extract_game.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {
 namespace {
 
-struct Outcome {
-  CleanStatus status;
-  std::string bytes;
-  friend bool operator==(const Outcome&, const Outcome&) = default;
-};
-
-// The status the batch run takes from the record path: no game when nothing
-// loads, too large when the cleaned record cannot be saved.
-Outcome ThroughRecords(std::string_view input) {
-  GameRecord source;
-  source.Reset();
-  if (!source.LoadFromBytes(input)) return {CleanStatus::NoGameFound, ""};
-  GameRecord destination;
-  destination.Reset();
-  ExtractGame(source, destination);
-  Outcome outcome{CleanStatus::Cleaned, ""};
-  if (!destination.SaveToBytes(&outcome.bytes)) outcome.status = CleanStatus::TooLarge;
-  return outcome;
-}
-
-Outcome InOnePass(std::string_view input) {
-  Outcome outcome{CleanStatus::Cleaned, "left over"};
-  outcome.status = CleanSgfBytes(input, &outcome.bytes);
-  return outcome;
-}
-
 void ExpectSameAsRecords(std::string_view input) {
   SCOPED_TRACE(testing::Message() << "input: " << test::ShowLineBreaks(std::string(input)));
-  const Outcome expected = ThroughRecords(input);
-  const Outcome actual = InOnePass(input);
+  const test::Cleaning expected = test::CleanThroughRecords(input);
+  const test::Cleaning actual = test::CleanInOnePass(input);
   EXPECT_EQ(actual.status, expected.status);
   EXPECT_EQ(test::ShowLineBreaks(actual.bytes), test::ShowLineBreaks(expected.bytes));
 }
@@ -115,27 +88,6 @@ TEST(CleanBytesTest, GivesTheBytesOfTheRecordPath) {
   for (const std::string& input : inputs) ExpectSameAsRecords(input);
 }
 
-TEST(CleanBytesTest, WritesTheCleanedLayout) {
-  const struct {
-    std::string input;
-    std::string cleaned;
-  } cases[] = {
-      // A source pass is dropped and put back where one colour would repeat.
-      {"(;GM[1]FF[4]GN[Cup \\]final]PW[Bob]PB[Ann]SZ[19]KM[6.5];B[pd];W[dp];B[pp];W[];B[dd])",
-       "(;GM[1]FF[4]GN[Cup \\]final]PW[Bob]PB[Ann]SZ[19]KM[6.5]\r\n;B[pd]\r\n;W[dp]\r\n;B[pp]\r\n"
-       ";W[]\r\n;B[dd])"},
-      {"(;B[aa](;W[bb](;B[cc])(;B[dd]);B[ee])(;W[ff]);W[gg])", "(;GM[1]FF[4]\r\n;B[aa]\r\n;W[gg])"},
-      {"(;HA[2]AB[dd][pp]CA[UTF-8]PB[\xC3\xA9];W[cc])",
-       "(;GM[1]FF[4]CA[UTF-8]PB[\xC3\xA9]HA[2]AB[dd][pp]\r\n;W[cc])"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.input);
-    std::string out;
-    ASSERT_EQ(CleanSgfBytes(c.input, &out), CleanStatus::Cleaned);
-    EXPECT_EQ(test::ShowLineBreaks(out), test::ShowLineBreaks(c.cleaned));
-  }
-}
-
 TEST(CleanBytesTest, HugeAndDeepInputs) {
   constexpr int kMoves = 1000000;
   std::string moves = "(;GM[1]";
@@ -166,8 +118,8 @@ TEST(CleanBytesTest, EveryCorpusFileGivesTheBytesOfTheRecordPath) {
   for (const auto& path : test::FilesUnder(corpus)) {
     const std::string input = test::ReadBytes(path);
     SCOPED_TRACE(path.string());
-    const Outcome expected = ThroughRecords(input);
-    const Outcome actual = InOnePass(input);
+    const test::Cleaning expected = test::CleanThroughRecords(input);
+    const test::Cleaning actual = test::CleanInOnePass(input);
     ASSERT_EQ(actual.status, expected.status);
     ASSERT_TRUE(actual.bytes == expected.bytes);
     ++files;

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "clean/extract_game.h"
 #include "platform/file_system.h"
+#include "tests/oracle/extract_game.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {

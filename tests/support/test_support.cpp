@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -7,10 +9,11 @@
 #include <iterator>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
-#include "clean/extract_game.h"
 #include "platform/text_codec.h"
 #include "sgf/game_record.h"
+#include "tests/oracle/extract_game.h"
 
 namespace varnoket::test {
 
@@ -65,16 +68,38 @@ std::string ShowLineBreaks(std::string_view bytes) {
   return shown;
 }
 
-std::string CleanedBytes(std::string_view input, const AssumedCharset* assumed) {
+Cleaning CleanInOnePass(std::string_view input, const AssumedCharset* assumed) {
+  Cleaning cleaning;
+  cleaning.status = CleanSgfBytes(input, &cleaning.bytes, assumed);
+  return cleaning;
+}
+
+Cleaning CleanThroughRecords(std::string_view input, const AssumedCharset* assumed) {
+  Cleaning cleaning;
   GameRecord source;
   source.Reset();
-  source.LoadFromBytes(input, assumed);
+  if (!source.LoadFromBytes(input, assumed)) return cleaning;
   GameRecord destination;
   destination.Reset();
   ExtractGame(source, destination);
-  std::string bytes;
-  destination.SaveToBytes(&bytes);
-  return bytes;
+  cleaning.status =
+      destination.SaveToBytes(&cleaning.bytes) ? CleanStatus::Cleaned : CleanStatus::TooLarge;
+  return cleaning;
+}
+
+void ExpectCleaned(std::string_view input, std::string_view cleaned,
+                   const AssumedCharset* assumed) {
+  SCOPED_TRACE(testing::Message() << "input: " << ShowLineBreaks(input));
+  const CleanStatus status = cleaned.empty() ? CleanStatus::NoGameFound : CleanStatus::Cleaned;
+  const std::pair<const char*, Cleaning> ways[] = {
+      {"in one pass", CleanInOnePass(input, assumed)},
+      {"through the records", CleanThroughRecords(input, assumed)},
+  };
+  for (const auto& [way, actual] : ways) {
+    SCOPED_TRACE(way);
+    EXPECT_EQ(actual.status, status);
+    EXPECT_EQ(ShowLineBreaks(actual.bytes), ShowLineBreaks(cleaned));
+  }
 }
 
 bool ReadByteForByte(std::string_view input, const AssumedCharset* assumed) {

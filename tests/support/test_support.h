@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "clean/clean_bytes.h"
 #include "sgf/charset.h"
 #include "sgf/wide_string.h"
 
@@ -38,9 +39,24 @@ class TempFolder {
 // "bytes" with each CR LF shown as "|", for readable expectations.
 std::string ShowLineBreaks(std::string_view bytes);
 
-// Loads "input" into a fresh record, cleans it into another and returns the
-// cleaned bytes (the header alone when nothing loads).
-std::string CleanedBytes(std::string_view input, const AssumedCharset* assumed = nullptr);
+// What cleaning one input gave: its status and the cleaned bytes.
+struct Cleaning {
+  CleanStatus status = CleanStatus::NoGameFound;
+  std::string bytes;  // empty unless Cleaned
+  friend bool operator==(const Cleaning&, const Cleaning&) = default;
+};
+
+// Cleans "input" as the program does (CleanSgfBytes).
+Cleaning CleanInOnePass(std::string_view input, const AssumedCharset* assumed = nullptr);
+
+// Cleans "input" through the records, the test oracle: LoadFromBytes (no game
+// found when it fails), ExtractGame, SaveToBytes (too large when it fails).
+Cleaning CleanThroughRecords(std::string_view input, const AssumedCharset* assumed = nullptr);
+
+// Expects both ways of cleaning "input" to give "cleaned" ("|" may stand for
+// CR LF in it); an empty "cleaned" means that no game is found.
+void ExpectCleaned(std::string_view input, std::string_view cleaned,
+                   const AssumedCharset* assumed = nullptr);
 
 // False where "input" is read in the system code page and that code page
 // groups bytes into multi-byte characters (a Japanese, Chinese or Korean

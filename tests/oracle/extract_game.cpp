@@ -1,7 +1,8 @@
-#include "clean/extract_game.h"
+#include "tests/oracle/extract_game.h"
 
 #include <string>
 
+#include "clean/clean_bytes.h"
 #include "sgf/charset.h"
 
 namespace varnoket {

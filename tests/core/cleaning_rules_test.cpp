@@ -1,25 +1,25 @@
-#include "clean/extract_game.h"
-
+// The cleaning rules, as the program applies them (CleanSgfBytes) and as the
+// record path states them (the test oracle): both must give these bytes.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "tests/oracle/extract_game.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {
 namespace {
 
-std::string Clean(const std::string& input) {
-  return test::ShowLineBreaks(test::CleanedBytes(input));
-}
-
-TEST(ExtractGameTest, Rules) {
+TEST(CleaningRulesTest, WhatSurvivesAndInWhatOrder) {
   const struct {
     const char* name;
     std::string input;
     std::string cleaned;
   } cases[] = {
-      {"unreadable source gives the header alone", "garbage", "(;GM[1]FF[4])"},
+      {"no game tree, no game", "garbage", ""},
+      {"the layout of the writer, passes dropped and put back",
+       "(;GM[1]FF[4]GN[Cup \\]final]PW[Bob]PB[Ann]SZ[19]KM[6.5];B[pd];W[dp];B[pp];W[];B[dd])",
+       "(;GM[1]FF[4]GN[Cup \\]final]PW[Bob]PB[Ann]SZ[19]KM[6.5]|;B[pd]|;W[dp]|;B[pp]|;W[]|;B[dd])"},
       {"game information in table order",
        "(;PB[Ann]PW[Bob]DT[2020]EV[Cup]C[hello]SZ[19]KM[6.5]RE[B+R]AP[x:1]GM[3]FF[3])",
        "(;GM[1]FF[4]AP[x:1]DT[2020]PW[Bob]PB[Ann]SZ[19]KM[6.5]RE[B+R])"},
@@ -42,6 +42,8 @@ TEST(ExtractGameTest, Rules) {
        "(;GM[1]FF[4]|;B[bb]|;W[aa])"},
       {"a move in the root survives", "(;B[aa];W[bb])", "(;GM[1]FF[4]|;B[aa]|;W[bb])"},
       {"only the first variation", "(;GM[1](;B[aa];W[bb])(;B[cc]))", "(;GM[1]FF[4]|;B[aa]|;W[bb])"},
+      {"a node after variations continues the main line",
+       "(;B[aa](;W[bb](;B[cc])(;B[dd]);B[ee])(;W[ff]);W[gg])", "(;GM[1]FF[4]|;B[aa]|;W[gg])"},
       {"only the first game", "(;PB[x];B[aa])(;PB[y];B[bb])", "(;GM[1]FF[4]PB[x]|;B[aa])"},
       {"markup, comments, timing and unknowns are dropped",
        "(;ZZ[1]N[n];B[aa]C[c]BL[30]LB[aa:1]TR[bb]XX[y];W[bb]MN[5]AE[aa])",
@@ -53,11 +55,11 @@ TEST(ExtractGameTest, Rules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Clean(c.input), c.cleaned);
+    test::ExpectCleaned(c.input, c.cleaned);
   }
 }
 
-TEST(ExtractGameTest, CharacterSetTravelsWithTheText) {
+TEST(CleaningRulesTest, CharacterSetTravelsWithTheText) {
   const std::string cjk = "\xE6\x9D\x8E";
   const struct {
     const char* name;
@@ -81,19 +83,19 @@ TEST(ExtractGameTest, CharacterSetTravelsWithTheText) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (test::ReadByteForByte(c.input)) {
-      EXPECT_EQ(Clean(c.input), c.cleaned);
-    }
+    if (test::ReadByteForByte(c.input)) test::ExpectCleaned(c.input, c.cleaned);
   }
 }
 
-TEST(ExtractGameTest, CleaningIsIdempotent) {
-  const std::string once =
-      test::CleanedBytes("(;CA[UTF-8]HA[2]AB[aa][bb]PB[x];W[cc];W[dd]C[x](;B[ee])(;B[ff]))");
-  EXPECT_EQ(test::CleanedBytes(once), once);
+TEST(CleaningRulesTest, CleaningIsIdempotent) {
+  const test::Cleaning once =
+      test::CleanInOnePass("(;CA[UTF-8]HA[2]AB[aa][bb]PB[x];W[cc];W[dd]C[x](;B[ee])(;B[ff]))");
+  ASSERT_EQ(once.status, CleanStatus::Cleaned);
+  EXPECT_EQ(test::CleanInOnePass(once.bytes), once);
 }
 
-TEST(ExtractGameTest, ResultIsOneChainWithTheCurrentNodeAtItsEnd) {
+// The oracle builds its record as the model's operations build one.
+TEST(CleaningRulesTest, TheRecordPathBuildsOneChainWithTheCurrentNodeAtItsEnd) {
   GameRecord source;
   source.Reset();
   ASSERT_TRUE(source.LoadFromBytes("(;;B[aa];B[bb];W[cc])"));
