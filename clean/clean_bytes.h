@@ -12,12 +12,14 @@ namespace varnoket {
 enum class CleanStatus {
   Cleaned,      // the output holds the cleaned record
   NoGameFound,  // no game tree parses, or the input is too large to read
-  TooLarge,     // the cleaned text is too long to convert, or memory ran out writing it
+  TooLarge,     // the cleaned text is too long to convert
+  OutOfMemory,  // memory ran out on the way
 };
 
 // Cleans SGF bytes in one pass, giving exactly what LoadFromBytes, ExtractGame
 // and SaveToBytes give together (NoGameFound where LoadFromBytes returns false,
-// TooLarge where SaveToBytes does), without building either record: the parser
+// TooLarge where SaveToBytes does, OutOfMemory where either runs out of
+// memory), without building either record: the parser
 // checks every game tree as the reader does but keeps only the first accepted
 // tree's root information and main line, as positions in "input". Memory
 // beyond the output is a few bytes per node of that main line.
