@@ -15,7 +15,7 @@ _varnoket_cli() {
             ;;
         -*)
             COMPREPLY=($(compgen -W "-r --recursive -j --jobs= -q --quiet -n --dry-run
-                                     -h --help --version" -- "$cur"))
+                                     --charset= -h --help --version" -- "$cur"))
             [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
             return
             ;;
