@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "clean/clean_bytes.h"
+#include "platform/path_text.h"
 
 namespace varnoket {
 namespace {
@@ -93,33 +96,32 @@ struct EntryResult {
   std::uint64_t bytesWritten = 0;
 };
 
-// A folder's identity for the recursive walk, so that links cannot make it
-// visit one folder twice or loop forever: its canonical path, or its absolute
-// form when links cannot be resolved.
-std::filesystem::path Identity(platform::FolderLister& folders,
-                               const std::filesystem::path& folder) {
-  std::filesystem::path identity;
-  (void)folders.CanonicalPath(folder, &identity);
-  return identity;
-}
-
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
-// folder below it, walked with an explicit stack), sorted by folder and name.
-// Under a recursive walk a folder named like a game file is walked as a
-// folder; the folder that receives the results is skipped when it lies inside
-// the source.
-EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders) {
+// folder below it, walked with an explicit stack), sorted by folder and name,
+// and adds every folder that could not be listed to "*failures". Under a
+// recursive walk a folder named like a game file is walked as a folder; the
+// folder that receives the results is skipped when it lies inside the source,
+// and a folder reached again through links is walked once.
+EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders,
+                         std::vector<FileFailure>* failures) {
   EntryList entries;
-  std::set<std::filesystem::path> visited;
-  std::filesystem::path skipped;
+  std::set<platform::FolderIdentity> visited;
+  std::optional<platform::FolderIdentity> skipped;
   if (options.recursive) {
-    visited.insert(Identity(folders, options.source));
-    skipped = Identity(folders, options.destination);
-    if (visited.count(skipped) != 0) skipped.clear();
+    platform::FolderIdentity identity;
+    if (folders.IdentifyFolder(options.source, &identity).ok()) visited.insert(identity);
+    if (folders.IdentifyFolder(options.destination, &identity).ok() &&
+        visited.count(identity) == 0) {
+      skipped = identity;
+    }
   }
+  const auto failed = [failures](const std::filesystem::path& relative,
+                                 const platform::IoStatus& status) {
+    failures->push_back(FileFailure{relative, FailureReason::CannotReadFolder, status.message()});
+  };
 
   // Each pending folder: its path as the listing should see it, and its path
-  // relative to the source. A folder that cannot be listed adds nothing.
+  // relative to the source.
   std::vector<std::pair<std::filesystem::path, std::filesystem::path>> pending;
   pending.emplace_back(options.source, std::filesystem::path());
   while (!pending.empty()) {
@@ -127,23 +129,36 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
     pending.pop_back();
 
     bool folderAdded = false;
-    (void)folders.ListFolder(folder, "*.sgf", [&](const platform::FolderEntry& entry) {
-      if (entry.isFolder && options.recursive) return;  // walked below as a folder
-      if (!folderAdded) {
-        entries.AddFolder(entry.path.substr(0, entry.path.size() - entry.name.size()), relative);
-        folderAdded = true;
-      }
-      entries.Add(entry.name, entry.isFolder);
-    });
+    const platform::IoStatus listed =
+        folders.ListFolder(folder, "*.sgf", [&](const platform::FolderEntry& entry) {
+          if (entry.isFolder && options.recursive) return;  // walked below as a folder
+          if (!folderAdded) {
+            entries.AddFolder(entry.path.substr(0, entry.path.size() - entry.name.size()),
+                              relative);
+            folderAdded = true;
+          }
+          entries.Add(entry.name, entry.isFolder);
+        });
+    if (!listed.ok()) {
+      failed(relative, listed);
+      continue;
+    }
     if (!options.recursive) break;
 
-    (void)folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
-      if (!entry.isFolder) return;
-      const std::filesystem::path path = entry.path;
-      const std::filesystem::path identity = Identity(folders, path);
-      if (identity == skipped || !visited.insert(identity).second) return;
-      pending.emplace_back(path, relative / entry.name);
-    });
+    const platform::IoStatus walked =
+        folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
+          if (!entry.isFolder) return;
+          const std::filesystem::path path = entry.path;
+          // A folder that cannot be identified is listed all the same, and
+          // its listing tells why it fails.
+          platform::FolderIdentity identity;
+          if (folders.IdentifyFolder(path, &identity).ok() &&
+              (identity == skipped || !visited.insert(identity).second)) {
+            return;
+          }
+          pending.emplace_back(path, relative / entry.name);
+        });
+    if (!walked.ok()) failed(relative, walked);
   }
   entries.Sort();
   return entries;
@@ -158,6 +173,7 @@ class Run {
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done.
   void Execute(unsigned workers) {
+    retryAlone_ = workers > 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -168,6 +184,23 @@ class Run {
     }
     Work();
     for (std::thread& thread : threads) thread.join();
+
+    // The files that ran out of memory beside the others, each alone now that
+    // every other worker and its buffers are gone; a stopped run reports them
+    // as they failed.
+    std::sort(retries_.begin(), retries_.end());
+    for (const std::size_t index : retries_) {
+      std::string bytes;
+      std::string cleanedBytes;
+      EntryResult result;
+      if (options_.stop != nullptr && options_.stop->load()) {
+        result.failure.reason = FailureReason::OutOfMemory;
+        result.failure.name = entries_.Name(index);
+      } else {
+        Clean(index, &bytes, &cleanedBytes, &result);
+      }
+      Report(&result);
+    }
   }
 
   void FillReport(BatchReport* report) {
@@ -177,7 +210,8 @@ class Run {
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
     report->failed = report->failures.size();
-    report->stopped = progress_.done < entries_.size();
+    report->notStarted = entries_.size() - progress_.done;
+    report->stopped = report->notStarted != 0;
   }
 
  private:
@@ -190,17 +224,32 @@ class Run {
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
       EntryResult result;
-      try {
-        Process(index, &bytes, &cleanedBytes, &result);
-      } catch (const std::exception& error) {
-        // Out of memory on a huge file, for example: that file fails, the run goes on.
-        result.cleaned = false;
-        result.failure.reason = FailureReason::CannotRead;
-        result.failure.systemMessage = error.what();
+      Clean(index, &bytes, &cleanedBytes, &result);
+      if (!result.cleaned && result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
+        bytes = std::string();
+        cleanedBytes = std::string();
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        retries_.push_back(index);
+        continue;
       }
-      if (!result.cleaned) result.failure.name = entries_.Name(index);
       Report(&result);
     }
+  }
+
+  // Cleans one entry into "*result", whatever it throws.
+  void Clean(std::size_t index, std::string* bytes, std::string* cleanedBytes,
+             EntryResult* result) {
+    try {
+      Process(index, bytes, cleanedBytes, result);
+    } catch (const std::bad_alloc&) {
+      *result = EntryResult();
+      result->failure.reason = FailureReason::OutOfMemory;
+    } catch (const std::exception& error) {
+      *result = EntryResult();
+      result->failure.reason = FailureReason::CannotRead;
+      result->failure.systemMessage = error.what();
+    }
+    if (!result->cleaned) result->failure.name = entries_.Name(index);
   }
 
   void Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
@@ -289,9 +338,12 @@ class Run {
   const EntryList entries_;
   std::atomic<std::size_t> next_{0};
 
+  bool retryAlone_ = false;
+
   std::mutex progressMutex_;
   BatchProgress progress_;
   std::vector<FileFailure> failures_;
+  std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
 
   std::mutex foldersMutex_;
   std::set<std::filesystem::path> createdFolders_;
@@ -307,6 +359,10 @@ std::string_view ReasonText(FailureReason reason) {
       return "no game found";
     case FailureReason::CannotWrite:
       return "cannot write the file";
+    case FailureReason::OutOfMemory:
+      return "not enough memory";
+    case FailureReason::CannotReadFolder:
+      return "cannot read the folder";
   }
   return "cannot read the file";
 }
@@ -343,6 +399,9 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
     case CleanStatus::TooLarge:
       result.reason = FailureReason::CannotWrite;
       break;
+    case CleanStatus::OutOfMemory:
+      result.reason = FailureReason::OutOfMemory;
+      break;
   }
   return result;
 }
@@ -359,20 +418,25 @@ BatchReport RunBatch(const BatchOptions& options) {
     report.outcome = RunOutcome::NoDestinationGiven;
     return report;
   }
+  // A bare drive ("C:") names that drive's root on Windows: its text and a
+  // separator make "C:\a.sgf".
+  BatchOptions resolved = options;
+  resolved.source = platform::AsFolder(options.source);
+  resolved.destination = platform::AsFolder(options.destination);
   platform::FileSystem& files =
       options.fileSystem != nullptr ? *options.fileSystem : platform::DefaultFileSystem();
-  if (files.KindOf(options.source) != platform::PathKind::Folder) {
+  if (files.KindOf(resolved.source) != platform::PathKind::Folder) {
     report.outcome = RunOutcome::SourceNotFound;
     return report;
   }
-  if (files.KindOf(options.destination) != platform::PathKind::Folder) {
+  if (files.KindOf(resolved.destination) != platform::PathKind::Folder) {
     if (!options.createDestination) {
       report.outcome = RunOutcome::DestinationNotFound;
       return report;
     }
     const platform::IoStatus created = options.dryRun
-                                           ? files.ProbeCreateFolders(options.destination)
-                                           : files.CreateFolders(options.destination);
+                                           ? files.ProbeCreateFolders(resolved.destination)
+                                           : files.CreateFolders(resolved.destination);
     if (!created.ok()) {
       report.outcome = RunOutcome::CannotCreateDestination;
       report.systemMessage = created.message();
@@ -382,12 +446,16 @@ BatchReport RunBatch(const BatchOptions& options) {
 
   platform::FolderLister& folders =
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
-  EntryList entries = CollectEntries(options, folders);
+  std::vector<FileFailure> folderFailures;
+  EntryList entries = CollectEntries(resolved, folders, &folderFailures);
   std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
-  Run run(options, files, std::move(entries));
+  Run run(resolved, files, std::move(entries));
   run.Execute(static_cast<unsigned>(workers));
   run.FillReport(&report);
+  report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
+                         std::make_move_iterator(folderFailures.end()));
+  report.failed = report.failures.size();
   std::sort(report.failures.begin(), report.failures.end(),
             [](const FileFailure& a, const FileFailure& b) { return a.name < b.name; });
   return report;

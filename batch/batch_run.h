@@ -19,17 +19,20 @@ namespace varnoket {
 
 // Why one file was not cleaned.
 enum class FailureReason {
-  CannotRead,   // "cannot read the file"
-  NoGameFound,  // "no game found": nothing in it parses as a game tree
-  CannotWrite,  // "cannot write the file"
+  CannotRead,        // "cannot read the file"
+  NoGameFound,       // "no game found": nothing in it parses as a game tree
+  CannotWrite,       // "cannot write the file"
+  OutOfMemory,       // "not enough memory", even with the file cleaned alone
+  CannotReadFolder,  // "cannot read the folder": a folder of the source could not be listed
 };
 
 // The English text of a reason, as the command line prints it.
 std::string_view ReasonText(FailureReason reason);
 
-// One file that was not cleaned.
+// One file that was not cleaned, or one folder that could not be listed.
 struct FileFailure {
   // The entry's name; under a recursive run, its path relative to the source.
+  // A folder's path relative to the source, empty for the source itself.
   std::filesystem::path name;
   FailureReason reason = FailureReason::CannotRead;
   // The operating system's description, when it gave one.
@@ -53,10 +56,11 @@ struct BatchReport {
   RunOutcome outcome = RunOutcome::Completed;
   std::size_t found = 0;    // matching entries
   std::size_t cleaned = 0;  // written
-  std::size_t failed = 0;   // == failures.size()
-  // The run was stopped before it started every entry; found - cleaned -
-  // failed entries were never started.
+  std::size_t failed = 0;   // == failures.size(), folders that could not be listed included
+  // The run was stopped before it started every entry; "notStarted" entries
+  // were never started.
   bool stopped = false;
+  std::size_t notStarted = 0;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
   std::vector<FileFailure> failures;
@@ -100,7 +104,7 @@ struct BatchOptions {
   // The file operations to use; null means the real disk.
   platform::FileSystem* fileSystem = nullptr;
   // The folder listings to use; null means the real disk. A folder that
-  // cannot be listed gives no entries, and the run goes on with the others.
+  // cannot be listed is a failure, and the run goes on with the others.
   platform::FolderLister* folderLister = nullptr;
   std::function<void(const BatchProgress&)> onProgress;
 };
@@ -108,7 +112,9 @@ struct BatchOptions {
 // Cleans every "*.sgf" entry (letter case ignored) of the source folder into
 // the destination folder under the same name. A file that cannot be read or
 // holds no game is not written; a write that fails leaves any existing file
-// untouched. Every failure is in the report; no failure stops the run.
+// untouched. A file that runs out of memory while other workers hold theirs
+// is cleaned again alone once all other files are done. Every failure is in
+// the report; no failure stops the run.
 BatchReport RunBatch(const BatchOptions& options);
 
 // The result of cleaning one record in memory.

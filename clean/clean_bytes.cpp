@@ -371,9 +371,9 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
     }
     if (!accepted) return CleanStatus::NoGameFound;
   } catch (const std::bad_alloc&) {
-    return CleanStatus::NoGameFound;
+    return CleanStatus::OutOfMemory;
   } catch (const std::length_error&) {
-    return CleanStatus::NoGameFound;
+    return CleanStatus::OutOfMemory;
   }
 
   try {
@@ -402,10 +402,10 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
     }
   } catch (const std::bad_alloc&) {
     out->clear();
-    return CleanStatus::TooLarge;
+    return CleanStatus::OutOfMemory;
   } catch (const std::length_error&) {
     out->clear();
-    return CleanStatus::TooLarge;
+    return CleanStatus::OutOfMemory;
   }
   return CleanStatus::Cleaned;
 }
@@ -427,9 +427,9 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
     }
     if (!platform::DecodeSystemCodePage(input, &decoded)) return CleanStatus::NoGameFound;
   } catch (const std::bad_alloc&) {
-    return CleanStatus::NoGameFound;
+    return CleanStatus::OutOfMemory;
   } catch (const std::length_error&) {
-    return CleanStatus::NoGameFound;
+    return CleanStatus::OutOfMemory;
   }
   return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, out);
 }

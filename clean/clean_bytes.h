@@ -35,7 +35,8 @@ inline constexpr auto kCopiedRootProperties = std::to_array<PropertyId>({
 enum class CleanStatus {
   Cleaned,      // the output holds the cleaned record
   NoGameFound,  // no game tree parses, or the input is too large to read
-  TooLarge,     // the cleaned text is too long to convert, or memory ran out writing it
+  TooLarge,     // the cleaned text is too long to convert
+  OutOfMemory,  // memory ran out on the way
 };
 
 // Cleans SGF bytes: these are the cleaning rules. Of the first game tree that
@@ -55,6 +56,7 @@ enum class CleanStatus {
 // node, every value escaped (grammar::AppendEscaped), in the encoding the
 // input was read in (grammar::ChooseReading). A file that names no charset is
 // read in "assumed" when that is given and the file is not well-formed UTF-8.
+// OutOfMemory where memory runs out on the way.
 //
 // No record is built: the parser keeps only the first accepted tree's root
 // information and main line, as positions in "input", a few bytes per node of

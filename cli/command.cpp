@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -99,17 +100,25 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
 
   std::string bytes;
   platform::IoStatus status;
-  if (fromStdin) {
-    status = streams.ReadStandardInput(&bytes);
-  } else if (files.KindOf(source) == platform::PathKind::File) {
-    status = files.ReadFile(source, &bytes);
-  } else {
-    status = streams.ReadNamedStream(source, &bytes);  // a pipe or a device
+  bool outOfMemory = false;
+  try {
+    if (fromStdin) {
+      status = streams.ReadStandardInput(&bytes);
+    } else if (files.KindOf(source) == platform::PathKind::File) {
+      status = files.ReadFile(source, &bytes);
+    } else {
+      status = streams.ReadNamedStream(source, &bytes);  // a pipe or a device
+    }
+  } catch (const std::bad_alloc&) {
+    bytes = std::string();
+    outOfMemory = true;
   }
 
   const std::string shownName = fromStdin ? "standard input" : QuoteIfNeeded(commandLine.source);
   std::string failure;
-  if (!status.ok()) {
+  if (outOfMemory) {
+    failure = DescribeFailure(shownName, FailureReason::OutOfMemory, "");
+  } else if (!status.ok()) {
     failure = DescribeFailure(shownName, FailureReason::CannotRead, status.message());
   } else {
     totals.bytesRead = bytes.size();
@@ -129,7 +138,7 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       // A record from standard input has no name to give it inside a folder;
       // writing to the folder itself then fails and says so.
       if (!fromStdin && files.KindOf(target) == platform::PathKind::Folder) {
-        target /= source.filename();
+        target = platform::AsFolder(target) / source.filename();
       }
       // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
       // only a file is replaced, so that the node itself is never swapped out.
@@ -248,22 +257,24 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   }
 
   for (const FileFailure& failure : report.failures) {
-    // A file that could not be written is named where it was to go.
+    // A file that could not be written is named where it was to go; an empty
+    // name is the source folder itself.
     const std::filesystem::path& folder =
         failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
-    const std::string shown = QuoteIfNeeded(platform::PathToUtf8(folder / failure.name));
+    const std::string shown =
+        QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
     PrintError(console.err, DescribeFailure(shown, failure.reason, failure.systemMessage));
   }
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {
-    if (report.found == 0) {
+    if (report.found == 0 && report.failed == 0) {
       platform::WriteText(console.err,
                           Words("no *.sgf files found in ", Quote(commandLine.source), "\n"));
     }
     Totals totals;
     totals.cleaned = report.cleaned;
     totals.failed = report.failed;
-    totals.notStarted = report.found - report.cleaned - report.failed;
+    totals.notStarted = report.notStarted;
     totals.bytesRead = report.bytesRead;
     totals.bytesWritten = report.bytesWritten;
     totals.dryRun = commandLine.dryRun;

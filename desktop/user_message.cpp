@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,10 @@ std::u16string_view RussianReason(FailureReason reason) {
       return u"в файле нет игры";
     case FailureReason::CannotWrite:
       return u"не удалось записать файл";
+    case FailureReason::OutOfMemory:
+      return u"недостаточно памяти";
+    case FailureReason::CannotReadFolder:
+      return u"не удалось прочитать папку";
   }
   return u"не удалось прочитать файл";
 }
@@ -116,7 +121,9 @@ UserMessage DescribeRun(const BatchReport& report) {
   const std::size_t listed = std::min(report.failures.size(), kListedFailures);
   for (std::size_t i = 0; i < listed; ++i) {
     message.text += u"\n";
-    message.text += platform::PathToText(report.failures[i].name);
+    // A source folder that cannot be listed is named as it was typed.
+    const std::filesystem::path& name = report.failures[i].name;
+    message.text += platform::PathToText(name.empty() ? report.source : name);
     message.text += u" — ";
     message.text += RussianReason(report.failures[i].reason);
   }

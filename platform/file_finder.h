@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/file_system.h"
+#include "platform/folder_listing.h"
 
 namespace varnoket::platform {
 
@@ -60,6 +61,10 @@ class FileFinder {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// Sets "*identity" to the folder that "folder" names (links followed), or
+// returns the system's reason; a path that names no folder fails.
+IoStatus IdentifyFolder(const std::filesystem::path& folder, FolderIdentity* identity);
 
 }  // namespace varnoket::platform
 

@@ -1,8 +1,5 @@
-// The folder operations on the real disk: the platform's FileFinder for
-// listings, std::filesystem for paths.
+// The folder operations on the real disk, through the platform's FileFinder.
 #include "platform/folder_listing.h"
-
-#include <system_error>
 
 #include "platform/file_finder.h"
 
@@ -25,14 +22,9 @@ IoStatus FolderLister::ListFolder(const std::filesystem::path& folder, std::stri
   return finder.status();
 }
 
-IoStatus FolderLister::CanonicalPath(const std::filesystem::path& path,
-                                     std::filesystem::path* canonical) {
-  std::error_code error;
-  *canonical = std::filesystem::canonical(path, error);
-  if (!error) return IoStatus::Ok();
-  IoStatus status = IoStatus::Error(error.message());
-  *canonical = std::filesystem::absolute(path, error);
-  return status;
+IoStatus FolderLister::IdentifyFolder(const std::filesystem::path& folder,
+                                      FolderIdentity* identity) {
+  return platform::IdentifyFolder(folder, identity);
 }
 
 FolderLister& DefaultFolderLister() {

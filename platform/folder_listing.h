@@ -1,6 +1,8 @@
 #ifndef VARNOKET_PLATFORM_FOLDER_LISTING_H_
 #define VARNOKET_PLATFORM_FOLDER_LISTING_H_
 
+#include <compare>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -21,9 +23,17 @@ struct FolderEntry {
   bool isFolder = false;
 };
 
+// Which folder a path names: two paths of one folder, whatever links, "." or
+// ".." lead there, give equal identities.
+struct FolderIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;  // the inode number; the file index on Windows
+  auto operator<=>(const FolderIdentity&) const = default;
+};
+
 // The folder operations of the batch run: listing a folder's entries and
-// resolving a folder's path. The default object asks the operating system;
-// tests derive from it to make a listing fail.
+// telling folders apart. The default object asks the operating system; tests
+// derive from it to make a listing fail.
 class FolderLister {
  public:
   virtual ~FolderLister() = default;
@@ -33,16 +43,14 @@ class FolderLister {
   // the platform yields them; "." and ".." never come. Succeeds when the folder
   // was read to its end, matching entries or not. Otherwise returns the
   // system's reason (the folder is missing, not a folder, or may not be read);
-  // the entries passed on before a failure stay passed on.
+  // the entries passed on before a failure stay passed on. On POSIX the length
+  // of "folder" alone never makes it fail.
   virtual IoStatus ListFolder(const std::filesystem::path& folder, std::string_view pattern,
                               const std::function<void(const FolderEntry&)>& onEntry);
 
-  // Sets "*canonical" to the absolute form of "path" with every link, "." and
-  // ".." resolved, so that two paths of one folder compare equal. When that
-  // fails, "*canonical" is the absolute form alone (empty if even that cannot
-  // be had) and the reason is returned.
-  virtual IoStatus CanonicalPath(const std::filesystem::path& path,
-                                 std::filesystem::path* canonical);
+  // Sets "*identity" to the folder "folder" names, or returns why it cannot
+  // (it is missing, not a folder, or may not be looked at).
+  virtual IoStatus IdentifyFolder(const std::filesystem::path& folder, FolderIdentity* identity);
 };
 
 // The process-wide object that asks the operating system.

@@ -25,6 +25,12 @@ std::filesystem::path PathFromText(std::u16string_view text);
 std::filesystem::path PathFromUtf8(std::string_view text);
 std::string PathToUtf8(const std::filesystem::path& path);
 
+// The folder that the typed path "folder" names, in a form to which a name is
+// appended with a separator. On Windows a bare drive ("C:") becomes that
+// drive's root folder ("C:\"), never the drive's current folder; every other
+// path stays as it is.
+std::filesystem::path AsFolder(const std::filesystem::path& folder);
+
 }  // namespace varnoket::platform
 
 #endif  // VARNOKET_PLATFORM_PATH_TEXT_H_

@@ -1,15 +1,21 @@
-// POSIX side of the folder enumeration: opendir(3)/readdir(3) with a
+// POSIX side of the folder enumeration: fdopendir(3)/readdir(3) with a
 // case-insensitive wildcard match of our own, since fnmatch's FNM_CASEFOLD is
-// a GNU extension.
+// a GNU extension. The folder is opened relative to its leading folders when
+// its path is too long to pass whole.
 #include "platform/file_finder.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
+
+#include "platform/posix/path_at.h"
 
 namespace varnoket::platform {
 namespace {
@@ -69,8 +75,7 @@ struct FileFinder::State {
       isFolder = entry->d_type == DT_DIR;
       if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
         struct stat info {};
-        const std::string full = rootFolder + (rootFolder.ends_with('/') ? "" : "/") + name;
-        isFolder = ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        isFolder = ::fstatat(::dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
       }
       found = true;
       return true;
@@ -96,9 +101,14 @@ bool FileFinder::FindFirst(const String& pattern) {
   const std::string glob = cut == std::string::npos ? absolute : absolute.substr(cut + 1);
   // The folder to open keeps a trailing slash so that "/" and "dir//" resolve.
   const std::string open = cut == std::string::npos ? "." : absolute.substr(0, cut + 1);
-  state_->folder = ::opendir(open.c_str());
+  PathAt at;
+  state_->status = at.Open(open);
+  if (!state_->status.ok()) return false;
+  const int fd = ::openat(at.folder(), at.rest(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) state_->folder = ::fdopendir(fd);
   if (state_->folder == nullptr) {
     state_->status = IoStatus::Error(std::strerror(errno));
+    if (fd >= 0) ::close(fd);
     return false;
   }
   state_->rootFolder = rootFolder;
@@ -131,6 +141,20 @@ void FileFinder::Close() {
   if (state_->folder != nullptr) ::closedir(state_->folder);
   state_->folder = nullptr;
   state_->found = false;
+}
+
+IoStatus IdentifyFolder(const std::filesystem::path& folder, FolderIdentity* identity) {
+  PathAt at;
+  const IoStatus opened = at.Open(folder);
+  if (!opened.ok()) return opened;
+  struct stat info {};
+  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) {
+    return IoStatus::Error(std::strerror(errno));
+  }
+  if (!S_ISDIR(info.st_mode)) return IoStatus::Error(std::strerror(ENOTDIR));
+  identity->device = static_cast<std::uint64_t>(info.st_dev);
+  identity->file = static_cast<std::uint64_t>(info.st_ino);
+  return IoStatus::Ok();
 }
 
 }  // namespace varnoket::platform

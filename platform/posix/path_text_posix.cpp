@@ -24,4 +24,6 @@ std::filesystem::path PathFromUtf8(std::string_view text) {
 
 std::string PathToUtf8(const std::filesystem::path& path) { return path.native(); }
 
+std::filesystem::path AsFolder(const std::filesystem::path& folder) { return folder; }
+
 }  // namespace varnoket::platform

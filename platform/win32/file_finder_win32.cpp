@@ -106,4 +106,25 @@ void FileFinder::Close() {
   state_->found = false;
 }
 
+IoStatus IdentifyFolder(const std::filesystem::path& folder, FolderIdentity* identity) {
+  // A folder opens as a handle only with backup semantics; no access right is
+  // needed to read its identity.
+  const HANDLE handle =
+      ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return IoStatus::Error(Win32ErrorText(::GetLastError()));
+  BY_HANDLE_FILE_INFORMATION information{};
+  const BOOL got = ::GetFileInformationByHandle(handle, &information);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(handle);
+  if (!got) return IoStatus::Error(Win32ErrorText(error));
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return IoStatus::Error(Win32ErrorText(ERROR_DIRECTORY));
+  }
+  identity->device = information.dwVolumeSerialNumber;
+  identity->file =
+      (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return IoStatus::Ok();
+}
+
 }  // namespace varnoket::platform

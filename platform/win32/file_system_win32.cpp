@@ -76,6 +76,8 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) return Win32Error(::GetLastError());
+  // A pipe or a device could make the read wait forever.
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return IoStatus::Error("not a regular file");
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.get(), &size)) return Win32Error(::GetLastError());
   if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > kMaxReadableFileSize) {

@@ -27,4 +27,12 @@ std::string PathToUtf8(const std::filesystem::path& path) {
   return text;
 }
 
+std::filesystem::path AsFolder(const std::filesystem::path& folder) {
+  const std::wstring& text = folder.native();
+  const bool bareDrive =
+      text.size() == 2 && text[1] == L':' &&
+      ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+  return bareDrive ? std::filesystem::path(text + L'\\') : folder;
+}
+
 }  // namespace varnoket::platform

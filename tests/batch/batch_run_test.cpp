@@ -403,7 +403,7 @@ TEST_F(BatchRunTest, RecursiveRunFailsFilesWhoseMirroredFolderCannotBeCreated) {
   EXPECT_EQ(report.failures[0].reason, FailureReason::CannotWrite);
 }
 
-TEST_F(BatchRunTest, FolderThatCannotBeListedIsPassedOverAndTheRunGoesOn) {
+TEST_F(BatchRunTest, FolderThatCannotBeListedIsAFailureAndTheRunGoesOn) {
   // The real disk, except that the folder "locked" cannot be listed.
   class LockedFolderLister : public platform::FolderLister {
    public:
@@ -425,8 +425,51 @@ TEST_F(BatchRunTest, FolderThatCannotBeListedIsPassedOverAndTheRunGoesOn) {
 
   EXPECT_EQ(report.found, 2u);
   EXPECT_EQ(report.cleaned, 2u);
+  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"locked"});
+  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotReadFolder);
+  EXPECT_EQ(report.failures[0].systemMessage, "Permission denied");
   EXPECT_EQ(Cleaned("open/b.sgf"), kRichGameCleaned);
   EXPECT_FALSE(Written("locked/a.sgf"));
+}
+
+TEST_F(BatchRunTest, FileThatRunsOutOfMemoryBesideOthersIsTriedAgainAloneAtTheEnd) {
+  struct Case {
+    const char* what;
+    unsigned jobs;
+    int failingReads;
+    std::size_t reads;  // of the failing file
+    bool cleaned;
+  };
+  const Case cases[] = {
+      {"one worker: reported at once", 1, 1, 1, false},
+      {"several workers: cleaned alone", 4, 1, 2, true},
+      {"several workers: too big even alone", 4, 2, 2, false},
+  };
+  for (int i = 0; i < 12; ++i) Put(Numbered("g", i, ".sgf"), kRichGame);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(destination_);
+    fs::create_directories(destination_);
+    test::FaultyFileSystem files;
+    files.outOfMemory["g3.sgf"] = c.failingReads;
+    options_.fileSystem = &files;
+    options_.jobs = c.jobs;
+
+    const BatchReport report = Run();
+
+    EXPECT_EQ(std::count(files.reads.begin(), files.reads.end(), "g3.sgf"),
+              static_cast<std::ptrdiff_t>(c.reads));
+    if (c.reads == 2) {
+      EXPECT_EQ(files.reads.back(), "g3.sgf") << "tried again after the rest";
+    }
+    EXPECT_EQ(report.cleaned, c.cleaned ? 12u : 11u);
+    EXPECT_EQ(Written("g3.sgf"), c.cleaned);
+    if (!c.cleaned) {
+      ASSERT_EQ(FailureNames(report), std::vector<std::string>{"g3.sgf"});
+      EXPECT_EQ(report.failures[0].reason, FailureReason::OutOfMemory);
+      EXPECT_EQ(report.failures[0].systemMessage, "");
+    }
+  }
 }
 
 #ifndef _WIN32

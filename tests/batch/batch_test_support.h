@@ -3,8 +3,11 @@
 
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -18,19 +21,30 @@ inline constexpr const char* kRichGameCleaned =
 // Bytes in which no game tree parses.
 inline constexpr const char* kDamaged = "this is not a game record";
 
-// The real disk, with faults injected by file name: reads that fail, writes
-// that fail as on a full disk, folders that cannot be created. Safe to use from
-// the run's worker threads once set up.
+// The real disk, with faults injected by file name: reads that fail or run
+// out of memory, writes that fail as on a full disk, folders that cannot be
+// created. Safe to use from the run's worker threads once set up.
 class FaultyFileSystem : public platform::FileSystem {
  public:
   std::set<std::string> unreadable;  // file names whose reads are denied
-  bool diskFull = false;             // every write fails
-  bool foldersDenied = false;        // CreateFolders fails
+  // File names whose next reads run out of memory, with how many do.
+  std::map<std::string, int> outOfMemory;
+  bool diskFull = false;           // every write fails
+  bool foldersDenied = false;      // CreateFolders fails
+  std::vector<std::string> reads;  // the name of every file read, in order
 
   platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes) override {
-    if (unreadable.count(path.filename().string()) != 0) {
-      return platform::IoStatus::Error("Permission denied");
+    const std::string name = path.filename().string();
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      reads.push_back(name);
+      const auto failing = outOfMemory.find(name);
+      if (failing != outOfMemory.end() && failing->second > 0) {
+        --failing->second;
+        throw std::bad_alloc();
+      }
     }
+    if (unreadable.count(name) != 0) return platform::IoStatus::Error("Permission denied");
     return FileSystem::ReadFile(path, bytes);
   }
 
@@ -44,6 +58,9 @@ class FaultyFileSystem : public platform::FileSystem {
     if (foldersDenied) return platform::IoStatus::Error("Permission denied");
     return FileSystem::CreateFolders(path);
   }
+
+ private:
+  std::mutex mutex_;
 };
 
 // Every regular file under "folder" by its path relative to "folder", with

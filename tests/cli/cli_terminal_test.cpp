@@ -1,17 +1,23 @@
 // varnoket-cli where only POSIX systems can put it: on a terminal that is
-// resized, under SIGINT and SIGTERM, writing into a pipe, and given names with
-// bytes that no Windows name can hold.
+// resized, under SIGINT and SIGTERM, writing into a pipe, before pipes,
+// sockets and devices named like games, folders that permissions close and
+// paths longer than a system call takes, and given names with bytes that no
+// Windows name can hold.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cli/cli_runner.h"
@@ -26,6 +32,7 @@ using test::Numbered;
 using test::Outcome;
 
 constexpr const char* kGame = "(;GM[1]FF[4]SZ[9]PB[Black]PW[White];B[aa];W[bb])";
+constexpr const char* kCleaned = "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb])";
 constexpr const char* kDamaged = "not a game record";
 
 // Reads everything from "fd" until end of file or EIO (a terminal whose
@@ -204,7 +211,7 @@ TEST_F(CliTerminalTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
   ::close(reader);
 
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(received, "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb])");
+  EXPECT_EQ(received, kCleaned);
   EXPECT_TRUE(fs::is_fifo(pipe)) << "the pipe itself must survive";
 }
 
@@ -230,6 +237,125 @@ TEST_F(CliTerminalTest, OddNamesAreQuotedSoThatEachMessageStaysOneLine) {
   }
   EXPECT_EQ(static_cast<std::size_t>(std::count(outcome.err.begin(), outcome.err.end(), '\n')),
             cases.size());
+}
+
+TEST_F(CliTerminalTest, PipesSocketsAndDevicesInTheSourceAreFailuresThatNeverBlock) {
+  const fs::path games = temp_ / "games";
+  fs::create_directories(games);
+  test::WriteBytes(games / "a.sgf", kGame);
+  ASSERT_EQ(::mkfifo((games / "fifo.sgf").c_str(), 0600), 0);
+  fs::create_symlink("fifo.sgf", games / "link.sgf");
+  fs::create_symlink("/dev/zero", games / "device.sgf");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = (games / "socket.sgf").string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+  for (const char* jobs : {"-j1", "-j4"}) {
+    SCOPED_TRACE(jobs);
+    const Outcome outcome = test::RunCli(temp_.path(), {jobs, "-r", "games", "out"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.starts_with(
+        "varnoket-cli: games/device.sgf: cannot read the file: not a regular file\n"
+        "varnoket-cli: games/fifo.sgf: cannot read the file: not a regular file\n"
+        "varnoket-cli: games/link.sgf: cannot read the file: not a regular file\n"
+        "varnoket-cli: games/socket.sgf: cannot read the file: not a regular file\n"
+        "1 file cleaned, 4 failed, "))
+        << outcome.err;
+    EXPECT_EQ(test::ReadBytes(temp_ / "out" / "a.sgf"), kCleaned);
+  }
+  ::close(listener);
+
+  // Named as SOURCE, a pipe is read to its end.
+  std::thread writer([&] {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      const int fd = ::open((games / "fifo.sgf").c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) {
+        EXPECT_EQ(::write(fd, kGame, std::strlen(kGame)), static_cast<ssize_t>(std::strlen(kGame)));
+        ::close(fd);
+        return;
+      }
+      ::usleep(10000);  // no reader yet
+    }
+    ADD_FAILURE() << "the pipe was never opened for reading";
+  });
+  const Outcome outcome = test::RunCli(temp_.path(), {"-q", "games/fifo.sgf", "-"});
+  writer.join();
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, kCleaned);
+}
+
+TEST_F(CliTerminalTest, FoldersThatCannotBeListedAreFailures) {
+  for (const char* folder : {"games/locked", "games/open"}) fs::create_directories(temp_ / folder);
+  for (const char* name : {"games/a.sgf", "games/locked/b.sgf", "games/open/c.sgf"}) {
+    test::WriteBytes(temp_ / name, kGame);
+  }
+  ::chmod((temp_ / "games" / "locked").c_str(), 0);
+  Outcome outcome = test::RunCli(temp_.path(), {"-r", "games", "out"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_TRUE(outcome.err.starts_with(
+      "varnoket-cli: games/locked: cannot read the folder: Permission denied\n"
+      "2 files cleaned, 1 failed, "))
+      << outcome.err;
+  EXPECT_EQ(test::ReadBytes(temp_ / "out" / "open" / "c.sgf"), kCleaned);
+
+  ::chmod((temp_ / "games").c_str(), 0300);
+  outcome = test::RunCli(temp_.path(), {"games", "out"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_TRUE(
+      outcome.err.starts_with("varnoket-cli: games: cannot read the folder: Permission denied\n"
+                              "0 files cleaned, 1 failed, "))
+      << outcome.err;
+  ::chmod((temp_ / "games").c_str(), 0700);
+  ::chmod((temp_ / "games" / "locked").c_str(), 0700);
+}
+
+// The name of each folder of a deep tree: 40 of them make a path longer than
+// the 4096 bytes a system call takes.
+const std::string kLongName(120, 'd');
+constexpr int kDeepLevels = 40;
+
+// Opens "root" and then "levels" folders named kLongName, each relative to
+// the one before; -1 when one is missing.
+int OpenDeep(const fs::path& root, int levels) {
+  int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < levels && folder >= 0; ++level) {
+    const int next = ::openat(folder, kLongName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(folder);
+    folder = next;
+  }
+  return folder;
+}
+
+TEST_F(CliTerminalTest, TreesDeeperThanAPathCanNameAreCleanedWhole) {
+  fs::create_directories(temp_ / "games");
+  for (int level = 0; level <= kDeepLevels; ++level) {
+    const int folder = OpenDeep(temp_ / "games", level);
+    ASSERT_GE(folder, 0);
+    const int file = ::openat(folder, "g.sgf", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, kGame, std::strlen(kGame)), static_cast<ssize_t>(std::strlen(kGame)));
+    ::close(file);
+    if (level < kDeepLevels) ::mkdirat(folder, kLongName.c_str(), 0755);
+    // A link back up at the bottom must not make the walk go round forever.
+    if (level == kDeepLevels) ::symlinkat("../..", folder, "loop");
+    ::close(folder);
+  }
+
+  const Outcome outcome = test::RunCli(temp_.path(), {"-r", "-j3", "games", "out"});
+
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_TRUE(outcome.err.starts_with("41 files cleaned, 0 failed, ")) << outcome.err;
+  const int bottom = OpenDeep(temp_ / "out", kDeepLevels);
+  ASSERT_GE(bottom, 0);
+  std::string cleaned(256, '\0');
+  const int file = ::openat(bottom, "g.sgf", O_RDONLY);
+  cleaned.resize(static_cast<std::size_t>(std::max<ssize_t>(::read(file, cleaned.data(), 256), 0)));
+  ::close(file);
+  ::close(bottom);
+  EXPECT_EQ(cleaned, kCleaned);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace {
 class FakeStreams : public platform::Streams {
  public:
   platform::IoStatus ReadStandardInput(std::string* bytes) override {
+    if (inputOutOfMemory) throw std::bad_alloc();
     if (inputFails) return platform::IoStatus::Error("Input/output error");
     *bytes = input;
     return platform::IoStatus::Ok();
@@ -27,6 +29,7 @@ class FakeStreams : public platform::Streams {
 
   std::string input = "(;SZ[9];B[ee])";
   bool inputFails = false;
+  bool inputOutOfMemory = false;
   bool outputFails = false;
   std::string output;
 };
@@ -35,6 +38,7 @@ TEST(CommandTest, FailedStandardStreamsAreReportedAndExitWithOne) {
   struct Case {
     std::vector<std::string> arguments;
     bool inputFails;
+    bool inputOutOfMemory;
     bool outputFails;
     std::string err;
   };
@@ -42,19 +46,22 @@ TEST(CommandTest, FailedStandardStreamsAreReportedAndExitWithOne) {
       {{"-q", "-", "-"},
        true,
        false,
+       false,
        "varnoket-cli: standard input: cannot read the file: Input/output error\n"},
+      {{"-q", "-", "-"}, false, true, false, "varnoket-cli: standard input: not enough memory\n"},
       {{"-q", "-", "-"},
+       false,
        false,
        true,
        "varnoket-cli: standard output: cannot write the file: No space left on device\n"},
-      {{"--help"}, false, true, ""},
-      {{"--version"}, false, true, ""},
+      {{"--help"}, false, false, true, ""},
+      {{"--version"}, false, false, true, ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.front() +
-                 (c.inputFails ? " with failing input" : " with failing output"));
+    SCOPED_TRACE(c.arguments.front() + ": " + c.err);
     FakeStreams streams;
     streams.inputFails = c.inputFails;
+    streams.inputOutOfMemory = c.inputOutOfMemory;
     streams.outputFails = c.outputFails;
     std::FILE* err = std::tmpfile();
     ASSERT_NE(err, nullptr);

@@ -94,6 +94,10 @@ TEST(UserMessageTest, DescribeRunCountsTheFilesAndListsFailures) {
       "Очистка завершена.\n\nОчищено файлов: 3 из 15.\nНе удалось очистить:" + listed +
       "\n…и ещё 2.";
 
+  // The source folder itself (an empty name) and a subfolder could not be listed.
+  BatchReport folders = Completed(1, 1, {"", "закрытая"}, FailureReason::CannotReadFolder);
+  folders.source = fs::path(U16("Игры"));
+
   struct Case {
     const char* what;
     BatchReport report;
@@ -111,6 +115,14 @@ TEST(UserMessageTest, DescribeRunCountsTheFilesAndListsFailures) {
       {"one unwritable", Completed(1, 0, {"a.sgf"}, FailureReason::CannotWrite),
        "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
        "a.sgf — не удалось записать файл",
+       Icon::Warning},
+      {"out of memory", Completed(1, 0, {"огромная.sgf"}, FailureReason::OutOfMemory),
+       "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
+       "огромная.sgf — недостаточно памяти",
+       Icon::Warning},
+      {"folders not listed", folders,
+       "Очистка завершена.\n\nОчищено файлов: 1 из 1.\nНе удалось очистить:\n"
+       "Игры — не удалось прочитать папку\nзакрытая — не удалось прочитать папку",
        Icon::Warning},
       {"exactly ten listed", Completed(10, 0, ten), tenText, Icon::Warning},
       {"twelve failed", Completed(15, 3, twelve), twelveText, Icon::Warning},

@@ -461,6 +461,26 @@ TEST_F(CleanTest, FileThatCannotBeWrittenIsReported) {
   EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
 }
 
+TEST_F(CleanTest, BareDriveAsDestinationMeansTheDrivesRootFolder) {
+  fs::create_directories(source_);
+  const fs::path name = temp_.path().filename().wstring() + L".sgf";  // unique
+  test::WriteBytes(source_ / name, kGame);
+  const fs::path inRoot = temp_.path().root_path() / name;
+  // With the current folder of the drive inside the temporary folder, "C:"
+  // alone would name that folder.
+  const fs::path saved = fs::current_path();
+  fs::current_path(temp_.path());
+  SetFields(Text(source_), temp_.path().root_name().wstring());
+
+  const FakeDesktop::Message message = Clean();
+
+  fs::current_path(saved);
+  EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nОчищено файлов: 1.");
+  EXPECT_EQ(test::ReadBytes(inRoot), kGameCleaned);
+  EXPECT_FALSE(fs::exists(temp_ / name));
+  fs::remove(inRoot);
+}
+
 // Drives a modal About box from a timer, which fires inside its modal loop:
 // records where the box is, then closes it the way the test asks.
 struct AboutProbe {
