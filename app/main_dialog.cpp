@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include <string>
+#include <utility>
 
 #include "app/about_dialog.h"
 #include "app/folder_chooser.h"
@@ -13,12 +14,15 @@
 namespace varnoket::app {
 namespace {
 
-// The whole text of an edit control, however long.
-std::wstring FieldText(HWND field) {
-  const int length = ::GetWindowTextLengthW(field);
+// Posted by a run's threads when news is waiting (CleanRun).
+constexpr UINT kRunNews = WM_APP + 1;
+
+// The whole text of a window or control, however long.
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
   if (length <= 0) return std::wstring();
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int copied = ::GetWindowTextW(field, text.data(), length + 1);
+  const int copied = ::GetWindowTextW(window, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
   return text;
 }
@@ -35,7 +39,8 @@ HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
 
 }  // namespace
 
-MainDialog::MainDialog(Desktop* desktop) : desktop_(desktop != nullptr ? desktop : &ownDesktop_) {}
+MainDialog::MainDialog(Desktop* desktop, platform::FileSystem* fileSystem)
+    : desktop_(desktop != nullptr ? desktop : &ownDesktop_), fileSystem_(fileSystem) {}
 
 MainDialog::~MainDialog() {
   if (window_ != nullptr) ::DestroyWindow(window_);
@@ -82,9 +87,24 @@ INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam
 
 INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) return OnInit();
+  if (message == kRunNews) {
+    OnRunNews();
+    return TRUE;
+  }
+  if (message == WM_SETCURSOR && run_.running()) {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
+    return TRUE;
+  }
   if (message != WM_COMMAND) return FALSE;
   const int id = LOWORD(wParam);
   const int notification = HIWORD(wParam);
+  if (run_.running()) {
+    // The disabled dialog takes no commands; closing it (which arrives as
+    // Exit) waits for the run.
+    if (id == IDC_EXIT) closeRequested_ = true;
+    return TRUE;
+  }
   switch (id) {
     case IDC_ABOUT:
       OnAbout();
@@ -143,11 +163,41 @@ void MainDialog::OnAbout() {
 }
 
 void MainDialog::OnClean() {
-  const HCURSOR previousCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  const desktop::UserMessage message =
-      desktop::CleanFolders(ToU16(FieldText(sourceField_)), ToU16(FieldText(destinationField_)));
-  ::SetCursor(previousCursor);
-  Show(message);
+  const std::u16string source = ToU16(WindowText(sourceField_));
+  const std::u16string destination = ToU16(WindowText(destinationField_));
+  caption_ = WindowText(window_);
+  focusBeforeRun_ = ::GetFocus();
+  closeRequested_ = false;
+  ::EnableWindow(window_, FALSE);
+  ::SetWindowTextW(window_, ToWide(desktop::ProgressCaption(BatchProgress())).c_str());
+  cursorBeforeRun_ = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+
+  desktop::CleanFoldersOptions options;
+  options.fileSystem = fileSystem_;
+  const HWND window = window_;
+  run_.Start(source, destination, std::move(options),
+             [window] { ::PostMessageW(window, kRunNews, 0, 0); });
+}
+
+void MainDialog::OnRunNews() {
+  desktop::RunNews news = run_.TakeNews();
+  if (!news.message.has_value()) {
+    if (news.progress.has_value()) {
+      ::SetWindowTextW(window_, ToWide(desktop::ProgressCaption(*news.progress)).c_str());
+    }
+    return;
+  }
+  ::SetWindowTextW(window_, caption_.c_str());
+  ::EnableWindow(window_, TRUE);
+  ::SetCursor(cursorBeforeRun_);
+  if (closeRequested_) {
+    OnExit();
+    return;
+  }
+  if (focusBeforeRun_ != nullptr && ::IsChild(window_, focusBeforeRun_)) {
+    ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBeforeRun_), TRUE);
+  }
+  Show(*news.message);
 }
 
 void MainDialog::OnExit() {

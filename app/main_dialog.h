@@ -7,9 +7,10 @@
 
 #include "app/desktop.h"
 #include "app/message_loop.h"
+#include "desktop/clean_run.h"
 
-namespace varnoket::desktop {
-struct UserMessage;
+namespace varnoket::platform {
+class FileSystem;
 }
 
 namespace varnoket::app {
@@ -18,13 +19,21 @@ namespace varnoket::app {
 // destination folder fields, a browse button beside each, and Clean, Exit and
 // About. Clean cleans the source folder into the destination folder and
 // reports how that went.
+//
+// The files are cleaned on a thread of their own while the window goes on
+// painting: for the run the dialog is disabled, as under a modal box, the
+// cursor over it is the wait cursor and the caption counts the files. Closing
+// the window during a run (its close button, Alt+F4) is remembered: the files
+// are all cleaned, and then the window closes without the final message.
 class MainDialog final : public MessageFilter, public IdleHandler {
  public:
-  // "desktop" shows the message boxes and the folder chooser; null means the
-  // real ones. "*desktop" must outlive this object.
-  explicit MainDialog(Desktop* desktop = nullptr);
-  // Destroys the window if it still exists and leaves the message loop. The
-  // loop the dialog joined must still be live.
+  // "desktop" shows the message boxes and the folder chooser, and
+  // "fileSystem" does the runs' file operations; null means the real ones.
+  // Both must outlive this object.
+  explicit MainDialog(Desktop* desktop = nullptr, platform::FileSystem* fileSystem = nullptr);
+  // Destroys the window if it still exists, waits for a run still going on
+  // and leaves the message loop. The loop the dialog joined must still be
+  // live.
   ~MainDialog() override;
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
@@ -49,6 +58,9 @@ class MainDialog final : public MessageFilter, public IdleHandler {
   BOOL OnInit();
   void OnAbout();
   void OnClean();
+  // The run's news, posted by its threads: progress into the caption, and at
+  // the end the window back as it was and the message.
+  void OnRunNews();
   void OnExit();
   void OnBrowseSource();
   void OnBrowseDestination();
@@ -60,6 +72,7 @@ class MainDialog final : public MessageFilter, public IdleHandler {
 
   Desktop ownDesktop_;
   Desktop* desktop_;
+  platform::FileSystem* fileSystem_;
   HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
   HWND sourceField_ = nullptr;
@@ -67,6 +80,14 @@ class MainDialog final : public MessageFilter, public IdleHandler {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   MessageLoop* loop_ = nullptr;  // the loop joined in OnInit, not owned
+
+  // While a run goes on: the caption, focus and cursor to restore after it,
+  // and whether the window was asked to close.
+  desktop::CleanRun run_;
+  std::wstring caption_;
+  HWND focusBeforeRun_ = nullptr;
+  HCURSOR cursorBeforeRun_ = nullptr;
+  bool closeRequested_ = false;
 };
 
 }  // namespace varnoket::app

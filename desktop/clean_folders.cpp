@@ -1,17 +1,20 @@
 #include "desktop/clean_folders.h"
 
+#include "desktop/folder_field.h"
 #include "platform/path_text.h"
 
 namespace varnoket::desktop {
 
 UserMessage CleanFolders(const std::u16string& sourceText, const std::u16string& destinationText,
                          const CleanFoldersOptions& options) {
-  UserMessage problem = CheckBeforeRun(sourceText, destinationText, options.fileSystem);
+  const std::u16string source = FolderFromField(sourceText);
+  const std::u16string destination = FolderFromField(destinationText);
+  UserMessage problem = CheckBeforeRun(source, destination, options.fileSystem);
   if (!problem.text.empty()) return problem;
 
   BatchOptions run;
-  run.source = platform::PathFromText(sourceText);
-  run.destination = platform::PathFromText(destinationText);
+  run.source = platform::PathFromText(source);
+  run.destination = platform::PathFromText(destination);
   run.createDestination = false;
   run.jobs = 0;  // one worker per hardware thread
   run.fileSystem = options.fileSystem;

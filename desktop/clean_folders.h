@@ -20,12 +20,12 @@ struct CleanFoldersOptions {
   std::function<void(const BatchProgress&)> onProgress;
 };
 
-// The Clean command of the desktop windows, less the windows: checks the two
-// folder fields' texts (taken whole, as typed), cleans every "*.sgf" file of
-// the source folder into the destination folder, which must exist, with one
-// worker per hardware thread, and returns the message that tells the user how
-// it went. It touches no window and keeps no state, so a front end may run it
-// on a thread of its own while its window stays responsive.
+// The Clean command of the desktop windows, less the windows: reads the two
+// folder fields' texts as FolderFromField does, checks the folders, cleans
+// every "*.sgf" file of the source folder into the destination folder, which
+// must exist, with one worker per hardware thread, and returns the message
+// that tells the user how it went. It touches no window and keeps no state;
+// CleanRun runs it on a thread of its own.
 UserMessage CleanFolders(const std::u16string& sourceText, const std::u16string& destinationText,
                          const CleanFoldersOptions& options = {});
 

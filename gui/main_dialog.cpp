@@ -23,15 +23,6 @@ DialogHost& DefaultHost() {
   return host;
 }
 
-// Shows the wait cursor over the whole application while it lives.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // "text" is UTF-8, as the shared dialog texts are.
 QPushButton* AddButton(QWidget* parent, const char* name, const char* text, const QRect& geometry) {
   auto* button = new QPushButton(QString::fromUtf8(text), parent);
@@ -111,18 +102,52 @@ MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
   move(CentredPosition(frameGeometry().size(), QRect(), screen()->availableGeometry()));
 }
 
-void MainDialog::reject() { OnExit(); }
+MainDialog::~MainDialog() {
+  // The run's last queued call may still come; it dies with the dialog.
+  if (run_.running()) QApplication::restoreOverrideCursor();
+}
+
+void MainDialog::reject() {
+  if (run_.running()) {
+    closeRequested_ = true;
+    return;
+  }
+  OnExit();
+}
 
 void MainDialog::OnClean() {
+  if (run_.running()) return;
+  title_ = windowTitle();
+  focusBeforeRun_ = focusWidget();
+  closeRequested_ = false;
+  setEnabled(false);
+  setWindowTitle(QString::fromStdU16String(desktop::ProgressCaption(BatchProgress())));
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+
   desktop::CleanFoldersOptions options;
   options.fileSystem = fileSystem_;
-  desktop::UserMessage message;
-  {
-    const WaitCursor waitCursor;
-    message = desktop::CleanFolders(source_->text().toStdU16String(),
-                                    destination_->text().toStdU16String(), options);
+  run_.Start(
+      source_->text().toStdU16String(), destination_->text().toStdU16String(), std::move(options),
+      [this] { QMetaObject::invokeMethod(this, &MainDialog::OnRunNews, Qt::QueuedConnection); });
+}
+
+void MainDialog::OnRunNews() {
+  desktop::RunNews news = run_.TakeNews();
+  if (!news.message.has_value()) {
+    if (news.progress.has_value()) {
+      setWindowTitle(QString::fromStdU16String(desktop::ProgressCaption(*news.progress)));
+    }
+    return;
   }
-  Show(message);
+  setWindowTitle(title_);
+  setEnabled(true);
+  QApplication::restoreOverrideCursor();
+  if (closeRequested_) {
+    OnExit();
+    return;
+  }
+  if (focusBeforeRun_ != nullptr) focusBeforeRun_->setFocus();
+  Show(*news.message);
 }
 
 void MainDialog::OnExit() { done(kExitCode); }

@@ -2,19 +2,17 @@
 #define VARNOKET_GUI_MAIN_DIALOG_H_
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
+
+#include "desktop/clean_run.h"
 
 class QLineEdit;
 class QPushButton;
 
-namespace varnoket {
-namespace desktop {
-struct UserMessage;
-}
-namespace platform {
+namespace varnoket::platform {
 class FileSystem;
 }
-}  // namespace varnoket
 
 namespace varnoket::gui {
 
@@ -42,6 +40,12 @@ class DialogHost {
 // About buttons. Clean checks the folders, cleans the source folder into the
 // destination folder and reports how that went.
 //
+// The files are cleaned on a thread of their own while the window goes on
+// painting: for the run the dialog is disabled, as under a modal box, the
+// wait cursor is shown and the title counts the files. Closing the window
+// during a run is remembered: the files are all cleaned, and then the dialog
+// ends without the final message.
+//
 // The children carry object names for tests: "clean", "exit", "about",
 // "source", "destination", "browseSource", "browseDestination".
 class MainDialog : public QDialog {
@@ -51,13 +55,18 @@ class MainDialog : public QDialog {
   // "host" and "fileSystem" must outlive the dialog; null means the real
   // chooser and boxes, and the real disk.
   explicit MainDialog(DialogHost* host = nullptr, platform::FileSystem* fileSystem = nullptr);
+  // Waits for a run still going on.
+  ~MainDialog() override;
 
   // Esc and the window's close button arrive here: they end the dialog with
-  // kExitCode, as Exit does.
+  // kExitCode, as Exit does, or once the run going on has ended.
   void reject() override;
 
  private:
   void OnClean();
+  // The run's news, queued by its threads: progress into the title, and at
+  // the end the window back as it was and the message.
+  void OnRunNews();
   void OnExit();
   void OnAbout();
   void OnBrowseSource();
@@ -74,6 +83,13 @@ class MainDialog : public QDialog {
   platform::FileSystem* fileSystem_;
   QLineEdit* source_;
   QLineEdit* destination_;
+
+  // While a run goes on: the title and focus to restore after it, and
+  // whether the window was asked to close.
+  desktop::CleanRun run_;
+  QString title_;
+  QPointer<QWidget> focusBeforeRun_;
+  bool closeRequested_ = false;
 };
 
 // Shows "dialog" and runs the application's event loop until the dialog ends.

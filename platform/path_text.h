@@ -31,6 +31,11 @@ std::string PathToUtf8(const std::filesystem::path& path);
 // path stays as it is.
 std::filesystem::path AsFolder(const std::filesystem::path& folder);
 
+// The user's home folder as text, which a leading "~" of a typed folder stands
+// for: $HOME, else the account's entry. Empty when neither names one, and on
+// Windows, where "~" means nothing.
+std::u16string HomeFolderText();
+
 }  // namespace varnoket::platform
 
 #endif  // VARNOKET_PLATFORM_PATH_TEXT_H_

@@ -11,11 +11,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
-#include <atomic>
 #include <memory>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "tests/support/gated_file_system.h"
 
 namespace varnoket::gui {
 namespace {
@@ -61,21 +60,15 @@ class ScriptedHost : public DialogHost {
   std::vector<ShownBox> shown;
 };
 
-// The real disk, noting whether the wait cursor was up whenever a file was read.
-class CursorWatchingFileSystem : public platform::FileSystem {
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
  public:
-  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes) override {
-    const QCursor* cursor = QApplication::overrideCursor();
-    if (cursor != nullptr && cursor->shape() == Qt::WaitCursor) {
-      readsUnderWaitCursor.fetch_add(1);
-    } else {
-      readsWithoutWaitCursor.fetch_add(1);
-    }
-    return FileSystem::ReadFile(path, bytes);
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
   }
-
-  std::atomic<int> readsUnderWaitCursor{0};
-  std::atomic<int> readsWithoutWaitCursor{0};
+  int paints = 0;
 };
 
 constexpr char kGame[] = "(;GM[1]FF[4]SZ[19]PB[Black]PW[White];B[pd]C[a comment];W[dp])";
@@ -94,9 +87,11 @@ class MainDialogTest : public QObject {
  private:
   QLineEdit* Field(const char* name) const { return dialog_->findChild<QLineEdit*>(name); }
   QPushButton* Button(const char* name) const { return dialog_->findChild<QPushButton*>(name); }
-  // The one box shown since the test began; the test fails on any other count.
+  // The one box shown since the test began, once it is shown: the run goes
+  // on a thread of its own. The test fails on any other count.
   const ShownBox& OnlyBox() const {
     static const ShownBox none;
+    (void)QTest::qWaitFor([this] { return !host_.shown.empty(); });
     if (host_.shown.size() == 1) return host_.shown.front();
     QTest::qFail(qPrintable(QString("%1 boxes shown, not 1").arg(host_.shown.size())), __FILE__,
                  __LINE__);
@@ -108,18 +103,39 @@ class MainDialogTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
   }
 
+  // A dialog whose run waits at the gate, with three games to clean and the
+  // first of them done.
+  void StartGatedRun() {
+    StartDialog(gate_.get());
+    QVERIFY(QDir(folders_->path()).mkpath("in"));
+    QVERIFY(QDir(folders_->path()).mkpath("out"));
+    for (const char* name : {"a.sgf", "b.sgf", "c.sgf"}) {
+      WriteFile(folders_->filePath(QString("in/") + name), kGame);
+    }
+    Field("source")->setText(folders_->filePath("in"));
+    Field("destination")->setText(folders_->filePath("out"));
+    QTest::mouseClick(Button("clean"), Qt::LeftButton);
+    gate_->Allow(1);
+    QTRY_COMPARE(dialog_->windowTitle(), QStringLiteral("Очистка… 1 из 3"));
+  }
+
   ScriptedHost host_;
+  std::unique_ptr<test::GatedFileSystem> gate_;
   std::unique_ptr<MainDialog> dialog_;
   std::unique_ptr<QTemporaryDir> folders_;
 
  private slots:
   void init() {
     host_ = ScriptedHost();
+    gate_ = std::make_unique<test::GatedFileSystem>();
     folders_ = std::make_unique<QTemporaryDir>();
     QVERIFY(folders_->isValid());
     StartDialog(nullptr);
   }
-  void cleanup() { dialog_.reset(); }
+  void cleanup() {
+    gate_->Open();  // a failed test leaves no run waiting
+    dialog_.reset();
+  }
 
   void startsEmptyWithCleanFocused() {
     QCOMPARE(dialog_->windowTitle(),
@@ -309,24 +325,56 @@ class MainDialogTest : public QObject {
     QCOMPARE(written, games);
   }
 
-  void showsTheWaitCursorWhileRunning() {
-    CursorWatchingFileSystem files;
-    StartDialog(&files);
+  void staysResponsiveButBlockedWhileRunning() {
+    StartGatedRun();
+
+    PaintCounter counter(dialog_.get());
+    dialog_->update();
+    QTRY_VERIFY(counter.paints > 0);
+    QVERIFY(!dialog_->isEnabled());
+    QVERIFY(QApplication::overrideCursor() != nullptr);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QVERIFY(host_.shown.empty());
+
+    gate_->Open();
+    QCOMPARE(OnlyBox().text, QStringLiteral("Очистка завершена.\n\nОчищено файлов: 3."));
+    QCOMPARE(dialog_->windowTitle(),
+             QStringLiteral("Очистка SGF-файла от лишнего (остается только игра)"));
+    QVERIFY(dialog_->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(QApplication::focusWidget(), Button("clean"));
+  }
+
+  void closingDuringARunEndsTheDialogAfterIt() {
+    StartGatedRun();
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+
+    QVERIFY(!dialog_->close());
+    QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+    QCOMPARE(finished.count(), 0);
+
+    gate_->Open();
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.front().front().toInt(), 2);
+    QVERIFY(host_.shown.empty());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(QDir(folders_->filePath("out")).entryList(QDir::Files).size(), 3);
+  }
+
+  void foldersAreReadAsPasted() {
     QVERIFY(QDir(folders_->path()).mkpath("in"));
     QVERIFY(QDir(folders_->path()).mkpath("out"));
-    for (const char* name : {"a.sgf", "b.sgf", "c.sgf"}) {
-      WriteFile(folders_->filePath(QString("in/") + name), kGame);
-    }
-    Field("source")->setText(folders_->filePath("in"));
-    Field("destination")->setText(folders_->filePath("out"));
+    WriteFile(folders_->filePath("in/a.sgf"), kGame);
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(folders_->path()));
+    Field("source")->setText(" \"" + folders_->filePath("in") + "\" ");
+    Field("destination")->setText("~/out");
 
     QTest::mouseClick(Button("clean"), Qt::LeftButton);
 
-    QCOMPARE(files.readsUnderWaitCursor.load(), 3);
-    QCOMPARE(files.readsWithoutWaitCursor.load(), 0);
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(OnlyBox().text, QStringLiteral("Очистка завершена.\n\nОчищено файлов: 3."));
-    dialog_.reset();  // before "files" goes
+    QCOMPARE(OnlyBox().text, QStringLiteral("Очистка завершена.\n\nОчищено файлов: 1."));
+    qputenv("HOME", home);
+    QVERIFY(QFile::exists(folders_->filePath("out/a.sgf")));
   }
 
   void browseFillsOnlyItsField_data() {

@@ -35,4 +35,6 @@ std::filesystem::path AsFolder(const std::filesystem::path& folder) {
   return bareDrive ? std::filesystem::path(text + L'\\') : folder;
 }
 
+std::u16string HomeFolderText() { return std::u16string(); }
+
 }  // namespace varnoket::platform

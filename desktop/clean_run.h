@@ -1,0 +1,74 @@
+#ifndef VARNOKET_DESKTOP_CLEAN_RUN_H_
+#define VARNOKET_DESKTOP_CLEAN_RUN_H_
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "batch/batch_run.h"
+#include "desktop/clean_folders.h"
+#include "desktop/user_message.h"
+
+namespace varnoket::desktop {
+
+// What a window learns from its run when it asks: the latest progress, and
+// the run's message once it has ended.
+struct RunNews {
+  std::optional<BatchProgress> progress;
+  std::optional<UserMessage> message;
+};
+
+// The caption of a window while its run goes on: "Очистка…", and once the
+// files are counted "Очистка… 1234 из 10288".
+std::u16string ProgressCaption(const BatchProgress& progress);
+
+// One Clean command (CleanFolders) on a thread of its own, so that the window
+// that started it keeps painting and answering while the files are cleaned.
+// The window's thread owns the object: it starts the run and takes the news;
+// the run's threads only say that news is waiting, through the "notify"
+// function given to Start, which the front end turns into a message to its
+// window (a posted window message, a queued call).
+class CleanRun {
+ public:
+  CleanRun() = default;
+  // Waits for a run still going on to end.
+  ~CleanRun();
+  CleanRun(const CleanRun&) = delete;
+  CleanRun& operator=(const CleanRun&) = delete;
+
+  // Starts CleanFolders(sourceText, destinationText, options) and returns
+  // at once; "options.onProgress" is replaced. "notify" is called on the
+  // run's threads whenever news is waiting and the last call has not yet been
+  // answered by TakeNews, so a window gets at most one pending message
+  // however fast the files go; the last call comes after the run has ended.
+  // When no thread can be started the run happens before Start returns, with
+  // the same calls. Must not be called while running().
+  void Start(std::u16string sourceText, std::u16string destinationText, CleanFoldersOptions options,
+             std::function<void()> notify);
+
+  // True from Start until TakeNews has handed over the run's message.
+  bool running() const { return running_; }
+
+  // The news since the last call. Once it holds the message, the run's thread
+  // has ended and the object may start another run.
+  RunNews TakeNews();
+
+ private:
+  // Called on the run's threads: records news and notifies when the window
+  // has not yet been told.
+  void Publish(const BatchProgress* progress, UserMessage* message);
+
+  std::function<void()> notify_;
+  std::thread thread_;
+  bool running_ = false;  // the window's thread only
+
+  std::mutex mutex_;  // guards what follows
+  bool notified_ = false;
+  RunNews news_;
+};
+
+}  // namespace varnoket::desktop
+
+#endif  // VARNOKET_DESKTOP_CLEAN_RUN_H_
