@@ -6,6 +6,9 @@
 namespace varnoket::desktop {
 namespace {
 
+// The shortest time between two calls of "notify" for progress.
+constexpr std::chrono::milliseconds kProgressInterval(100);
+
 std::u16string Number(std::size_t value) {
   const std::string digits = std::to_string(value);
   return std::u16string(digits.begin(), digits.end());
@@ -16,7 +19,12 @@ std::u16string Number(std::size_t value) {
 std::u16string ProgressCaption(const BatchProgress& progress) {
   std::u16string caption = u"Очистка…";
   if (progress.total != 0) {
-    caption += u" " + Number(progress.done) + u" из " + Number(progress.total);
+    // Appended piece by piece: GCC 12 misreports "+" chains of strings as
+    // overlapping copies (its bug 105329).
+    caption += u' ';
+    caption += Number(progress.done);
+    caption += u" из ";
+    caption += Number(progress.total);
   }
   return caption;
 }
@@ -33,6 +41,7 @@ void CleanRun::Start(std::u16string sourceText, std::u16string destinationText,
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     notified_ = false;
+    lastNotified_ = std::chrono::steady_clock::time_point();
     news_ = RunNews();
   }
   options.onProgress = [this](const BatchProgress& progress) { Publish(&progress, nullptr); };
@@ -54,7 +63,11 @@ void CleanRun::Publish(const BatchProgress* progress, UserMessage* message) {
     if (progress != nullptr) news_.progress = *progress;
     if (message != nullptr) news_.message = std::move(*message);
     if (notified_) return;
+    const auto now = std::chrono::steady_clock::now();
+    const bool first = lastNotified_ == std::chrono::steady_clock::time_point();
+    if (message == nullptr && !first && now - lastNotified_ < kProgressInterval) return;
     notified_ = true;
+    lastNotified_ = now;
   }
   notify_();
 }

@@ -1,6 +1,7 @@
 #ifndef VARNOKET_DESKTOP_CLEAN_RUN_H_
 #define VARNOKET_DESKTOP_CLEAN_RUN_H_
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -40,11 +41,13 @@ class CleanRun {
 
   // Starts CleanFolders(sourceText, destinationText, options) and returns
   // at once; "options.onProgress" is replaced. "notify" is called on the
-  // run's threads whenever news is waiting and the last call has not yet been
-  // answered by TakeNews, so a window gets at most one pending message
-  // however fast the files go; the last call comes after the run has ended.
-  // When no thread can be started the run happens before Start returns, with
-  // the same calls. Must not be called while running().
+  // run's threads when news is waiting and the last call has been answered by
+  // TakeNews: for progress at most ten times a second (the first file's at
+  // once), and always when the run has ended. A window thus has at most one
+  // message pending and redraws its caption no more often than a person can
+  // read it, however fast the files go. When no thread can be started the
+  // run happens before Start returns, with the same calls. Must not be called
+  // while running().
   void Start(std::u16string sourceText, std::u16string destinationText, CleanFoldersOptions options,
              std::function<void()> notify);
 
@@ -64,8 +67,9 @@ class CleanRun {
   std::thread thread_;
   bool running_ = false;  // the window's thread only
 
-  std::mutex mutex_;  // guards what follows
-  bool notified_ = false;
+  std::mutex mutex_;                                    // guards what follows
+  bool notified_ = false;                               // and not yet answered by TakeNews
+  std::chrono::steady_clock::time_point lastNotified_;  // the epoch before the first
   RunNews news_;
 };
 

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/about_dialog.h"
@@ -15,6 +17,7 @@
 #include "app/module_state.h"
 #include "app/window_placement.h"
 #include "res/resource_ids.h"
+#include "tests/support/gated_file_system.h"
 #include "tests/support/test_support.h"
 #include "tests/windows/dialog_test_support.h"
 
@@ -33,6 +36,23 @@ constexpr int kTimedOut = 1001;
 
 void CALLBACK QuitOnTimeout(HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(kTimedOut); }
 
+// Ends the loop, the first time it runs out of messages, once "done" holds.
+class QuitWhen : public IdleHandler {
+ public:
+  explicit QuitWhen(std::function<bool()> done) : done_(std::move(done)) {}
+  bool OnIdle(int) override {
+    if (!quit_ && done_()) {
+      quit_ = true;
+      ::PostQuitMessage(kDrained);
+    }
+    return false;
+  }
+
+ private:
+  std::function<bool()> done_;
+  bool quit_ = false;
+};
+
 // Public throughout, so that the tables of actions below can use it.
 class MainDialogTest : public ::testing::Test {
  public:
@@ -44,6 +64,7 @@ class MainDialogTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    gate_.Open();  // a failed test leaves no run waiting
     dialog_.reset();
     Module().RemoveMessageLoop(::GetCurrentThreadId());
     Module().Term();
@@ -53,11 +74,12 @@ class MainDialogTest : public ::testing::Test {
     }
   }
 
-  // A fresh dialog, shown as the program shows it.
-  void OpenDialog() {
+  // A fresh dialog, shown as the program shows it; its runs read files
+  // through "fileSystem" (null: the real disk).
+  void OpenDialog(platform::FileSystem* fileSystem = nullptr) {
     dialog_.reset();
     desktop_ = FakeDesktop();
-    dialog_ = std::make_unique<MainDialog>(&desktop_);
+    dialog_ = std::make_unique<MainDialog>(&desktop_, fileSystem);
     ASSERT_TRUE(dialog_->Create(instance_));
     window_ = dialog_->window();
     ::ShowWindow(window_, SW_SHOWNORMAL);
@@ -69,6 +91,19 @@ class MainDialogTest : public ::testing::Test {
   void Pump() {
     ::PostQuitMessage(kDrained);
     ASSERT_EQ(loop_.Run(), kDrained);
+  }
+
+  // Runs the program's loop until it has nothing left to do and "done"
+  // holds, or for at most a few seconds. The runs' threads post to the loop,
+  // which wakes it.
+  void RunUntil(std::function<bool()> done) {
+    QuitWhen quit(std::move(done));
+    loop_.AddIdleHandler(&quit);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10000, &QuitOnTimeout);
+    const int code = loop_.Run();
+    ::KillTimer(nullptr, timer);
+    loop_.RemoveIdleHandler(&quit);
+    EXPECT_EQ(code, kDrained);
   }
 
   // Runs the program's loop until it quits, for at most a few seconds.
@@ -103,13 +138,14 @@ class MainDialogTest : public ::testing::Test {
   FakeDesktop::Message Clean() {
     desktop_.messages.clear();
     ::SendMessageW(Item(IDC_CLEAN), BM_CLICK, 0, 0);
-    Pump();
+    RunUntil([this] { return !desktop_.messages.empty(); });
     EXPECT_EQ(desktop_.messages.size(), 1u);
     return desktop_.messages.empty() ? FakeDesktop::Message{} : desktop_.messages.back();
   }
 
   HINSTANCE instance_ = nullptr;
   MessageLoop loop_;
+  test::GatedFileSystem gate_;
   FakeDesktop desktop_;
   std::unique_ptr<MainDialog> dialog_;
   HWND window_ = nullptr;
@@ -241,7 +277,7 @@ TEST_F(MainDialogTest, StartsCentredWithEmptyFieldsBothIconsAndCleanFocused) {
 
 TEST_F(MainDialogTest, EnterPressesCleanWhichAsksForTheSourceFolderFirst) {
   PostKey(VK_RETURN);
-  Pump();
+  RunUntil([this] { return !desktop_.messages.empty(); });
   ASSERT_EQ(desktop_.messages.size(), 1u);
   EXPECT_EQ(Utf8(desktop_.messages[0].text), "Укажите папку с исходными файлами.");
   EXPECT_EQ(desktop_.messages[0].caption, L"Varnoket");
@@ -324,6 +360,7 @@ TEST_F(MainDialogTest, CleanReactsToAnyNotificationCode) {
     SCOPED_TRACE(notification);
     desktop_.messages.clear();
     Command(IDC_CLEAN, notification);
+    RunUntil([this] { return !desktop_.messages.empty(); });
     EXPECT_EQ(desktop_.messages.size(), 1u);
   }
 }
@@ -336,6 +373,19 @@ constexpr const char* kNoGame = "no game in here";
 class CleanTest : public MainDialogTest {
  protected:
   std::wstring Text(const fs::path& path) const { return path.wstring(); }
+
+  // A dialog whose run waits at the gate, with three games to clean and the
+  // first of them done.
+  void StartGatedRun() {
+    OpenDialog(&gate_);
+    fs::create_directories(source_);
+    fs::create_directories(destination_);
+    for (const char* name : {"a.sgf", "b.sgf", "c.sgf"}) test::WriteBytes(source_ / name, kGame);
+    SetFields(Text(source_), Text(destination_));
+    ::SendMessageW(Item(IDC_CLEAN), BM_CLICK, 0, 0);
+    gate_.Allow(1);
+    RunUntil([this] { return Utf8(WindowText(window_)) == "Очистка… 1 из 3"; });
+  }
 
   test::TempFolder temp_;
   fs::path source_ = temp_ / "games";
@@ -389,7 +439,8 @@ TEST_F(CleanTest, EveryFileCleanedIsCounted) {
   test::WriteBytes(source_ / "a.sgf", kGame);
   test::WriteBytes(source_ / fs::path(L"партия.SGF"), kGame);
   test::WriteBytes(source_ / "notes.txt", kGame);
-  SetFields(Text(source_), Text(destination_));
+  // The source as Explorer's "Copy as path" gives it, pasted with a space.
+  SetFields(L" \"" + Text(source_) + L"\"", Text(destination_));
 
   const FakeDesktop::Message message = Clean();
   EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nОчищено файлов: 2.");
@@ -398,6 +449,46 @@ TEST_F(CleanTest, EveryFileCleanedIsCounted) {
   EXPECT_EQ(test::ReadBytes(destination_ / "a.sgf"), kGameCleaned);
   EXPECT_EQ(test::ReadBytes(destination_ / fs::path(L"партия.SGF")), kGameCleaned);
   EXPECT_FALSE(fs::exists(destination_ / "notes.txt"));
+}
+
+TEST_F(CleanTest, TheWindowPaintsAndCountsWhileTheRunGoesOn) {
+  StartGatedRun();
+  EXPECT_FALSE(::IsWindowEnabled(window_));
+  // The wait cursor over the window, its fields included.
+  for (const HWND target : {window_, Item(IDC_SOURCE_FOLDER)}) {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+    ::SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_WAIT));
+  }
+  ::InvalidateRect(window_, nullptr, TRUE);
+  RunUntil([this] { return ::GetUpdateRect(window_, nullptr, FALSE) == FALSE; });
+  EXPECT_TRUE(desktop_.messages.empty());
+
+  gate_.Open();
+  RunUntil([this] { return !desktop_.messages.empty(); });
+  ASSERT_EQ(desktop_.messages.size(), 1u);
+  EXPECT_EQ(Utf8(desktop_.messages[0].text), "Очистка завершена.\n\nОчищено файлов: 3.");
+  EXPECT_EQ(desktop_.messages[0].type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(Utf8(WindowText(window_)), "Очистка SGF-файла от лишнего (остается только игра)");
+  EXPECT_TRUE(::IsWindowEnabled(window_));
+  EXPECT_EQ(::GetFocus(), Item(IDC_CLEAN));
+}
+
+TEST_F(CleanTest, ClosingDuringARunClosesTheWindowAfterIt) {
+  StartGatedRun();
+  ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  ::PostMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_CLEAN, BN_CLICKED), 0);
+  RunUntil([] { return true; });
+  EXPECT_TRUE(::IsWindow(window_)) << "the window waits for the run";
+
+  gate_.Open();
+  EXPECT_EQ(RunUntilQuit(), 2);
+  EXPECT_FALSE(::IsWindow(window_));
+  EXPECT_TRUE(desktop_.messages.empty());
+  for (const char* name : {"a.sgf", "b.sgf", "c.sgf"}) {
+    EXPECT_EQ(test::ReadBytes(destination_ / name), kGameCleaned) << name;
+  }
 }
 
 TEST_F(CleanTest, FolderWithoutGameFilesSaysSo) {
