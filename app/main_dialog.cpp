@@ -60,7 +60,8 @@ bool MainDialog::Create(HINSTANCE instance) {
 }
 
 bool MainDialog::PreTranslateMessage(MSG* message) {
-  return window_ != nullptr && ::IsDialogMessageW(window_, message) != FALSE;
+  // A disabled dialog takes no keys: during a run Esc and Enter do nothing.
+  return window_ != nullptr && !run_.running() && ::IsDialogMessageW(window_, message) != FALSE;
 }
 
 bool MainDialog::OnIdle(int) { return false; }
@@ -169,6 +170,9 @@ void MainDialog::OnClean() {
   focusBeforeRun_ = ::GetFocus();
   closeRequested_ = false;
   ::EnableWindow(window_, FALSE);
+  // As Windows does for a disabled window's own focus; keys then reach the
+  // dialog only as system keys, such as Alt+F4.
+  if (::IsChild(window_, focusBeforeRun_)) ::SetFocus(nullptr);
   ::SetWindowTextW(window_, ToWide(desktop::ProgressCaption(BatchProgress())).c_str());
   cursorBeforeRun_ = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 

@@ -461,6 +461,9 @@ TEST_F(CleanTest, TheWindowPaintsAndCountsWhileTheRunGoesOn) {
                    MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_WAIT));
   }
+  // Keys do nothing: Esc closes nothing, Enter starts nothing.
+  PostKey(VK_ESCAPE);
+  PostKey(VK_RETURN);
   ::InvalidateRect(window_, nullptr, TRUE);
   RunUntil([this] { return ::GetUpdateRect(window_, nullptr, FALSE) == FALSE; });
   EXPECT_TRUE(desktop_.messages.empty());
