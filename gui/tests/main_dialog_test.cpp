@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -259,6 +260,11 @@ class MainDialogTest : public QObject {
                                     << "@"
                                     << "Папка с исходными файлами не найдена:\n@/нет"
                                     << "source";
+    QTest::newRow("source missing, pasted in quotes")
+        << " \"@/нет\" "
+        << "@"
+        << "Папка с исходными файлами не найдена:\n@/нет"
+        << "source";
     QTest::newRow("destination missing") << "@"
                                          << "@/out"
                                          << "Папка для результата не найдена:\n@/out"
@@ -365,7 +371,7 @@ class MainDialogTest : public QObject {
     QVERIFY(QDir(folders_->path()).mkpath("in"));
     QVERIFY(QDir(folders_->path()).mkpath("out"));
     WriteFile(folders_->filePath("in/a.sgf"), kGame);
-    const QByteArray home = qgetenv("HOME");
+    const auto restoreHome = qScopeGuard([home = qgetenv("HOME")] { qputenv("HOME", home); });
     qputenv("HOME", QFile::encodeName(folders_->path()));
     Field("source")->setText(" \"" + folders_->filePath("in") + "\" ");
     Field("destination")->setText("~/out");
@@ -373,7 +379,6 @@ class MainDialogTest : public QObject {
     QTest::mouseClick(Button("clean"), Qt::LeftButton);
 
     QCOMPARE(OnlyBox().text, QStringLiteral("Очистка завершена.\n\nОчищено файлов: 1."));
-    qputenv("HOME", home);
     QVERIFY(QFile::exists(folders_->filePath("out/a.sgf")));
   }
 
