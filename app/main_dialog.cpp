@@ -102,8 +102,11 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
   const int notification = HIWORD(wParam);
   if (run_.running()) {
     // The disabled dialog takes no commands; closing it (which arrives as
-    // Exit) waits for the run.
-    if (id == IDC_EXIT) closeRequested_ = true;
+    // Exit) stops the run and closes the window once the run has ended.
+    if (id == IDC_EXIT) {
+      closeRequested_ = true;
+      run_.Stop();
+    }
     return TRUE;
   }
   switch (id) {

@@ -23,17 +23,18 @@ namespace varnoket::app {
 // The files are cleaned on a thread of their own while the window goes on
 // painting: for the run the dialog is disabled, as under a modal box, the
 // cursor over it is the wait cursor and the caption counts the files. Closing
-// the window during a run (its close button, Alt+F4) is remembered: the files
-// are all cleaned, and then the window closes without the final message.
+// the window during a run (its close button, Alt+F4) stops the run: no
+// further file is started, the files in hand are finished, none is left
+// half-written, and then the window closes without the final message.
 class MainDialog final : public MessageFilter, public IdleHandler {
  public:
   // "desktop" shows the message boxes and the folder chooser, and
   // "fileSystem" does the runs' file operations; null means the real ones.
   // Both must outlive this object.
   explicit MainDialog(Desktop* desktop = nullptr, platform::FileSystem* fileSystem = nullptr);
-  // Destroys the window if it still exists, waits for a run still going on
-  // and leaves the message loop. The loop the dialog joined must still be
-  // live.
+  // Destroys the window if it still exists, stops a run still going on and
+  // waits for its files in hand, and leaves the message loop. The loop the dialog joined must still
+  // be live.
   ~MainDialog() override;
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;

@@ -19,6 +19,7 @@ UserMessage CleanFolders(const std::u16string& sourceText, const std::u16string&
   run.jobs = 0;  // one worker per hardware thread
   run.fileSystem = options.fileSystem;
   run.onProgress = options.onProgress;
+  run.stop = options.stop;
   return DescribeRun(RunBatch(run));
 }
 

@@ -1,6 +1,7 @@
 #ifndef VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
 #define VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -18,6 +19,9 @@ struct CleanFoldersOptions {
   // Called after each file, from the run's worker threads, never two calls at
   // once; null for none.
   std::function<void(const BatchProgress&)> onProgress;
+  // Once "*stop" is true no further file is started; the files in hand are
+  // finished. Null for a run that always goes to its end.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // The Clean command of the desktop windows, less the windows: reads the two

@@ -30,6 +30,7 @@ std::u16string ProgressCaption(const BatchProgress& progress) {
 }
 
 CleanRun::~CleanRun() {
+  Stop();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -38,6 +39,7 @@ void CleanRun::Start(std::u16string sourceText, std::u16string destinationText,
   if (thread_.joinable()) thread_.join();  // a run whose message was taken
   notify_ = std::move(notify);
   running_ = true;
+  stop_ = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     notified_ = false;
@@ -45,6 +47,7 @@ void CleanRun::Start(std::u16string sourceText, std::u16string destinationText,
     news_ = RunNews();
   }
   options.onProgress = [this](const BatchProgress& progress) { Publish(&progress, nullptr); };
+  options.stop = &stop_;
   auto run = [this, source = std::move(sourceText), destination = std::move(destinationText),
               options = std::move(options)] {
     UserMessage message = CleanFolders(source, destination, options);

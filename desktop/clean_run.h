@@ -1,6 +1,7 @@
 #ifndef VARNOKET_DESKTOP_CLEAN_RUN_H_
 #define VARNOKET_DESKTOP_CLEAN_RUN_H_
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -34,13 +35,13 @@ std::u16string ProgressCaption(const BatchProgress& progress);
 class CleanRun {
  public:
   CleanRun() = default;
-  // Waits for a run still going on to end.
+  // Stops a run still going on (Stop) and waits for it to end.
   ~CleanRun();
   CleanRun(const CleanRun&) = delete;
   CleanRun& operator=(const CleanRun&) = delete;
 
   // Starts CleanFolders(sourceText, destinationText, options) and returns
-  // at once; "options.onProgress" is replaced. "notify" is called on the
+  // at once; "options.onProgress" and "options.stop" are replaced. "notify" is called on the
   // run's threads when news is waiting and the last call has been answered by
   // TakeNews: for progress at most ten times a second (the first file's at
   // once), and always when the run has ended. A window thus has at most one
@@ -54,6 +55,10 @@ class CleanRun {
   // True from Start until TakeNews has handed over the run's message.
   bool running() const { return running_; }
 
+  // Asks the run to start no further file. The files in hand are finished, so
+  // none is left half-written, and the run then ends as usual.
+  void Stop() { stop_ = true; }
+
   // The news since the last call. Once it holds the message, the run's thread
   // has ended and the object may start another run.
   RunNews TakeNews();
@@ -66,6 +71,7 @@ class CleanRun {
   std::function<void()> notify_;
   std::thread thread_;
   bool running_ = false;  // the window's thread only
+  std::atomic<bool> stop_{false};
 
   std::mutex mutex_;                                    // guards what follows
   bool notified_ = false;                               // and not yet answered by TakeNews

@@ -110,6 +110,7 @@ MainDialog::~MainDialog() {
 void MainDialog::reject() {
   if (run_.running()) {
     closeRequested_ = true;
+    run_.Stop();
     return;
   }
   OnExit();

@@ -43,8 +43,9 @@ class DialogHost {
 // The files are cleaned on a thread of their own while the window goes on
 // painting: for the run the dialog is disabled, as under a modal box, the
 // wait cursor is shown and the title counts the files. Closing the window
-// during a run is remembered: the files are all cleaned, and then the dialog
-// ends without the final message.
+// during a run stops the run: no further file is started, the files in hand
+// are finished, none is left half-written, and then the dialog ends without
+// the final message.
 //
 // The children carry object names for tests: "clean", "exit", "about",
 // "source", "destination", "browseSource", "browseDestination".
@@ -55,11 +56,11 @@ class MainDialog : public QDialog {
   // "host" and "fileSystem" must outlive the dialog; null means the real
   // chooser and boxes, and the real disk.
   explicit MainDialog(DialogHost* host = nullptr, platform::FileSystem* fileSystem = nullptr);
-  // Waits for a run still going on.
+  // Stops a run still going on and waits for its files in hand.
   ~MainDialog() override;
 
   // Esc and the window's close button arrive here: they end the dialog with
-  // kExitCode, as Exit does, or once the run going on has ended.
+  // kExitCode, as Exit does; during a run, once the run has stopped.
   void reject() override;
 
  private:
