@@ -357,6 +357,8 @@ std::string_view ReasonText(FailureReason reason) {
       return "cannot read the file";
     case FailureReason::NoGameFound:
       return "no game found";
+    case FailureReason::CutShort:
+      return "the game record is cut short";
     case FailureReason::CannotWrite:
       return "cannot write the file";
     case FailureReason::OutOfMemory:
@@ -395,6 +397,9 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       break;
     case CleanStatus::NoGameFound:
       result.reason = FailureReason::NoGameFound;
+      break;
+    case CleanStatus::CutShort:
+      result.reason = FailureReason::CutShort;
       break;
     case CleanStatus::TooLarge:
       result.reason = FailureReason::CannotWrite;

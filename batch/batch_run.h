@@ -21,6 +21,8 @@ namespace varnoket {
 enum class FailureReason {
   CannotRead,        // "cannot read the file"
   NoGameFound,       // "no game found": nothing in it parses as a game tree
+  CutShort,          // "the game record is cut short": a game tree begins but
+                     // the file ends before it closes, and no other parses
   CannotWrite,       // "cannot write the file"
   OutOfMemory,       // "not enough memory", even with the file cleaned alone
   CannotReadFolder,  // "cannot read the folder": a folder of the source could not be listed

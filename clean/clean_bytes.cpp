@@ -369,7 +369,7 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
       game.BeginTree();
       accepted = parser.ParseGameTree();
     }
-    if (!accepted) return CleanStatus::NoGameFound;
+    if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
   } catch (const std::bad_alloc&) {
     return CleanStatus::OutOfMemory;
   } catch (const std::length_error&) {

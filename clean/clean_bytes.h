@@ -35,6 +35,8 @@ inline constexpr auto kCopiedRootProperties = std::to_array<PropertyId>({
 enum class CleanStatus {
   Cleaned,      // the output holds the cleaned record
   NoGameFound,  // no game tree parses, or the input is too large to read
+  CutShort,     // no game tree parses, and the last one began but the text
+                // ended before it closed
   TooLarge,     // the cleaned text is too long to convert
   OutOfMemory,  // memory ran out on the way
 };
@@ -61,8 +63,9 @@ enum class CleanStatus {
 // No record is built: the parser keeps only the first accepted tree's root
 // information and main line, as positions in "input", a few bytes per node of
 // that main line. The tests hold the result to the record path
-// (tests/oracle/extract_game.h): NoGameFound where LoadFromBytes returns false,
-// TooLarge where SaveToBytes does.
+// (tests/oracle/extract_game.h): NoGameFound or CutShort where LoadFromBytes
+// returns false, as GameRecord::cutShort tells; TooLarge where SaveToBytes
+// does.
 //
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,

@@ -26,6 +26,8 @@ std::u16string_view RussianReason(FailureReason reason) {
       return u"не удалось прочитать файл";
     case FailureReason::NoGameFound:
       return u"в файле нет игры";
+    case FailureReason::CutShort:
+      return u"запись игры оборвана";
     case FailureReason::CannotWrite:
       return u"не удалось записать файл";
     case FailureReason::OutOfMemory:

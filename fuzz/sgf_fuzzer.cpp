@@ -54,7 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string written;
   Check(record.SaveToBytes(&written));
   if (!loaded) {
-    Check(status == varnoket::CleanStatus::NoGameFound && onePass.empty());
+    Check(status == (record.cutShort() ? varnoket::CleanStatus::CutShort
+                                       : varnoket::CleanStatus::NoGameFound) &&
+          onePass.empty());
     Check(written == "(;)");
     return 0;
   }

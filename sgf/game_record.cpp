@@ -195,6 +195,7 @@ void GameRecord::Reset() {
 
 bool GameRecord::Load(const std::filesystem::path& path, const AssumedCharset* assumed) {
   path_ = path;
+  cutShort_ = false;
   std::string bytes;
   if (!platform::DefaultFileSystem().ReadFile(path, &bytes).ok()) return false;
   return LoadFromBytes(bytes, assumed);

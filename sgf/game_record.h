@@ -141,6 +141,12 @@ class GameRecord {
   // still set).
   bool LoadFromBytes(std::string_view bytes, const AssumedCharset* assumed = nullptr);
 
+  // Why the last Load accepted no game tree: true when the last tree began
+  // and the text ended before it closed (the record is cut short), false when
+  // nothing parsed as a game, the file could not be read, or the load
+  // succeeded.
+  bool cutShort() const { return cutShort_; }
+
   // Writes the record to "path" atomically (see FileSystem). Sets path()
   // first. On success clears the modified flags of every game and node.
   bool Save(const std::filesystem::path& path);
@@ -183,6 +189,7 @@ class GameRecord {
   std::filesystem::path path_;
   TextEncoding encoding_;
   std::string charsetLabel_;
+  bool cutShort_ = false;
 };
 
 }  // namespace varnoket

@@ -101,8 +101,40 @@ class Parser {
 
   // Parses one game tree, the cursor just after its "(". True when the tree
   // closed, the cursor after its ")"; false where the parse failed, the cursor
-  // where scanning goes on.
+  // where scanning goes on (at the end when the text ended inside the tree).
   bool ParseGameTree() {
+    begun_ = false;
+    const bool closed = ParseTree();
+    endedOpen_ = !closed && begun_ && cursor_ == end_;
+    return closed;
+  }
+
+  // Whether the last ParseGameTree failed because the text ended after the
+  // tree's first node began and before the tree closed: a record cut short,
+  // as opposed to one with a character that does not belong.
+  bool EndedOpen() const { return endedOpen_; }
+
+  // Parses the properties of one node, the cursor just after its ";". True
+  // when the node ends at "(", ")" or ";", which is left to the caller.
+  bool ParseNodeBody(Node node) {
+    while (SkipWhitespace()) {
+      const char32_t c = Unit(*cursor_);
+      if (Is(*cursor_, kNodeEnd)) return true;
+      if (c == '[' || c == ']') return false;  // a value needs an identifier
+      if (!ParseProperty(node)) return false;
+    }
+    return false;
+  }
+
+ private:
+  // One entry per open "(" of the tree: the last node of that sequence, and
+  // the node its first node hangs under.
+  struct Level {
+    Node last;
+    Node attach;
+  };
+
+  bool ParseTree() {
     levels_.clear();
     levels_.push_back(Level{Sink::kNoNode, Sink::kNoNode});
     while (SkipWhitespace()) {
@@ -110,6 +142,7 @@ class Parser {
       switch (Unit(*cursor_)) {
         case ';': {
           ++cursor_;
+          begun_ = true;
           Node node = Sink::kNoNode;
           if (level.last != Sink::kNoNode) {
             node = sink_->NewChild(level.last);
@@ -143,26 +176,6 @@ class Parser {
     return false;
   }
 
-  // Parses the properties of one node, the cursor just after its ";". True
-  // when the node ends at "(", ")" or ";", which is left to the caller.
-  bool ParseNodeBody(Node node) {
-    while (SkipWhitespace()) {
-      const char32_t c = Unit(*cursor_);
-      if (Is(*cursor_, kNodeEnd)) return true;
-      if (c == '[' || c == ']') return false;  // a value needs an identifier
-      if (!ParseProperty(node)) return false;
-    }
-    return false;
-  }
-
- private:
-  // One entry per open "(" of the tree: the last node of that sequence, and
-  // the node its first node hangs under.
-  struct Level {
-    Node last;
-    Node attach;
-  };
-
   // Upper-case letters, white space between them allowed, up to the first "[".
   bool ParseProperty(Node node) {
     // Usually the letters stand together right before the "[" and are taken
@@ -195,7 +208,12 @@ class Parser {
       // Inside a value: the runs up to the next character that means something.
       const Char* const start = ++cursor_;
       const ValueEnd<Char> valueEnd = FindValueEnd(grouping_, start, end_);
-      if (valueEnd.close == nullptr) return false;
+      if (valueEnd.close == nullptr) {
+        // The value runs to the end of the text: what follows its "[" is its
+        // text, never a game tree to scan for.
+        cursor_ = end_;
+        return false;
+      }
       cursor_ = valueEnd.close;
       values_.push_back(RawValue<Char>{start, cursor_, valueEnd.escaped});
       ++cursor_;
@@ -225,6 +243,8 @@ class Parser {
   Sink* sink_;
   ByteGrouping grouping_;
   std::vector<Level> levels_;
+  bool begun_ = false;      // the tree being parsed has a node
+  bool endedOpen_ = false;  // see EndedOpen
   std::basic_string<Char> identifier_;
   std::vector<RawValue<Char>> values_;
 };

@@ -192,10 +192,12 @@ bool SgfReader::ParseTrees(const Char* begin, const Char* end, TextConverter* co
     record_->currentGame_ = 0;
   }
   if (accepted && segmentStart < end) converter->Assign(segmentStart, end, &record_->trailingText_);
+  record_->cutShort_ = !accepted && parser.EndedOpen();
   return accepted;
 }
 
 bool GameRecord::LoadFromBytes(std::string_view bytes, const AssumedCharset* assumed) {
+  cutShort_ = false;
   try {
     SgfReader reader(this);
     return reader.Load(bytes, assumed);

@@ -308,6 +308,11 @@ class MainDialogTest : public QObject {
         << "Очистка завершена.\n\nОчищено файлов: 1 из 2.\nНе удалось очистить:\n"
            "broken.sgf — в файле нет игры"
         << QMessageBox::Warning;
+    QTest::newRow("one record cut short")
+        << QStringList{"a.sgf"} << QStringList{"cut.sgf"}
+        << "Очистка завершена.\n\nОчищено файлов: 1 из 2.\nНе удалось очистить:\n"
+           "cut.sgf — запись игры оборвана"
+        << QMessageBox::Warning;
   }
   void reportsTheRun() {
     QFETCH(QStringList, games);
@@ -317,7 +322,11 @@ class MainDialogTest : public QObject {
     QVERIFY(QDir(folders_->path()).mkpath("in"));
     QVERIFY(QDir(folders_->path()).mkpath("out"));
     for (const QString& name : games) WriteFile(folders_->filePath("in/" + name), kGame);
-    for (const QString& name : others) WriteFile(folders_->filePath("in/" + name), "no game here");
+    for (const QString& name : others) {
+      // A record that breaks off in its second move, or no record at all.
+      WriteFile(folders_->filePath("in/" + name),
+                name.startsWith("cut") ? QByteArray("(;GM[1];B[aa];W[b") : "no game here");
+    }
     Field("source")->setText(folders_->filePath("in"));
     Field("destination")->setText(folders_->filePath("out"));
 

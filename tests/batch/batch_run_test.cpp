@@ -564,9 +564,18 @@ TEST(BatchRunCorpusTest, OutputIsTheSameForAnyNumberOfJobs) {
   EXPECT_EQ(expected.size(), one.cleaned);
   EXPECT_TRUE(actual == expected);
   EXPECT_EQ(many.failures.size(), one.failures.size());
+  std::vector<std::string> cutShort;
   for (const FileFailure& failure : one.failures) {
     EXPECT_NE(failure.reason, FailureReason::CannotWrite) << failure.name;
+    if (failure.reason == FailureReason::CutShort)
+      cutShort.push_back(failure.name.generic_string());
   }
+  // The records in the corpus that break off before their game tree closes.
+  EXPECT_EQ(cutShort,
+            (std::vector<std::string>{
+                "odd/Pro__9p__1501775164019999283.sgf", "odd/Pro__9p__1505979800019999227.sgf",
+                "odd/Pro__9p__1507468590010001941.sgf", "odd/Pro__9p__1511855947010001660.sgf",
+                "old-format/gnugo__regression__games__owl42.sgf"}));
 }
 
 TEST(CleanBytesTest, CleansOneRecordInMemory) {
@@ -574,14 +583,17 @@ TEST(CleanBytesTest, CleansOneRecordInMemory) {
     const char* input;
     bool ok;
     const char* output;
+    FailureReason reason;  // when not ok
   };
   const Case cases[] = {
-      {kRichGame, true, kRichGameCleaned},
-      {"(;FF[4]HA[2]AB[cc][gg]SZ[9];W[ee]LB[aa:x];B[dd])", true,
-       "(;GM[1]FF[4]SZ[9]HA[2]AB[cc][gg]\r\n;W[ee]\r\n;B[dd])"},
-      {"", false, ""},
-      {kDamaged, false, ""},
-      {"(;B[aa]", false, ""},
+      {kRichGame, true, kRichGameCleaned, {}},
+      {"(;FF[4]HA[2]AB[cc][gg]SZ[9];W[ee]LB[aa:x];B[dd])",
+       true,
+       "(;GM[1]FF[4]SZ[9]HA[2]AB[cc][gg]\r\n;W[ee]\r\n;B[dd])",
+       {}},
+      {"", false, "", FailureReason::NoGameFound},
+      {kDamaged, false, "", FailureReason::NoGameFound},
+      {"(;B[aa]", false, "", FailureReason::CutShort},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
@@ -589,7 +601,7 @@ TEST(CleanBytesTest, CleansOneRecordInMemory) {
     const CleanResult result = CleanBytes(c.input, &output);
     EXPECT_EQ(result.ok, c.ok);
     if (!c.ok) {
-      EXPECT_EQ(result.reason, FailureReason::NoGameFound);
+      EXPECT_EQ(result.reason, c.reason);
     }
     EXPECT_EQ(output, c.output);
   }

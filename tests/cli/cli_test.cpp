@@ -135,6 +135,7 @@ TEST_F(CliTest, FolderIsCleanedIntoANewFolderWithASummary) {
 TEST_F(CliTest, FailuresNameTheFileThatFailedWithTheReasonAndExitWithOne) {
   Put("games/a.sgf", kGame);
   Put("games/broken.sgf", kDamaged);
+  Put("games/cut.sgf", "(;GM[1];B[aa];W[b");
   Put("games/taken.sgf", kGame);
   MakeFolder("games/folder.sgf");
   MakeFolder("out/taken.sgf");  // in the way of the cleaned file
@@ -144,12 +145,14 @@ TEST_F(CliTest, FailuresNameTheFileThatFailedWithTheReasonAndExitWithOne) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(outcome.err.starts_with(
       "varnoket-cli: " + Native("games/broken.sgf") + ": no game found\n" +
+      "varnoket-cli: " + Native("games/cut.sgf") + ": the game record is cut short\n" +
       "varnoket-cli: " + Native("games/folder.sgf") + ": cannot read the file: Is a directory\n" +
       "varnoket-cli: " + Native("out/taken.sgf") + ": cannot write the file: "))
       << outcome.err;
-  EXPECT_NE(outcome.err.find("\n1 file cleaned, 3 failed, "), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("\n1 file cleaned, 4 failed, "), std::string::npos) << outcome.err;
   EXPECT_EQ(Read("out/a.sgf"), kCleaned);
   EXPECT_FALSE(Exists("out/broken.sgf"));
+  EXPECT_FALSE(Exists("out/cut.sgf"));
   EXPECT_FALSE(Exists("out/folder.sgf"));
 }
 

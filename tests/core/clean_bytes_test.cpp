@@ -107,8 +107,36 @@ TEST(CleanBytesTest, HugeAndDeepInputs) {
   std::string unclosed(200000, '(');
   unclosed += ";B[aa]";
   for (int i = 0; i < 100000; ++i) unclosed += "(;W[bb]";
-  EXPECT_EQ(CleanSgfBytes(unclosed, &out), CleanStatus::NoGameFound);
+  EXPECT_EQ(CleanSgfBytes(unclosed, &out), CleanStatus::CutShort);
   EXPECT_TRUE(out.empty());
+}
+
+TEST(CleanBytesTest, ARecordCutShortIsToldFromOneWithoutAGame) {
+  struct Case {
+    const char* input;
+    CleanStatus status;
+  };
+  const Case cases[] = {
+      {"(;GM[1];B[aa];W[bb]", CleanStatus::CutShort},
+      {"(;", CleanStatus::CutShort},
+      {"(;B[aa](;W[bb])(;W[cc]", CleanStatus::CutShort},
+      {"(;B[aa]C[a comment", CleanStatus::CutShort},
+      {"(;B[aa]\\", CleanStatus::CutShort},
+      // The text of a value left open is never scanned for games.
+      {"(;B[aa]C[see (;)", CleanStatus::CutShort},
+      // A tree cut short after one that closed drops out; the first is kept.
+      {"(;B[aa])(;W[bb]", CleanStatus::Cleaned},
+      {"(;b[aa])", CleanStatus::NoGameFound},
+      {"(;b[aa]) text after it", CleanStatus::NoGameFound},
+      {"(", CleanStatus::NoGameFound},
+      {"((", CleanStatus::NoGameFound},
+      {"no game here", CleanStatus::NoGameFound},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(CleanSgfBytes(c.input, &out), c.status) << c.input;
+    ExpectSameAsRecords(c.input);
+  }
 }
 
 TEST(CleanBytesTest, EveryCorpusFileGivesTheBytesOfTheRecordPath) {

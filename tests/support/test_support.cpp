@@ -78,7 +78,10 @@ Cleaning CleanThroughRecords(std::string_view input, const AssumedCharset* assum
   Cleaning cleaning;
   GameRecord source;
   source.Reset();
-  if (!source.LoadFromBytes(input, assumed)) return cleaning;
+  if (!source.LoadFromBytes(input, assumed)) {
+    if (source.cutShort()) cleaning.status = CleanStatus::CutShort;
+    return cleaning;
+  }
   GameRecord destination;
   destination.Reset();
   ExtractGame(source, destination);

@@ -50,7 +50,8 @@ struct Cleaning {
 Cleaning CleanInOnePass(std::string_view input, const AssumedCharset* assumed = nullptr);
 
 // Cleans "input" through the records, the test oracle: LoadFromBytes (no game
-// found when it fails), ExtractGame, SaveToBytes (too large when it fails).
+// found or cut short when it fails), ExtractGame, SaveToBytes (too large when
+// it fails).
 Cleaning CleanThroughRecords(std::string_view input, const AssumedCharset* assumed = nullptr);
 
 // Expects both ways of cleaning "input" to give "cleaned" ("|" may stand for

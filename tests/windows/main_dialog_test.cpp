@@ -523,15 +523,18 @@ TEST_F(CleanTest, FailuresAreListedByNameWithTheirReason) {
   fs::create_directories(destination_);
   test::WriteBytes(source_ / "good.sgf", kGame);
   test::WriteBytes(source_ / fs::path(L"битая.sgf"), kNoGame);
+  test::WriteBytes(source_ / fs::path(L"оборвана.sgf"), "(;GM[1];B[aa];W[b");
   SetFields(Text(source_), Text(destination_));
 
   const FakeDesktop::Message message = Clean();
   EXPECT_EQ(Utf8(message.text),
-            "Очистка завершена.\n\nОчищено файлов: 1 из 2.\nНе удалось очистить:\n"
-            "битая.sgf — в файле нет игры");
+            "Очистка завершена.\n\nОчищено файлов: 1 из 3.\nНе удалось очистить:\n"
+            "битая.sgf — в файле нет игры\n"
+            "оборвана.sgf — запись игры оборвана");
   EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
   EXPECT_TRUE(fs::exists(destination_ / "good.sgf"));
   EXPECT_FALSE(fs::exists(destination_ / fs::path(L"битая.sgf")));
+  EXPECT_FALSE(fs::exists(destination_ / fs::path(L"оборвана.sgf")));
 }
 
 TEST_F(CleanTest, AtMostTenFailuresAreNamedAndTheRestCounted) {
