@@ -40,15 +40,15 @@ class CleanRun {
   CleanRun(const CleanRun&) = delete;
   CleanRun& operator=(const CleanRun&) = delete;
 
-  // Starts CleanFolders(sourceText, destinationText, options) and returns
-  // at once; "options.onProgress" and "options.stop" are replaced. "notify" is called on the
-  // run's threads when news is waiting and the last call has been answered by
-  // TakeNews: for progress at most ten times a second (the first file's at
-  // once), and always when the run has ended. A window thus has at most one
-  // message pending and redraws its caption no more often than a person can
-  // read it, however fast the files go. When no thread can be started the
-  // run happens before Start returns, with the same calls. Must not be called
-  // while running().
+  // Starts CleanFolders(sourceText, destinationText, options) and returns at
+  // once; "options.onProgress" and "options.stop" are replaced. "notify" is
+  // called on the run's threads when news is waiting and the last call has
+  // been answered by TakeNews: for progress at most ten times a second (the
+  // first file's at once), and always when the run has ended. A window thus
+  // has at most one message pending and redraws its caption no more often
+  // than a person can read it, however fast the files go. When no thread can
+  // be started the run happens before Start returns, with the same calls.
+  // Must not be called while running().
   void Start(std::u16string sourceText, std::u16string destinationText, CleanFoldersOptions options,
              std::function<void()> notify);
 
