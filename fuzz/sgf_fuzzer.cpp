@@ -63,13 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   varnoket::GameRecord again;
   again.Reset();
-  Check(again.LoadFromBytes(written, assumed));
-  Check(again.games().size() == record.games().size());
+  const bool reloaded = again.LoadFromBytes(written, assumed);
   // The code page may differ: text that made a file invalid UTF-8 may sit in
-  // a part the reader drops. The bytes written must not.
-  std::string rewritten;
-  Check(again.SaveToBytes(&rewritten));
-  Check(rewritten == written);
+  // a part the reader drops. The bytes written must not, as long as they
+  // group into the same characters. Under an assumed charset they need not:
+  // once the bytes that were not UTF-8, or the escapes that hid a CA from the
+  // charset probe, are gone, the file written is rightly read otherwise. The
+  // cleaned record declares its charset, so cleaning stays stable (below).
+  if (again.encoding().grouping == record.encoding().grouping) {
+    Check(reloaded);
+    Check(again.games().size() == record.games().size());
+    std::string rewritten;
+    Check(again.SaveToBytes(&rewritten));
+    Check(rewritten == written);
+  }
 
   const std::string once = Cleaned(record);
   Check(status == varnoket::CleanStatus::Cleaned && onePass == once);
