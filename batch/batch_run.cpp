@@ -209,7 +209,6 @@ class Run {
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
-    report->failed = report->failures.size();
     report->notStarted = entries_.size() - progress_.done;
     report->stopped = report->notStarted != 0;
   }

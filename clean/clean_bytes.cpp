@@ -361,51 +361,37 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
                       std::string* out) {
   const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
   MainLineSink<Char> game(begin, static_cast<std::size_t>(end - begin));
-  try {
-    grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game, reading.encoding.grouping);
-    const Char* open = nullptr;
-    bool accepted = false;
-    while (!accepted && parser.NextOpening(&open)) {
-      game.BeginTree();
-      accepted = parser.ParseGameTree();
-    }
-    if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
-  } catch (const std::bad_alloc&) {
-    return CleanStatus::OutOfMemory;
-  } catch (const std::length_error&) {
-    return CleanStatus::OutOfMemory;
+  grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game, reading.encoding.grouping);
+  const Char* open = nullptr;
+  bool accepted = false;
+  while (!accepted && parser.NextOpening(&open)) {
+    game.BeginTree();
+    accepted = parser.ParseGameTree();
   }
+  if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
 
-  try {
-    using Writer = CleanedWriter<Char, UnitWriter<Char>>;
-    UnitCounter<Char> counter;
-    CleanedWriter<Char, UnitCounter<Char>>(begin, end, game, reading, &counter).Write();
-    if constexpr (sizeof(Char) == 1) {
-      out->resize(counter.size());
-      UnitWriter<char> writer(out->data());
-      Writer(begin, end, game, reading, &writer).Write();
-      // The writer converts from UTF-16 and refuses text longer than that.
-      const std::size_t units =
-          utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
-      if (units > platform::kMaxConvertibleLength) {
-        out->clear();
-        return CleanStatus::TooLarge;
-      }
-    } else {
-      std::u16string text(counter.size(), u'\0');
-      UnitWriter<char16_t> writer(text.data());
-      Writer(begin, end, game, reading, &writer).Write();
-      if (!platform::AppendSystemCodePage(text, out)) {
-        out->clear();
-        return CleanStatus::TooLarge;
-      }
+  using Writer = CleanedWriter<Char, UnitWriter<Char>>;
+  UnitCounter<Char> counter;
+  CleanedWriter<Char, UnitCounter<Char>>(begin, end, game, reading, &counter).Write();
+  if constexpr (sizeof(Char) == 1) {
+    out->resize(counter.size());
+    UnitWriter<char> writer(out->data());
+    Writer(begin, end, game, reading, &writer).Write();
+    // The writer converts from UTF-16 and refuses text longer than that.
+    const std::size_t units =
+        utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
+    if (units > platform::kMaxConvertibleLength) {
+      out->clear();
+      return CleanStatus::TooLarge;
     }
-  } catch (const std::bad_alloc&) {
-    out->clear();
-    return CleanStatus::OutOfMemory;
-  } catch (const std::length_error&) {
-    out->clear();
-    return CleanStatus::OutOfMemory;
+  } else {
+    std::u16string text(counter.size(), u'\0');
+    UnitWriter<char16_t> writer(text.data());
+    Writer(begin, end, game, reading, &writer).Write();
+    if (!platform::AppendSystemCodePage(text, out)) {
+      out->clear();
+      return CleanStatus::TooLarge;
+    }
   }
   return CleanStatus::Cleaned;
 }
@@ -415,23 +401,23 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed) {
   out->clear();
   if (input.size() > platform::kMaxConvertibleLength) return CleanStatus::NoGameFound;
-  const char* const begin = input.data();
-  const char* const end = begin + input.size();
-  std::u16string decoded;
-  grammar::Reading reading;
+  // Memory may run out anywhere on the way (a vector or string that cannot
+  // grow throws std::bad_alloc or std::length_error); the file then fails
+  // alone.
   try {
-    reading = grammar::ChooseReading(input, assumed);
+    const grammar::Reading reading = grammar::ChooseReading(input, assumed);
     if (reading.encoding.form != TextEncoding::Form::SystemCodePage ||
         platform::kSystemCodePageIsLatin1) {
-      return CleanText(begin, end, reading, out);
+      return CleanText(input.data(), input.data() + input.size(), reading, out);
     }
+    std::u16string decoded;
     if (!platform::DecodeSystemCodePage(input, &decoded)) return CleanStatus::NoGameFound;
+    return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, out);
   } catch (const std::bad_alloc&) {
-    return CleanStatus::OutOfMemory;
   } catch (const std::length_error&) {
-    return CleanStatus::OutOfMemory;
   }
-  return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, out);
+  out->clear();
+  return CleanStatus::OutOfMemory;
 }
 
 }  // namespace varnoket

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <filesystem>
 
+#include "platform/text_codec.h"
+
 namespace varnoket::cli {
 namespace {
 
@@ -16,30 +18,11 @@ struct Unit {
   bool printable = true;
 };
 
-// Continuation bytes of a sequence whose lead is "lead", checked so that
-// overlong forms and surrogates are no sequence at all.
-bool Continues(unsigned char lead, unsigned char second) {
-  if (second < 0x80 || second > 0xBF) return false;
-  if (lead == 0xE0) return second >= 0xA0;
-  if (lead == 0xED) return second <= 0x9F;
-  if (lead == 0xF0) return second >= 0x90;
-  if (lead == 0xF4) return second <= 0x8F;
-  return true;
-}
-
 Unit UnitAt(std::string_view name, std::size_t i) {
   const auto lead = static_cast<unsigned char>(name[i]);
   if (lead < 0x80) return Unit{1, lead >= 0x20 && lead != 0x7F};
-  std::size_t size = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) size = 2;
-  if (lead >= 0xE0 && lead <= 0xEF) size = 3;
-  if (lead >= 0xF0 && lead <= 0xF4) size = 4;
-  if (size == 0 || i + size > name.size()) return Unit{1, false};
-  if (!Continues(lead, static_cast<unsigned char>(name[i + 1]))) return Unit{1, false};
-  for (std::size_t k = 2; k < size; ++k) {
-    const auto next = static_cast<unsigned char>(name[i + k]);
-    if (next < 0x80 || next > 0xBF) return Unit{1, false};
-  }
+  const std::size_t size = platform::Utf8SequenceLength(name.substr(i));
+  if (size == 0) return Unit{1, false};
   // U+0080 to U+009F are control characters too.
   const bool control = lead == 0xC2 && static_cast<unsigned char>(name[i + 1]) <= 0x9F;
   return Unit{size, !control};

@@ -9,25 +9,7 @@ namespace {
 // The shortest time between two calls of "notify" for progress.
 constexpr std::chrono::milliseconds kProgressInterval(100);
 
-std::u16string Number(std::size_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
 }  // namespace
-
-std::u16string ProgressCaption(const BatchProgress& progress) {
-  std::u16string caption = u"Очистка…";
-  if (progress.total != 0) {
-    // Appended piece by piece: GCC 12 misreports "+" chains of strings as
-    // overlapping copies (its bug 105329).
-    caption += u' ';
-    caption += Number(progress.done);
-    caption += u" из ";
-    caption += Number(progress.total);
-  }
-  return caption;
-}
 
 CleanRun::~CleanRun() {
   Stop();

@@ -22,10 +22,6 @@ struct RunNews {
   std::optional<UserMessage> message;
 };
 
-// The caption of a window while its run goes on: "Очистка…", and once the
-// files are counted "Очистка… 1234 из 10288".
-std::u16string ProgressCaption(const BatchProgress& progress);
-
 // One Clean command (CleanFolders) on a thread of its own, so that the window
 // that started it keeps painting and answering while the files are cleaned.
 // The window's thread owns the object: it starts the run and takes the news;

@@ -135,4 +135,17 @@ UserMessage DescribeRun(const BatchReport& report) {
   return message;
 }
 
+std::u16string ProgressCaption(const BatchProgress& progress) {
+  std::u16string caption = u"Очистка…";
+  if (progress.total != 0) {
+    // Appended piece by piece: GCC 12 misreports "+" chains of strings as
+    // overlapping copies (its bug 105329).
+    caption += u' ';
+    caption += Number(progress.done);
+    caption += u" из ";
+    caption += Number(progress.total);
+  }
+  return caption;
+}
+
 }  // namespace varnoket::desktop

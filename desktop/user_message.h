@@ -32,6 +32,10 @@ UserMessage CheckBeforeRun(const std::u16string& sourceText, const std::u16strin
 // The completion message for a finished run.
 UserMessage DescribeRun(const BatchReport& report);
 
+// The caption of a window while its run goes on: "Очистка…", and once the
+// files are counted "Очистка… 1234 из 10288".
+std::u16string ProgressCaption(const BatchProgress& progress);
+
 }  // namespace varnoket::desktop
 
 #endif  // VARNOKET_DESKTOP_USER_MESSAGE_H_

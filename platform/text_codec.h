@@ -21,6 +21,11 @@ bool DecodeUtf8(std::string_view bytes, std::u16string* out);
 // True when DecodeUtf8 would find "bytes" well-formed, without decoding them.
 bool IsWellFormedUtf8(std::string_view bytes);
 
+// The length (1 to 4) of the well-formed UTF-8 sequence that "bytes" begins
+// with, by the rules DecodeUtf8 applies; 0 when they begin with none (or are
+// empty).
+std::size_t Utf8SequenceLength(std::string_view bytes);
+
 // Appends the UTF-8 form of "text" to "*out". An unpaired surrogate is written
 // as U+FFFD.
 void AppendUtf8(std::u16string_view text, std::string* out);

@@ -104,19 +104,29 @@ bool IsWellFormedUtf8(std::string_view bytes) {
       ++p;
       continue;
     }
-    // The same ranges as DecodeUtf8 accepts.
-    const int count = ContinuationCount(*p);
-    if (count < 0 || end - p <= count) return false;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    SecondByteRange(*p, &low, &high);
-    if (p[1] < low || p[1] > high) return false;
-    for (int i = 2; i <= count; ++i) {
-      if (!IsContinuation(p[i])) return false;
-    }
-    p += count + 1;
+    const std::size_t length = Utf8SequenceLength(
+        std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p)));
+    if (length == 0) return false;
+    p += length;
   }
   return true;
+}
+
+std::size_t Utf8SequenceLength(std::string_view bytes) {
+  if (bytes.empty()) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  // The same ranges as DecodeUtf8 accepts.
+  const int count = ContinuationCount(*p);
+  if (count < 0 || bytes.size() <= static_cast<std::size_t>(count)) return 0;
+  if (count == 0) return 1;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  SecondByteRange(*p, &low, &high);
+  if (p[1] < low || p[1] > high) return 0;
+  for (int i = 2; i <= count; ++i) {
+    if (!IsContinuation(p[i])) return 0;
+  }
+  return static_cast<std::size_t>(count) + 1;
 }
 
 void AppendUtf8(std::u16string_view text, std::string* out) {

@@ -84,9 +84,7 @@ std::span<const CharsetName> KnownCharsets() { return kKnownCharsets; }
 std::optional<AssumedCharset> AssumeCharset(std::string_view name) {
   const CharsetName* known = FindCharset(name);
   if (known == nullptr) return std::nullopt;
-  while (charset_detail::IsSpace(name.front())) name.remove_prefix(1);
-  while (charset_detail::IsSpace(name.back())) name.remove_suffix(1);
-  return AssumedCharset{std::string(name), known->grouping};
+  return AssumedCharset{std::string(charset_detail::Trimmed(name)), known->grouping};
 }
 
 std::u16string CharsetToDeclare(std::u16string_view rootCharset, const TextEncoding& encoding,

@@ -53,12 +53,19 @@ constexpr bool IsSpace(Char c) {
   return Unit(c) == 32 || (Unit(c) >= 9 && Unit(c) <= 13);
 }
 
+// "text" without surrounding ASCII white space.
+template <typename Char>
+constexpr std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 // True when "text", without surrounding ASCII white space, equals "name"
 // with ASCII letter case ignored.
 template <typename Char>
 constexpr bool SameName(std::basic_string_view<Char> text, std::string_view name) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  text = Trimmed(text);
   if (text.size() != name.size()) return false;
   const auto lower = [](char32_t c) { return c >= U'A' && c <= U'Z' ? c + 32 : c; };
   for (std::size_t i = 0; i < name.size(); ++i) {

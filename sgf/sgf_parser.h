@@ -25,7 +25,6 @@
 //                    std::span<const RawValue<Char>> values);
 //                                   a complete property, at least one value
 // Nothing recurses: open variations are an explicit stack.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -323,8 +322,7 @@ inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assum
   const std::string declared = DeclaredCharset(bytes);
   const bool claimsUtf8 =
       bytes.starts_with("\xEF\xBB\xBF") || NamesUtf8(std::string_view(declared));
-  const bool namesNone = std::all_of(declared.begin(), declared.end(),
-                                     [](char c) { return charset_detail::IsSpace(c); });
+  const bool namesNone = charset_detail::Trimmed(std::string_view(declared)).empty();
   const bool mayAssume = namesNone && assumed != nullptr;
   if (claimsUtf8 || mayAssume) {
     const bool wellFormed = platform::IsWellFormedUtf8(bytes);

@@ -1,70 +1,12 @@
-// POSIX side of the command line's streams, through C stdio.
-#include "platform/streams.h"
+// POSIX side of the command line's streams: no text mode to leave.
+#include "platform/stream_side.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+namespace varnoket::platform::stream_side {
 
-namespace varnoket::platform {
-namespace {
-
-IoStatus PosixError(int error) { return IoStatus::Error(std::strerror(error)); }
-
-// Reads "stream" to its end, refusing more than a file may hold.
-IoStatus ReadAll(std::FILE* stream, std::string* bytes) {
-  bytes->clear();
-  char buffer[1 << 16];
-  for (;;) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream);
-    if (bytes->size() + got > kMaxReadableFileSize) {
-      bytes->clear();
-      return PosixError(EFBIG);
-    }
-    bytes->append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  if (std::ferror(stream)) {
-    const int error = errno;
-    bytes->clear();
-    return PosixError(error != 0 ? error : EIO);
-  }
-  return IoStatus::Ok();
+std::FILE* Open(const std::filesystem::path& path, bool forWriting) {
+  return std::fopen(path.c_str(), forWriting ? "wb" : "rb");
 }
 
-IoStatus WriteAll(std::FILE* stream, std::string_view bytes) {
-  errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
-      std::fflush(stream) != 0) {
-    return PosixError(errno != 0 ? errno : EIO);
-  }
-  return IoStatus::Ok();
-}
+void MakeBinary(std::FILE*) {}
 
-}  // namespace
-
-IoStatus Streams::ReadStandardInput(std::string* bytes) { return ReadAll(stdin, bytes); }
-
-IoStatus Streams::WriteStandardOutput(std::string_view bytes) { return WriteAll(stdout, bytes); }
-
-IoStatus Streams::ReadNamedStream(const std::filesystem::path& path, std::string* bytes) {
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
-  if (stream == nullptr) return PosixError(errno);
-  IoStatus status = ReadAll(stream, bytes);
-  std::fclose(stream);
-  return status;
-}
-
-IoStatus Streams::WriteNamedStream(const std::filesystem::path& path, std::string_view bytes) {
-  std::FILE* stream = std::fopen(path.c_str(), "wb");
-  if (stream == nullptr) return PosixError(errno);
-  IoStatus status = WriteAll(stream, bytes);
-  if (std::fclose(stream) != 0 && status.ok()) status = PosixError(errno);
-  return status;
-}
-
-Streams& DefaultStreams() {
-  static Streams streams;
-  return streams;
-}
-
-}  // namespace varnoket::platform
+}  // namespace varnoket::platform::stream_side

@@ -23,6 +23,12 @@ Outcome RunCli(const std::filesystem::path& folder, const std::vector<std::strin
 // "path" with "/" as this system writes it ("\" on Windows), as UTF-8.
 std::string Native(const std::string& path);
 
+#ifndef _WIN32
+// In a child process made by fork(): becomes the built varnoket-cli with
+// "arguments", or exits with 127 when it cannot.
+[[noreturn]] void ExecCli(const std::vector<std::string>& arguments);
+#endif
+
 }  // namespace varnoket::test
 
 #endif  // VARNOKET_TESTS_CLI_CLI_RUNNER_H_

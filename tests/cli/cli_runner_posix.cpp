@@ -33,13 +33,7 @@ Outcome RunCli(const std::filesystem::path& folder, const std::vector<std::strin
       ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
     }
     ::alarm(30);
-    std::string program = VARNOKET_CLI_PATH;
-    std::vector<std::string> copies = arguments;
-    std::vector<char*> argv = {program.data()};
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+    ExecCli(arguments);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -51,5 +45,15 @@ Outcome RunCli(const std::filesystem::path& folder, const std::vector<std::strin
 }
 
 std::string Native(const std::string& path) { return path; }
+
+void ExecCli(const std::vector<std::string>& arguments) {
+  std::string program = VARNOKET_CLI_PATH;
+  std::vector<std::string> copies = arguments;
+  std::vector<char*> argv = {program.data()};
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  ::_exit(127);
+}
 
 }  // namespace varnoket::test

@@ -11,13 +11,7 @@ namespace varnoket::test {
 namespace {
 
 // varnoket-cli.exe, which the build puts beside this test program.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  path.resize(path.find_last_of(L"\\/") + 1);
-  return path + L"varnoket-cli.exe";
-}
+std::wstring ProgramPath() { return test::BesideThisProgram(L"varnoket-cli.exe"); }
 
 // "argument" as CommandLineToArgvW reads it back.
 std::wstring QuoteArgument(const std::wstring& argument) {

@@ -81,13 +81,7 @@ class TerminalRun {
       ::dup2(null, 0);
       ::dup2(null, 1);
       ::dup2(err, 2);
-      std::string program = VARNOKET_CLI_PATH;
-      std::vector<std::string> copies = arguments;
-      std::vector<char*> argv = {program.data()};
-      for (std::string& argument : copies) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
+      test::ExecCli(arguments);
     }
   }
   ~TerminalRun() {

@@ -1,5 +1,9 @@
 #include "tests/support/test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -142,5 +146,15 @@ std::string Utf8(const WideString& text) {
   platform::AppendUtf8(text, &out);
   return out;
 }
+
+#ifdef _WIN32
+std::wstring BesideThisProgram(std::wstring_view name) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  path.resize(path.find_last_of(L"\\/") + 1);
+  return path.append(name);
+}
+#endif
 
 }  // namespace varnoket::test

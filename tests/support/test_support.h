@@ -73,6 +73,12 @@ std::string Rewritten(std::string_view input, bool* loaded = nullptr);
 // misreport as an overlapping copy).
 std::string Numbered(std::string_view prefix, int n, std::string_view suffix = "");
 
+#ifdef _WIN32
+// "name" in the folder of the running test program, where the build puts the
+// programs under test.
+std::wstring BesideThisProgram(std::wstring_view name);
+#endif
+
 // ASCII/Latin-1 text as UTF-16, for readable literals in tests.
 WideString W(std::string_view latin1);
 // UTF-16 text back as UTF-8, for readable failure messages.

@@ -9,19 +9,14 @@
 #include <vector>
 
 #include "res/resource_ids.h"
+#include "tests/support/test_support.h"
 #include "tests/windows/dialog_test_support.h"
 
 namespace varnoket::app {
 namespace {
 
 // Varnoket.exe, which the build puts beside this test program.
-std::wstring ProgramPath() {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  path.resize(path.find_last_of(L"\\/") + 1);
-  return path + L"Varnoket.exe";
-}
+std::wstring ProgramPath() { return test::BesideThisProgram(L"Varnoket.exe"); }
 
 struct FindState {
   DWORD threadId = 0;

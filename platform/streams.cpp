@@ -1,0 +1,79 @@
+// The command line's streams through C stdio; the system's side opens named
+// streams and sets binary mode.
+#include "platform/streams.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/stream_side.h"
+
+namespace varnoket::platform {
+namespace {
+
+IoStatus StdioError(int error) { return IoStatus::Error(std::strerror(error)); }
+
+// Reads "stream" to its end, refusing more than a file may hold.
+IoStatus ReadAll(std::FILE* stream, std::string* bytes) {
+  bytes->clear();
+  char buffer[1 << 16];
+  for (;;) {
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream);
+    if (bytes->size() + got > kMaxReadableFileSize) {
+      bytes->clear();
+      return StdioError(EFBIG);
+    }
+    bytes->append(buffer, got);
+    if (got < sizeof buffer) break;
+  }
+  if (std::ferror(stream)) {
+    const int error = errno;
+    bytes->clear();
+    return StdioError(error != 0 ? error : EIO);
+  }
+  return IoStatus::Ok();
+}
+
+IoStatus WriteAll(std::FILE* stream, std::string_view bytes) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
+      std::fflush(stream) != 0) {
+    return StdioError(errno != 0 ? errno : EIO);
+  }
+  return IoStatus::Ok();
+}
+
+}  // namespace
+
+IoStatus Streams::ReadStandardInput(std::string* bytes) {
+  stream_side::MakeBinary(stdin);
+  return ReadAll(stdin, bytes);
+}
+
+IoStatus Streams::WriteStandardOutput(std::string_view bytes) {
+  stream_side::MakeBinary(stdout);
+  return WriteAll(stdout, bytes);
+}
+
+IoStatus Streams::ReadNamedStream(const std::filesystem::path& path, std::string* bytes) {
+  std::FILE* stream = stream_side::Open(path, /*forWriting=*/false);
+  if (stream == nullptr) return StdioError(errno);
+  IoStatus status = ReadAll(stream, bytes);
+  std::fclose(stream);
+  return status;
+}
+
+IoStatus Streams::WriteNamedStream(const std::filesystem::path& path, std::string_view bytes) {
+  std::FILE* stream = stream_side::Open(path, /*forWriting=*/true);
+  if (stream == nullptr) return StdioError(errno);
+  IoStatus status = WriteAll(stream, bytes);
+  if (std::fclose(stream) != 0 && status.ok()) status = StdioError(errno);
+  return status;
+}
+
+Streams& DefaultStreams() {
+  static Streams streams;
+  return streams;
+}
+
+}  // namespace varnoket::platform
