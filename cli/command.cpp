@@ -15,6 +15,7 @@
 #include "cli/quote.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/folder_listing.h"
 #include "platform/path_text.h"
 
 namespace varnoket::cli {
@@ -218,6 +219,26 @@ class ProgressLine {
   std::size_t drawnWidth_ = 0;
 };
 
+// How many folders "folder" holds (links to folders included); 0 when it cannot
+// be listed.
+std::size_t CountSubfolders(const std::filesystem::path& folder) {
+  std::size_t count = 0;
+  const platform::IoStatus listed = platform::DefaultFolderLister().ListFolder(
+      folder, "*", [&](const platform::FolderEntry& entry) { count += entry.isFolder ? 1 : 0; });
+  return listed.ok() ? count : 0;
+}
+
+// Says that no file was found, and where the files may be instead.
+std::string NothingFoundText(const CommandLine& commandLine, const std::filesystem::path& source) {
+  std::string text = Words("no *.sgf files found in ", Quote(commandLine.source));
+  const std::size_t subfolders = commandLine.recursive ? 0 : CountSubfolders(source);
+  if (subfolders > 0) {
+    text += Words(" (it has ", std::to_string(subfolders),
+                  subfolders == 1 ? " subfolder" : " subfolders", "; -r cleans them too)");
+  }
+  return text + "\n";
+}
+
 // SOURCE is a folder: the batch run into the folder DEST.
 int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
   BatchOptions options;
@@ -268,8 +289,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {
     if (report.found == 0 && report.failed == 0) {
-      platform::WriteText(console.err,
-                          Words("no *.sgf files found in ", Quote(commandLine.source), "\n"));
+      platform::WriteText(console.err, NothingFoundText(commandLine, options.source));
     }
     Totals totals;
     totals.cleaned = report.cleaned;

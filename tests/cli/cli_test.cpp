@@ -174,6 +174,14 @@ TEST_F(CliTest, EmptyFolderIsNotAnError) {
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(outcome.err.starts_with("no *.sgf files found in 'games'\n0 files cleaned, 0 failed"))
       << outcome.err;
+
+  // Records kept only in subfolders: the message points to -r.
+  Put("games/2024/a.sgf", kGame);
+  const Outcome flat = Run({"games", "out"});
+  EXPECT_EQ(flat.status, 0);
+  EXPECT_TRUE(flat.err.starts_with(
+      "no *.sgf files found in 'games' (it has 1 subfolder; -r cleans them too)\n"))
+      << flat.err;
 }
 
 TEST_F(CliTest, SameFolderCleansInPlace) {
