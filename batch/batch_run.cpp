@@ -14,6 +14,7 @@
 
 #include "clean/clean_bytes.h"
 #include "platform/path_text.h"
+#include "platform/write_queue.h"
 
 namespace varnoket {
 namespace {
@@ -167,11 +168,19 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
 // Shared state of one run's workers.
 class Run {
  public:
-  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries)
-      : options_(options), files_(files), entries_(std::move(entries)) {}
+  // "inPlace": the destination is the source folder, so each file replaces
+  // the very file that was read.
+  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace)
+      : options_(options),
+        files_(files),
+        entries_(std::move(entries)),
+        inPlace_(inPlace),
+        bytesRead_(entries_.size()),
+        queue_(files, [this](std::size_t index, std::uint64_t size,
+                             const platform::IoStatus& status) { Written(index, size, status); }) {}
 
   // Processes every entry with "workers" threads (the calling thread alone
-  // when it is 1) and returns when all are done.
+  // when it is 1) and returns when all are done and written.
   void Execute(unsigned workers) {
     retryAlone_ = workers > 1;
     std::vector<std::thread> threads;
@@ -197,10 +206,11 @@ class Run {
         result.failure.reason = FailureReason::OutOfMemory;
         result.failure.name = entries_.Name(index);
       } else {
-        Clean(index, &bytes, &cleanedBytes, &result);
+        if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
       }
       Report(&result);
     }
+    queue_.Finish();
   }
 
   void FillReport(BatchReport* report) {
@@ -223,7 +233,7 @@ class Run {
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
       EntryResult result;
-      Clean(index, &bytes, &cleanedBytes, &result);
+      if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
       if (!result.cleaned && result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         bytes = std::string();
         cleanedBytes = std::string();
@@ -235,11 +245,12 @@ class Run {
     }
   }
 
-  // Cleans one entry into "*result", whatever it throws.
-  void Clean(std::size_t index, std::string* bytes, std::string* cleanedBytes,
+  // Cleans one entry and hands it to the queue (true), or fills "*result"
+  // with what became of it (false), whatever it throws.
+  bool Clean(std::size_t index, std::string* bytes, std::string* cleanedBytes,
              EntryResult* result) {
     try {
-      Process(index, bytes, cleanedBytes, result);
+      if (Process(index, bytes, cleanedBytes, result)) return true;
     } catch (const std::bad_alloc&) {
       *result = EntryResult();
       result->failure.reason = FailureReason::OutOfMemory;
@@ -249,51 +260,70 @@ class Run {
       result->failure.systemMessage = error.what();
     }
     if (!result->cleaned) result->failure.name = entries_.Name(index);
+    return false;
   }
 
-  void Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
+  // Reads and cleans one entry and hands the cleaned bytes to the queue
+  // (true), or fills "*result" with why it is not written (false).
+  bool Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
                EntryResult* result) {
     FileFailure& failure = result->failure;
     if (entries_.IsFolder(index)) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = "Is a directory";
-      return;
+      return false;
     }
-    const platform::IoStatus read = files_.ReadFile(entries_.SourcePath(index), bytes);
+    platform::FileIdentity identity;
+    const platform::IoStatus read =
+        files_.ReadFile(entries_.SourcePath(index), bytes, inPlace_ ? &identity : nullptr);
     if (!read.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = read.message();
-      return;
+      return false;
     }
     result->bytesRead = bytes->size();
     const CleanResult clean = CleanBytes(
         *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
     if (!clean.ok) {
       failure.reason = clean.reason;
-      return;
+      return false;
     }
     const std::filesystem::path name = entries_.Name(index);
     const std::filesystem::path target = options_.destination / name;
     if (options_.dryRun) {
       ForeseeWrite(target, cleanedBytes->size(), result);
-      return;
+      return false;
     }
     if (name.has_parent_path()) {
       const platform::IoStatus created = CreateFolder(options_.destination / name.parent_path());
       if (!created.ok()) {
         failure.reason = FailureReason::CannotWrite;
         failure.systemMessage = created.message();
-        return;
+        return false;
       }
     }
-    const platform::IoStatus written = files_.WriteFileAtomically(target, *cleanedBytes);
-    if (!written.ok()) {
-      failure.reason = FailureReason::CannotWrite;
-      failure.systemMessage = written.message();
-      return;
+    bytesRead_[index] = result->bytesRead;
+    queue_.Write(target, *cleanedBytes, inPlace_ ? &identity : nullptr, index);
+    return true;
+  }
+
+  // The queue's report on one entry's write.
+  void Written(std::size_t index, std::uint64_t size, const platform::IoStatus& status) {
+    EntryResult result;
+    result.bytesRead = bytesRead_[index];
+    if (status.ok()) {
+      result.cleaned = true;
+      result.bytesWritten = size;
+    } else {
+      result.failure.name = entries_.Name(index);
+      if (status.changed()) {
+        result.failure.reason = FailureReason::FileChanged;
+      } else {
+        result.failure.reason = FailureReason::CannotWrite;
+        result.failure.systemMessage = status.message();
+      }
     }
-    result->bytesWritten = cleanedBytes->size();
-    result->cleaned = true;
+    Report(&result);
   }
 
   // A dry run's stand-in for saving: the failure that creating the missing
@@ -335,7 +365,10 @@ class Run {
   const BatchOptions& options_;
   platform::FileSystem& files_;
   const EntryList entries_;
+  const bool inPlace_;
   std::atomic<std::size_t> next_{0};
+  // The size read of each entry handed to the queue, until it is written.
+  std::vector<std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
 
@@ -346,6 +379,9 @@ class Run {
 
   std::mutex foldersMutex_;
   std::set<std::filesystem::path> createdFolders_;
+
+  // Last, so that it finishes its writes while the rest is still alive.
+  platform::WriteQueue queue_;
 };
 
 }  // namespace
@@ -364,6 +400,8 @@ std::string_view ReasonText(FailureReason reason) {
       return "not enough memory";
     case FailureReason::CannotReadFolder:
       return "cannot read the folder";
+    case FailureReason::FileChanged:
+      return "the file changed during cleaning";
   }
   return "cannot read the file";
 }
@@ -454,7 +492,13 @@ BatchReport RunBatch(const BatchOptions& options) {
   EntryList entries = CollectEntries(resolved, folders, &folderFailures);
   std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
-  Run run(resolved, files, std::move(entries));
+  // Cleaning in place replaces each file only while it is as it was read.
+  platform::FolderIdentity sourceFolder;
+  platform::FolderIdentity destinationFolder;
+  const bool inPlace = folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
+                       folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
+                       sourceFolder == destinationFolder;
+  Run run(resolved, files, std::move(entries), inPlace);
   run.Execute(static_cast<unsigned>(workers));
   run.FillReport(&report);
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),

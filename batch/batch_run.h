@@ -26,6 +26,10 @@ enum class FailureReason {
   CannotWrite,       // "cannot write the file"
   OutOfMemory,       // "not enough memory", even with the file cleaned alone
   CannotReadFolder,  // "cannot read the folder": a folder of the source could not be listed
+  // "the file changed during cleaning": in place, the file was changed,
+  // replaced or removed after it was read (or, in another destination, the
+  // file there changed while the run wrote it); it is left as it now is.
+  FileChanged,
 };
 
 // The English text of a reason, as the command line prints it.
@@ -114,9 +118,11 @@ struct BatchOptions {
 // Cleans every "*.sgf" entry (letter case ignored) of the source folder into
 // the destination folder under the same name. A file that cannot be read or
 // holds no game is not written; a write that fails leaves any existing file
-// untouched. A file that runs out of memory while other workers hold theirs
-// is cleaned again alone once all other files are done. Every failure is in
-// the report; no failure stops the run.
+// untouched. Files that replace others are made durable in groups, with one
+// barrier per group, before any of them takes its name. A file that runs out
+// of memory while other workers hold theirs is cleaned again alone once all
+// other files are done. Every failure is in the report; no failure stops the
+// run.
 BatchReport RunBatch(const BatchOptions& options);
 
 // The result of cleaning one record in memory.

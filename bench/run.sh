@@ -1,35 +1,84 @@
 #!/usr/bin/env bash
-# Times the command line against copying, on a RAM disk.
+# Times the command line against copying.
 #
-#   bench/run.sh [CORPUS]      (default: ../shared/corpus-big)
+#   bench/run.sh [CORPUS]          on a RAM disk (/dev/shm): fresh runs
+#   bench/run.sh --disk [CORPUS]   on a real disk folder: fresh runs, runs into
+#                                  a full destination, and in-place runs
 #
-# Copies CORPUS into a tmpfs folder (/dev/shm), then alternates
-#   cp -r SRC DST,  varnoket-cli -j 1 SRC DST,  varnoket-cli SRC DST (default jobs)
-# deleting DST before every run, RUNS times each (default 7), and prints for
-# each command the median wall time, files/s and MB/s of SGF input, the peak
-# resident memory and the ratio to cp -r. A corpus with subfolders is cleaned
-# with -r. The release build (build/bin/varnoket-cli) is built first when
-# needed; VARNOKET_CLI names another binary to time instead.
+# CORPUS defaults to ../shared/corpus-big. It is copied into the work folder
+# first; a corpus with subfolders is cleaned with -r.
+#
+# RAM mode alternates  cp -r SRC DST,  varnoket-cli -j 1 SRC DST  and
+# varnoket-cli SRC DST (default jobs), deleting DST before every run.
+#
+# Disk mode works in a folder under $BENCH_DIR (default /var/tmp), which must
+# be on a real disk, not tmpfs, with room for the output of every run (it is
+# deleted only at the end). It alternates three kinds of run, each timed
+# for cp -r, varnoket-cli -j 1 and varnoket-cli:
+#   fresh   into a new folder               (cp -r SRC DST)
+#   full    into the full destination that a fresh clean left
+#                                           (cp -r SRC/. DST: over every file)
+#   inplace over a fresh copy of the corpus (cp -r: the same copy into a new
+#                                            folder, for scale)
+# Everything a run needs is prepared, and the disk synced, before the clock
+# starts; a run that replaces files waits for the disk as part of its work.
+#
+# Every command runs RUNS times (default 7 on the RAM disk, 5 on disk); the
+# table gives the median wall time, files/s and MB/s of SGF input, the peak
+# resident memory, and the ratio to cp -r (RAM) or to the fresh run of the
+# same command (disk). Any command that fails stops the benchmark with its
+# error output; for varnoket-cli only "no game found" is accepted, for files
+# that hold no game. The release build (build/bin/varnoket-cli) is built
+# first when needed; VARNOKET_CLI names another binary to time instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+die() { echo "bench/run.sh: $*" >&2; exit 2; }
+
+# Removes folders, many files at once: where the disk is told of every freed
+# block as it is freed, one file at a time takes minutes.
+remove() {
+  local folder
+  for folder in "$@"; do
+    if [[ -d "$folder" ]]; then
+      find "$folder" -type f -print0 | xargs -0 -r -n 256 -P 16 rm -f
+      rm -rf "$folder"
+    fi
+  done
+}
+
+disk=0
+if [[ "${1:-}" == "--disk" ]]; then
+  disk=1
+  shift
+fi
 corpus="${1:-../shared/corpus-big}"
-runs="${RUNS:-7}"
+runs="${RUNS:-$((disk ? 5 : 7))}"
 cli="${VARNOKET_CLI:-build/bin/varnoket-cli}"
 
-[[ -d "$corpus" ]] || { echo "bench/run.sh: no corpus folder at $corpus" >&2; exit 2; }
-[[ -x /usr/bin/time ]] || { echo "bench/run.sh: needs GNU time (apt-get install time)" >&2; exit 2; }
+[[ -d "$corpus" ]] || die "no corpus folder at $corpus"
+[[ -x /usr/bin/time ]] || die "needs GNU time (apt-get install time)"
 if [[ -z "${VARNOKET_CLI:-}" ]]; then
   [[ -f build/build.ninja ]] || cmake --preset release >/dev/null
   cmake --build --preset release --target varnoket-cli -j 2 >/dev/null
 fi
 cli="$(realpath "$cli")"
+[[ -x "$cli" ]] || die "no program at $cli"
 
-work=$(mktemp -d /dev/shm/varnoket-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+if ((disk)); then
+  root="${BENCH_DIR:-/var/tmp}"
+  case "$(stat -f -c %T "$root")" in
+    tmpfs | ramfs) die "$root is a RAM disk; set BENCH_DIR to a folder on a real disk" ;;
+  esac
+else
+  root=/dev/shm
+fi
+work=$(mktemp -d "$root/varnoket-bench.XXXXXX")
+trap 'remove "$work"' EXIT
 src="$work/src"
 dst="$work/dst"
 cp -r "$corpus" "$src"
+chmod -R u+w "$src"  # a read-only corpus would be refused when cleaned in place
 
 recursive=()
 if [[ -n "$(find "$src" -mindepth 1 -maxdepth 1 -type d -print -quit)" ]]; then
@@ -40,48 +89,131 @@ else
 fi
 files=$(wc -l <<<"$sgf")
 bytes=$(awk '{ s += $1 } END { print s + 0 }' <<<"$sgf")
+jobs=$(nproc)
 
-names=("cp -r" "varnoket-cli -j 1" "varnoket-cli (-j $(nproc))")
-commands=("cp -r $src $dst"
-          "$cli -q ${recursive[*]} -j 1 $src $dst"
-          "$cli -q ${recursive[*]} $src $dst")
+# The commands: a label, the preparation before the clock starts, and the
+# command itself (the rest of the words).
+labels=()
+prepare=()
+declare -a cmd_0 cmd_1 cmd_2 cmd_3 cmd_4 cmd_5 cmd_6 cmd_7 cmd_8
+add() {
+  local i=${#labels[@]}
+  labels+=("$1")
+  prepare+=("$2")
+  local -n words="cmd_$i"
+  words=("${@:3}")
+}
+if ((disk)); then
+  add "fresh: cp -r" fresh cp -r "$src" "$dst"
+  add "fresh: varnoket-cli -j 1" fresh "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
+  add "fresh: varnoket-cli (-j $jobs)" fresh "$cli" -q "${recursive[@]}" "$src" "$dst"
+  add "full: cp -r" full cp -r "$src/." "$dst"
+  add "full: varnoket-cli -j 1" full "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
+  add "full: varnoket-cli (-j $jobs)" full "$cli" -q "${recursive[@]}" "$src" "$dst"
+  add "in place: cp -r" inplace cp -r "$work/in" "$dst"
+  add "in place: varnoket-cli -j 1" inplace "$cli" -q "${recursive[@]}" -j 1 "$work/in" "$work/in"
+  add "in place: varnoket-cli (-j $jobs)" inplace "$cli" -q "${recursive[@]}" "$work/in" "$work/in"
+else
+  add "cp -r" fresh cp -r "$src" "$dst"
+  add "varnoket-cli -j 1" fresh "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
+  add "varnoket-cli (-j $jobs)" fresh "$cli" -q "${recursive[@]}" "$src" "$dst"
+fi
+count=${#labels[@]}
 declare -a times rss
-for ((i = 0; i < ${#commands[@]}; ++i)); do times[i]=""; rss[i]=""; done
+for ((i = 0; i < count; ++i)); do times[i]=""; rss[i]=""; done
 
-# Runs one command once: appends its wall time (s) and peak RSS (KB).
+# Moves folders out of the way. On disk nothing is deleted until the end:
+# creating files right after deleting many is slow on some file systems (ext4
+# without a journal skips every recently freed inode), and that would be
+# charged to the next run.
+retired=0
+retire() {
+  local folder
+  for folder in "$@"; do
+    if [[ ! -e "$folder" ]]; then continue; fi
+    if ((disk)); then
+      mkdir -p "$work/retired"
+      mv "$folder" "$work/retired/$((retired++))"
+    else
+      rm -rf "$folder"
+    fi
+  done
+}
+
+# Puts the folders in the state command "i" starts from.
+prepare_for() {
+  retire "$dst" "$work/in"
+  case "${prepare[$1]}" in
+    fresh) ;;
+    full) untimed "$cli" -q "${recursive[@]}" "$src" "$dst" ;;
+    inplace) cp -r "$src" "$work/in" ;;
+  esac
+  if ((disk)); then sync -f "$work"; fi
+}
+
+# Stops the benchmark when the command "$2..." ended with status $1; its
+# error output is in $work/err. varnoket-cli may end with 1 when the only
+# failures are files without a game.
+check() {
+  local status=$1
+  shift
+  if ((status == 0)); then return; fi
+  if [[ "$1" == "$cli" ]] && ((status == 1)) && ! grep -qv ': no game found$' "$work/err"; then
+    return
+  fi
+  echo "bench/run.sh: command failed with status $status:" >&2
+  printf ' %q' "$@" >&2
+  echo >&2
+  head -n 20 "$work/err" >&2
+  exit 1
+}
+
+# Runs command "i" once: appends its wall time (us) and peak RSS (KB).
 run_once() {
-  local i=$1 start end kb
-  rm -rf "$dst"
+  local i=$1 start end status=0
+  local -n words="cmd_$i"
+  prepare_for "$i"
   start=$(date +%s%N)
-  /usr/bin/time -f '%M' -o "$work/rss" ${commands[i]} >/dev/null 2>&1 || true
+  /usr/bin/time -f '%M' -o "$work/rss" -- "${words[@]}" >/dev/null 2>"$work/err" || status=$?
   end=$(date +%s%N)
-  kb=$(tail -n 1 "$work/rss")
-  times[i]+="$(( (end - start) / 1000 )) "
-  rss[i]+="$kb "
+  check "$status" "${words[@]}"
+  times[i]+="$(((end - start) / 1000)) "
+  rss[i]+="$(tail -n 1 "$work/rss") "
+}
+
+# Runs a command that is not timed, and stops when it fails.
+untimed() {
+  local status=0
+  "$@" >/dev/null 2>"$work/err" || status=$?
+  check "$status" "$@"
 }
 
 median() { tr ' ' '\n' | awk 'NF' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "corpus: $corpus ($files SGF files, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB)," \
-  "copied to $src; $runs alternating runs each; $(nproc) cores; load:$(uptime | sed 's/.*load average://')"
+  "copied to $src ($(stat -f -c %T "$work")); $runs alternating runs each; $jobs cores;" \
+  "load:$(uptime | sed 's/.*load average://')"
 for ((r = 0; r < runs; ++r)); do
-  for ((i = 0; i < ${#commands[@]}; ++i)); do run_once "$i"; done
+  for ((i = 0; i < count; ++i)); do run_once "$i"; done
 done
 
 # The outputs of -j 1 and of the default must be the same bytes.
-rm -rf "$dst" "$work/one"
-$cli -q "${recursive[@]}" -j 1 "$src" "$work/one" 2>/dev/null || true
-$cli -q "${recursive[@]}" "$src" "$dst" 2>/dev/null || true
+retire "$dst" "$work/one"
+untimed "$cli" -q "${recursive[@]}" -j 1 "$src" "$work/one"
+untimed "$cli" -q "${recursive[@]}" "$src" "$dst"
 if diff -r -q "$work/one" "$dst" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 
-base=$(median <<<"${times[0]}")
-printf '\n%-26s %10s %10s %8s %14s %8s\n' "command" "median s" "files/s" "MB/s" "peak RSS MB" "x cp -r"
-for ((i = 0; i < ${#commands[@]}; ++i)); do
+# The ratio column: to cp -r on the RAM disk; on disk, to the fresh run of the
+# same command (cp -r for cp -r).
+printf '\n%-34s %10s %10s %8s %14s %9s\n' "command" "median s" "files/s" "MB/s" "peak RSS MB" \
+  "$( ((disk)) && echo "x fresh" || echo "x cp -r")"
+for ((i = 0; i < count; ++i)); do
   us=$(median <<<"${times[i]}")
+  base=$(median <<<"${times[$( ((disk)) && echo $((i % 3)) || echo 0)]}")
   kb=$(tr ' ' '\n' <<<"${rss[i]}" | awk 'NF' | sort -n | tail -n 1)
-  awk -v n="${names[i]}" -v us="$us" -v base="$base" -v f="$files" -v b="$bytes" -v kb="$kb" 'BEGIN {
+  awk -v n="${labels[i]}" -v us="$us" -v base="$base" -v f="$files" -v b="$bytes" -v kb="$kb" 'BEGIN {
     s = us / 1e6
-    printf "%-26s %10.3f %10.0f %8.1f %14.1f %8.2f\n", n, s, f / s, b / 1e6 / s, kb / 1024, us / base
+    printf "%-34s %10.3f %10.0f %8.1f %14.1f %9.2f\n", n, s, f / s, b / 1e6 / s, kb / 1024, us / base
   }'
 done
 echo

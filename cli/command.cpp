@@ -101,12 +101,15 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
 
   std::string bytes;
   platform::IoStatus status;
+  platform::FileIdentity identity;
+  bool readAFile = false;
   bool outOfMemory = false;
   try {
     if (fromStdin) {
       status = streams.ReadStandardInput(&bytes);
     } else if (files.KindOf(source) == platform::PathKind::File) {
-      status = files.ReadFile(source, &bytes);
+      status = files.ReadFile(source, &bytes, &identity);
+      readAFile = true;
     } else {
       status = streams.ReadNamedStream(source, &bytes);  // a pipe or a device
     }
@@ -144,15 +147,21 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
       // only a file is replaced, so that the node itself is never swapped out.
       const bool intoStream = files.KindOf(target) == platform::PathKind::Other;
+      // Cleaning a file in place replaces it only while it is as it was read.
+      std::error_code error;
+      const bool inPlace = readAFile && std::filesystem::equivalent(source, target, error);
       if (commandLine.dryRun) {
         status = intoStream ? platform::IoStatus::Ok() : files.ProbeWrite(target);
       } else {
-        status = intoStream ? streams.WriteNamedStream(target, cleaned)
-                            : files.WriteFileAtomically(target, cleaned);
+        status = intoStream
+                     ? streams.WriteNamedStream(target, cleaned)
+                     : files.WriteFileAtomically(target, cleaned, inPlace ? &identity : nullptr);
       }
-      if (!status.ok()) {
-        failure = DescribeFailure(QuoteIfNeeded(platform::PathToUtf8(target)),
-                                  FailureReason::CannotWrite, status.message());
+      const std::string shownTarget = QuoteIfNeeded(platform::PathToUtf8(target));
+      if (status.changed()) {
+        failure = DescribeFailure(shownTarget, FailureReason::FileChanged, "");
+      } else if (!status.ok()) {
+        failure = DescribeFailure(shownTarget, FailureReason::CannotWrite, status.message());
       }
     }
     if (failure.empty()) {

@@ -34,6 +34,8 @@ std::u16string_view RussianReason(FailureReason reason) {
       return u"недостаточно памяти";
     case FailureReason::CannotReadFolder:
       return u"не удалось прочитать папку";
+    case FailureReason::FileChanged:
+      return u"файл изменился во время очистки";
   }
   return u"не удалось прочитать файл";
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,16 +17,32 @@ class IoStatus {
   IoStatus() = default;
   static IoStatus Ok() { return IoStatus(); }
   static IoStatus Error(std::string message) { return IoStatus(std::move(message)); }
+  // The name no longer refers to the file that was read, or to the file that
+  // stood there when the write began: it was changed, replaced or removed.
+  static IoStatus Changed() {
+    IoStatus status("the file changed in the meantime");
+    status.changed_ = true;
+    return status;
+  }
 
   bool ok() const { return !failed_; }
+  bool changed() const { return changed_; }
   const std::string& message() const { return message_; }
 
  private:
   explicit IoStatus(std::string message) : failed_(true), message_(std::move(message)) {}
 
   bool failed_ = false;
+  bool changed_ = false;
   std::string message_;
 };
+
+// Why a file that may not be written is left as it is.
+inline constexpr const char* kReadOnly = "read-only";
+// Why a symbolic link at a destination is not followed (see FileSystem::Stage).
+inline constexpr const char* kLinkNotFollowed = "link not followed";
+// Why a pipe, a socket or a device is neither read nor replaced.
+inline constexpr const char* kNotARegularFile = "not a regular file";
 
 // The largest file that is read whole into memory. Larger files are refused
 // before anything is allocated.
@@ -34,39 +51,141 @@ inline constexpr std::uint64_t kMaxReadableFileSize = 0x7FFFFFFF;
 // What kind of thing a path names.
 enum class PathKind { Missing, File, Folder, Other };
 
+// Which file a name referred to, and in what state: the same device, file
+// number, size and modification time mean the same, unchanged file.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;  // the inode number; the file index on Windows
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // in nanoseconds; in 100-nanosecond ticks on Windows
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// A file written whole but not yet under its name: an unnamed file in the
+// target's folder where the system has them, else a temporary name there.
+// Destroying it before FileSystem::Commit discards the bytes and leaves the
+// target as it was.
+class StagedFile {
+ public:
+  struct State;  // the platform side's handles and names
+
+  StagedFile();
+  ~StagedFile();
+  StagedFile(StagedFile&&) noexcept;
+  StagedFile& operator=(StagedFile&&) noexcept;
+
+  const std::filesystem::path& target() const { return target_; }
+  // True when it takes the place of an existing file: its content must be
+  // made durable by FileSystem::Flush before FileSystem::Commit.
+  bool replaces() const { return replaces_; }
+  std::uint64_t size() const { return size_; }
+
+ private:
+  friend class FileSystem;
+
+  std::filesystem::path target_;
+  bool replaces_ = false;
+  std::uint64_t size_ = 0;
+  std::unique_ptr<State> state_;
+};
+
 // The file operations the core and the batch run need. The default object
 // talks to the real disk; tests derive from it to inject faults (a full disk,
-// a denied folder) into an otherwise real run.
+// a denied folder, a file changed behind the run's back) into an otherwise
+// real run.
 class FileSystem {
  public:
+  // On POSIX the first one made also makes the process ignore SIGXFSZ (unless
+  // it has a handler of its own), so that a write beyond the file-size limit
+  // fails with "File too large" instead of ending the process.
+  FileSystem();
   virtual ~FileSystem() = default;
 
   // Replaces "*bytes" with the whole content of the file at "path", read with
-  // one request after its size is known. Fails for a folder, a file that cannot
-  // be opened, one larger than kMaxReadableFileSize, or a short read.
-  virtual IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes);
+  // one request after its size is known, and, unless "identity" is null, sets
+  // "*identity" to the file that was read, as it was then. Fails for a folder,
+  // a pipe, a device, a file that cannot be opened, one larger than
+  // kMaxReadableFileSize, or a short read.
+  virtual IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
+                            FileIdentity* identity);
 
-  // Writes "bytes" to "path" so that readers see either the old file or the
-  // complete new one: the bytes go to a temporary file in the same folder,
-  // which replaces "path" only after every byte is written (and, when a file of
-  // that name already exists, made durable first). On failure the temporary
-  // file is removed and an existing file at "path" is left untouched. A missing
-  // folder is not created. A link is followed and its target replaced; a path
-  // naming a folder, device or pipe is refused and left as it is.
-  virtual IoStatus WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+  // Replacing a file is three steps, so that many replacements can share one
+  // durability barrier: Stage writes each, Flush makes a group durable, Commit
+  // puts each under its name. Readers of "path" see the old file or the
+  // complete new one, never a mixture; after a power cut at any moment the
+  // name holds the old content or the new.
+  //
+  // Stage writes "bytes" into "*staged", a new file in the folder that will
+  // hold it, with the owner (when the system allows it to be given away),
+  // group and permission bits of the file it is to replace. Nothing is visible
+  // under any name yet. It refuses, leaving everything as it was, what
+  // ProbeWrite foresees, and, when "read" is given (cleaning in place), a name
+  // that no longer refers to that file in that state: Changed.
+  virtual IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
+                         const FileIdentity* read, StagedFile* staged);
+
+  // The durability barrier: when it succeeds, the content of every file of
+  // "files" survives a power cut. One flush of the file system for the whole
+  // group where the system offers one without special rights (syncfs(2) on
+  // Linux); each file's own flush elsewhere. On failure none of them may be
+  // committed as a replacement.
+  virtual IoStatus Flush(const std::vector<StagedFile*>& files);
+
+  // Puts "*staged" under its name. A new file takes a name that is still free
+  // and fails with Changed when another file took it meanwhile. A replacement
+  // happens only if the name still refers to the file it referred to at Stage
+  // (for cleaning in place: the file that was read), unchanged; otherwise it
+  // fails with Changed and the other file is left in place. Where the system
+  // offers an atomic exchange (renameat2 RENAME_EXCHANGE) the new file is
+  // swapped in first and the file that came out is checked; a stranger is
+  // swapped back at once, so no other file is ever lost, though a reader may
+  // see the new content for that instant. Elsewhere (Windows, and file systems
+  // without the exchange) the name is checked immediately before the rename:
+  // a change made in the few microseconds between that check and the rename
+  // is overwritten. The temporary name in the target's folder is
+  // ".varnoket-<process>-<n>.tmp", short whatever the target's name; an
+  // unnamed file gets it only here, just before the exchange or rename.
+  // "*staged" is spent either way.
+  virtual IoStatus Commit(StagedFile* staged);
+
+  // Removes from "folder" the temporary files that earlier runs left when they
+  // were killed: regular files named ".varnoket-<process>-<n>.tmp", also after
+  // another name (as "game.sgf.varnoket-12-3.tmp"), whose process no longer
+  // runs. Nothing else is touched. Succeeds when nothing was left.
+  virtual IoStatus RemoveLeftoverTemporaries(const std::filesystem::path& folder);
 
   // Creates "path" and any missing parents; succeeds when it already is a folder.
   virtual IoStatus CreateFolders(const std::filesystem::path& path);
 
-  // Report, without changing anything, the failure that WriteFileAtomically or
-  // CreateFolders on "path" would meet before writing a byte: a missing folder,
-  // something in the way that is not a folder, a folder that cannot be written
-  // into, or (for a write) a path naming a folder, device or pipe. Ok means
-  // that none is foreseen; the operation itself may still fail (a full disk).
+  // Report, without changing anything, the failure that a write (Stage) or
+  // CreateFolders on "path" would meet before writing a byte: a missing
+  // folder, something in the way that is not a folder, a folder that cannot be
+  // written into, or, for a write:
+  //  - a folder, device or pipe at "path";
+  //  - a file the running user may not write: kReadOnly (on Windows, the
+  //    read-only attribute);
+  //  - on POSIX, a symbolic link that the kernel's protected-symlinks rule
+  //    would not follow, applied in every folder: one owned neither by the
+  //    running user nor by the owner of the folder that holds it
+  //    (kLinkNotFollowed). Other links are followed one component at a time,
+  //    never by resolving the path first, and their target is replaced; a
+  //    dangling link is replaced by the file itself.
+  // Ok means that none is foreseen; the operation itself may still fail (a
+  // full disk).
   virtual IoStatus ProbeWrite(const std::filesystem::path& path);
   virtual IoStatus ProbeCreateFolders(const std::filesystem::path& path);
 
   virtual PathKind KindOf(const std::filesystem::path& path);
+
+  // Writes one file atomically: Stage, Flush when it replaces a file, Commit.
+  IoStatus WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                               const FileIdentity* read = nullptr);
+
+ protected:
+  // Tests turn this on to take the general way that systems without unnamed
+  // files or an atomic exchange take: a named temporary file from the start,
+  // and a check of the name just before the rename.
+  bool forceGeneralPath_ = false;
 };
 
 // The process-wide object that uses the real disk.

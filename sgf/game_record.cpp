@@ -197,7 +197,7 @@ bool GameRecord::Load(const std::filesystem::path& path, const AssumedCharset* a
   path_ = path;
   cutShort_ = false;
   std::string bytes;
-  if (!platform::DefaultFileSystem().ReadFile(path, &bytes).ok()) return false;
+  if (!platform::DefaultFileSystem().ReadFile(path, &bytes, nullptr).ok()) return false;
   return LoadFromBytes(bytes, assumed);
 }
 

@@ -1,41 +1,48 @@
-// POSIX side of the file operations: read(2)/write(2) on descriptors, and an
-// unnamed file linked into place or a named one renamed over the old file for
-// atomic replacement.
+// POSIX side of the file operations, for Linux: read(2)/write(2) on
+// descriptors, and every step of a write relative to a descriptor of the
+// target's folder (openat, linkat, renameat2, unlinkat), so that neither the
+// length of a path nor a folder or link swapped in between can misdirect it.
 #include "platform/file_system.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/posix/path_at.h"
+#include "platform/temporary_name.h"
 
 namespace varnoket::platform {
 namespace {
 
 IoStatus PosixError(int error) { return IoStatus::Error(std::strerror(error)); }
 
-// Why a pipe, a socket or a device is neither read nor replaced.
-constexpr const char* kNotARegularFile = "not a regular file";
-
-// Closes a descriptor on every path out of a scope.
+// Owns a descriptor: closes it on every path out of a scope.
 class FileDescriptor {
  public:
+  FileDescriptor() = default;
   explicit FileDescriptor(int fd) : fd_(fd) {}
   ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes the descriptor held, if any, and holds "fd" instead.
-  void Reset(int fd) {
-    Close();
-    fd_ = fd;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
   }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
   // Closes now and reports whether the kernel accepted the close.
   bool Close() {
     if (fd_ < 0) return true;
@@ -45,7 +52,7 @@ class FileDescriptor {
   }
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
 IoStatus WriteAll(int fd, std::string_view bytes) {
@@ -63,11 +70,302 @@ IoStatus WriteAll(int fd, std::string_view bytes) {
   return IoStatus::Ok();
 }
 
-std::atomic<unsigned> temporaryCounter{0};
+FileIdentity IdentityOf(const struct stat& info) {
+  FileIdentity identity;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.file = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::uint64_t>(info.st_size);
+  identity.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                      static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return identity;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A write beyond the file-size limit (ulimit -f) raises SIGXFSZ, which ends
+// the process by default. Ignored, the write fails with EFBIG instead and the
+// run goes on. A handler the program installed itself is left alone.
+void IgnoreFileSizeSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+      ::signal(SIGXFSZ, SIG_IGN);
+    }
+  });
+}
+
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+std::string NextTemporaryName() {
+  return TemporaryName<char>(static_cast<std::uint64_t>(::getpid()), temporaryCounter.fetch_add(1));
+}
+
+// How an unnamed file gets its name on this system, found out by the first
+// write that needs it.
+enum class LinkWay { Unknown, EmptyPath, ProcFd, Unsupported };
+std::atomic<LinkWay> linkWay{LinkWay::Unknown};
+
+// Gives the unnamed file open at "fd" the name "name" in "folder", which must
+// be free: 0, or the errno of the failure (EEXIST when the name is taken).
+int LinkUnnamed(int fd, int folder, const char* name) {
+  const LinkWay way = linkWay.load(std::memory_order_relaxed);
+  if (way != LinkWay::ProcFd) {
+    if (::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0) {
+      linkWay.store(LinkWay::EmptyPath, std::memory_order_relaxed);
+      return 0;
+    }
+    // Kernels before 6.10 refuse it (ENOENT) without CAP_DAC_READ_SEARCH.
+    const int error = errno;
+    if (way == LinkWay::EmptyPath || error != ENOENT) return error;
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0) {
+    linkWay.store(LinkWay::ProcFd, std::memory_order_relaxed);
+    return 0;
+  }
+  const int error = errno;
+  if (way == LinkWay::Unknown && error == ENOENT) {
+    linkWay.store(LinkWay::Unsupported, std::memory_order_relaxed);  // no /proc either
+  }
+  return error;
+}
+
+// True when unnamed files made in "folder" can be given a name later, found
+// out once with a throwaway file.
+bool UnnamedFilesWork(int folder) {
+  if (linkWay.load(std::memory_order_relaxed) == LinkWay::Unknown) {
+    FileDescriptor probe(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (!probe.valid()) return false;  // not on this file system, at least
+    const std::string name = NextTemporaryName();
+    if (LinkUnnamed(probe.get(), folder, name.c_str()) == 0) {
+      ::unlinkat(folder, name.c_str(), 0);
+    } else {
+      LinkWay unknown = LinkWay::Unknown;  // named temporaries from now on
+      linkWay.compare_exchange_strong(unknown, LinkWay::Unsupported);
+    }
+  }
+  const LinkWay way = linkWay.load(std::memory_order_relaxed);
+  return way == LinkWay::EmptyPath || way == LinkWay::ProcFd;
+}
+
+// The most links followed for one name, as the kernel allows.
+constexpr int kMaxLinks = 40;
+
+// Where a destination name leads: a name in a folder, and what is there now.
+struct Destination {
+  FileDescriptor folder;
+  std::string name;
+  bool exists = false;
+  struct stat info {};
+};
+
+// The text of the link open (O_PATH) at "link".
+IoStatus ReadLink(int link, std::size_t sizeHint, std::string* text) {
+  std::size_t size = sizeHint + 1 > 64 ? sizeHint + 1 : 64;
+  for (;;) {
+    text->resize(size);
+    const ssize_t got = ::readlinkat(link, "", text->data(), size);
+    if (got < 0) return PosixError(errno);
+    if (static_cast<std::size_t>(got) < size) {
+      text->resize(static_cast<std::size_t>(got));
+      return IoStatus::Ok();
+    }
+    size *= 2;
+  }
+}
+
+// Finds where "name" in "folder" leads, following links one openat step at a
+// time with the kernel's protected-symlinks rule applied in every folder: a
+// link is followed only when it belongs to the running user or to the owner
+// of the folder that holds it. A link whose target is missing leads to the
+// link itself.
+IoStatus FindDestination(FileDescriptor folder, std::string name, Destination* destination) {
+  // The components still to walk, the next one last.
+  std::vector<std::string> pending{std::move(name)};
+  FileDescriptor current = std::move(folder);
+  // The first link met, replaced by the file itself when its target is missing.
+  FileDescriptor firstLinkFolder;
+  std::string firstLinkName;
+  struct stat firstLinkInfo {};
+  int links = 0;
+  while (!pending.empty()) {
+    const std::string component = std::move(pending.back());
+    pending.pop_back();
+    const bool last = pending.empty();
+    if (component.empty() || component == ".") {
+      if (last) return PosixError(EISDIR);
+      continue;
+    }
+    struct stat info {};
+    if (::fstatat(current.get(), component.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT) return PosixError(errno);
+      if (links > 0) {
+        // A dangling link: the link itself is what gets replaced.
+        destination->folder = std::move(firstLinkFolder);
+        destination->name = std::move(firstLinkName);
+        destination->exists = true;
+        destination->info = firstLinkInfo;
+        return IoStatus::Ok();
+      }
+      destination->folder = std::move(current);
+      destination->name = component;
+      destination->exists = false;
+      return IoStatus::Ok();
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (++links > kMaxLinks) return PosixError(ELOOP);
+      // The owner and the text come from one open link, so that nothing can
+      // swap it in between.
+      FileDescriptor link(
+          ::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+      struct stat linkInfo {};
+      struct stat folderInfo {};
+      if (!link.valid() || ::fstat(link.get(), &linkInfo) != 0 ||
+          ::fstat(current.get(), &folderInfo) != 0) {
+        return PosixError(errno);
+      }
+      if (!S_ISLNK(linkInfo.st_mode)) return IoStatus::Changed();
+      if (linkInfo.st_uid != ::geteuid() && linkInfo.st_uid != folderInfo.st_uid) {
+        return IoStatus::Error(kLinkNotFollowed);
+      }
+      std::string text;
+      const IoStatus read = ReadLink(link.get(), static_cast<std::size_t>(linkInfo.st_size), &text);
+      if (!read.ok()) return read;
+      if (text.empty()) return PosixError(ENOENT);
+      if (links == 1) {
+        firstLinkFolder = FileDescriptor(::fcntl(current.get(), F_DUPFD_CLOEXEC, 0));
+        if (!firstLinkFolder.valid()) return PosixError(errno);
+        firstLinkName = component;
+        firstLinkInfo = linkInfo;
+      }
+      if (text.front() == '/') {
+        current = FileDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!current.valid()) return PosixError(errno);
+      }
+      // The link's components take its place, the first one last.
+      std::size_t end = text.size();
+      for (;;) {
+        const std::size_t slash = text.rfind('/', end == 0 ? 0 : end - 1);
+        const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+        pending.push_back(text.substr(start, end - start));
+        if (slash == std::string::npos || slash == 0) break;
+        end = slash;
+      }
+      continue;
+    }
+    if (last) {
+      destination->folder = std::move(current);
+      destination->name = component;
+      destination->exists = true;
+      destination->info = info;
+      return IoStatus::Ok();
+    }
+    // A folder on the way; O_NOFOLLOW fails if a link took its place meanwhile.
+    FileDescriptor next(
+        ::openat(current.get(), component.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!next.valid()) return PosixError(errno);
+    current = std::move(next);
+  }
+  return PosixError(ENOENT);
+}
+
+// True when the running user may not write the file "name" in "folder": its
+// permissions deny it, or (for a user whom permissions do not bind, such as
+// root) it has no write permission for anyone.
+bool IsReadOnly(int folder, const std::string& name, const struct stat& info) {
+  if ((info.st_mode & 0222) == 0) return true;
+  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0) return false;
+  return errno == EACCES || errno == EPERM;
+}
+
+// One descriptor for "folder" and every other open one of the same folder,
+// so that a group of hundreds of staged files holds one descriptor each.
+std::shared_ptr<const FileDescriptor> SharedFolder(FileDescriptor folder) {
+  struct stat info {};
+  if (::fstat(folder.get(), &info) != 0) {
+    return std::make_shared<const FileDescriptor>(std::move(folder));
+  }
+  struct Entry {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::weak_ptr<const FileDescriptor> folder;
+  };
+  static std::mutex mutex;
+  static Entry recent[8];
+  static unsigned next = 0;
+  std::lock_guard<std::mutex> lock(mutex);
+  for (const Entry& entry : recent) {
+    if (entry.device != info.st_dev || entry.inode != info.st_ino) continue;
+    if (std::shared_ptr<const FileDescriptor> shared = entry.folder.lock()) return shared;
+  }
+  auto shared = std::make_shared<const FileDescriptor>(std::move(folder));
+  recent[next] = Entry{info.st_dev, info.st_ino, shared};
+  next = (next + 1) % std::size(recent);
+  return shared;
+}
+
+// Opens the folder of "path", "." when it has none, through PathAt so that
+// its length never matters, and sets "*name" to the last component.
+IoStatus OpenFolderOf(const std::filesystem::path& path, FileDescriptor* folder,
+                      std::string* name) {
+  *name = path.filename().native();
+  if (name->empty()) return PosixError(EISDIR);
+  PathAt at;
+  const IoStatus opened = at.Open(path.has_parent_path() ? path.parent_path() : ".");
+  if (!opened.ok()) return opened;
+  *folder = FileDescriptor(::openat(at.folder(), at.rest(), kOpenToWalk));
+  if (!folder->valid()) return PosixError(errno);
+  return IoStatus::Ok();
+}
+
+// Where a write to "path" lands, and whether it may land there: the one rule
+// that both a write (Stage) and ProbeWrite apply. Links are followed as
+// FindDestination follows them. Anything there but a regular file (a folder,
+// a device, a pipe) is refused: renaming over it would destroy it. So is a
+// file the running user may not write.
+IoStatus ResolveWriteTarget(const std::filesystem::path& path, Destination* destination) {
+  FileDescriptor parent;
+  std::string name;
+  IoStatus status = OpenFolderOf(path, &parent, &name);
+  if (!status.ok()) return status;
+  status = FindDestination(std::move(parent), std::move(name), destination);
+  if (!status.ok() || !destination->exists) return status;
+  const struct stat& existing = destination->info;
+  if (S_ISLNK(existing.st_mode)) return IoStatus::Ok();  // dangling: the link is replaced
+  if (S_ISDIR(existing.st_mode)) return PosixError(EISDIR);
+  if (!S_ISREG(existing.st_mode)) return IoStatus::Error(kNotARegularFile);
+  if (IsReadOnly(destination->folder.get(), destination->name, existing)) {
+    return IoStatus::Error(kReadOnly);
+  }
+  return IoStatus::Ok();
+}
 
 }  // namespace
 
-IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes) {
+struct StagedFile::State {
+  std::shared_ptr<const FileDescriptor> folder;  // where the name goes
+  std::string name;
+  FileDescriptor file;    // the new content
+  std::string temporary;  // its name in "folder"; empty while unnamed
+  FileIdentity expected;  // what the name held at Stage, when replacing
+
+  ~State() {
+    if (!temporary.empty() && folder != nullptr) ::unlinkat(folder->get(), temporary.c_str(), 0);
+  }
+};
+
+StagedFile::StagedFile() = default;
+StagedFile::~StagedFile() = default;
+StagedFile::StagedFile(StagedFile&&) noexcept = default;
+StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
+
+FileSystem::FileSystem() { IgnoreFileSizeSignal(); }
+
+IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes,
+                              FileIdentity* identity) {
   bytes->clear();
   PathAt at;
   const IoStatus opened = at.Open(path);
@@ -81,7 +379,7 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
   if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
   FileDescriptor fd(::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) return PosixError(errno);
+  if (!fd.valid()) return PosixError(errno);
   if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
   if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
   if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
@@ -105,190 +403,184 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
     }
     got += static_cast<std::size_t>(n);
   }
+  if (identity != nullptr) *identity = IdentityOf(info);
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view bytes,
+                           const FileIdentity* read, StagedFile* staged) {
+  *staged = StagedFile();
+  staged->target_ = path;
+  staged->size_ = bytes.size();
+
+  Destination destination;
+  IoStatus status = ResolveWriteTarget(path, &destination);
+  if (!status.ok()) return status;
+  const struct stat& existing = destination.info;
+  const bool isLink = destination.exists && S_ISLNK(existing.st_mode);
+  const FileIdentity found = destination.exists ? IdentityOf(existing) : FileIdentity();
+  if (read != nullptr && (!destination.exists || found != *read)) return IoStatus::Changed();
+
+  auto state = std::make_unique<StagedFile::State>();
+  state->folder = SharedFolder(std::move(destination.folder));
+  state->name = std::move(destination.name);
+  state->expected = found;
+  const int folder = state->folder->get();
+  // The unnamed file (O_TMPFILE) is the quick way, and it vanishes with its
+  // descriptor on any failure. A system without it, or a file system that
+  // refuses it, takes a temporary name from the start.
+  if (!forceGeneralPath_ && UnnamedFilesWork(folder)) {
+    state->file = FileDescriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  }
+  for (int attempt = 0; !state->file.valid(); ++attempt) {
+    std::string temporary = NextTemporaryName();
+    state->file = FileDescriptor(
+        ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (state->file.valid()) {
+      state->temporary = std::move(temporary);
+    } else if (errno != EEXIST || attempt == 100) {
+      return PosixError(errno);
+    }
+  }
+
+  status = WriteAll(state->file.get(), bytes);
+  if (!status.ok()) return status;  // the state's destructor removes a named temporary
+  if (destination.exists && !isLink) {
+    // The owner and group first: changing them clears the set-user-ID and
+    // set-group-ID bits, which the permissions then restore. Someone else's
+    // file cannot be given back to its owner without privilege, and a group
+    // the user is not in cannot be kept; the file then stays the user's.
+    if (::fchown(state->file.get(), existing.st_uid, existing.st_gid) != 0) {
+      if (errno != EPERM) return PosixError(errno);
+      if (::fchown(state->file.get(), static_cast<uid_t>(-1), existing.st_gid) != 0 &&
+          errno != EPERM) {
+        return PosixError(errno);
+      }
+    }
+    if (::fchmod(state->file.get(), existing.st_mode & 07777) != 0 && errno != EPERM) {
+      return PosixError(errno);
+    }
+  }
+  if (destination.exists) {
+    // Start writing the new content out now, without waiting: the group's
+    // barrier (Flush) then finds little left to write.
+    (void)::sync_file_range(state->file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+  staged->replaces_ = destination.exists;
+  staged->state_ = std::move(state);
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Flush(const std::vector<StagedFile*>& files) {
+  std::vector<int> descriptors;
+  for (const StagedFile* file : files) {
+    if (file->state_ != nullptr) descriptors.push_back(file->state_->file.get());
+  }
+  // One file alone needs only its own flush.
+  if (descriptors.size() == 1) {
+    return ::fdatasync(descriptors[0]) == 0 ? IoStatus::Ok() : PosixError(errno);
+  }
+  // A group: one syncfs(2) per file system. It writes every dirty page and
+  // inode of that file system, waits for them, and flushes the disk's cache.
+  // (A flush of one file commits the journal of some file systems, but not the
+  // data and inodes of the other files on every one.) The write queue flushes
+  // one group while the next is being written, so no writer waits.
+  std::vector<dev_t> flushed;
+  for (const int fd : descriptors) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return PosixError(errno);
+    if (std::find(flushed.begin(), flushed.end(), info.st_dev) != flushed.end()) continue;
+    if (::syncfs(fd) != 0) return PosixError(errno);
+    flushed.push_back(info.st_dev);
+  }
   return IoStatus::Ok();
 }
 
 namespace {
 
-// Where a file goes: its folder, open, and its name there. Every step of a
-// write is taken relative to the folder, so that the length of its path never
-// matters.
-struct Place {
-  FileDescriptor folder{-1};
-  std::string name;
-};
-
-// Opens the folder of "path" into "*place"; "." when the path has no folder.
-IoStatus OpenPlace(const std::filesystem::path& path, Place* place) {
-  place->name = path.filename().native();
-  if (place->name.empty()) return PosixError(EISDIR);
-  PathAt at;
-  const IoStatus opened = at.Open(path.has_parent_path() ? path.parent_path() : ".");
-  if (!opened.ok()) return opened;
-  place->folder.Reset(::openat(at.folder(), at.rest(), kOpenToWalk));
-  if (place->folder.get() < 0) return PosixError(errno);
-  return IoStatus::Ok();
-}
-
-int LinkUnnamed(int fd, int folder, const std::string& name);
-
-// Where a write to "path" lands: "*place" is opened on the path itself, or on
-// where a link points (a link is replaced there, so the link itself
-// survives); "*replacing" says whether something is there now, described in
-// "*existing". Anything there but a regular file (a folder, a device, a pipe)
-// is refused: renaming over it would destroy it, and writing into a pipe
-// could wait forever.
-IoStatus ResolveWriteTarget(const std::filesystem::path& path, Place* place, struct stat* existing,
-                            bool* replacing) {
-  IoStatus status = OpenPlace(path, place);
-  if (!status.ok()) return status;
-  *replacing =
-      ::fstatat(place->folder.get(), place->name.c_str(), existing, AT_SYMLINK_NOFOLLOW) == 0;
-  if (*replacing && S_ISLNK(existing->st_mode)) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved != nullptr) {
-      const std::filesystem::path target = resolved;
-      std::free(resolved);
-      status = OpenPlace(target, place);
-      if (!status.ok()) return status;
-      *replacing = ::fstatat(place->folder.get(), place->name.c_str(), existing, 0) == 0;
-    } else if (errno == ENOENT) {
-      *replacing = false;  // a dangling link is replaced by the file itself
-    } else {
-      return PosixError(errno);
-    }
-  }
-  if (*replacing && S_ISDIR(existing->st_mode)) return PosixError(EISDIR);
-  if (*replacing && !S_ISREG(existing->st_mode)) return IoStatus::Error(kNotARegularFile);
-  return IoStatus::Ok();
-}
-
-// The general way: a named temporary file beside the target, renamed over it.
-// "unnamed", when not negative, is an unnamed file that already holds "bytes"
-// (from a failed attempt to link it under a name that turned out to be taken);
-// it is given the temporary name instead of writing everything again, when it
-// lives on the target's file system. The caller keeps ownership of it.
-IoStatus WriteThroughNamedTemporary(const std::filesystem::path& path, std::string_view bytes,
-                                    int unnamed = -1) {
-  Place place;
-  struct stat existing {};
-  bool replacing = false;
-  const IoStatus resolved = ResolveWriteTarget(path, &place, &existing, &replacing);
-  if (!resolved.ok()) return resolved;
-
-  // The temporary file lives beside the target so that rename(2) never crosses
-  // a file system; its name is unique within this process and O_EXCL guards
-  // against other processes.
-  const int folder = place.folder.get();
-  std::string temporary;
-  const auto nextTemporary = [&] {
-    temporary = place.name + ".varnoket-" + std::to_string(::getpid()) + "-" +
-                std::to_string(temporaryCounter.fetch_add(1)) + ".tmp";
-  };
-  int raw = -1;
-  bool written = false;
-  if (unnamed >= 0) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      nextTemporary();
-      const int error = LinkUnnamed(unnamed, folder, temporary);
-      if (error == 0) {
-        raw = ::dup(unnamed);
-        if (raw < 0) {
-          const int dupError = errno;
-          ::unlinkat(folder, temporary.c_str(), 0);
-          return PosixError(dupError);
-        }
-        written = true;
-        break;
+// Puts a new file under its name, which must still be free.
+IoStatus CommitNew(StagedFile::State* state) {
+  const int folder = state->folder->get();
+  const char* name = state->name.c_str();
+  if (state->temporary.empty()) {
+    const int error = LinkUnnamed(state->file.get(), folder, name);
+    if (error == EEXIST) return IoStatus::Changed();
+    if (error != 0) return PosixError(error);
+  } else {
+    const char* temporary = state->temporary.c_str();
+    if (::renameat2(folder, temporary, folder, name, RENAME_NOREPLACE) != 0) {
+      if (errno == EEXIST) return IoStatus::Changed();
+      if (errno != EINVAL && errno != ENOSYS) return PosixError(errno);
+      // Without RENAME_NOREPLACE a second link claims the name just as safely.
+      if (::linkat(folder, temporary, folder, name, 0) != 0) {
+        return errno == EEXIST ? IoStatus::Changed() : PosixError(errno);
       }
-      if (error != EEXIST) break;  // another file system, for one: write anew
+      ::unlinkat(folder, temporary, 0);
     }
+    state->temporary.clear();
   }
-  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-    nextTemporary();
-    raw = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST) return PosixError(errno);
+  if (!state->file.Close()) {
+    const int error = errno;
+    ::unlinkat(folder, name, 0);
+    return PosixError(error);
   }
-  if (raw < 0) return PosixError(EEXIST);
-  FileDescriptor fd(raw);
-
-  IoStatus status = written ? IoStatus::Ok() : WriteAll(fd.get(), bytes);
-  if (status.ok() && replacing) {
-    // Keep the replaced file's permissions, and make the new content durable
-    // before the old one disappears.
-    if (::fchmod(fd.get(), existing.st_mode & 07777) != 0 && errno != EPERM) {
-      status = PosixError(errno);
-    }
-    if (status.ok() && ::fsync(fd.get()) != 0) status = PosixError(errno);
-  }
-  if (!fd.Close() && status.ok()) status = PosixError(errno);
-  if (status.ok() && ::renameat(folder, temporary.c_str(), folder, place.name.c_str()) != 0) {
-    status = PosixError(errno);
-  }
-  if (!status.ok()) ::unlinkat(folder, temporary.c_str(), 0);
-  return status;
+  return IoStatus::Ok();
 }
 
-// How an unnamed file gets its name on this system, found out by the first
-// write that needs it.
-enum class LinkWay { Unknown, EmptyPath, ProcFd, Unsupported };
-std::atomic<LinkWay> linkWay{LinkWay::Unknown};
-
-// Gives the unnamed file open at "fd" the name "name" in "folder", which must
-// be free: 0, or the errno of the failure (EEXIST when the name is taken).
-int LinkUnnamed(int fd, int folder, const std::string& name) {
-  const LinkWay way = linkWay.load(std::memory_order_relaxed);
-  if (way != LinkWay::ProcFd) {
-    if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) {
-      linkWay.store(LinkWay::EmptyPath, std::memory_order_relaxed);
-      return 0;
-    }
-    // Kernels before 6.10 refuse it (ENOENT) without CAP_DAC_READ_SEARCH.
-    const int error = errno;
-    if (way == LinkWay::EmptyPath || error != ENOENT) return error;
-  }
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-    linkWay.store(LinkWay::ProcFd, std::memory_order_relaxed);
-    return 0;
-  }
-  const int error = errno;
-  if (way == LinkWay::Unknown && error == ENOENT) {
-    linkWay.store(LinkWay::Unsupported, std::memory_order_relaxed);  // no /proc either
-  }
-  return error;
+// True when "name" in "folder" is the file "identity" describes.
+bool Holds(int folder, const char* name, const FileIdentity& identity) {
+  struct stat info {};
+  return ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(info) == identity;
 }
 
 }  // namespace
 
-IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
-                                         std::string_view bytes) {
-  Place place;
-  const IoStatus opened = OpenPlace(path, &place);
-  if (!opened.ok()) return opened;
-  // A new name takes the quick way: an unnamed file (O_TMPFILE) in the target's
-  // folder, which gets the name only once every byte is written and vanishes
-  // with its descriptor on any failure; linking never replaces anything, and
-  // a new file needs no durable-write wait. A name already taken (a file, a
-  // link, a folder, a pipe), or a system without unnamed files, goes the
-  // general way.
-  if (linkWay.load(std::memory_order_relaxed) != LinkWay::Unsupported) {
-    FileDescriptor fd(::openat(place.folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (fd.get() >= 0) {
-      const IoStatus status = WriteAll(fd.get(), bytes);
-      if (!status.ok()) return status;
-      const int error = LinkUnnamed(fd.get(), place.folder.get(), place.name);
-      if (error == 0) {
-        if (fd.Close()) return IoStatus::Ok();
-        const int closeError = errno;
-        ::unlinkat(place.folder.get(), place.name.c_str(), 0);
-        return PosixError(closeError);
-      }
-      // The name is taken: replace it without writing the bytes again.
-      if (error == EEXIST) return WriteThroughNamedTemporary(path, bytes, fd.get());
+IoStatus FileSystem::Commit(StagedFile* staged) {
+  std::unique_ptr<StagedFile::State> state = std::move(staged->state_);
+  if (state == nullptr) return IoStatus::Error("nothing was staged");
+  if (!staged->replaces_) return CommitNew(state.get());
+
+  const int folder = state->folder->get();
+  const char* name = state->name.c_str();
+  struct stat mine {};
+  if (::fstat(state->file.get(), &mine) != 0) return PosixError(errno);
+  // The temporary name, given only now.
+  for (int attempt = 0; state->temporary.empty(); ++attempt) {
+    std::string temporary = NextTemporaryName();
+    const int error = LinkUnnamed(state->file.get(), folder, temporary.c_str());
+    if (error == 0) {
+      state->temporary = std::move(temporary);
+    } else if (error != EEXIST || attempt == 100) {
+      return PosixError(error);
     }
   }
-  return WriteThroughNamedTemporary(path, bytes);
+  if (!state->file.Close()) return PosixError(errno);
+  const char* temporary = state->temporary.c_str();
+
+  if (!forceGeneralPath_) {
+    if (::renameat2(folder, temporary, folder, name, RENAME_EXCHANGE) == 0) {
+      if (Holds(folder, temporary, state->expected)) {
+        ::unlinkat(folder, temporary, 0);  // the old file
+        state->temporary.clear();
+        return IoStatus::Ok();
+      }
+      // A stranger came out: swap it back, and remove the temporary name only
+      // if it holds the new content again.
+      struct stat back {};
+      if (::renameat2(folder, temporary, folder, name, RENAME_EXCHANGE) != 0 ||
+          ::fstatat(folder, temporary, &back, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(back, mine)) {
+        state->temporary.clear();
+      }
+      return IoStatus::Changed();
+    }
+    if (errno == ENOENT) return IoStatus::Changed();  // the name was removed
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return PosixError(errno);
+  }
+  // Without the exchange: check the name right before the rename.
+  if (!Holds(folder, name, state->expected)) return IoStatus::Changed();
+  if (::renameat(folder, temporary, folder, name) != 0) return PosixError(errno);
+  state->temporary.clear();
+  return IoStatus::Ok();
 }
 
 IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
@@ -328,14 +620,12 @@ IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
 }
 
 IoStatus FileSystem::ProbeWrite(const std::filesystem::path& path) {
-  Place place;
-  struct stat existing {};
-  bool replacing = false;
-  const IoStatus resolved = ResolveWriteTarget(path, &place, &existing, &replacing);
+  Destination destination;
+  const IoStatus resolved = ResolveWriteTarget(path, &destination);
   if (!resolved.ok()) return resolved;
   // The new file is made in the target's folder, which must be searchable
   // and writable (open(2) there would fail with the same error).
-  if (::faccessat(place.folder.get(), ".", W_OK | X_OK, 0) != 0) return PosixError(errno);
+  if (::faccessat(destination.folder.get(), ".", W_OK | X_OK, 0) != 0) return PosixError(errno);
   return IoStatus::Ok();
 }
 
@@ -366,6 +656,25 @@ PathKind FileSystem::KindOf(const std::filesystem::path& path) {
   if (S_ISDIR(info.st_mode)) return PathKind::Folder;
   if (S_ISREG(info.st_mode)) return PathKind::File;
   return PathKind::Other;
+}
+
+std::uint64_t ThisProcess() { return static_cast<std::uint64_t>(::getpid()); }
+
+bool ProcessMayRun(std::uint64_t process) {
+  // kill(pid, 0) tells without sending anything (EPERM: it runs as another
+  // user).
+  const auto pid = static_cast<pid_t>(process);
+  if (pid <= 0 || static_cast<std::uint64_t>(pid) != process) return false;
+  return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+void RemoveIfRegularFile(const std::filesystem::path& path) {
+  PathAt at;
+  if (!at.Open(path).ok()) return;
+  struct stat info {};
+  if (::fstatat(at.folder(), at.rest(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+    ::unlinkat(at.folder(), at.rest(), 0);
+  }
 }
 
 FileSystem& DefaultFileSystem() {

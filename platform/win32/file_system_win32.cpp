@@ -1,5 +1,6 @@
-// Windows side of the file operations: wide-path CreateFileW/ReadFile/WriteFile
-// and MoveFileExW for atomic replacement.
+// Windows side of the file operations: wide-path CreateFileW/ReadFile/WriteFile,
+// ReplaceFileW for atomic replacement and MoveFileExW for new names, with the
+// file identity from GetFileInformationByHandle.
 #include "platform/file_system.h"
 
 #include <windows.h>
@@ -7,7 +8,9 @@
 #include <atomic>
 #include <string>
 #include <system_error>
+#include <utility>
 
+#include "platform/temporary_name.h"
 #include "platform/text_codec.h"
 #include "platform/win32/win32_error.h"
 
@@ -19,10 +22,17 @@ IoStatus Win32Error(DWORD code) { return IoStatus::Error(Win32ErrorText(code)); 
 // Closes a handle on every path out of a scope.
 class Handle {
  public:
+  Handle() = default;
   explicit Handle(HANDLE handle) : handle_(handle) {}
   ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+    }
+    return *this;
+  }
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   bool Close() {
@@ -33,19 +43,63 @@ class Handle {
   }
 
  private:
-  HANDLE handle_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-std::atomic<unsigned> temporaryCounter{0};
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileIdentity identity;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.file = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  identity.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  identity.modified =
+      static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                info.ftLastWriteTime.dwLowDateTime);
+  return identity;
+}
+
+// What stands at "path" now: false with ERROR_FILE_NOT_FOUND when nothing
+// does. Links are followed, as every other call here follows them.
+bool Inspect(const std::filesystem::path& path, BY_HANDLE_FILE_INFORMATION* info, DWORD* error,
+             bool* isDisk) {
+  Handle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) {
+    *error = ::GetLastError();
+    return false;
+  }
+  *isDisk = ::GetFileType(file.get()) == FILE_TYPE_DISK;
+  if (*isDisk && !::GetFileInformationByHandle(file.get(), info)) {
+    *error = ::GetLastError();
+    return false;
+  }
+  return true;
+}
 
 // "The directory is not supported": mingw-w64's headers lack the name.
 constexpr DWORD kErrorDirectoryNotSupported = 336;
 
-// Anything there but a file (a folder, a device) is never replaced by one.
-IoStatus CheckReplaceable(DWORD attributes) {
-  if (attributes == INVALID_FILE_ATTRIBUTES) return IoStatus::Ok();
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Win32Error(kErrorDirectoryNotSupported);
-  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return IoStatus::Error("not a regular file");
+// Whether a write to "path" may replace what stands there, the one rule that
+// both a write (Stage) and ProbeWrite apply: "*exists" says whether anything
+// does, described in "*existing". A folder or a device is never replaced by a
+// file, nor a file with the read-only attribute.
+IoStatus ResolveWriteTarget(const std::filesystem::path& path, BY_HANDLE_FILE_INFORMATION* existing,
+                            bool* exists) {
+  DWORD error = ERROR_SUCCESS;
+  bool isDisk = true;
+  *exists = Inspect(path, existing, &error, &isDisk);
+  if (!*exists) {
+    return error == ERROR_FILE_NOT_FOUND ? IoStatus::Ok() : Win32Error(error);
+  }
+  if (!isDisk) return IoStatus::Error(kNotARegularFile);  // a device
+  if ((existing->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Win32Error(kErrorDirectoryNotSupported);
+  }
+  if ((existing->dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return IoStatus::Error(kReadOnly);
+  }
   return IoStatus::Ok();
 }
 
@@ -71,19 +125,46 @@ std::string Win32ErrorText(unsigned long code) {
   return result;
 }
 
-IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes) {
+struct StagedFile::State {
+  std::filesystem::path target;
+  std::filesystem::path temporary;  // empty once it took the target's name
+  Handle file;                      // open from Stage to Commit
+  FileIdentity expected;            // what the name held at Stage, when replacing
+
+  ~State() {
+    file.Close();
+    if (!temporary.empty()) ::DeleteFileW(temporary.c_str());
+  }
+};
+
+StagedFile::StagedFile() = default;
+StagedFile::~StagedFile() = default;
+StagedFile::StagedFile(StagedFile&&) noexcept = default;
+StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
+
+FileSystem::FileSystem() = default;
+
+IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes,
+                              FileIdentity* identity) {
   bytes->clear();
   Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) return Win32Error(::GetLastError());
   // A pipe or a device could make the read wait forever.
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return IoStatus::Error("not a regular file");
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) return Win32Error(::GetLastError());
-  if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > kMaxReadableFileSize) {
-    return Win32Error(ERROR_FILE_TOO_LARGE);
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return IoStatus::Error(kNotARegularFile);
+  // The identity only when asked for: it costs a query of the volume as well.
+  FileIdentity read;
+  if (identity != nullptr) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info)) return Win32Error(::GetLastError());
+    read = IdentityOf(info);
+  } else {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) return Win32Error(::GetLastError());
+    read.size = static_cast<std::uint64_t>(size.QuadPart);
   }
-  bytes->resize(static_cast<std::size_t>(size.QuadPart));
+  if (read.size > kMaxReadableFileSize) return Win32Error(ERROR_FILE_TOO_LARGE);
+  bytes->resize(static_cast<std::size_t>(read.size));
   std::size_t got = 0;
   while (got < bytes->size()) {
     DWORD n = 0;
@@ -99,54 +180,120 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
     }
     got += n;
   }
+  if (identity != nullptr) *identity = read;
   return IoStatus::Ok();
 }
 
-IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path,
-                                         std::string_view bytes) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  const bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
-  const IoStatus replaceable = CheckReplaceable(attributes);
-  if (!replaceable.ok()) return replaceable;
+IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view bytes,
+                           const FileIdentity* read, StagedFile* staged) {
+  *staged = StagedFile();
+  staged->target_ = path;
+  staged->size_ = bytes.size();
 
-  std::filesystem::path temporary;
-  HANDLE raw = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && raw == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = path;
-    temporary += L".varnoket-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(temporaryCounter.fetch_add(1)) + L".tmp";
-    raw = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) {
+  BY_HANDLE_FILE_INFORMATION existing{};
+  bool exists = false;
+  const IoStatus status = ResolveWriteTarget(path, &existing, &exists);
+  if (!status.ok()) return status;
+  const FileIdentity found = exists ? IdentityOf(existing) : FileIdentity();
+  if (read != nullptr && (!exists || found != *read)) return IoStatus::Changed();
+
+  // No unnamed files here: the temporary file has its short name from the
+  // start, beside the target so that the rename never crosses a volume.
+  auto state = std::make_unique<StagedFile::State>();
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : L".";
+  for (int attempt = 0; attempt < 100 && !state->file.valid(); ++attempt) {
+    const std::filesystem::path temporary =
+        folder / TemporaryName<wchar_t>(::GetCurrentProcessId(), temporaryCounter.fetch_add(1));
+    state->file = Handle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (state->file.valid()) {
+      state->temporary = temporary;
+    } else if (::GetLastError() != ERROR_FILE_EXISTS) {
       return Win32Error(::GetLastError());
     }
   }
-  if (raw == INVALID_HANDLE_VALUE) return Win32Error(ERROR_FILE_EXISTS);
-  Handle file(raw);
+  if (!state->file.valid()) return Win32Error(ERROR_FILE_EXISTS);
+  state->target = path;
+  state->expected = found;
+  // From here on the state's destructor removes the temporary file on failure.
+  StagedFile::State& written = *state;
+  staged->state_ = std::move(state);
 
-  IoStatus status;
   std::size_t done = 0;
-  while (status.ok() && done < bytes.size()) {
+  while (done < bytes.size()) {
     const std::size_t chunk = bytes.size() - done < 0x40000000 ? bytes.size() - done : 0x40000000;
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(chunk), &written,
+    DWORD count = 0;
+    if (!::WriteFile(written.file.get(), bytes.data() + done, static_cast<DWORD>(chunk), &count,
                      nullptr)) {
-      status = Win32Error(::GetLastError());
-    } else if (written == 0) {
-      status = Win32Error(ERROR_WRITE_FAULT);
+      const DWORD writeError = ::GetLastError();
+      staged->state_.reset();
+      return Win32Error(writeError);
     }
-    done += written;
+    if (count == 0) {
+      staged->state_.reset();
+      return Win32Error(ERROR_WRITE_FAULT);
+    }
+    done += count;
   }
-  if (status.ok() && replacing && !::FlushFileBuffers(file.get())) {
-    status = Win32Error(::GetLastError());
+  staged->replaces_ = exists;
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Flush(const std::vector<StagedFile*>& files) {
+  // A whole volume can be flushed only with administrator rights: each file
+  // is flushed on its own.
+  for (const StagedFile* file : files) {
+    if (file->state_ != nullptr && !::FlushFileBuffers(file->state_->file.get())) {
+      return Win32Error(::GetLastError());
+    }
   }
-  if (!file.Close() && status.ok()) status = Win32Error(::GetLastError());
-  if (status.ok() && !::MoveFileExW(temporary.c_str(), path.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    status = Win32Error(::GetLastError());
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Commit(StagedFile* staged) {
+  std::unique_ptr<StagedFile::State> state = std::move(staged->state_);
+  if (state == nullptr) return IoStatus::Error("nothing was staged");
+  if (!state->file.Close()) return Win32Error(::GetLastError());
+  const wchar_t* target = state->target.c_str();
+  const wchar_t* temporary = state->temporary.c_str();
+
+  if (!staged->replaces_) {
+    // A new name: the move fails if another file took it meanwhile.
+    if (!::MoveFileExW(temporary, target, 0)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return IoStatus::Changed();
+      return Win32Error(error);
+    }
+    state->temporary.clear();
+    return IoStatus::Ok();
   }
-  if (!status.ok()) ::DeleteFileW(temporary.c_str());
-  return status;
+
+  // No atomic exchange here: the name is checked immediately before it is
+  // replaced.
+  BY_HANDLE_FILE_INFORMATION now{};
+  DWORD error = ERROR_SUCCESS;
+  bool isDisk = true;
+  if (!Inspect(state->target, &now, &error, &isDisk)) {
+    return error == ERROR_FILE_NOT_FOUND ? IoStatus::Changed() : Win32Error(error);
+  }
+  if (!isDisk || IdentityOf(now) != state->expected) return IoStatus::Changed();
+  // ReplaceFileW keeps what the old file had (its security, owner included
+  // where the caller may set it, and its attributes).
+  if (!::ReplaceFileW(target, temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                      nullptr)) {
+    error = ::GetLastError();
+    // The old file is gone or renamed and the new one still has the temporary
+    // name (1176, 1177), or the volume cannot replace files: move it into place.
+    if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+        error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION) {
+      return Win32Error(error);
+    }
+    if (!::MoveFileExW(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return Win32Error(::GetLastError());
+    }
+  }
+  state->temporary.clear();
+  return IoStatus::Ok();
 }
 
 IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
@@ -158,8 +305,10 @@ IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
 }
 
 IoStatus FileSystem::ProbeWrite(const std::filesystem::path& path) {
-  const IoStatus replaceable = CheckReplaceable(::GetFileAttributesW(path.c_str()));
-  if (!replaceable.ok()) return replaceable;
+  BY_HANDLE_FILE_INFORMATION existing{};
+  bool exists = false;
+  const IoStatus resolved = ResolveWriteTarget(path, &existing, &exists);
+  if (!resolved.ok()) return resolved;
   // The temporary file is made in the same folder; creating it anywhere else
   // fails as a missing path.
   const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : L".";
@@ -190,6 +339,30 @@ PathKind FileSystem::KindOf(const std::filesystem::path& path) {
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::Folder;
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::Other;
   return PathKind::File;
+}
+
+std::uint64_t ThisProcess() { return ::GetCurrentProcessId(); }
+
+bool ProcessMayRun(std::uint64_t process) {
+  const auto id = static_cast<DWORD>(process);
+  if (id != process) return false;
+  constexpr DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
+  const HANDLE handle = ::OpenProcess(kQueryLimitedInformation, FALSE, id);
+  if (handle == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool runs = ::GetExitCodeProcess(handle, &code) && code == STILL_ACTIVE;
+  ::CloseHandle(handle);
+  return runs;
+}
+
+void RemoveIfRegularFile(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return;
+  }
+  ::DeleteFileW(path.c_str());
 }
 
 FileSystem& DefaultFileSystem() {

@@ -211,6 +211,33 @@ TEST_F(BatchRunTest, FullDiskInPlaceLeavesEveryOriginalUntouched) {
   EXPECT_EQ(report.bytesWritten, 0u);
 }
 
+TEST_F(BatchRunTest, InPlaceAFileChangedOrRemovedAfterItWasReadIsLeftAsItNowIs) {
+  Put("a.sgf", kRichGame);
+  Put("edited.sgf", kRichGame);
+  Put("removed.sgf", kRichGame);
+  test::FaultyFileSystem files;
+  files.beforeStage = [](const fs::path& path) {
+    if (path.filename() == "edited.sgf") test::WriteBytes(path, "(;C[saved by an editor])");
+    if (path.filename() == "removed.sgf") fs::remove(path);
+  };
+  options_.fileSystem = &files;
+  options_.destination = source_;
+  options_.jobs = 2;
+
+  const BatchReport report = Run();
+
+  EXPECT_EQ(report.cleaned, 1u);
+  ASSERT_EQ(FailureNames(report), (std::vector<std::string>{"edited.sgf", "removed.sgf"}));
+  for (const FileFailure& failure : report.failures) {
+    EXPECT_EQ(failure.reason, FailureReason::FileChanged);
+    EXPECT_EQ(failure.systemMessage, "");
+  }
+  EXPECT_EQ(ReasonText(FailureReason::FileChanged), "the file changed during cleaning");
+  EXPECT_EQ(test::ReadBytes(source_ / "a.sgf"), kRichGameCleaned);
+  EXPECT_EQ(test::ReadBytes(source_ / "edited.sgf"), "(;C[saved by an editor])");
+  EXPECT_FALSE(fs::exists(source_ / "removed.sgf"));
+}
+
 TEST_F(BatchRunTest, FolderOutcomesAreToldApart) {
   struct Case {
     const char* what;

@@ -2,6 +2,7 @@
 #define VARNOKET_TESTS_BATCH_BATCH_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <new>
@@ -32,8 +33,11 @@ class FaultyFileSystem : public platform::FileSystem {
   bool diskFull = false;           // every write fails
   bool foldersDenied = false;      // CreateFolders fails
   std::vector<std::string> reads;  // the name of every file read, in order
+  // Runs before each write begins, as another program could act then.
+  std::function<void(const std::filesystem::path&)> beforeStage;
 
-  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes) override {
+  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
+                              platform::FileIdentity* identity) override {
     const std::string name = path.filename().string();
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -45,13 +49,15 @@ class FaultyFileSystem : public platform::FileSystem {
       }
     }
     if (unreadable.count(name) != 0) return platform::IoStatus::Error("Permission denied");
-    return FileSystem::ReadFile(path, bytes);
+    return FileSystem::ReadFile(path, bytes, identity);
   }
 
-  platform::IoStatus WriteFileAtomically(const std::filesystem::path& path,
-                                         std::string_view bytes) override {
+  platform::IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
+                           const platform::FileIdentity* read,
+                           platform::StagedFile* staged) override {
     if (diskFull) return platform::IoStatus::Error("No space left on device");
-    return FileSystem::WriteFileAtomically(path, bytes);
+    if (beforeStage) beforeStage(path);
+    return FileSystem::Stage(path, bytes, read, staged);
   }
 
   platform::IoStatus CreateFolders(const std::filesystem::path& path) override {
@@ -70,7 +76,7 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     if (!entry.is_regular_file()) continue;
     std::string bytes;
-    (void)platform::DefaultFileSystem().ReadFile(entry.path(), &bytes);
+    (void)platform::DefaultFileSystem().ReadFile(entry.path(), &bytes, nullptr);
     files[entry.path().lexically_relative(folder).generic_string()] = std::move(bytes);
   }
   return files;

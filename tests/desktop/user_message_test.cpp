@@ -124,6 +124,10 @@ TEST(UserMessageTest, DescribeRunCountsTheFilesAndListsFailures) {
        "Очистка завершена.\n\nОчищено файлов: 1 из 1.\nНе удалось очистить:\n"
        "Игры — не удалось прочитать папку\nзакрытая — не удалось прочитать папку",
        Icon::Warning},
+      {"one changed meanwhile", Completed(1, 0, {"a.sgf"}, FailureReason::FileChanged),
+       "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
+       "a.sgf — файл изменился во время очистки",
+       Icon::Warning},
       {"exactly ten listed", Completed(10, 0, ten), tenText, Icon::Warning},
       {"twelve failed", Completed(15, 3, twelve), twelveText, Icon::Warning},
   };

@@ -16,13 +16,14 @@ namespace varnoket::test {
 // done, for as long as the test needs, however fast the machine is.
 class GatedFileSystem : public platform::FileSystem {
  public:
-  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes) override {
+  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
+                              platform::FileIdentity* identity) override {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       gate_.wait(lock, [this] { return allowed_ > 0; });
       if (allowed_ != INT_MAX) --allowed_;
     }
-    return FileSystem::ReadFile(path, bytes);
+    return FileSystem::ReadFile(path, bytes, identity);
   }
 
   // Lets "count" more reads through.

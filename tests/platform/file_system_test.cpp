@@ -1,0 +1,411 @@
+// The atomic write seam on the real disk: what a replacement keeps, what it
+// refuses, what it checks, and the order of its steps.
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/write_queue.h"
+#include "tests/support/test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace varnoket {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FileIdentity;
+using platform::IoStatus;
+using platform::StagedFile;
+
+std::uint64_t ThisProcess() {
+#ifdef _WIN32
+  return ::GetCurrentProcessId();
+#else
+  return static_cast<std::uint64_t>(::getpid());
+#endif
+}
+
+// The real disk, with a log of every step of a write and a hook that runs
+// just before a commit (where another program could change the file).
+class RecordingFileSystem : public platform::FileSystem {
+ public:
+  explicit RecordingFileSystem(bool generalPath = false) { forceGeneralPath_ = generalPath; }
+
+  std::function<void(const fs::path& target)> beforeCommit;
+
+  IoStatus Stage(const fs::path& path, std::string_view bytes, const FileIdentity* read,
+                 StagedFile* staged) override {
+    IoStatus status = FileSystem::Stage(path, bytes, read, staged);
+    if (status.ok()) Log({"stage", path.filename().string(), staged->replaces()});
+    return status;
+  }
+
+  IoStatus Flush(const std::vector<StagedFile*>& files) override {
+    std::string names;
+    for (const StagedFile* file : files) names += file->target().filename().string() + " ";
+    Log({"flush", names, false});
+    return FileSystem::Flush(files);
+  }
+
+  IoStatus Commit(StagedFile* staged) override {
+    if (beforeCommit) beforeCommit(staged->target());
+    Log({"commit", staged->target().filename().string(), staged->replaces()});
+    return FileSystem::Commit(staged);
+  }
+
+  struct Step {
+    std::string what;
+    std::string names;  // one name, or a flush's names each followed by a space
+    bool replaces;
+  };
+  std::vector<Step> steps;
+
+ private:
+  void Log(Step step) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    steps.push_back(std::move(step));
+  }
+  std::mutex mutex_;
+};
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  fs::path Put(const fs::path& name, const std::string& bytes) {
+    const fs::path path = temp_ / name;
+    fs::create_directories(path.parent_path());
+    test::WriteBytes(path, bytes);
+    // An old modification time, so that a rewrite within the clock's
+    // resolution still shows.
+    fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24));
+    return path;
+  }
+
+  std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  test::TempFolder temp_;
+};
+
+TEST_F(FileSystemTest, EveryReplacementIsCommittedAfterABarrierThatCoveredIt) {
+  constexpr int kOld = 600;
+  constexpr int kNew = 100;
+  for (int i = 0; i < kOld; ++i) Put(test::Numbered("old", i, ".sgf"), "before");
+  RecordingFileSystem files;
+  std::mutex mutex;
+  std::vector<std::size_t> done;
+  {
+    platform::WriteQueue queue(files,
+                               [&](std::size_t tag, std::uint64_t size, const IoStatus& status) {
+                                 std::lock_guard<std::mutex> lock(mutex);
+                                 EXPECT_TRUE(status.ok()) << tag << ": " << status.message();
+                                 EXPECT_EQ(size, 5u);
+                                 done.push_back(tag);
+                               });
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 3; ++w) {
+      writers.emplace_back([&, w] {
+        for (int i = w; i < kOld + kNew; i += 3) {
+          const fs::path name =
+              i < kOld ? test::Numbered("old", i, ".sgf") : test::Numbered("new", i, ".sgf");
+          queue.Write(temp_ / name, "after", nullptr, static_cast<std::size_t>(i));
+        }
+      });
+    }
+    for (std::thread& writer : writers) writer.join();
+    queue.Finish();
+  }
+
+  EXPECT_EQ(done.size(), static_cast<std::size_t>(kOld + kNew));
+  // Each replacement: staged, then covered by a flush, then committed.
+  std::set<std::string> staged;
+  std::set<std::string> covered;
+  int flushes = 0;
+  for (const auto& step : files.steps) {
+    if (step.what == "stage") {
+      staged.insert(step.names);
+    } else if (step.what == "flush") {
+      ++flushes;
+      std::size_t start = 0;
+      for (std::size_t end; (end = step.names.find(' ', start)) != std::string::npos;
+           start = end + 1) {
+        const std::string name = step.names.substr(start, end - start);
+        EXPECT_EQ(staged.count(name), 1u) << name << " flushed before it was staged";
+        covered.insert(name);
+      }
+    } else if (step.replaces) {
+      EXPECT_EQ(covered.count(step.names), 1u) << step.names << " committed before a flush";
+    } else {
+      EXPECT_EQ(step.names.rfind("new", 0), 0u) << step.names << " replaced without a flush";
+    }
+  }
+  EXPECT_EQ(covered.size(), static_cast<std::size_t>(kOld));
+  EXPECT_EQ(flushes, 3) << "groups of 256: two full ones and the rest";
+  EXPECT_EQ(test::ReadBytes(temp_ / "old599.sgf"), "after");
+  EXPECT_EQ(test::ReadBytes(temp_ / "new650.sgf"), "after");
+  EXPECT_EQ(Names(temp_.path()).size(), static_cast<std::size_t>(kOld + kNew));
+}
+
+// Cleaning in place: the name is replaced only while it holds the file that
+// was read, unchanged. Another program acts after the read, either before the
+// write begins or just before the commit; both ways of replacing are tried.
+TEST_F(FileSystemTest, ReplacesOnlyTheFileThatWasRead) {
+  enum class When { BeforeStage, BeforeCommit };
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path&)> act;
+    bool changed;
+    const char* left;  // what the name holds afterwards; null: nothing
+  };
+  const Case cases[] = {
+      {"untouched", [](const fs::path&) {}, false, "cleaned"},
+      {"rewritten, same size", [](const fs::path& p) { test::WriteBytes(p, "ORIGINAL"); }, true,
+       "ORIGINAL"},
+      {"rewritten, longer", [](const fs::path& p) { test::WriteBytes(p, "edited by hand"); }, true,
+       "edited by hand"},
+      {"removed", [](const fs::path& p) { fs::remove(p); }, true, nullptr},
+      {"replaced by another file",
+       [](const fs::path& p) {
+         test::WriteBytes(fs::path(p) += ".new", "saved by an editor");
+         fs::rename(fs::path(p) += ".new", p);
+       },
+       true, "saved by an editor"},
+  };
+  for (const bool generalPath : {false, true}) {
+    for (const When when : {When::BeforeStage, When::BeforeCommit}) {
+      for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + (generalPath ? ", general path" : "") +
+                     (when == When::BeforeStage ? ", before the write" : ", before the commit"));
+        const fs::path path = Put("game.sgf", "original");
+        RecordingFileSystem files(generalPath);
+        std::string bytes;
+        FileIdentity read;
+        ASSERT_TRUE(files.ReadFile(path, &bytes, &read).ok());
+        EXPECT_EQ(bytes, "original");
+        if (when == When::BeforeStage) c.act(path);
+        if (when == When::BeforeCommit) files.beforeCommit = c.act;
+
+        const IoStatus status = files.WriteFileAtomically(path, "cleaned", &read);
+
+        EXPECT_EQ(status.ok(), !c.changed) << status.message();
+        EXPECT_EQ(status.changed(), c.changed);
+        if (c.left == nullptr) {
+          EXPECT_FALSE(fs::exists(path));
+        } else {
+          EXPECT_EQ(test::ReadBytes(path), c.left);
+        }
+        EXPECT_EQ(Names(temp_.path()).size(), c.left == nullptr ? 0u : 1u) << "no temporary left";
+        fs::remove(path);
+      }
+    }
+  }
+}
+
+TEST_F(FileSystemTest, NewNameTakenMeanwhileIsLeftToTheOtherFile) {
+  for (const bool generalPath : {false, true}) {
+    SCOPED_TRACE(generalPath ? "general path" : "unnamed file");
+    RecordingFileSystem files(generalPath);
+    files.beforeCommit = [](const fs::path& p) { test::WriteBytes(p, "someone else's"); };
+    const IoStatus status = files.WriteFileAtomically(temp_ / "new.sgf", "cleaned");
+    EXPECT_TRUE(status.changed()) << status.message();
+    EXPECT_EQ(test::ReadBytes(temp_ / "new.sgf"), "someone else's");
+    EXPECT_EQ(Names(temp_.path()), std::vector<std::string>{"new.sgf"});
+    fs::remove(temp_ / "new.sgf");
+  }
+}
+
+// What the replaced file had is kept, and a file that may not be written is
+// refused and left as it was. Giving a file away needs root.
+TEST_F(FileSystemTest, KeepsOwnerAndPermissionsAndRefusesReadOnlyFiles) {
+  struct Case {
+    const char* what;
+    fs::perms mode;
+    int owner;            // -1: the running user
+    const char* message;  // null: replaced
+  };
+  const Case cases[] = {
+      {"private file", fs::perms(0600), -1, nullptr},
+      {"read-only", fs::perms(0444), -1, "read-only"},
+#ifndef _WIN32
+      {"another user's private file", fs::perms(0600), 1234, nullptr},
+      {"set-group-ID bit", fs::perms(02755), 1234, nullptr},
+      {"another user's file, no write permission for anyone", fs::perms(0440), 1234, "read-only"},
+#endif
+  };
+  for (const bool generalPath : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (generalPath ? ", general path" : ""));
+      const fs::path path = Put("game.sgf", "original");
+#ifndef _WIN32
+      if (c.owner >= 0) {
+        if (::geteuid() != 0) continue;  // only root can give a file away
+        ASSERT_EQ(::chown(path.c_str(), static_cast<uid_t>(c.owner), 4321), 0);
+      }
+#endif
+      fs::permissions(path, c.mode);
+      RecordingFileSystem files(generalPath);
+
+      const IoStatus status = files.WriteFileAtomically(path, "cleaned");
+
+      EXPECT_EQ(status.message(), c.message != nullptr ? c.message : "");
+      EXPECT_EQ(test::ReadBytes(path), c.message != nullptr ? "original" : "cleaned");
+#ifdef _WIN32
+      EXPECT_EQ(fs::status(path).permissions() & fs::perms::owner_write,
+                c.mode & fs::perms::owner_write);
+#else
+      struct stat info {};
+      ASSERT_EQ(::stat(path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 07777, static_cast<mode_t>(c.mode));
+      if (c.owner >= 0) {
+        EXPECT_EQ(info.st_uid, static_cast<uid_t>(c.owner));
+        EXPECT_EQ(info.st_gid, 4321u);
+      }
+#endif
+      EXPECT_EQ(Names(temp_.path()), std::vector<std::string>{"game.sgf"});
+      fs::permissions(path, fs::perms(0644));
+      fs::remove(path);
+    }
+  }
+}
+
+TEST_F(FileSystemTest, ReplacesFilesWhoseNamesAreAsLongAsNamesGet) {
+  for (const std::size_t length : {250u, 255u}) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'n') + ".sgf";
+    const fs::path path = Put(name, "original");
+    ASSERT_TRUE(fs::exists(path));
+    for (const bool generalPath : {false, true}) {
+      RecordingFileSystem files(generalPath);
+      EXPECT_TRUE(files.WriteFileAtomically(path, name).ok());
+      EXPECT_EQ(test::ReadBytes(path), name);
+    }
+    EXPECT_EQ(Names(temp_.path()), std::vector<std::string>{name});
+    fs::remove(path);
+  }
+}
+
+TEST_F(FileSystemTest, LeftoverTemporariesOfDeadRunsAreRemovedAndNothingElse) {
+  const std::string dead = "99999996";  // above every process number in use
+  const std::string self = std::to_string(ThisProcess());
+  const std::vector<std::string> leftovers = {
+      ".varnoket-" + dead + "-0.tmp", ".varnoket-" + dead + "-12345.tmp",
+      "game.sgf.varnoket-" + dead + "-3.tmp",  // as earlier versions named them
+  };
+  std::vector<std::string> kept = {
+      ".varnoket-" + self + "-1.tmp",  // its process still runs
+      ".varnoket-x-1.tmp",
+      ".varnoket--1.tmp",
+      ".varnoket-" + dead + "-.tmp",
+      "varnoket-" + dead + "-1.tmp",
+      "photos-from-" + dead + "-1.tmp",
+      ".varnoket-" + dead + "-1.tmp.bak",
+      ".varnoket-" + dead + "-1.TMP",
+      "game.sgf",
+      "notes.tmp",
+  };
+#ifndef _WIN32
+  kept.push_back(".varnoket-" + std::to_string(::getppid()) + "-2.tmp");  // so does this one
+#endif
+  for (const std::string& name : leftovers) Put(fs::path("games") / name, "x");
+  for (const std::string& name : kept) Put(fs::path("games") / name, "x");
+  fs::create_directories(temp_ / "games" / (".varnoket-" + dead + "-7.tmp"));
+  std::vector<std::string> expected = kept;
+  expected.push_back(".varnoket-" + dead + "-7.tmp");  // a folder
+  expected.push_back("new.sgf");
+  std::sort(expected.begin(), expected.end());
+
+  // The first write into the folder clears it.
+  RecordingFileSystem files;
+  platform::WriteQueue queue(files, [](std::size_t, std::uint64_t, const IoStatus& status) {
+    EXPECT_TRUE(status.ok()) << status.message();
+  });
+  queue.Write(temp_ / "games" / "new.sgf", "(;)", nullptr, 0);
+  queue.Finish();
+
+  EXPECT_EQ(Names(temp_ / "games"), expected);
+}
+
+#ifndef _WIN32
+// A link at the destination is followed only where the kernel's
+// protected-symlinks rule would follow it, and nowhere is the path resolved
+// first. Giving a link away needs root.
+TEST_F(FileSystemTest, FollowsOnlyLinksOwnedByTheUserOrTheFolderOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can create another user's link";
+  constexpr uid_t kFolderOwner = 1000;
+  constexpr uid_t kStranger = 2000;
+  const fs::path store = temp_ / "store";
+  fs::create_directories(store);
+  const fs::path target = store / "real.sgf";
+
+  struct Case {
+    const char* what;
+    bool sticky;             // the link's folder is world-writable with the sticky bit
+    uid_t linkOwner;         // of the link
+    bool throughFolderLink;  // the link points through a stranger's link to a folder
+    bool followed;
+  };
+  const Case cases[] = {
+      {"own link in a shared folder", true, 0, false, true},
+      {"folder owner's link in a shared folder", true, kFolderOwner, false, true},
+      {"stranger's link in a shared folder", true, kStranger, false, false},
+      {"stranger's link in a private folder", false, kStranger, false, false},
+      {"own link through a stranger's folder link", true, 0, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path shared = temp_ / "shared";
+    fs::remove_all(shared);
+    fs::create_directories(shared);
+    ASSERT_EQ(::chown(shared.c_str(), kFolderOwner, kFolderOwner), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), c.sticky ? 01777 : 0755), 0);
+    test::WriteBytes(target, "root's file");
+    fs::path pointsTo = target;
+    if (c.throughFolderLink) {
+      fs::create_directory_symlink(store, shared / "dir");
+      ASSERT_EQ(::lchown((shared / "dir").c_str(), kStranger, kStranger), 0);
+      pointsTo = "dir/real.sgf";
+    }
+    const fs::path link = shared / "a.sgf";
+    fs::create_symlink(pointsTo, link);
+    ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+
+    const IoStatus status = platform::DefaultFileSystem().WriteFileAtomically(link, "cleaned");
+
+    EXPECT_EQ(status.message(), c.followed ? "" : "link not followed");
+    EXPECT_EQ(test::ReadBytes(target), c.followed ? "cleaned" : "root's file");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), pointsTo);
+  }
+}
+
+TEST_F(FileSystemTest, DanglingLinkIsReplacedByTheFileItself) {
+  const fs::path link = temp_ / "a.sgf";
+  fs::create_symlink(temp_ / "missing" / "real.sgf", link);
+  EXPECT_TRUE(platform::DefaultFileSystem().WriteFileAtomically(link, "cleaned").ok());
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(test::ReadBytes(link), "cleaned");
+}
+#endif
+
+}  // namespace
+}  // namespace varnoket
