@@ -265,6 +265,8 @@ TEST_F(FileSystemTest, KeepsOwnerAndPermissionsAndRefusesReadOnlyFiles) {
       fs::permissions(path, c.mode);
       RecordingFileSystem files(generalPath);
 
+      // A dry run foresees what the write meets.
+      EXPECT_EQ(files.ProbeWrite(path).message(), c.message != nullptr ? c.message : "");
       const IoStatus status = files.WriteFileAtomically(path, "cleaned");
 
       EXPECT_EQ(status.message(), c.message != nullptr ? c.message : "");
@@ -389,7 +391,9 @@ TEST_F(FileSystemTest, FollowsOnlyLinksOwnedByTheUserOrTheFolderOwner) {
     fs::create_symlink(pointsTo, link);
     ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
 
-    const IoStatus status = platform::DefaultFileSystem().WriteFileAtomically(link, "cleaned");
+    platform::FileSystem& files = platform::DefaultFileSystem();
+    EXPECT_EQ(files.ProbeWrite(link).message(), c.followed ? "" : "link not followed");
+    const IoStatus status = files.WriteFileAtomically(link, "cleaned");
 
     EXPECT_EQ(status.message(), c.followed ? "" : "link not followed");
     EXPECT_EQ(test::ReadBytes(target), c.followed ? "cleaned" : "root's file");
