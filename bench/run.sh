@@ -59,7 +59,7 @@ cli="${VARNOKET_CLI:-build/bin/varnoket-cli}"
 [[ -d "$corpus" ]] || die "no corpus folder at $corpus"
 [[ -x /usr/bin/time ]] || die "needs GNU time (apt-get install time)"
 if [[ -z "${VARNOKET_CLI:-}" ]]; then
-  [[ -f build/build.ninja ]] || cmake --preset release >/dev/null
+  [[ -f build/release/build.ninja ]] || cmake --preset release >/dev/null
   cmake --build --preset release --target varnoket-cli -j 2 >/dev/null
 fi
 cli="$(realpath "$cli")"
