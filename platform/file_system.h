@@ -118,7 +118,9 @@ class FileSystem {
   // Stage writes "bytes" into "*staged", a new file in the folder that will
   // hold it, with the owner (when the system allows it to be given away),
   // group and permission bits of the file it is to replace. Nothing is visible
-  // under any name yet. It refuses, leaving everything as it was, what
+  // under any name yet. The bytes of a replacement start on their way to the
+  // disk at once, without waiting (sync_file_range on Linux), so that the
+  // group's barrier finds little left to write. It refuses, leaving everything as it was, what
   // ProbeWrite foresees, and, when "read" is given (cleaning in place), a name
   // that no longer refers to that file in that state: Changed.
   virtual IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
