@@ -198,9 +198,16 @@ IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view b
   if (read != nullptr && (!exists || found != *read)) return IoStatus::Changed();
 
   // No unnamed files here: the temporary file has its short name from the
-  // start, beside the target so that the rename never crosses a volume.
+  // start, beside the target so that the rename never crosses a volume. Both
+  // are named in full, with backslashes: Wine's ReplaceFileW, at least, fails
+  // ("The directory name is invalid") on a name with forward slashes or
+  // without a folder.
+  std::error_code error;
+  std::filesystem::path target = std::filesystem::absolute(path, error);
+  if (error) return IoStatus::Error(error.message());
+  target.make_preferred();
   auto state = std::make_unique<StagedFile::State>();
-  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : L".";
+  const std::filesystem::path folder = target.parent_path();
   for (int attempt = 0; attempt < 100 && !state->file.valid(); ++attempt) {
     const std::filesystem::path temporary =
         folder / TemporaryName<wchar_t>(::GetCurrentProcessId(), temporaryCounter.fetch_add(1));
@@ -213,7 +220,7 @@ IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view b
     }
   }
   if (!state->file.valid()) return Win32Error(ERROR_FILE_EXISTS);
-  state->target = path;
+  state->target = std::move(target);
   state->expected = found;
   // From here on the state's destructor removes the temporary file on failure.
   StagedFile::State& written = *state;
