@@ -103,6 +103,22 @@ std::string NextTemporaryName() {
   return TemporaryName<char>(static_cast<std::uint64_t>(::getpid()), temporaryCounter.fetch_add(1));
 }
 
+// Sets "*name" to a temporary name that "claim" took: claim returns 0, or the
+// errno of its failure. While the name tried is taken (EEXIST), another is
+// tried. Returns 0 or the errno of the last failure.
+template <typename Claim>
+int ClaimTemporaryName(const Claim& claim, std::string* name) {
+  for (int attempt = 0;; ++attempt) {
+    std::string candidate = NextTemporaryName();
+    const int error = claim(candidate.c_str());
+    if (error == 0) {
+      *name = std::move(candidate);
+      return 0;
+    }
+    if (error != EEXIST || attempt == 100) return error;
+  }
+}
+
 // How an unnamed file gets its name on this system, found out by the first
 // write that needs it.
 enum class LinkWay { Unknown, EmptyPath, ProcFd, Unsupported };
@@ -432,15 +448,15 @@ IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view b
   if (!forceGeneralPath_ && UnnamedFilesWork(folder)) {
     state->file = FileDescriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
   }
-  for (int attempt = 0; !state->file.valid(); ++attempt) {
-    std::string temporary = NextTemporaryName();
-    state->file = FileDescriptor(
-        ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (state->file.valid()) {
-      state->temporary = std::move(temporary);
-    } else if (errno != EEXIST || attempt == 100) {
-      return PosixError(errno);
-    }
+  if (!state->file.valid()) {
+    const int error = ClaimTemporaryName(
+        [&](const char* name) {
+          state->file =
+              FileDescriptor(::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+          return state->file.valid() ? 0 : errno;
+        },
+        &state->temporary);
+    if (error != 0) return PosixError(error);
   }
 
   status = WriteAll(state->file.get(), bytes);
@@ -545,14 +561,11 @@ IoStatus FileSystem::Commit(StagedFile* staged) {
   struct stat mine {};
   if (::fstat(state->file.get(), &mine) != 0) return PosixError(errno);
   // The temporary name, given only now.
-  for (int attempt = 0; state->temporary.empty(); ++attempt) {
-    std::string temporary = NextTemporaryName();
-    const int error = LinkUnnamed(state->file.get(), folder, temporary.c_str());
-    if (error == 0) {
-      state->temporary = std::move(temporary);
-    } else if (error != EEXIST || attempt == 100) {
-      return PosixError(error);
-    }
+  if (state->temporary.empty()) {
+    const int error = ClaimTemporaryName(
+        [&](const char* temporary) { return LinkUnnamed(state->file.get(), folder, temporary); },
+        &state->temporary);
+    if (error != 0) return PosixError(error);
   }
   if (!state->file.Close()) return PosixError(errno);
   const char* temporary = state->temporary.c_str();
