@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the release configuration into
 # build/release/ (executables in build/bin/) and runs Varnoket:
 #   ./run.sh                 clean the bundled examples/ into build/examples-clean/

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, checks that the sources are formatted as
 # .clang-format says, then builds and runs every test: the development
 # build (with the Linux desktop front end), the AddressSanitizer +

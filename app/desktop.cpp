@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/desktop.h"
 
 #include "app/folder_chooser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_APP_DESKTOP_H_
 #define VARNOKET_APP_DESKTOP_H_
 

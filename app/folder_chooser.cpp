@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/folder_chooser.h"
 
 namespace varnoket::app {

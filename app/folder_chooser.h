@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_APP_FOLDER_CHOOSER_H_
 #define VARNOKET_APP_FOLDER_CHOOSER_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Varnoket.exe: cleans a folder of SGF game records into another folder. The
 // command line is ignored.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_APP_MAIN_DIALOG_H_
 #define VARNOKET_APP_MAIN_DIALOG_H_
 

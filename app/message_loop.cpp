@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/message_loop.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_APP_MESSAGE_LOOP_H_
 #define VARNOKET_APP_MESSAGE_LOOP_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/module_state.h"
 
 namespace varnoket::app {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_APP_MODULE_STATE_H_
 #define VARNOKET_APP_MODULE_STATE_H_
 

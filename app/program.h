@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_APP_PROGRAM_H_
 #define VARNOKET_APP_PROGRAM_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/window_placement.h"
 
 #include "desktop/window_placement.h"

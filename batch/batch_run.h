@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_BATCH_BATCH_RUN_H_
 #define VARNOKET_BATCH_BATCH_RUN_H_
 

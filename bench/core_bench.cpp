@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the in-memory core: decoding, loading, cleaning, saving to
 // memory and encoding, on a large annotated real file and on a generated
 // 1,000,000-move game. Every rate is in bytes of SGF input per second, so the

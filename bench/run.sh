@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times the command line against copying.
 #
 #   bench/run.sh [CORPUS]          on a RAM disk (/dev/shm): fresh runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cleaning in one pass: the reader's grammar feeding a sink that keeps only
 // the first accepted tree's root information and main line (the collected
 // form of the cleaned game), then the cleaned record written straight from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_CLEAN_CLEAN_BYTES_H_
 #define VARNOKET_CLEAN_CLEAN_BYTES_H_
 

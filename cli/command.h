@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_CLI_COMMAND_H_
 #define VARNOKET_CLI_COMMAND_H_
 

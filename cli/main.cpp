@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varnoket-cli: cleans SGF game records from the command line.
 #include <cstdio>
 #include <exception>

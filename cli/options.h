@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_CLI_OPTIONS_H_
 #define VARNOKET_CLI_OPTIONS_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_CLI_PROGRESS_H_
 #define VARNOKET_CLI_PROGRESS_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/quote.h"
 
 #include <cstddef>

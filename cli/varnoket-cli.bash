@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for varnoket-cli: its options, the values of --jobs, the
 # usual names for --charset (it takes more), and folders or *.sgf files as
 # operands.

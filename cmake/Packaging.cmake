@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Packages made by CPack from what `cmake --install` installs. On Linux a .deb
 # per program: varnoket-cli always, and varnoket (the desktop front end) when
 # it is built, with their dependencies read from the executables by

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler warnings and sanitizers, in INTERFACE libraries. Every project target
 # links varnoket_warnings PRIVATE, so the flags never leak into consumers; the
 # sanitizers ride along with it, so that in a sanitized build every object is

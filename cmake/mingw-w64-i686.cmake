@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 32-bit x86 Windows with Debian's mingw-w64 toolchain.
 #
 # The "posix" thread model is used because the batch run cleans files on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "desktop/clean_folders.h"
 
 #include "desktop/folder_field.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "desktop/clean_run.h"
 
 #include <system_error>

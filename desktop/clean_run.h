@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_DESKTOP_CLEAN_RUN_H_
 #define VARNOKET_DESKTOP_CLEAN_RUN_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The labels of the two desktop windows, in Russian, shared by the Windows
 // resource script and the Linux front end. They are macros expanding to UTF-8
 // string literals because the resource compiler understands nothing else.

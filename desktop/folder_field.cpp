@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "desktop/folder_field.h"
 
 #include "platform/path_text.h"

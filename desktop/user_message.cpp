@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "desktop/user_message.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_DESKTOP_USER_MESSAGE_H_
 #define VARNOKET_DESKTOP_USER_MESSAGE_H_
 

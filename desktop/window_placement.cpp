@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "desktop/window_placement.h"
 
 namespace varnoket::desktop {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads arbitrary bytes, writes them, loads the result again and cleans it,
 // checking that the reader accepts what the writer wrote, that the second
 // load yields the same text, that cleaning is stable, and that cleaning in one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui/dialog_geometry.h"
 
 #include <QFont>

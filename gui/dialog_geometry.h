@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_GUI_DIALOG_GEOMETRY_H_
 #define VARNOKET_GUI_DIALOG_GEOMETRY_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux desktop front end: one window that cleans a folder of SGF files.
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_GUI_MAIN_DIALOG_H_
 #define VARNOKET_GUI_MAIN_DIALOG_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_PLATFORM_CONSOLE_H_
 #define VARNOKET_PLATFORM_CONSOLE_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parts of the file operations that are the same on every system.
 #include "platform/file_system.h"
 

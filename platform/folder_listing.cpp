@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The folder operations on the real disk, through the platform's FileFinder.
 #include "platform/folder_listing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_PLATFORM_PATH_TEXT_H_
 #define VARNOKET_PLATFORM_PATH_TEXT_H_
 

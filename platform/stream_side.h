@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_PLATFORM_STREAM_SIDE_H_
 #define VARNOKET_PLATFORM_STREAM_SIDE_H_
 

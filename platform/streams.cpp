@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's streams through C stdio; the system's side opens named
 // streams and sets binary mode.
 #include "platform/streams.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Portable UTF-8 conversions, identical on every platform.
 #include <cstdint>
 #include <cstring>

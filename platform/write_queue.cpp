@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/write_queue.h"
 
 #include <exception>

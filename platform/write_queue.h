@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_PLATFORM_WRITE_QUEUE_H_
 #define VARNOKET_PLATFORM_WRITE_QUEUE_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identifiers of the Windows program's resources and dialog controls, shared
 // by the resource script and the C++ code.
 #ifndef VARNOKET_RES_RESOURCE_IDS_H_

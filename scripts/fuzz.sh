@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer target with clang and runs it for the given number of
 # seconds (default 60), seeded with fuzz/seeds/, the examples and, when
 # present, a sample of the shared corpus. Extra arguments go to the fuzzer.

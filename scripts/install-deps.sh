@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what building and testing Varnoket needs on Debian 12, skipping the
 # package manager entirely when everything is already there.
 # Usage: scripts/install-deps.sh [core|all]   (default: all)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the Varnoket icon, a black and a white Go stone, from one design.
 
 Writes, under res/icon/:

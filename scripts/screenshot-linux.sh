@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Photographs the Linux desktop front end for the README: runs it on a virtual
 # X display (under Openbox when it is installed, so the window has its frame
 # and caption), saves the main window and the About box as PNGs, then closes

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's pictures of the Windows program: Varnoket.exe runs under
 # Wine on a private Xvfb display under Openbox (the same frame as the Linux
 # pictures, so the two sit side by side), and is driven with the keyboard.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds Varnoket.exe, varnoket-cli.exe and every test suite for 32-bit
 # Windows with mingw-w64, then runs the suites under Wine with ctest, in two
 # system code pages: the core and batch suites, the front-end tests that drive

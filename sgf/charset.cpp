@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sgf/charset.h"
 
 namespace varnoket {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_SGF_CHARSET_H_
 #define VARNOKET_SGF_CHARSET_H_
 

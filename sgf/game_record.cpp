@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sgf/game_record.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_SGF_GAME_RECORD_H_
 #define VARNOKET_SGF_GAME_RECORD_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tolerant SGF reader: GameRecord::LoadFromBytes.
 //
 // The encoding is chosen first, then the text is scanned for game trees. A

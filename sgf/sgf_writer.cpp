@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SGF writer: GameRecord::SaveToBytes.
 //
 // Layout: "(" opens a game's root; every other node starts a new line (CR LF);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_SGF_WIDE_STRING_H_
 #define VARNOKET_SGF_WIDE_STRING_H_
 

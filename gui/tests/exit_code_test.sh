@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Drives the real program on a virtual X display from the keyboard: started
 # with arguments that it must ignore, it opens its window; Enter presses Clean,
 # which with both fields empty shows the "Varnoket" warning box; Esc closes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX side of the console: argv as it is, isatty(3), the TIOCGWINSZ size
 // refreshed on SIGWINCH, and SIGINT/SIGTERM turned into a flag.
 #include "platform/console.h"

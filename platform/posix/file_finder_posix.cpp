@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX side of the folder enumeration: fdopendir(3)/readdir(3) with a
 // case-insensitive wildcard match of our own, since fnmatch's FNM_CASEFOLD is
 // a GNU extension. The folder is opened relative to its leading folders when

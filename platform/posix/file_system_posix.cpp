@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX side of the file operations, for Linux: read(2)/write(2) on
 // descriptors, and every step of a write relative to a descriptor of the
 // target's folder (openat, linkat, renameat2, unlinkat), so that neither the

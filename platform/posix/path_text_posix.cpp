@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX side of the path text conversion: file names are bytes, by convention
 // UTF-8.
 #include "platform/path_text.h"

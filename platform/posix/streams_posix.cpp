@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX side of the command line's streams: no text mode to leave.
 #include "platform/stream_side.h"
 

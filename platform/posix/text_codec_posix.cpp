@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system code page outside Windows is ISO-8859-1: byte n is code point n,
 // so any 8-bit text passes through decoding and encoding unchanged.
 #include "platform/text_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the console: the UTF-16 command line, WriteConsoleW to a
 // console and UTF-8 elsewhere, the console window's width, and the console's
 // control events turned into a flag.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the folder enumeration: FindFirstFileW/FindNextFileW, with
 // the folder resolved once by GetFullPathNameW.
 #include "platform/file_finder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the file operations: wide-path CreateFileW/ReadFile/WriteFile,
 // ReplaceFileW for atomic replacement and MoveFileExW for new names, with the
 // file identity from GetFileInformationByHandle.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the path text conversion: paths are UTF-16, and wchar_t is
 // a UTF-16 code unit.
 #include "platform/path_text.h"

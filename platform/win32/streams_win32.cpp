@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the command line's streams: binary mode, so that bytes pass
 // unchanged (text mode would turn "\n" into "\r\n" and stop reading at
 // Ctrl-Z), and pipes and devices opened by their UTF-16 names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the 8-bit conversions: the ANSI code page (CP_ACP).
 #include "platform/text_codec.h"
 

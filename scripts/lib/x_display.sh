@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the scripts that run a program on a private X display: the display,
 # a window manager for frames and captions, and window photographs.
 # Source it; the caller keeps a "pids" array of processes to kill on exit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The batch run over real temporary folders, with faults injected through
 // the platform layer where the real disk cannot produce them on demand.
 #include "batch/batch_run.h"

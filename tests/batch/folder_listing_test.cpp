@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The folder listing on the real disk: what it yields, and that a folder it
 // cannot read is a failure with a reason while an empty one is not.
 #include "platform/folder_listing.h"

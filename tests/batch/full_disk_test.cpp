@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A disk that fills up in the middle of a save, made real with a file-size
 // limit in a child process: the cleaned file cannot be written whole, and the
 // original it would replace must survive byte for byte. The limit raises

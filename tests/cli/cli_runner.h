@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNOKET_TESTS_CLI_CLI_RUNNER_H_
 #define VARNOKET_TESTS_CLI_CLI_RUNNER_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/cli/cli_runner.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varnoket-cli where only POSIX systems can put it: on a terminal that is
 // resized, under SIGINT and SIGTERM, writing into a pipe, before pipes,
 // sockets and devices named like games, folders that permissions close and

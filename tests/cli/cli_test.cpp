@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built varnoket-cli, run as a user or a script runs it: exit status,
 // standard streams, folders on disk. The same tests run on Windows.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line in-process, with standard input and output that fail on
 // demand.
 #include "cli/command.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The bash completion offers every option that --help lists, and folders and
 # *.sgf files (any letter case) as operands.
 # Usage: completion_test.sh PROGRAM COMPLETION-FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a Windows console shows of the command line's text: every script,
 // whatever the console's code page.
 #include <fcntl.h>

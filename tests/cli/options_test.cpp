@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's grammar and the progress line's wording.
 #include "cli/options.h"
 

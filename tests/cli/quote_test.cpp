@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the command line's messages show names.
 #include "cli/quote.h"
 

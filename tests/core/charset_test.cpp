@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names in multi-byte charsets, whose trail bytes may be "\" or "]", come out
 // of both cleaning paths byte for byte; single-byte and undeclared files read
 // as they always did.

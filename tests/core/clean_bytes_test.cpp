@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One-pass cleaning gives the very bytes that loading a record, extracting its
 // game and saving the result give, over tricky grammar and real files alike.
 #include "clean/clean_bytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cleaning rules, as the program applies them (CleanSgfBytes) and as the
 // record path states them (the test oracle): both must give these bytes.
 #include <gtest/gtest.h>

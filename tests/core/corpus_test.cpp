@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Round trips over the shared corpus of real SGF files.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inputs far larger or deeper than real games: nothing may recurse per node or
 // nesting level, and nothing may crash.
 #include <gtest/gtest.h>

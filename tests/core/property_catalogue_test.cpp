@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sgf/property_catalogue.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop windows' Clean command without the windows: folder texts in,
 // the message to show out, progress on the way.
 #include "desktop/clean_folders.h"

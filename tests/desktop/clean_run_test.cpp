@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A Clean run on a thread of its own, as both desktop windows drive it: the
 // run waits at a gate, so each step is known without timing.
 #include "desktop/clean_run.h"

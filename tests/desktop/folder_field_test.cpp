@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a folder field's text is read: trimmed, unquoted once, "~" expanded.
 #include "desktop/folder_field.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Russian messages of the desktop front ends, literal in, literal out.
 #include "desktop/user_message.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a window is centred: on its target, halvings rounded toward zero, and
 // pushed back inside the work area.
 #include "desktop/window_placement.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/oracle/extract_game.h"
 
 #include <string>

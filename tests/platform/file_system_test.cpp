@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The atomic write seam on the real disk: what a replacement keeps, what it
 // refuses, what it checks, and the order of its steps.
 #include "platform/file_system.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real main dialog, created from the program's resources and driven
 // through window messages on the program's own message loop. Message boxes
 // and the folder chooser go to a FakeDesktop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program: Varnoket.exe started as a separate process, ended the
 // ways a person ends it, and the start-up that fails without its resources.
 #include "app/program.h"

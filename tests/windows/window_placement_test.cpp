@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where CentreOver puts a window: centred on its reference or the work area,
 // and pushed back inside the work area.
 #include "app/window_placement.h"
