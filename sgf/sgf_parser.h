@@ -315,7 +315,10 @@ struct Reading {
 //   node declares a known one (FindCharset);
 // - else byte for byte in "assumed", when it is given and the file declares
 //   no charset and is not well-formed UTF-8;
-// - else in the system code page.
+// - else, for such a file with no "assumed", byte for byte in the multi-byte
+//   charset of the system code page (CodePageCharset, Windows only), when its
+//   bytes are valid in it (IsValidIn), as if it were "assumed";
+// - else byte for byte in the system code page, which is never converted.
 // A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
 // its bytes through unchanged instead of replacing them.
 inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed) {
@@ -334,6 +337,11 @@ inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assum
   }
   if (const CharsetName* named = FindCharset(std::string_view(declared))) {
     return Reading{TextEncoding{Form::Bytes, named->grouping}, declared};
+  }
+  if (const CharsetName* system = CodePageCharset(platform::SystemCodePage());
+      namesNone && system != nullptr && IsValidIn(system->grouping, bytes) &&
+      !platform::IsWellFormedUtf8(bytes)) {
+    return Reading{TextEncoding{Form::Bytes, system->grouping}, std::string(system->name)};
   }
   return Reading{TextEncoding{Form::SystemCodePage}, {}};
 }

@@ -43,10 +43,6 @@ class TextConverter {
       *write++ = static_cast<char16_t>(static_cast<unsigned char>(byte));
   }
 
-  void Assign(const char16_t* begin, const char16_t* end, WideString* out) {
-    out->assign(begin, end);
-  }
-
   void AssignValue(const RawValue<char>& value, WideString* out) {
     if (!value.escaped) {
       Assign(value.begin, value.end, out);
@@ -55,11 +51,6 @@ class TextConverter {
     unescaped_.clear();
     grammar::AppendUnescaped(grouping_, value.begin, value.end, &unescaped_);
     Assign(unescaped_.data(), unescaped_.data() + unescaped_.size(), out);
-  }
-
-  void AssignValue(const RawValue<char16_t>& value, WideString* out) {
-    out->clear();
-    grammar::AppendUnescaped(grouping_, value.begin, value.end, out);
   }
 
   ByteGrouping grouping() const { return grouping_; }
@@ -161,12 +152,7 @@ bool SgfReader::Load(std::string_view bytes, const AssumedCharset* assumed) {
   record_->encoding_ = reading.encoding;
   record_->charsetLabel_ = reading.label;
   TextConverter converter(reading.encoding.form == Form::Utf8, reading.encoding.grouping);
-  if (reading.encoding.form != Form::SystemCodePage || platform::kSystemCodePageIsLatin1) {
-    return ParseTrees(begin, end, &converter);
-  }
-  std::u16string decoded;
-  if (!platform::DecodeSystemCodePage(bytes, &decoded)) return false;
-  return ParseTrees(decoded.data(), decoded.data() + decoded.size(), &converter);
+  return ParseTrees(begin, end, &converter);
 }
 
 template <typename Char>
