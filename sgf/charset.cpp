@@ -111,8 +111,8 @@ bool IsValidIn(ByteGrouping grouping, std::string_view bytes) {
     }
     const std::size_t length = MeasureCharacter(grouping, p, end).length;
     if (length == 1) {
-      const bool alone = (grouping == G::ShiftJis && c >= 0xA1 && c <= 0xDF) ||
-                         (grouping == G::Gbk && c == 0x80);
+      const bool alone =
+          (grouping == G::ShiftJis && c >= 0xA1 && c <= 0xDF) || (grouping == G::Gbk && c == 0x80);
       if (!alone) return false;
     }
     p += length;

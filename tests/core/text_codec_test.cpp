@@ -52,6 +52,5 @@ TEST(TextCodecTest, Utf8EncodingRoundTripsAndReplacesLoneSurrogates) {
   EXPECT_EQ(bytes, "\xEF\xBF\xBDx");
 }
 
-
 }  // namespace
 }  // namespace varnoket::platform
