@@ -635,6 +635,7 @@ struct AboutProbe {
   std::string caption;
   std::string text;
   bool hasIcon = false;
+  bool captionIcon = false;  // the program's, in the caption
   bool checkLayout = false;  // also compare the box with its template
   int ticks = 0;
 };
@@ -689,6 +690,8 @@ void CALLBACK InspectAbout(HWND, UINT, UINT_PTR timer, DWORD) {
   ::GetWindowRect(probe.mainWindow, &probe.mainRect);
   probe.mainEnabled = ::IsWindowEnabled(probe.mainWindow) != FALSE;
   probe.caption = Utf8(WindowText(probe.about));
+  probe.captionIcon = ::SendMessageW(probe.about, WM_GETICON, ICON_SMALL, 0) ==
+                      ::SendMessageW(probe.mainWindow, WM_GETICON, ICON_SMALL, 0);
   ::EnumChildWindows(probe.about, &ReadStatics, 0);
   if (probe.checkLayout) ExpectAboutLayout(probe.about);
   probe.close(probe.about);
@@ -736,6 +739,28 @@ TEST_F(MainDialogTest, AboutBoxShowsCentredOverTheDialogAndEveryWayOutCloses) {
                       probe.aboutRect.bottom - probe.aboutRect.top);
     EXPECT_EQ(probe.aboutRect.left, expected.x);
     EXPECT_EQ(probe.aboutRect.top, expected.y);
+  }
+}
+
+TEST_F(MainDialogTest, EveryWindowTheProgramOpensCarriesItsIcon) {
+  struct Case {
+    const char* what;
+    void (*open)(MainDialogTest& test);
+  };
+  const std::vector<Case> cases = {
+      {"About box", [](MainDialogTest& t) { t.Command(IDC_ABOUT, BN_CLICKED); }},
+      {"message box",
+       [](MainDialogTest& t) { DialogHost().ShowMessage(t.window_, L"?", L"Varnoket", MB_OK); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    probe = AboutProbe();
+    probe.mainWindow = window_;
+    probe.close = [](HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); };
+    ::SetTimer(nullptr, 0, 50, &InspectAbout);
+    c.open(*this);
+    ASSERT_NE(probe.about, nullptr);
+    EXPECT_TRUE(probe.captionIcon);
   }
 }
 
