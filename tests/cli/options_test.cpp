@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "cli/progress.h"
+#include "tests/cli/cli_runner.h"
 
 namespace varnoket::cli {
 namespace {
 
 using Arguments = std::vector<std::string>;
+using test::Quoted;
 
 std::string Joined(const Arguments& arguments) {
   std::string text;
@@ -68,22 +70,23 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
   const std::vector<std::pair<Arguments, std::string>> cases = {
       {{}, "missing operand"},
       {{"-r"}, "missing operand"},
-      {{"games"}, "missing destination operand after 'games'"},
-      {{"a", "b", "c"}, "extra operand 'c'"},
-      {{"-x", "a", "b"}, "invalid option -- 'x'"},
-      {{"-rx", "a", "b"}, "invalid option -- 'x'"},
+      {{"games"}, "missing destination operand after " + Quoted("games")},
+      {{"a", "b", "c"}, "extra operand " + Quoted("c")},
+      {{"-x", "a", "b"}, "invalid option -- " + Quoted("x")},
+      {{"-rx", "a", "b"}, "invalid option -- " + Quoted("x")},
       {{"--frobnicate", "a", "b"}, "unrecognized option '--frobnicate'"},
       {{"--recursive=yes", "a", "b"}, "option '--recursive' doesn't allow an argument"},
       {{"a", "b", "-j"}, "option requires an argument -- 'j'"},
       {{"a", "b", "--jobs"}, "option '--jobs' requires an argument"},
       {{"a", "b", "--charset"}, "option '--charset' requires an argument"},
-      {{"-j", "many", "a", "b"}, "invalid number of jobs: 'many' (0 to 1024)"},
-      {{"-j-1", "a", "b"}, "invalid number of jobs: '-1' (0 to 1024)"},
-      {{"--jobs=", "a", "b"}, "invalid number of jobs: '' (0 to 1024)"},
-      {{"--jobs=1025", "a", "b"}, "invalid number of jobs: '1025' (0 to 1024)"},
-      {{"--jobs=99999999999", "a", "b"}, "invalid number of jobs: '99999999999' (0 to 1024)"},
-      {{"", "b"}, "invalid empty operand ''"},
-      {{"-x", "--help"}, "invalid option -- 'x'"},
+      {{"-j", "many", "a", "b"}, "invalid number of jobs: " + Quoted("many") + " (0 to 1024)"},
+      {{"-j-1", "a", "b"}, "invalid number of jobs: " + Quoted("-1") + " (0 to 1024)"},
+      {{"--jobs=", "a", "b"}, "invalid number of jobs: " + Quoted("") + " (0 to 1024)"},
+      {{"--jobs=1025", "a", "b"}, "invalid number of jobs: " + Quoted("1025") + " (0 to 1024)"},
+      {{"--jobs=99999999999", "a", "b"},
+       "invalid number of jobs: " + Quoted("99999999999") + " (0 to 1024)"},
+      {{"", "b"}, "invalid empty operand " + Quoted("")},
+      {{"-x", "--help"}, "invalid option -- " + Quoted("x")},
   };
   for (const auto& [arguments, error] : cases) {
     SCOPED_TRACE(Joined(arguments));
@@ -99,7 +102,8 @@ TEST(CommandLineTest, CharsetTakesAKnownNameAndListsThemOtherwise) {
   EXPECT_EQ(ParseCommandLine({"a", "--char=Big5", "b"}).charset->grouping, ByteGrouping::Big5);
   const CommandLine unknown = ParseCommandLine({"--charset=klingon", "a", "b"});
   ASSERT_EQ(unknown.action, CommandLine::Action::UsageError);
-  EXPECT_TRUE(unknown.error.starts_with("unknown charset 'klingon'; accepted names"))
+  EXPECT_TRUE(
+      unknown.error.starts_with("unknown charset " + Quoted("klingon") + "; accepted names"))
       << unknown.error;
   for (const CharsetName& known : KnownCharsets()) {
     std::string listed = " ";
@@ -116,6 +120,18 @@ TEST(CommandLineTest, HelpAndVersionWinOverWhatFollows) {
   EXPECT_EQ(ParseCommandLine({"--version", "--help"}).action, CommandLine::Action::Version);
   EXPECT_EQ(VersionText(), "varnoket-cli (Varnoket) 1.0.0.1\n");
   EXPECT_TRUE(HelpText().starts_with("Usage: varnoket-cli [OPTION]... SOURCE DEST\n"));
+}
+
+TEST(CommandLineTest, HelpNamesTheWaysOfStoppingARunThatTheSystemHas) {
+#ifdef _WIN32
+  const bool windows = true;
+#else
+  const bool windows = false;
+#endif
+  const std::string help = HelpText();
+  EXPECT_NE(help.find("Ctrl-C"), std::string::npos);
+  EXPECT_EQ(help.find("Ctrl-Break") != std::string::npos, windows);
+  EXPECT_EQ(help.find("SIGTERM") != std::string::npos, !windows);
 }
 
 TEST(ProgressTest, LineShowsDoneOfTotalRateAndTimeLeft) {
