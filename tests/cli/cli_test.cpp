@@ -69,7 +69,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "varnoket-cli: missing operand\n"},
       {{"games"}, "varnoket-cli: missing destination operand after " + Quoted("games") + "\n"},
-      {{"-z", "a", "b"}, "varnoket-cli: invalid option -- " + Quoted("z") + "\n"},
+      {{"-z", "a", "b"}, "varnoket-cli: invalid option -- 'z'\n"},
       {{"--jobs=lots", "a", "b"},
        "varnoket-cli: invalid number of jobs: " + Quoted("lots") + " (0 to 1024)\n"},
       {{"a", "b", "c d"}, "varnoket-cli: extra operand " + Quoted("c d") + "\n"},

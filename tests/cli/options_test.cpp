@@ -72,8 +72,8 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
       {{"-r"}, "missing operand"},
       {{"games"}, "missing destination operand after " + Quoted("games")},
       {{"a", "b", "c"}, "extra operand " + Quoted("c")},
-      {{"-x", "a", "b"}, "invalid option -- " + Quoted("x")},
-      {{"-rx", "a", "b"}, "invalid option -- " + Quoted("x")},
+      {{"-x", "a", "b"}, "invalid option -- 'x'"},
+      {{"-rx", "a", "b"}, "invalid option -- 'x'"},
       {{"--frobnicate", "a", "b"}, "unrecognized option '--frobnicate'"},
       {{"--recursive=yes", "a", "b"}, "option '--recursive' doesn't allow an argument"},
       {{"a", "b", "-j"}, "option requires an argument -- 'j'"},
@@ -85,8 +85,8 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
       {{"--jobs=1025", "a", "b"}, "invalid number of jobs: " + Quoted("1025") + " (0 to 1024)"},
       {{"--jobs=99999999999", "a", "b"},
        "invalid number of jobs: " + Quoted("99999999999") + " (0 to 1024)"},
-      {{"", "b"}, "invalid empty operand " + Quoted("")},
-      {{"-x", "--help"}, "invalid option -- " + Quoted("x")},
+      {{"", "b"}, "invalid empty operand ''"},
+      {{"-x", "--help"}, "invalid option -- 'x'"},
   };
   for (const auto& [arguments, error] : cases) {
     SCOPED_TRACE(Joined(arguments));
