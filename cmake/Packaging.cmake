@@ -35,6 +35,9 @@ else()
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME varnoket-cli)
   set(CPACK_DEBIAN_CLI_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_GUI_PACKAGE_NAME varnoket)
+  # Qt's own translations, so that its dialogs speak the program's language;
+  # the libraries come from the shared-library dependencies.
+  set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS qt6-translations-l10n)
   # Each package's first line says what it holds. (A summary for the whole
   # project would be put before it: CPACK_PACKAGE_DESCRIPTION_SUMMARY stays
   # unset.)

@@ -2,12 +2,11 @@
 // The Linux desktop front end: one window that cleans a folder of SGF files.
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 
 #include "gui/about_box.h"
 #include "gui/main_dialog.h"
+#include "gui/qt_translations.h"
 
 int main(int, char**) {
   // The command line is not read: Qt sees the program's name alone, so no
@@ -22,10 +21,7 @@ int main(int, char**) {
 
   // Qt's own dialogs, the folder chooser among them, speak the user's language.
   QTranslator qtTranslator;
-  if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTranslator);
-  }
+  varnoket::gui::InstallQtTranslations(&qtTranslator);
 
   varnoket::gui::MainDialog dialog;
   return varnoket::gui::RunMainDialog(dialog);

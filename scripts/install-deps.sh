@@ -8,7 +8,7 @@ set -euo pipefail
 want="${1:-all}"
 core=(build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       libgmock-dev libbenchmark-dev time help2man)
-desktop=(qt6-base-dev xvfb xauth imagemagick xdotool x11-utils openbox)
+desktop=(qt6-base-dev qt6-translations-l10n xvfb xauth imagemagick xdotool x11-utils openbox)
 windows=(mingw-w64 wine wine32:i386 wine64 locales)
 
 packages=("${core[@]}")
