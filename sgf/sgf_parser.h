@@ -300,6 +300,18 @@ inline std::string DeclaredCharset(std::string_view bytes) {
   return {};
 }
 
+// True when a game tree of "bytes" parses with the bytes grouped as
+// "grouping" says.
+inline bool HoldsGameTree(std::string_view bytes, ByteGrouping grouping) {
+  CharsetProbe probe;  // as a sink that keeps nothing of use here
+  Parser<char, CharsetProbe> parser(bytes.data(), bytes.data() + bytes.size(), &probe, grouping);
+  const char* open = nullptr;
+  while (parser.NextOpening(&open)) {
+    if (parser.ParseGameTree()) return true;
+  }
+  return false;
+}
+
 // How a file's bytes are read.
 struct Reading {
   TextEncoding encoding;
@@ -316,8 +328,10 @@ struct Reading {
 // - else byte for byte in "assumed", when it is given and the file declares
 //   no charset and is not well-formed UTF-8;
 // - else, for such a file with no "assumed", byte for byte in the multi-byte
-//   charset of the system code page (CodePageCharset, Windows only), when its
-//   bytes are valid in it (IsValidIn), as if it were "assumed";
+//   charset of the system code page (CodePageCharset, Windows only), as if it
+//   were "assumed", when its bytes are valid in it (IsValidIn) and a game
+//   tree parses in it, so that the assumption never loses a game that
+//   reading byte for byte keeps;
 // - else byte for byte in the system code page, which is never converted.
 // A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
 // its bytes through unchanged instead of replacing them.
@@ -340,7 +354,7 @@ inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assum
   }
   if (const CharsetName* system = CodePageCharset(platform::SystemCodePage());
       namesNone && system != nullptr && IsValidIn(system->grouping, bytes) &&
-      !platform::IsWellFormedUtf8(bytes)) {
+      !platform::IsWellFormedUtf8(bytes) && HoldsGameTree(bytes, system->grouping)) {
     return Reading{TextEncoding{Form::Bytes, system->grouping}, std::string(system->name)};
   }
   return Reading{TextEncoding{Form::SystemCodePage}, {}};

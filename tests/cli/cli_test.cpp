@@ -103,8 +103,8 @@ TEST_F(CliTest, CharsetReadsFilesThatNameNone) {
 
 // A Japanese or Chinese Windows changes no byte: each file comes out as the
 // Linux build writes it by default or, when the file names no charset, is not
-// UTF-8 and is valid in the system code page, as it does with --charset and
-// that code page's name.
+// UTF-8, is valid in the system code page and holds a game in it, as it does
+// with --charset and that code page's name.
 TEST_F(CliTest, FilesComeOutAsOnLinuxInEverySystemCodePage) {
   struct Case {
     std::string name;
@@ -125,6 +125,9 @@ TEST_F(CliTest, FilesComeOutAsOnLinuxInEverySystemCodePage) {
       // In Shift_JIS the second byte of GBK's name swallows the "]".
       {"gbk", "(;PB[\xC0\xEE]PW[x];B[pd])", "(;GM[1]FF[4]PW[x]PB[\xC0\xEE]\r\n;B[pd])",
        sjis + "PB[\xC0\xEE]PW[x]\r\n;B[pd])", "(;GM[1]FF[4]CA[GBK]PW[x]PB[\xC0\xEE]\r\n;B[pd])"},
+      // Read in either charset, the record would break off: "]" trails 0x93.
+      {"cut short", "(;PB[x]PW[\x93])", "(;GM[1]FF[4]PW[\x93]PB[x])", "(;GM[1]FF[4]PW[\x93]PB[x])",
+       "(;GM[1]FF[4]PW[\x93]PB[x])"},
       // 0xFF is valid in neither.
       {"latin-1", "(;PB[\xFFJos\xE9]PW[x];B[pd])", "(;GM[1]FF[4]PW[x]PB[\xFFJos\xE9]\r\n;B[pd])",
        "(;GM[1]FF[4]PW[x]PB[\xFFJos\xE9]\r\n;B[pd])",
