@@ -7,11 +7,11 @@
 // knows the grammar and nothing of what is built: it hands nodes and complete
 // properties to a sink, a template parameter, so no call is virtual.
 //
-// It works on code units of either width: bytes in a known ByteGrouping
-// (single-byte code pages, well-formed UTF-8, the multi-byte charsets a file
-// declares), or UTF-16 text decoded in the system code page. Every character
-// the grammar looks at is ASCII, and it steps over every other character
-// whole, so a trail byte is never taken for punctuation.
+// It works on code units of any width; the program gives it bytes in a known
+// ByteGrouping (single-byte code pages, well-formed UTF-8, the multi-byte
+// charsets a file declares or that are assumed for it). Every character the
+// grammar looks at is ASCII, and it steps over every other character whole,
+// so a trail byte is never taken for punctuation.
 //
 // A Sink provides:
 //   using Node = ...;              a handle, copied freely

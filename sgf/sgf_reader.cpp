@@ -4,10 +4,9 @@
 // The encoding is chosen first, then the text is scanned for game trees. A
 // tree that does not parse is dropped and scanning resumes where its parse
 // stopped; the text of dropped trees stays with the text around the accepted
-// ones. Text whose code units can be parsed as bytes (well-formed UTF-8, a
-// declared charset, or an ISO-8859-1 system code page) is parsed in place, and
-// only the pieces the record keeps are converted; a system code page that is
-// not ISO-8859-1 is decoded whole first.
+// ones. The bytes are parsed in place (well-formed UTF-8, or byte for byte in
+// a declared, assumed or system charset), and only the pieces the record keeps
+// are converted to UTF-16.
 #include <cstddef>
 #include <new>
 #include <span>
