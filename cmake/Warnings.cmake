@@ -24,3 +24,16 @@ else()
     target_compile_options(varnoket_warnings INTERFACE -Werror)
   endif()
 endif()
+
+# Debian's hardening flags, on Linux in optimised builds (glibc's
+# _FORTIFY_SOURCE needs the optimiser; the sanitizers and the fuzzer bring
+# their own checks). Every target links them through varnoket_warnings.
+add_library(varnoket_hardening INTERFACE)
+if(NOT WIN32 AND NOT VARNOKET_SANITIZE AND NOT VARNOKET_FUZZ
+   AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  target_compile_definitions(varnoket_hardening INTERFACE
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+  target_compile_options(varnoket_hardening INTERFACE -fstack-protector-strong)
+  target_link_options(varnoket_hardening INTERFACE LINKER:-z,relro,-z,now)
+endif()
+target_link_libraries(varnoket_warnings INTERFACE varnoket_hardening)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@ namespace varnoket::desktop {
 namespace {
 
 std::string Show(const ScreenRect& rect) {
-  return "{" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-         std::to_string(rect.right) + "," + std::to_string(rect.bottom) + "}";
+  std::ostringstream text;
+  text << '{' << rect.left << ',' << rect.top << ',' << rect.right << ',' << rect.bottom << '}';
+  return text.str();
 }
 
 TEST(CentredPositionTest, CentresThenClampsEachAxis) {
