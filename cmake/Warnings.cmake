@@ -9,6 +9,11 @@ if(VARNOKET_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(varnoket_sanitizers INTERFACE -fsanitize=address,undefined)
 endif()
+if(VARNOKET_FUZZ)
+  # Every library the fuzzer links is instrumented for coverage and checked.
+  target_compile_options(varnoket_sanitizers INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined)
+endif()
 
 add_library(varnoket_warnings INTERFACE)
 target_link_libraries(varnoket_warnings INTERFACE varnoket_sanitizers)

@@ -41,6 +41,7 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
       {{"--jobs=2", "in", "out"}, false, false, 2, "in", "out"},
       {{"--jobs", "2", "in", "out"}, false, false, 2, "in", "out"},
       {{"--jobs=0", "in", "out"}, false, false, 0, "in", "out"},
+      {{"--jobs=1024", "in", "out"}, false, false, 1024, "in", "out"},
       {{"-j", "1", "-j", "8", "in", "out"}, false, false, 8, "in", "out"},
       {{"--rec", "--qu", "--j=5", "in", "out"}, true, true, 5, "in", "out"},
       {{"-", "-"}, false, false, 0, "-", "-"},
