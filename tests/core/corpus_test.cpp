@@ -6,7 +6,7 @@
 
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {

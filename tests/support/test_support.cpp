@@ -18,9 +18,9 @@
 
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
-#include "sgf/game_record.h"
 #include "sgf/sgf_parser.h"
 #include "tests/oracle/extract_game.h"
+#include "tests/oracle/game_record.h"
 
 namespace varnoket::test {
 
