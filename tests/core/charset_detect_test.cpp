@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: MIT
+// Charset detection for records that declare none: short hard cases, and the
+// accuracy over the corpus's own UTF-8 Chinese, Japanese and Korean records
+// re-encoded (with glibc's iconv) into the legacy charsets they fit.
+#include "sgf/charset_detect.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "clean/clean_bytes.h"
+#include "platform/text_codec.h"
+#include "tests/support/test_support.h"
+
+#if defined(__GLIBC__)
+#include <iconv.h>
+#define VARNOKET_TEST_ICONV 1
+#endif
+
+namespace varnoket {
+namespace {
+
+// What cleaning "input" under --charset auto decided: the charset, "" when
+// undecided, "-" when detection did not apply.
+std::string Decision(std::string_view input) {
+  const AssumedCharset automatic = *AssumeCharset("auto");
+  std::string out;
+  CharsetDetection detection;
+  CleanSgfBytes(input, &out, &automatic, &detection);
+  return detection.tried ? detection.charset : "-";
+}
+
+std::string Record(std::string_view root) {
+  return "(;GM[1]FF[4]" + std::string(root) + "SZ[19];B[pd];W[dp])";
+}
+
+TEST(CharsetDetectTest, ShortHardCases) {
+  const struct {
+    const char* what;
+    std::string input;
+    const char* decided;
+  } cases[] = {
+      // 古力 in GBK: one two-character name.
+      {"two-character GBK name", Record("PB[\xB9\xC5\xC1\xA6]"), "GBK"},
+      // 曹薰鉉 and 李昌鎬 in Big5; every pair is also a GBK character, rare ones.
+      {"Big5 names also valid in GBK", Record("PB[\xB1\xE4\xC2\xBE\xC5\x57]PW[\xA7\xF5\xA9\xFE\xC5\xE2]"),
+       "Big5"},
+      // 李世乭 and 朴廷桓 in KS X 1001 Hanja, with the record's hint.
+      {"Korean names in Hanja", Record("RU[Korean]PB[\xF4\xA2\xE4\xBE\xF2\xB3]PW[\xD8\xD3\xF0\xE5\xE5\xE2]"),
+       "EUC-KR"},
+      // 井山裕太 in Shift_JIS, a trail byte "]" included (裕 is 0x9F 0x54).
+      {"Shift_JIS name", Record("RU[Japanese]PB[\x88\xE4\x8E\x52\x97\x54\x91\xBE]"), "Shift_JIS"},
+      // 朴廷桓 and 박정환 in EUC-KR Hangul.
+      {"Hangul names", Record("PB[\xB9\xDA\xC1\xA4\xC8\xAF]"), "EUC-KR"},
+      // 柯洁 in UTF-8 with its last byte lost, beside a whole name.
+      {"one damaged UTF-8 byte", Record("PB[\xE6\x9F\xAF\xE6\xB4]PW[\xE6\x9F\xAF\xE6\xB4\x81]"),
+       "UTF-8"},
+      {"a claimed UTF-8 over GBK", Record("CA[UTF-8]PB[\xB9\xC5\xC1\xA6]PW[\xBF\xC2\xBD\xE0]"), "GBK"},
+      // Иванов in windows-1251 and in KOI8-R.
+      {"windows-1251", Record("PB[\xC8\xE2\xE0\xED\xEE\xE2]"), "windows-1251"},
+      {"KOI8-R", Record("PB[\xE9\xD7\xC1\xCE\xCF\xD7]"), "KOI8-R"},
+      {"windows-1252", Record("PB[M\xFCller]PW[Jos\xE9]"), "windows-1252"},
+      // One pair, as likely in several charsets: no label at all.
+      {"ambiguous pair", Record("PB[\xB0\xA1]"), ""},
+      {"a lone high byte", Record("PB[\xFF]"), ""},
+      {"pure ASCII", Record("PB[Lee Sedol]"), "-"},
+      {"well-formed UTF-8", Record("PB[\xE6\x9F\xAF\xE6\xB4\x81]"), "-"},
+      {"declared charset", Record("CA[GBK]PB[\xB9\xC5\xC1\xA6]"), "-"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Decision(c.input), c.decided);
+  }
+}
+
+TEST(CharsetDetectTest, DetectedFilesAreCleanedAsUnderThatCharset) {
+  // A "]" trail byte stays inside the name, and the label replaces a false
+  // UTF-8 claim.
+  const std::string name = "\x88\xE4\x8E\x52\x97\x54\x91\xBE";  // 井山裕太
+  const std::string input = Record("CA[UTF-8]RU[Japanese]PB[" + name + "]");
+  const AssumedCharset automatic = *AssumeCharset("auto");
+  const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
+  std::string detected, named;
+  ASSERT_EQ(CleanSgfBytes(input, &detected, &automatic), CleanStatus::Cleaned);
+  ASSERT_EQ(CleanSgfBytes(Record("RU[Japanese]PB[" + name + "]"), &named, &shiftJis),
+            CleanStatus::Cleaned);
+  EXPECT_EQ(detected, named);
+  EXPECT_NE(detected.find("CA[Shift_JIS]"), std::string::npos);
+  // --charset UTF-8 labels a damaged UTF-8 file and keeps its bytes.
+  const AssumedCharset utf8 = *AssumeCharset("utf-8");
+  std::string kept;
+  ASSERT_EQ(CleanSgfBytes(Record("PB[\xE6\x9F\xAF\xE6\xB4]"), &kept, &utf8), CleanStatus::Cleaned);
+  EXPECT_EQ(kept, "(;GM[1]FF[4]CA[UTF-8]SZ[19]PB[\xE6\x9F\xAF\xE6\xB4]\r\n;B[pd]\r\n;W[dp])");
+}
+
+#ifdef VARNOKET_TEST_ICONV
+
+// "utf8" in "charset", or nothing when a character does not fit.
+std::optional<std::string> Reencode(const std::string& utf8, const char* charset) {
+  iconv_t converter = iconv_open(charset, "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(utf8.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* to = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t done = iconv(converter, &in, &inLeft, &to, &outLeft);
+  iconv_close(converter);
+  if (done == static_cast<std::size_t>(-1) || inLeft != 0) return std::nullopt;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+enum class Script { None, Chinese, Japanese, Korean };
+
+// The script of a UTF-8 text's CJK characters: Korean with Hangul, Japanese
+// with kana, Chinese with Han characters only.
+Script ScriptOf(std::string_view utf8) {
+  bool han = false, kana = false, hangul = false;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t length = platform::Utf8SequenceLength(utf8.substr(i));
+    if (length == 3) {
+      const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[i + k]) & 0x3Fu; };
+      const unsigned code = ((static_cast<unsigned char>(utf8[i]) & 0x0Fu) << 12) | (b(1) << 6) | b(2);
+      han = han || (code >= 0x4E00 && code <= 0x9FFF);
+      kana = kana || (code >= 0x3040 && code <= 0x30FF);
+      hangul = hangul || (code >= 0xAC00 && code <= 0xD7A3);
+    }
+    i += length == 0 ? 1 : length;
+  }
+  if (hangul) return Script::Korean;
+  if (kana) return Script::Japanese;
+  return han ? Script::Chinese : Script::None;
+}
+
+// "bytes" without their CA properties.
+std::string WithoutCharset(std::string bytes) {
+  for (std::size_t at = bytes.find("CA["); at != std::string::npos; at = bytes.find("CA[", at)) {
+    const std::size_t close = bytes.find(']', at);
+    if (close == std::string::npos) break;
+    bytes.erase(at, close + 1 - at);
+  }
+  return bytes;
+}
+
+struct Family {
+  const char* name;
+  Script script;
+  std::array<const char*, 2> iconvNames;  // the second where the first lacks a character
+  std::array<std::string_view, 2> labels;  // detected names that count as right
+};
+
+const Family kFamilies[] = {
+    {"GBK", Script::Chinese, {"GBK", nullptr}, {"GBK", "GB18030"}},
+    {"Big5", Script::Chinese, {"BIG5", nullptr}, {"Big5", "Big5"}},
+    {"Shift_JIS", Script::Japanese, {"SHIFT_JIS", "CP932"}, {"Shift_JIS", "Shift_JIS"}},
+    {"EUC-JP", Script::Japanese, {"EUC-JP", nullptr}, {"EUC-JP", "EUC-JP"}},
+    {"EUC-KR", Script::Korean, {"EUC-KR", "CP949"}, {"EUC-KR", "CP949"}},
+};
+
+struct Tally {
+  int files = 0, right = 0, undecided = 0;
+  std::map<std::string, int> wrong;
+};
+
+TEST(CharsetDetectTest, ReencodedCorpusRecordsAreRecognised) {
+  const std::filesystem::path corpus = test::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "shared corpus not present";
+  std::map<std::string, Tally> tallies;
+  for (const std::filesystem::path& path : test::FilesUnder(corpus)) {
+    const std::string bytes = test::ReadBytes(path);
+    if (!platform::IsWellFormedUtf8(bytes)) continue;
+    const Script script = ScriptOf(bytes);
+    if (script == Script::None) continue;
+    const std::string text = WithoutCharset(bytes);
+    for (const Family& family : kFamilies) {
+      if (family.script != script) continue;
+      std::optional<std::string> legacy = Reencode(text, family.iconvNames[0]);
+      if (!legacy && family.iconvNames[1] != nullptr) legacy = Reencode(text, family.iconvNames[1]);
+      if (!legacy || platform::IsWellFormedUtf8(*legacy)) continue;
+      Tally& tally = tallies[family.name];
+      ++tally.files;
+      const std::string decided = Decision(*legacy);
+      if (decided == family.labels[0] || decided == family.labels[1]) {
+        ++tally.right;
+      } else if (decided.empty()) {
+        ++tally.undecided;
+      } else {
+        ++tally.wrong[decided];
+        if (tally.wrong[decided] <= 3) ADD_FAILURE() << path << " in " << family.name << ": " << decided;
+      }
+    }
+  }
+  for (const Family& family : kFamilies) {
+    const Tally& tally = tallies[family.name];
+    SCOPED_TRACE(family.name);
+    ASSERT_GT(tally.files, 0);
+    std::string wrong;
+    for (const auto& [name, count] : tally.wrong) wrong += " " + name + " " + std::to_string(count);
+    std::printf("%-9s files %4d  right %5.1f%%  undecided %4.1f%%  wrong:%s\n", family.name,
+                tally.files, 100.0 * tally.right / tally.files,
+                100.0 * tally.undecided / tally.files, wrong.c_str());
+    EXPECT_GE(tally.right, 0.97 * tally.files);
+    EXPECT_LT(tally.undecided, 0.03 * tally.files);
+  }
+}
+
+#endif  // VARNOKET_TEST_ICONV
+
+TEST(CharsetDetectTest, AsciiAndUtf8CorpusFilesAreNeverRelabelled) {
+  const std::filesystem::path corpus = test::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "shared corpus not present";
+  const AssumedCharset automatic = *AssumeCharset("auto");
+  int controls = 0;
+  for (const std::filesystem::path& path : test::FilesUnder(corpus)) {
+    const std::string bytes = test::ReadBytes(path);
+    if (!platform::IsWellFormedUtf8(bytes)) continue;
+    ++controls;
+    std::string plain, detected;
+    CharsetDetection detection;
+    CleanSgfBytes(bytes, &plain);
+    CleanSgfBytes(bytes, &detected, &automatic, &detection);
+    if (detection.tried || detected != plain) ADD_FAILURE() << path << ": " << detection.charset;
+  }
+  EXPECT_GT(controls, 0);
+}
+
+}  // namespace
+}  // namespace varnoket
