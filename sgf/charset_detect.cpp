@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/text_codec.h"
 
@@ -101,11 +99,11 @@ constexpr Blocks kJisBlocks = {
     .odd = {0.0002, 3000, false},
 };
 constexpr Blocks kKoreanBlocks = {
-    .everyday = {0.95, 2350, true},  // KS X 1001 Hangul syllables
+    .everyday = {0.78, 2350, true},  // KS X 1001 Hangul syllables
     .symbols = {0.01, 1100, true},   // rows 1-12
     .kana = kNone,
     .katakana = kNone,
-    .second = {0.03, 4888, true},      // Hanja
+    .second = {0.20, 4888, true},      // Hanja, in which many records write names
     .halfKana = kNone,
     .extension = {0.01, 8822, false},  // the other syllables, UHC
     .rare = kNone,
@@ -114,14 +112,14 @@ constexpr Blocks kKoreanBlocks = {
 // UTF-8 with damaged bytes: the CJK, kana and Hangul of the three-byte forms,
 // the other forms, and each run of stray bytes (a damaged character).
 constexpr Blocks kUtf8Blocks = {
-    .everyday = {0.90, 40000, true},
+    .everyday = {0.90, 30000, true},
     .symbols = kNone,
     .kana = kNone,
     .katakana = kNone,
-    .second = {0.08, 30000, true},
+    .second = {0.05, 1920, true},  // two-byte forms
     .halfKana = kNone,
     .extension = kNone,
-    .rare = {0.01, 100000, false},
+    .rare = {0.01, 60000, false},  // other three-byte forms, four-byte forms
     .odd = {0.05, 64, false},  // per stray byte
 };
 
@@ -244,7 +242,7 @@ Decoded DecodeUtf8(const Byte* p, const Byte* end) {
   const unsigned code = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
   const bool cjk = (code >= 0x3000 && code <= 0x9FFF) || (code >= 0xAC00 && code <= 0xD7A3) ||
                    (code >= 0xFF00 && code <= 0xFFEF);
-  return {3, cjk ? Fall::Everyday : Fall::Second};
+  return {3, cjk ? Fall::Everyday : Fall::Rare};
 }
 
 // A candidate.
@@ -276,6 +274,11 @@ struct Weighing {
   std::size_t everyday = 0;
 };
 
+// What reading an ASCII byte as the trail byte of a character saves over
+// reading it as ASCII: log(64), an ASCII byte being one of some 64 likely
+// there.
+constexpr double kAsciiTrail = 4.16;
+
 Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
   Weighing w;
   while (p < end) {
@@ -290,6 +293,11 @@ Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
       return w;
     }
     w.logLikelihood += static_cast<double>(d.weight) * std::log(block.share / block.size);
+    // A trail byte in the ASCII range is text the other readings must
+    // explain as ASCII beside a non-ASCII character.
+    for (std::size_t i = 1; i < d.length; ++i) {
+      if (p[i] < 0x80) w.logLikelihood += kAsciiTrail;
+    }
     w.extended = w.extended || d.extended;
     ++w.characters;
     if (block.everyday) ++w.everyday;
@@ -300,7 +308,8 @@ Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
 
 // Whether the non-ASCII bytes read as Russian words in an 8-bit Cyrillic
 // code page: each run of them a capital or small letter followed by small
-// ones, two letters at least, with a vowel when longer than two.
+// ones, two letters at least, with a vowel when longer than two; six letters
+// at least, and a capitalised word (a name) among them.
 bool LooksCyrillic(const Byte* p, const Byte* end, bool koi8) {
   // Letters: windows-1251 has capitals at 0xC0-0xDF and small letters at
   // 0xE0-0xFF; KOI8-R the other way round.
@@ -319,6 +328,7 @@ bool LooksCyrillic(const Byte* p, const Byte* end, bool koi8) {
     return std::find(vowels.begin(), vowels.end(), b) != vowels.end();
   };
   std::size_t letters = 0;
+  bool named = false;
   while (p < end) {
     if (*p < 0x80) {
       ++p;
@@ -327,6 +337,7 @@ bool LooksCyrillic(const Byte* p, const Byte* end, bool koi8) {
     const Byte* run = p;
     bool vowel = false;
     if (isCapital(*p)) {
+      named = true;
       vowel = isVowel(*p);
       ++p;
     }
@@ -335,7 +346,7 @@ bool LooksCyrillic(const Byte* p, const Byte* end, bool koi8) {
     if (length < 2 || (p < end && *p >= 0x80) || (length > 2 && !vowel)) return false;
     letters += length;
   }
-  return letters >= 4;
+  return letters >= 6 && named;
 }
 
 // Whether the non-ASCII bytes read as the accented letters of a Western
@@ -382,7 +393,7 @@ bool Mentions(std::string_view text, std::string_view word) {
 // Chinese and Korean names alike.
 constexpr double kPlaceWeight = 3.0;
 // A rank word after a digit: the commonest non-ASCII text of a record.
-constexpr double kRankWeight = 6.0;
+constexpr double kRankWeight = 5.0;
 
 // The record's own hints, as a prior for each candidate: place names in
 // ASCII anywhere in it (PC[Seoul], EV[... Korea ...]), and rank words after
@@ -399,18 +410,18 @@ std::array<double, kCandidateCount> Priors(std::string_view bytes) {
     prior[kShiftJis] = prior[kEucJp] = kPlaceWeight;
   }
   if (any({"korea", "seoul", "baduk", "kiwon", "hanguk"})) prior[kKorean] = kPlaceWeight;
-  std::array<bool, kCandidateCount> ranked{};
+  std::array<std::size_t, kCandidateCount> ranked{};  // BR and WR: two count
   for (std::size_t at = 0; at + 1 < bytes.size(); ++at) {
     if (bytes[at] < '0' || bytes[at] > '9' || static_cast<Byte>(bytes[at + 1]) < 0x80) continue;
     const std::string_view after = bytes.substr(at + 1);
     for (std::size_t i = 0; i < kCandidateCount; ++i) {
       for (const std::string_view word : kRankWords[i]) {
-        if (!word.empty() && after.starts_with(word)) ranked[i] = true;
+        if (!word.empty() && after.starts_with(word)) ++ranked[i];
       }
     }
   }
   for (std::size_t i = 0; i < kCandidateCount; ++i) {
-    if (ranked[i]) prior[i] += kRankWeight;
+    prior[i] += kRankWeight * static_cast<double>(std::min<std::size_t>(ranked[i], 2));
   }
   return prior;
 }
@@ -428,6 +439,7 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
 
   if (LooksCyrillic(begin, end, false)) return CharsetName{"windows-1251", G::Single};
   if (LooksCyrillic(begin, end, true)) return CharsetName{"KOI8-R", G::Single};
+  if (LooksWestern(begin, end)) return CharsetName{"windows-1252", G::Single};
 
   const std::array<double, kCandidateCount> prior = Priors(bytes);
   std::size_t best = kCandidateCount;
@@ -438,7 +450,6 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
     const Weighing w = Weigh(kCandidates[i], begin, end);
     if (!w.valid) continue;
     const double score = w.logLikelihood + prior[i];
-    if (std::getenv("DETECT_DEBUG")) std::fprintf(stderr, "%s %.1f ch %zu ev %zu\n", kCandidates[i].name.name.data(), score, w.characters, w.everyday);
     if (best == kCandidateCount || score > bestScore) {
       secondScore = best == kCandidateCount ? secondScore : bestScore;
       best = i;
@@ -448,10 +459,7 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
       secondScore = std::max(secondScore, score);
     }
   }
-  if (best == kCandidateCount) {
-    if (LooksWestern(begin, end)) return CharsetName{"windows-1252", G::Single};
-    return std::nullopt;
-  }
+  if (best == kCandidateCount) return std::nullopt;
   // A clear lead, on characters most of which are everyday ones.
   if (bestScore - secondScore < kClearLead) return std::nullopt;
   if (3 * bestWeighing.everyday < bestWeighing.characters) return std::nullopt;
