@@ -4,7 +4,7 @@
 # operands.
 _varnoket_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local charsets="Shift_JIS GBK GB18030 Big5 EUC-KR CP949 EUC-JP ISO-2022-JP
+    local charsets="auto UTF-8 Shift_JIS GBK GB18030 Big5 EUC-KR CP949 EUC-JP ISO-2022-JP
                     windows-1251 windows-1252 KOI8-R ISO-8859-1"
     case $prev in
         -j | --jobs)
