@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <string_view>
 
 #include "platform/text_codec.h"
 
@@ -17,11 +19,12 @@ using Byte = unsigned char;
 
 // A block of characters that an encoding sets apart: the share of the
 // characters of a record's text it is taken to hold, and how many characters
-// it has. A character of the block weighs log(share / size).
+// it has. A character of the block weighs log(share / size), counted in
+// whole thousandths so that every platform adds up the same numbers.
 struct Block {
   double share;
   double size;
-  bool everyday;  // the encoding's own common characters, or its level 2
+  bool everyday;  // the encoding's common characters, its level 2, symbols
 };
 
 // Where a decoded character falls. A wrong decoding lands mostly on the rare
@@ -38,6 +41,7 @@ enum class Fall : std::uint8_t {
   Rare,       // vendor extensions, rarely used rows
   Odd,        // user-defined and unassigned rows
 };
+constexpr std::size_t kFallCount = 10;
 
 // The blocks of one encoding; a Fall it never yields has share 0.
 struct Blocks {
@@ -45,16 +49,25 @@ struct Blocks {
 
   const Block& Of(Fall fall) const {
     switch (fall) {
-      case Fall::Everyday: return everyday;
-      case Fall::Symbols: return symbols;
-      case Fall::Kana: return kana;
-      case Fall::Katakana: return katakana;
-      case Fall::Second: return second;
-      case Fall::HalfKana: return halfKana;
-      case Fall::Extension: return extension;
-      case Fall::Rare: return rare;
+      case Fall::Everyday:
+        return everyday;
+      case Fall::Symbols:
+        return symbols;
+      case Fall::Kana:
+        return kana;
+      case Fall::Katakana:
+        return katakana;
+      case Fall::Second:
+        return second;
+      case Fall::HalfKana:
+        return halfKana;
+      case Fall::Extension:
+        return extension;
+      case Fall::Rare:
+        return rare;
       case Fall::Invalid:
-      case Fall::Odd: break;
+      case Fall::Odd:
+        break;
     }
     return odd;
   }
@@ -69,7 +82,7 @@ constexpr Blocks kGbkBlocks = {
     .symbols = {0.01, 846, true},    // GB2312 rows 1-9
     .kana = kNone,
     .katakana = kNone,
-    .second = {0.02, 3008, true},      // GB2312 level 2
+    .second = {0.02, 3008, true},  // GB2312 level 2
     .halfKana = kNone,
     .extension = {0.01, 14240, false},  // GBK's additions
     .rare = {0.0005, 40000, false},     // GB18030 four-byte forms, the euro sign
@@ -103,7 +116,7 @@ constexpr Blocks kKoreanBlocks = {
     .symbols = {0.01, 1100, true},   // rows 1-12
     .kana = kNone,
     .katakana = kNone,
-    .second = {0.20, 4888, true},      // Hanja, in which many records write names
+    .second = {0.20, 4888, true},  // Hanja, in which many records write names
     .halfKana = kNone,
     .extension = {0.01, 8822, false},  // the other syllables, UHC
     .rare = kNone,
@@ -120,14 +133,14 @@ constexpr Blocks kUtf8Blocks = {
     .halfKana = kNone,
     .extension = kNone,
     .rare = {0.01, 60000, false},  // other three-byte forms, four-byte forms
-    .odd = {0.05, 64, false},  // per stray byte
+    .odd = {0.05, 64, false},      // per stray byte
 };
 
 // One decoded character: its length in bytes and where it falls.
 struct Decoded {
   std::size_t length;
   Fall fall;
-  bool extended = false;  // a GB18030 four-byte form, a UHC syllable
+  bool extended = false;   // a GB18030 four-byte form, a UHC syllable
   std::size_t weight = 1;  // how many characters of the block it weighs as
 };
 
@@ -206,10 +219,11 @@ Decoded DecodeShiftJis(const Byte* p, const Byte* end) {
 Decoded DecodeEucJp(const Byte* p, const Byte* end) {
   const Byte lead = p[0];
   const Byte second = At(p, end, 1);
-  if (lead == 0x8E) return In(second, 0xA1, 0xDF) ? Decoded{2, Fall::HalfKana} : Decoded{1, Fall::Invalid};
+  if (lead == 0x8E)
+    return In(second, 0xA1, 0xDF) ? Decoded{2, Fall::HalfKana} : Decoded{1, Fall::Invalid};
   if (lead == 0x8F) {
     return In(second, 0xA1, 0xFE) && In(At(p, end, 2), 0xA1, 0xFE) ? Decoded{3, Fall::Rare}
-                                                                    : Decoded{1, Fall::Invalid};
+                                                                   : Decoded{1, Fall::Invalid};
   }
   if (!In(lead, 0xA1, 0xFE) || !In(second, 0xA1, 0xFE)) return {1, Fall::Invalid};
   return {2, JisFall(lead - 0xA0u, second - 0xA0u)};
@@ -231,11 +245,14 @@ Decoded DecodeKorean(const Byte* p, const Byte* end) {
 }
 
 Decoded DecodeUtf8(const Byte* p, const Byte* end) {
-  const auto rest = std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
+  const auto rest =
+      std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
   const std::size_t length = platform::Utf8SequenceLength(rest);
   if (length == 0) {
     std::size_t stray = 1;
-    while (p + stray < end && p[stray] >= 0x80 && platform::Utf8SequenceLength(rest.substr(stray)) == 0) ++stray;
+    while (p + stray < end && p[stray] >= 0x80 &&
+           platform::Utf8SequenceLength(rest.substr(stray)) == 0)
+      ++stray;
     return {stray, Fall::Odd, false, stray};
   }
   if (length != 3) return {length, length == 2 ? Fall::Second : Fall::Rare};
@@ -269,18 +286,28 @@ enum CandidateIndex : std::size_t { kGbk, kBig5, kShiftJis, kEucJp, kKorean, kUt
 struct Weighing {
   bool valid = true;
   bool extended = false;
-  double logLikelihood = 0;
+  std::int64_t logLikelihood = 0;  // in thousandths
   std::size_t characters = 0;
   std::size_t everyday = 0;
 };
 
+// A block's weight in thousandths.
+std::int64_t Weight(const Block& block) {
+  if (block.share == 0) return 0;  // never weighed: the character is invalid
+  return std::llround(1000 * std::log(block.share / block.size));
+}
+
 // What reading an ASCII byte as the trail byte of a character saves over
 // reading it as ASCII: log(64), an ASCII byte being one of some 64 likely
 // there.
-constexpr double kAsciiTrail = 4.16;
+constexpr std::int64_t kAsciiTrail = 4159;
 
 Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
   Weighing w;
+  std::array<std::int64_t, kFallCount> weights{};
+  for (std::size_t f = 0; f < kFallCount; ++f) {
+    weights[f] = Weight(candidate.blocks->Of(static_cast<Fall>(f)));
+  }
   while (p < end) {
     if (*p < 0x80) {
       ++p;
@@ -292,7 +319,8 @@ Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
       w.valid = false;
       return w;
     }
-    w.logLikelihood += static_cast<double>(d.weight) * std::log(block.share / block.size);
+    w.logLikelihood +=
+        static_cast<std::int64_t>(d.weight) * weights[static_cast<std::size_t>(d.fall)];
     // A trail byte in the ASCII range is text the other readings must
     // explain as ASCII beside a non-ASCII character.
     for (std::size_t i = 1; i < d.length; ++i) {
@@ -320,8 +348,10 @@ bool LooksCyrillic(const Byte* p, const Byte* end, bool koi8) {
     return koi8 ? In(b, 0xC0, 0xDF) || b == 0xA3 : b >= 0xE0 || b == 0xB8;
   };
   const auto isVowel = [koi8](Byte b) {
-    constexpr std::array<Byte, 10> k1251 = {0xE0, 0xE5, 0xB8, 0xE8, 0xEE, 0xF3, 0xFB, 0xFD, 0xFE, 0xFF};
-    constexpr std::array<Byte, 10> kKoi8 = {0xC1, 0xC5, 0xA3, 0xC9, 0xCF, 0xD5, 0xD9, 0xDC, 0xC0, 0xD1};
+    constexpr std::array<Byte, 10> k1251 = {0xE0, 0xE5, 0xB8, 0xE8, 0xEE,
+                                            0xF3, 0xFB, 0xFD, 0xFE, 0xFF};
+    constexpr std::array<Byte, 10> kKoi8 = {0xC1, 0xC5, 0xA3, 0xC9, 0xCF,
+                                            0xD5, 0xD9, 0xDC, 0xC0, 0xD1};
     const auto& vowels = koi8 ? kKoi8 : k1251;
     if (koi8 && b >= 0xE0) b = static_cast<Byte>(b - 0x20);
     if (!koi8 && In(b, 0xC0, 0xDF)) b = static_cast<Byte>(b + 0x20);
@@ -391,15 +421,15 @@ bool Mentions(std::string_view text, std::string_view word) {
 // A place name's weight: it settles a near tie, never outweighs the
 // characters. The rules (RU) are no hint: servers write RU[Japanese] over
 // Chinese and Korean names alike.
-constexpr double kPlaceWeight = 3.0;
+constexpr std::int64_t kPlaceWeight = 3000;
 // A rank word after a digit: the commonest non-ASCII text of a record.
-constexpr double kRankWeight = 5.0;
+constexpr std::int64_t kRankWeight = 5000;
 
 // The record's own hints, as a prior for each candidate: place names in
 // ASCII anywhere in it (PC[Seoul], EV[... Korea ...]), and rank words after
 // a digit.
-std::array<double, kCandidateCount> Priors(std::string_view bytes) {
-  std::array<double, kCandidateCount> prior{};
+std::array<std::int64_t, kCandidateCount> Priors(std::string_view bytes) {
+  std::array<std::int64_t, kCandidateCount> prior{};
   const auto any = [bytes](std::initializer_list<std::string_view> words) {
     return std::any_of(words.begin(), words.end(),
                        [bytes](std::string_view w) { return Mentions(bytes, w); });
@@ -421,13 +451,14 @@ std::array<double, kCandidateCount> Priors(std::string_view bytes) {
     }
   }
   for (std::size_t i = 0; i < kCandidateCount; ++i) {
-    prior[i] += kRankWeight * static_cast<double>(std::min<std::size_t>(ranked[i], 2));
+    prior[i] += kRankWeight * static_cast<std::int64_t>(std::min<std::size_t>(ranked[i], 2));
   }
   return prior;
 }
 
-// How far the best candidate must be ahead of the next.
-constexpr double kClearLead = 2.0;
+// How far the best candidate must be ahead of the next: a likelihood e^2,
+// some 7 times, as great.
+constexpr std::int64_t kClearLead = 2000;
 
 }  // namespace
 
@@ -441,15 +472,15 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
   if (LooksCyrillic(begin, end, true)) return CharsetName{"KOI8-R", G::Single};
   if (LooksWestern(begin, end)) return CharsetName{"windows-1252", G::Single};
 
-  const std::array<double, kCandidateCount> prior = Priors(bytes);
+  const std::array<std::int64_t, kCandidateCount> prior = Priors(bytes);
   std::size_t best = kCandidateCount;
-  double bestScore = 0;
-  double secondScore = -HUGE_VAL;
+  std::int64_t bestScore = 0;
+  std::int64_t secondScore = INT64_MIN / 2;
   Weighing bestWeighing;
   for (std::size_t i = 0; i < kCandidateCount; ++i) {
     const Weighing w = Weigh(kCandidates[i], begin, end);
     if (!w.valid) continue;
-    const double score = w.logLikelihood + prior[i];
+    const std::int64_t score = w.logLikelihood + prior[i];
     if (best == kCandidateCount || score > bestScore) {
       secondScore = best == kCandidateCount ? secondScore : bestScore;
       best = i;
@@ -460,7 +491,8 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
     }
   }
   if (best == kCandidateCount) return std::nullopt;
-  // A clear lead, on characters most of which are everyday ones.
+  // A clear lead, on characters a third of which at least are everyday ones
+  // (the damaged characters of UTF-8 count one each).
   if (bestScore - secondScore < kClearLead) return std::nullopt;
   if (3 * bestWeighing.everyday < bestWeighing.characters) return std::nullopt;
   const Candidate& chosen = kCandidates[best];

@@ -52,10 +52,11 @@ TEST(CharsetDetectTest, ShortHardCases) {
       // 廖行: GBK whose bytes are also small KOI8-R letters.
       {"GBK name in Cyrillic letters", Record("PB[\xC1\xCE\xD0\xD0]"), ""},
       // 曹薰鉉 and 李昌鎬 in Big5, which are also valid GBK.
-      {"Big5 names also valid in GBK", Record("PB[\xB1\xE4\xC2\xC8\xB9\x62]PW[\xA7\xF5\xA9\xF7\xC2\xEE]"),
-       "Big5"},
+      {"Big5 names also valid in GBK",
+       Record("PB[\xB1\xE4\xC2\xC8\xB9\x62]PW[\xA7\xF5\xA9\xF7\xC2\xEE]"), "Big5"},
       // 李世乭 and 朴廷桓 in KS X 1001 Hanja, with the record's place.
-      {"Korean names in Hanja", Record("PC[Seoul, Korea]PB[\xD7\xDD\xE1\xA6\xD4\xCC]PW[\xDA\xD3\xEF\xD5\xFC\xB8]"),
+      {"Korean names in Hanja",
+       Record("PC[Seoul, Korea]PB[\xD7\xDD\xE1\xA6\xD4\xCC]PW[\xDA\xD3\xEF\xD5\xFC\xB8]"),
        "EUC-KR"},
       // 井山裕太 in Shift_JIS, trail bytes "R" and "T" among them.
       {"Shift_JIS name", Record("PB[\x88\xE4\x8E\x52\x97\x54\x91\xBE]"), "Shift_JIS"},
@@ -94,8 +95,7 @@ TEST(CharsetDetectTest, DetectedFilesAreCleanedAsUnderThatCharset) {
   const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
   std::string detected, named;
   ASSERT_EQ(CleanSgfBytes(input, &detected, &automatic), CleanStatus::Cleaned);
-  ASSERT_EQ(CleanSgfBytes(Record("PB[" + name + "]"), &named, &shiftJis),
-            CleanStatus::Cleaned);
+  ASSERT_EQ(CleanSgfBytes(Record("PB[" + name + "]"), &named, &shiftJis), CleanStatus::Cleaned);
   EXPECT_EQ(detected, named);
   EXPECT_NE(detected.find("CA[Shift_JIS]"), std::string::npos);
   // --charset UTF-8 labels a damaged UTF-8 file and keeps its bytes.
@@ -133,7 +133,8 @@ Script ScriptOf(std::string_view utf8) {
     const std::size_t length = platform::Utf8SequenceLength(utf8.substr(i));
     if (length == 3) {
       const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[i + k]) & 0x3Fu; };
-      const unsigned code = ((static_cast<unsigned char>(utf8[i]) & 0x0Fu) << 12) | (b(1) << 6) | b(2);
+      const unsigned code =
+          ((static_cast<unsigned char>(utf8[i]) & 0x0Fu) << 12) | (b(1) << 6) | b(2);
       han = han || (code >= 0x4E00 && code <= 0x9FFF);
       kana = kana || (code >= 0x3040 && code <= 0x30FF);
       hangul = hangul || (code >= 0xAC00 && code <= 0xD7A3);
@@ -158,7 +159,7 @@ std::string WithoutCharset(std::string bytes) {
 struct Family {
   const char* name;
   Script script;
-  std::array<const char*, 2> iconvNames;  // the second where the first lacks a character
+  std::array<const char*, 2> iconvNames;   // the second where the first lacks a character
   std::array<std::string_view, 2> labels;  // detected names that count as right
 };
 
