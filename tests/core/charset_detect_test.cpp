@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Charset detection for records that declare none: short hard cases, and the
 // accuracy over the corpus's own UTF-8 Chinese, Japanese and Korean records
-// re-encoded (with glibc's iconv) into the legacy charsets they fit.
+// re-encoded into the legacy charsets they fit (tests/oracle/charset_samples.h).
 #include "sgf/charset_detect.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -17,12 +16,8 @@
 
 #include "clean/clean_bytes.h"
 #include "platform/text_codec.h"
+#include "tests/oracle/charset_samples.h"
 #include "tests/support/test_support.h"
-
-#if defined(__GLIBC__)
-#include <iconv.h>
-#define VARNOKET_TEST_ICONV 1
-#endif
 
 namespace varnoket {
 namespace {
@@ -105,72 +100,6 @@ TEST(CharsetDetectTest, DetectedFilesAreCleanedAsUnderThatCharset) {
   EXPECT_EQ(kept, "(;GM[1]FF[4]CA[utf-8]PB[\xE6\x9F\xAF\xE6\xB4]SZ[19]\r\n;B[pd]\r\n;W[dp])");
 }
 
-#ifdef VARNOKET_TEST_ICONV
-
-// "utf8" in "charset", or nothing when a character does not fit.
-std::optional<std::string> Reencode(const std::string& utf8, const char* charset) {
-  iconv_t converter = iconv_open(charset, "UTF-8");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(utf8.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* to = out.data();
-  std::size_t outLeft = out.size();
-  const std::size_t done = iconv(converter, &in, &inLeft, &to, &outLeft);
-  iconv_close(converter);
-  if (done == static_cast<std::size_t>(-1) || inLeft != 0) return std::nullopt;
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
-enum class Script { None, Chinese, Japanese, Korean };
-
-// The script of a UTF-8 text's CJK characters: Korean with Hangul, Japanese
-// with kana, Chinese with Han characters only.
-Script ScriptOf(std::string_view utf8) {
-  bool han = false, kana = false, hangul = false;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::size_t length = platform::Utf8SequenceLength(utf8.substr(i));
-    if (length == 3) {
-      const auto b = [&](std::size_t k) { return static_cast<unsigned char>(utf8[i + k]) & 0x3Fu; };
-      const unsigned code =
-          ((static_cast<unsigned char>(utf8[i]) & 0x0Fu) << 12) | (b(1) << 6) | b(2);
-      han = han || (code >= 0x4E00 && code <= 0x9FFF);
-      kana = kana || (code >= 0x3040 && code <= 0x30FF);
-      hangul = hangul || (code >= 0xAC00 && code <= 0xD7A3);
-    }
-    i += length == 0 ? 1 : length;
-  }
-  if (hangul) return Script::Korean;
-  if (kana) return Script::Japanese;
-  return han ? Script::Chinese : Script::None;
-}
-
-// "bytes" without their CA properties.
-std::string WithoutCharset(std::string bytes) {
-  for (std::size_t at = bytes.find("CA["); at != std::string::npos; at = bytes.find("CA[", at)) {
-    const std::size_t close = bytes.find(']', at);
-    if (close == std::string::npos) break;
-    bytes.erase(at, close + 1 - at);
-  }
-  return bytes;
-}
-
-struct Family {
-  const char* name;
-  Script script;
-  std::array<const char*, 2> iconvNames;   // the second where the first lacks a character
-  std::array<std::string_view, 2> labels;  // detected names that count as right
-};
-
-const Family kFamilies[] = {
-    {"GBK", Script::Chinese, {"GBK", nullptr}, {"GBK", "GB18030"}},
-    {"Big5", Script::Chinese, {"BIG5", nullptr}, {"Big5", "Big5"}},
-    {"Shift_JIS", Script::Japanese, {"SHIFT_JIS", "CP932"}, {"Shift_JIS", "Shift_JIS"}},
-    {"EUC-JP", Script::Japanese, {"EUC-JP", nullptr}, {"EUC-JP", "EUC-JP"}},
-    {"EUC-KR", Script::Korean, {"EUC-KR", "CP949"}, {"EUC-KR", "CP949"}},
-};
-
 struct Tally {
   int files = 0, right = 0, undecided = 0;
   std::map<std::string, int> wrong;
@@ -179,45 +108,34 @@ struct Tally {
 TEST(CharsetDetectTest, ReencodedCorpusRecordsAreRecognised) {
   const std::filesystem::path corpus = test::CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "shared corpus not present";
-  std::map<std::string, Tally> tallies;
-  for (const std::filesystem::path& path : test::FilesUnder(corpus)) {
-    const std::string bytes = test::ReadBytes(path);
-    if (!platform::IsWellFormedUtf8(bytes)) continue;
-    const Script script = ScriptOf(bytes);
-    if (script == Script::None) continue;
-    const std::string text = WithoutCharset(bytes);
-    for (const Family& family : kFamilies) {
-      if (family.script != script) continue;
-      std::optional<std::string> legacy = Reencode(text, family.iconvNames[0]);
-      if (!legacy && family.iconvNames[1] != nullptr) legacy = Reencode(text, family.iconvNames[1]);
-      if (!legacy || platform::IsWellFormedUtf8(*legacy)) continue;
-      Tally& tally = tallies[family.name];
-      ++tally.files;
-      const std::string decided = Decision(*legacy);
-      if (decided == family.labels[0] || decided == family.labels[1]) {
-        ++tally.right;
-      } else if (decided.empty()) {
-        ++tally.undecided;
-      } else {
-        ++tally.wrong[decided];
-      }
+  if (!test::CanBuildCharsetSamples()) GTEST_SKIP() << "no iconv to re-encode the records";
+  std::map<std::string_view, Tally> tallies;
+  test::ForEachCharsetSample(corpus, [&](const test::CharsetFamily& family,
+                                         const std::filesystem::path&, const std::string& bytes) {
+    Tally& tally = tallies[family.name];
+    ++tally.files;
+    const std::string decided = Decision(bytes);
+    if (test::IsRightLabel(family, decided)) {
+      ++tally.right;
+    } else if (decided.empty()) {
+      ++tally.undecided;
+    } else {
+      ++tally.wrong[decided];
     }
-  }
-  for (const Family& family : kFamilies) {
+  });
+  for (const test::CharsetFamily& family : test::CharsetFamilies()) {
     const Tally& tally = tallies[family.name];
     SCOPED_TRACE(family.name);
     ASSERT_GT(tally.files, 0);
     std::string wrong;
     for (const auto& [name, count] : tally.wrong) wrong += " " + name + " " + std::to_string(count);
-    std::printf("%-9s files %4d  right %5.1f%%  undecided %4.1f%%  wrong:%s\n", family.name,
-                tally.files, 100.0 * tally.right / tally.files,
+    std::printf("%-9s files %4d  right %5.1f%%  undecided %4.1f%%  wrong:%s\n",
+                std::string(family.name).c_str(), tally.files, 100.0 * tally.right / tally.files,
                 100.0 * tally.undecided / tally.files, wrong.c_str());
     EXPECT_GE(tally.right, 0.97 * tally.files);
     EXPECT_LT(tally.undecided, 0.03 * tally.files);
   }
 }
-
-#endif  // VARNOKET_TEST_ICONV
 
 TEST(CharsetDetectTest, AsciiAndUtf8CorpusFilesAreNeverRelabelled) {
   const std::filesystem::path corpus = test::CorpusDir();
