@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
+#include <cstring>
 #include <string_view>
 
 #include "platform/text_codec.h"
@@ -111,7 +111,7 @@ constexpr Blocks kJisBlocks = {
     .rare = {0.003, 7000, false},  // NEC and IBM rows, JIS X 0212
     .odd = {0.0002, 3000, false},
 };
-constexpr Blocks kKoreanBlocks = {
+constexpr Blocks kForKoreanBlocks = {
     .everyday = {0.78, 2350, true},  // KS X 1001 Hangul syllables
     .symbols = {0.01, 1100, true},   // rows 1-12
     .kana = kNone,
@@ -275,12 +275,10 @@ const Candidate kCandidates[] = {
     {{"Big5", G::Big5}, {"Big5", G::Big5}, DecodeBig5, &kBig5Blocks},
     {{"Shift_JIS", G::ShiftJis}, {"Shift_JIS", G::ShiftJis}, DecodeShiftJis, &kJisBlocks},
     {{"EUC-JP", G::EucJp}, {"EUC-JP", G::EucJp}, DecodeEucJp, &kJisBlocks},
-    {{"EUC-KR", G::Korean}, {"CP949", G::Korean}, DecodeKorean, &kKoreanBlocks},
+    {{"EUC-KR", G::Korean}, {"CP949", G::Korean}, DecodeKorean, &kForKoreanBlocks},
     {{"UTF-8", G::Single}, {"UTF-8", G::Single}, DecodeUtf8, &kUtf8Blocks},
 };
 constexpr std::size_t kCandidateCount = std::size(kCandidates);
-
-enum CandidateIndex : std::size_t { kGbk, kBig5, kShiftJis, kEucJp, kKorean, kUtf8 };
 
 // What one candidate made of the text.
 struct Weighing {
@@ -302,17 +300,31 @@ std::int64_t Weight(const Block& block) {
 // there.
 constexpr std::int64_t kAsciiTrail = 4159;
 
-Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
+// The first non-ASCII byte from "p" on, or "end"; eight bytes at a time
+// through the ASCII that most of a record is.
+const Byte* SkipAscii(const Byte* p, const Byte* end) {
+  while (end - p >= 8) {
+    std::uint64_t block;
+    std::memcpy(&block, p, sizeof block);
+    if ((block & 0x8080808080808080u) != 0) break;
+    p += 8;
+  }
+  while (p < end && *p < 0x80) ++p;
+  return p;
+}
+
+// Weighs the text as "candidate" would decode it, starting from "start"
+// (its prior). Every character weighs less than nothing, so the weighing
+// stops as soon as it falls below "floor", the candidate out of the running.
+Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end, std::int64_t start,
+               std::int64_t floor) {
   Weighing w;
+  w.logLikelihood = start;
   std::array<std::int64_t, kFallCount> weights{};
   for (std::size_t f = 0; f < kFallCount; ++f) {
     weights[f] = Weight(candidate.blocks->Of(static_cast<Fall>(f)));
   }
-  while (p < end) {
-    if (*p < 0x80) {
-      ++p;
-      continue;
-    }
+  while ((p = SkipAscii(p, end)) < end) {
     const Decoded d = candidate.decode(p, end);
     const Block& block = candidate.blocks->Of(d.fall);
     if (d.fall == Fall::Invalid || block.share == 0) {
@@ -325,6 +337,10 @@ Weighing Weigh(const Candidate& candidate, const Byte* p, const Byte* end) {
     // explain as ASCII beside a non-ASCII character.
     for (std::size_t i = 1; i < d.length; ++i) {
       if (p[i] < 0x80) w.logLikelihood += kAsciiTrail;
+    }
+    if (w.logLikelihood < floor) {
+      w.valid = false;
+      return w;
     }
     w.extended = w.extended || d.extended;
     ++w.characters;
@@ -411,12 +427,38 @@ constexpr std::array<std::array<std::string_view, 5>, kCandidateCount> kRankWord
     {"\xE6\xAE\xB5", "\xE7\xBA\xA7", "\xE7\xB4\x9A", "\xEB\x8B\xA8", "\xEA\xB8\x89"},
 }};
 
-// True when "text" holds "word", ASCII letter case ignored.
-bool Mentions(std::string_view text, std::string_view word) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return std::search(text.begin(), text.end(), word.begin(), word.end(),
-                     [&](char a, char b) { return lower(a) == b; }) != text.end();
+constexpr bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// True when "text" begins with "word" (in small letters), ASCII letter case
+// ignored.
+bool StartsWithWord(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != word[i]) return false;
+  }
+  return true;
 }
+
+// Place names and the candidates they favour (in the order of kCandidates).
+struct Place {
+  std::string_view word;  // the start of a word, in small letters
+  std::array<bool, kCandidateCount> favours;
+};
+
+constexpr std::array<bool, kCandidateCount> kForChinese{true, true};
+constexpr std::array<bool, kCandidateCount> kForTaiwanese{false, true};
+constexpr std::array<bool, kCandidateCount> kForJapanese{false, false, true, true};
+constexpr std::array<bool, kCandidateCount> kForKorean{false, false, false, false, true};
+
+constexpr Place kPlaces[] = {
+    {"china", kForChinese},  {"beijing", kForChinese},  {"shanghai", kForChinese},
+    {"weiqi", kForChinese},  {"taiwan", kForTaiwanese}, {"taipei", kForTaiwanese},
+    {"japan", kForJapanese}, {"nihon", kForJapanese},   {"tokyo", kForJapanese},
+    {"osaka", kForJapanese}, {"kansai", kForJapanese},  {"korea", kForKorean},
+    {"seoul", kForKorean},   {"baduk", kForKorean},     {"kiwon", kForKorean},
+    {"hanguk", kForKorean},
+};
 
 // A place name's weight: it settles a near tie, never outweighs the
 // characters. The rules (RU) are no hint: servers write RU[Japanese] over
@@ -425,21 +467,30 @@ constexpr std::int64_t kPlaceWeight = 3000;
 // A rank word after a digit: the commonest non-ASCII text of a record.
 constexpr std::int64_t kRankWeight = 5000;
 
+// How much of the start of a record is searched for hints: the game
+// information of its root stands there.
+constexpr std::size_t kHeaderSize = 4096;
+
 // The record's own hints, as a prior for each candidate: place names in
-// ASCII anywhere in it (PC[Seoul], EV[... Korea ...]), and rank words after
-// a digit.
+// ASCII at the start of a word (PC[Seoul], EV[... Korean ...]) and rank words
+// after a digit, in its first kHeaderSize bytes.
 std::array<std::int64_t, kCandidateCount> Priors(std::string_view bytes) {
+  bytes = bytes.substr(0, kHeaderSize);
   std::array<std::int64_t, kCandidateCount> prior{};
-  const auto any = [bytes](std::initializer_list<std::string_view> words) {
-    return std::any_of(words.begin(), words.end(),
-                       [bytes](std::string_view w) { return Mentions(bytes, w); });
-  };
-  if (any({"china", "beijing", "shanghai", "weiqi"})) prior[kGbk] = prior[kBig5] = kPlaceWeight;
-  if (any({"taiwan", "taipei"})) prior[kBig5] = kPlaceWeight;
-  if (any({"japan", "nihon", "tokyo", "osaka", "kansai"})) {
-    prior[kShiftJis] = prior[kEucJp] = kPlaceWeight;
+  for (std::size_t at = 0; at < bytes.size();) {
+    // One word of ASCII letters; the places have five letters at least.
+    std::size_t length = 0;
+    while (at + length < bytes.size() && IsAsciiLetter(bytes[at + length])) ++length;
+    const std::string_view word = bytes.substr(at, length);
+    at += length + 1;
+    if (length < 5) continue;
+    for (const Place& place : kPlaces) {
+      if (!StartsWithWord(word, place.word)) continue;
+      for (std::size_t i = 0; i < kCandidateCount; ++i) {
+        if (place.favours[i]) prior[i] = kPlaceWeight;
+      }
+    }
   }
-  if (any({"korea", "seoul", "baduk", "kiwon", "hanguk"})) prior[kKorean] = kPlaceWeight;
   std::array<std::size_t, kCandidateCount> ranked{};  // BR and WR: two count
   for (std::size_t at = 0; at + 1 < bytes.size(); ++at) {
     if (bytes[at] < '0' || bytes[at] > '9' || static_cast<Byte>(bytes[at + 1]) < 0x80) continue;
@@ -473,14 +524,20 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
   if (LooksWestern(begin, end)) return CharsetName{"windows-1252", G::Single};
 
   const std::array<std::int64_t, kCandidateCount> prior = Priors(bytes);
+  constexpr std::int64_t kNoScore = INT64_MIN / 4;
   std::size_t best = kCandidateCount;
-  std::int64_t bestScore = 0;
-  std::int64_t secondScore = INT64_MIN / 2;
+  std::int64_t bestScore = kNoScore;
+  std::int64_t secondScore = kNoScore;
   Weighing bestWeighing;
-  for (std::size_t i = 0; i < kCandidateCount; ++i) {
-    const Weighing w = Weigh(kCandidates[i], begin, end);
+  // UTF-8 first, as the most frequent answer, so that the others can stop
+  // early: one that falls more than kClearLead behind the best decides
+  // nothing.
+  constexpr std::size_t kOrder[] = {5, 0, 1, 2, 3, 4};
+  static_assert(std::size(kOrder) == kCandidateCount);
+  for (const std::size_t i : kOrder) {
+    const Weighing w = Weigh(kCandidates[i], begin, end, prior[i], bestScore - kClearLead);
     if (!w.valid) continue;
-    const std::int64_t score = w.logLikelihood + prior[i];
+    const std::int64_t score = w.logLikelihood;
     if (best == kCandidateCount || score > bestScore) {
       secondScore = best == kCandidateCount ? secondScore : bestScore;
       best = i;
