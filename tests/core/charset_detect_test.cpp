@@ -9,10 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "clean/clean_bytes.h"
 #include "platform/text_codec.h"
@@ -82,9 +80,9 @@ TEST(CharsetDetectTest, ShortHardCases) {
 }
 
 TEST(CharsetDetectTest, DetectedFilesAreCleanedAsUnderThatCharset) {
-  // ASCII trail bytes stay inside the name, and the label replaces a false
-  // UTF-8 claim.
-  const std::string name = "\x88\xE4\x8E\x52\x97\x54\x91\xBE";  // 井山裕太
+  // ASCII trail bytes, "]" among them, stay inside the name, and the label
+  // replaces a false UTF-8 claim.
+  const std::string name = "\x88\xE4\x8E\x52\x8D\x5D\x91\xBE";  // 井山江太
   const std::string input = Record("CA[UTF-8]PB[" + name + "]");
   const AssumedCharset automatic = *AssumeCharset("auto");
   const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
