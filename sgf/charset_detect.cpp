@@ -129,7 +129,7 @@ constexpr Blocks kUtf8Blocks = {
     .symbols = kNone,
     .kana = kNone,
     .katakana = kNone,
-    .second = {0.05, 1920, true},  // two-byte forms
+    .second = {0.05, 1920, false},  // two-byte forms
     .halfKana = kNone,
     .extension = kNone,
     .rare = {0.01, 60000, false},  // other three-byte forms, four-byte forms
@@ -395,23 +395,28 @@ bool LooksCyrillic(const Byte* p, const Byte* end, bool koi8) {
   return letters >= 6 && named;
 }
 
-// Whether the non-ASCII bytes read as the accented letters of a Western
-// European language in windows-1252: each a letter (0xC0-0xFF but the
-// multiplication and division signs), at most two in a row, beside an ASCII
-// letter.
+// Whether the non-ASCII bytes read as the accented letters of Western
+// European names in windows-1252 ("Müller", "José", "Åke", "créé"): at most
+// two in a row, each a letter (0xC0-0xFF but the multiplication and division
+// signs, eth and thorn), a capital only at the start of a word and before a
+// small letter, a small one inside a word.
 bool LooksWestern(const Byte* begin, const Byte* end) {
-  const auto asciiLetter = [](Byte b) { return In(b, 'A', 'Z') || In(b, 'a', 'z'); };
+  const auto isSmall = [](Byte b) {
+    return In(b, 'a', 'z') || (b >= 0xDF && b != 0xF7 && b != 0xF0 && b != 0xFE);
+  };
+  const auto isLetter = [&](Byte b) {
+    return In(b, 'A', 'Z') || isSmall(b) || (In(b, 0xC0, 0xDD) && b != 0xD7 && b != 0xD0);
+  };
+  std::size_t run = 0;
   for (const Byte* p = begin; p < end; ++p) {
-    if (*p < 0x80) continue;
-    if (*p < 0xC0 || *p == 0xD7 || *p == 0xF7) return false;
-    const bool before = p > begin && asciiLetter(p[-1]);
-    const bool pair = p + 1 < end && p[1] >= 0xC0;
-    const Byte* after = pair ? p + 2 : p + 1;
-    if (!before && !(after < end && asciiLetter(*after))) return false;
-    if (pair) {
-      if (p[1] == 0xD7 || p[1] == 0xF7 || (after < end && *after >= 0x80)) return false;
-      ++p;
+    if (*p < 0x80) {
+      run = 0;
+      continue;
     }
+    if (!isLetter(*p) || ++run > 2) return false;
+    const bool afterLetter = p > begin && isLetter(p[-1]);
+    const bool beforeSmall = p + 1 < end && isSmall(p[1]);
+    if (isSmall(*p) ? !afterLetter && !beforeSmall : afterLetter || !beforeSmall) return false;
   }
   return true;
 }
@@ -521,7 +526,6 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
 
   if (LooksCyrillic(begin, end, false)) return CharsetName{"windows-1251", G::Single};
   if (LooksCyrillic(begin, end, true)) return CharsetName{"KOI8-R", G::Single};
-  if (LooksWestern(begin, end)) return CharsetName{"windows-1252", G::Single};
 
   const std::array<std::int64_t, kCandidateCount> prior = Priors(bytes);
   constexpr std::int64_t kNoScore = INT64_MIN / 4;
@@ -547,13 +551,16 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
       secondScore = std::max(secondScore, score);
     }
   }
-  if (best == kCandidateCount) return std::nullopt;
   // A clear lead, on characters a third of which at least are everyday ones
   // (the damaged characters of UTF-8 count one each).
-  if (bestScore - secondScore < kClearLead) return std::nullopt;
-  if (3 * bestWeighing.everyday < bestWeighing.characters) return std::nullopt;
-  const Candidate& chosen = kCandidates[best];
-  return bestWeighing.extended ? chosen.extendedName : chosen.name;
+  if (best != kCandidateCount && bestScore - secondScore >= kClearLead &&
+      3 * bestWeighing.everyday >= bestWeighing.characters) {
+    const Candidate& chosen = kCandidates[best];
+    return bestWeighing.extended ? chosen.extendedName : chosen.name;
+  }
+  // Accented Latin letters read as nothing but rare double-byte characters.
+  if (LooksWestern(begin, end)) return CharsetName{"windows-1252", G::Single};
+  return std::nullopt;
 }
 
 }  // namespace varnoket

@@ -66,6 +66,8 @@ TEST(CharsetDetectTest, ShortHardCases) {
       {"windows-1251", Record("PB[\xC8\xE2\xE0\xED\xEE\xE2]"), "windows-1251"},
       {"KOI8-R", Record("PB[\xE9\xD7\xC1\xCE\xCF\xD7]"), "KOI8-R"},
       {"windows-1252", Record("PB[M\xFCller]PW[Jos\xE9]"), "windows-1252"},
+      // 辻華 in GBK, whose trail bytes are ASCII letters: not "\xDEy\xC8A".
+      {"GBK name in Latin letters", Record("PB[\xDE\x79\xC8\x41]"), ""},
       // One pair, as likely in several charsets: no label at all.
       {"ambiguous pair", Record("PB[\xB0\xA1]"), ""},
       {"a lone high byte", Record("PB[\xFF]"), ""},
