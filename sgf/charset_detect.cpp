@@ -111,7 +111,7 @@ constexpr Blocks kJisBlocks = {
     .rare = {0.003, 7000, false},  // NEC and IBM rows, JIS X 0212
     .odd = {0.0002, 3000, false},
 };
-constexpr Blocks kForKoreanBlocks = {
+constexpr Blocks kKoreanBlocks = {
     .everyday = {0.78, 2350, true},  // KS X 1001 Hangul syllables
     .symbols = {0.01, 1100, true},   // rows 1-12
     .kana = kNone,
@@ -275,7 +275,7 @@ const Candidate kCandidates[] = {
     {{"Big5", G::Big5}, {"Big5", G::Big5}, DecodeBig5, &kBig5Blocks},
     {{"Shift_JIS", G::ShiftJis}, {"Shift_JIS", G::ShiftJis}, DecodeShiftJis, &kJisBlocks},
     {{"EUC-JP", G::EucJp}, {"EUC-JP", G::EucJp}, DecodeEucJp, &kJisBlocks},
-    {{"EUC-KR", G::Korean}, {"CP949", G::Korean}, DecodeKorean, &kForKoreanBlocks},
+    {{"EUC-KR", G::Korean}, {"CP949", G::Korean}, DecodeKorean, &kKoreanBlocks},
     {{"UTF-8", G::Single}, {"UTF-8", G::Single}, DecodeUtf8, &kUtf8Blocks},
 };
 constexpr std::size_t kCandidateCount = std::size(kCandidates);
