@@ -222,6 +222,9 @@ class Run {
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
+    std::sort(detected_.begin(), detected_.end(),
+              [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
+    report->detected = std::move(detected_);
     report->notStarted = entries_.size() - progress_.done;
     report->stopped = report->notStarted != 0;
   }
@@ -285,8 +288,13 @@ class Run {
       return false;
     }
     result->bytesRead = bytes->size();
-    const CleanResult clean = CleanBytes(
-        *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
+    CleanResult clean = CleanBytes(*bytes, cleanedBytes,
+                                   options_.assumedCharset ? &*options_.assumedCharset : nullptr);
+    // A file that ran out of memory is cleaned again, and reported then.
+    if (clean.detection.tried && (clean.ok || clean.reason != FailureReason::OutOfMemory)) {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      detected_.push_back(FileCharset{entries_.Name(index), std::move(clean.detection.charset)});
+    }
     if (!clean.ok) {
       failure.reason = clean.reason;
       return false;
@@ -379,6 +387,7 @@ class Run {
   BatchProgress progress_;
   std::vector<FileFailure> failures_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
+  std::vector<FileCharset> detected_;
 
   std::mutex foldersMutex_;
   std::set<std::filesystem::path> createdFolders_;
@@ -431,7 +440,7 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   // One pass over the bytes, with the very result of loading the record,
   // extracting its game and saving that.
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed)) {
+  switch (CleanSgfBytes(input, output, assumed, &result.detection)) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;

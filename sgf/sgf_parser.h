@@ -28,6 +28,7 @@
 // Nothing recurses: open variations are an explicit stack.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@
 
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
+#include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
 #include "sgf/sgf_text.h"
 
@@ -316,8 +318,10 @@ inline bool HoldsGameTree(std::string_view bytes, ByteGrouping grouping) {
 struct Reading {
   TextEncoding encoding;
   // The name the reading came from: "UTF-8", the CA value that declared the
-  // charset, or the assumed charset's name; empty for the system code page.
+  // charset, or the assumed or detected charset's name; empty for the system
+  // code page.
   std::string label;
+  CharsetDetection detection;
 };
 
 // Decides how a file's bytes are read, alike on every platform:
@@ -326,38 +330,50 @@ struct Reading {
 // - else byte for byte, grouped as the declared charset says, when the first
 //   node declares a known one (FindCharset);
 // - else byte for byte in "assumed", when it is given and the file declares
-//   no charset and is not well-formed UTF-8;
-// - else, for such a file with no "assumed", byte for byte in the multi-byte
-//   charset of the system code page (CodePageCharset, Windows only), as if it
-//   were "assumed", when its bytes are valid in it (IsValidIn) and a game
-//   tree parses in it, so that the assumption never loses a game that
-//   reading byte for byte keeps;
+//   no charset and is not well-formed UTF-8; when "assumed" asks for
+//   detection, in the charset DetectCharset finds, for such a file and for
+//   one whose first node declares UTF-8 but that is not well-formed UTF-8;
+// - else, for a file that names no charset and is not well-formed UTF-8, when
+//   no "assumed" is given, byte for byte in the multi-byte charset of the
+//   system code page (CodePageCharset, Windows only), as if it were
+//   "assumed", when its bytes are valid in it (IsValidIn) and a game tree
+//   parses in it, so that the assumption never loses a game that reading
+//   byte for byte keeps;
 // - else byte for byte in the system code page, which is never converted.
 // A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
 // its bytes through unchanged instead of replacing them.
 inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed) {
   using Form = TextEncoding::Form;
   const std::string declared = DeclaredCharset(bytes);
-  const bool claimsUtf8 =
-      bytes.starts_with("\xEF\xBB\xBF") || NamesUtf8(std::string_view(declared));
+  const bool declaresUtf8 = NamesUtf8(std::string_view(declared));
+  const bool claimsUtf8 = bytes.starts_with("\xEF\xBB\xBF") || declaresUtf8;
   const bool namesNone = charset_detail::Trimmed(std::string_view(declared)).empty();
   const bool mayAssume = namesNone && assumed != nullptr;
+  const bool mayDetect = (mayAssume || declaresUtf8) && assumed != nullptr && assumed->detect;
+  CharsetDetection detection;
   if (claimsUtf8 || mayAssume) {
     const bool wellFormed = platform::IsWellFormedUtf8(bytes);
-    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8}, "UTF-8"};
-    if (mayAssume && !wellFormed) {
-      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, assumed->name};
+    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8}, "UTF-8", {}};
+    if (mayDetect && !wellFormed) {
+      detection.tried = true;
+      if (const std::optional<CharsetName> found = DetectCharset(bytes)) {
+        detection.charset = found->name;
+        return Reading{TextEncoding{Form::Bytes, found->grouping}, detection.charset, detection};
+      }
+    } else if (mayAssume && !wellFormed) {
+      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, assumed->name, {}};
     }
   }
   if (const CharsetName* named = FindCharset(std::string_view(declared))) {
-    return Reading{TextEncoding{Form::Bytes, named->grouping}, declared};
+    return Reading{TextEncoding{Form::Bytes, named->grouping}, declared, detection};
   }
   if (const CharsetName* system = CodePageCharset(platform::SystemCodePage());
-      namesNone && system != nullptr && IsValidIn(system->grouping, bytes) &&
+      namesNone && assumed == nullptr && system != nullptr && IsValidIn(system->grouping, bytes) &&
       !platform::IsWellFormedUtf8(bytes) && HoldsGameTree(bytes, system->grouping)) {
-    return Reading{TextEncoding{Form::Bytes, system->grouping}, std::string(system->name)};
+    return Reading{TextEncoding{Form::Bytes, system->grouping}, std::string(system->name),
+                   detection};
   }
-  return Reading{TextEncoding{Form::SystemCodePage}, {}};
+  return Reading{TextEncoding{Form::SystemCodePage}, {}, detection};
 }
 
 }  // namespace varnoket::grammar
