@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <exception>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -14,8 +17,8 @@
 #include <utility>
 
 #include "clean/clean_bytes.h"
+#include "batch/write_queue.h"
 #include "platform/path_text.h"
-#include "platform/write_queue.h"
 
 namespace varnoket {
 namespace {
@@ -103,9 +106,11 @@ struct EntryResult {
 // and adds every folder that could not be listed to "*failures". Under a
 // recursive walk a folder named like a game file is walked as a folder; the
 // folder that receives the results is skipped when it lies inside the source,
-// and a folder reached again through links is walked once.
+// a folder link is passed over with a note unless links are followed, and a
+// folder reached again through links is walked once. A stop ends the walk.
 EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders,
-                         std::vector<FileFailure>* failures) {
+                         std::vector<FileFailure>* failures, std::vector<RunNote>* notes) {
+  const auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
   EntryList entries;
   std::set<platform::FolderIdentity> visited;
   std::optional<platform::FolderIdentity> skipped;
@@ -126,7 +131,7 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   // relative to the source.
   std::vector<std::pair<std::filesystem::path, std::filesystem::path>> pending;
   pending.emplace_back(options.source, std::filesystem::path());
-  while (!pending.empty()) {
+  while (!pending.empty() && !stopped()) {
     const auto [folder, relative] = std::move(pending.back());
     pending.pop_back();
 
@@ -149,7 +154,11 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
 
     const platform::IoStatus walked =
         folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
-          if (!entry.isFolder) return;
+          if (!entry.isFolder || stopped()) return;
+          if (entry.isLink && !options.followLinks) {
+            notes->push_back(RunNote{relative / entry.name, false, kFolderLinkNotFollowed});
+            return;
+          }
           const std::filesystem::path path = entry.path;
           // A folder that cannot be identified is listed all the same, and
           // its listing tells why it fails.
@@ -171,14 +180,18 @@ class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace)
+  // "destination": the destination folder, open (invalid for a dry run).
+  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
+      platform::FolderHandle destination)
       : options_(options),
         files_(files),
         entries_(std::move(entries)),
         inPlace_(inPlace),
         bytesRead_(entries_.size()),
-        queue_(files, [this](std::size_t index, std::uint64_t size,
-                             const platform::IoStatus& status) { Written(index, size, status); }) {}
+        destination_(std::move(destination)),
+        queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
+          Written(index, written);
+        }) {}
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
@@ -212,6 +225,10 @@ class Run {
       Report(&result);
     }
     queue_.Finish();
+
+    // What the run reports cleaned is on disk: one flush of every file
+    // system written to.
+    if (!flushTargets_.empty()) flushed_ = files_.FlushFolders(flushTargets_);
   }
 
   void FillReport(BatchReport* report) {
@@ -220,8 +237,16 @@ class Run {
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
+    report->notes.insert(report->notes.end(), std::make_move_iterator(notes_.begin()),
+                         std::make_move_iterator(notes_.end()));
     report->notStarted = entries_.size() - progress_.done;
     report->stopped = report->notStarted != 0;
+    if (!flushed_.ok()) {
+      // Nothing written can be called durable.
+      report->cleaned = 0;
+      report->failures.push_back(
+          FileFailure{std::filesystem::path(), FailureReason::CannotWrite, flushed_.message()});
+    }
   }
 
  private:
@@ -276,13 +301,15 @@ class Run {
     }
     platform::FileIdentity identity;
     const platform::IoStatus read =
-        files_.ReadFile(entries_.SourcePath(index), bytes, inPlace_ ? &identity : nullptr);
+        files_.ReadFile(entries_.SourcePath(index), bytes, &identity);
     if (!read.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = read.message();
       return false;
     }
     result->bytesRead = bytes->size();
+    const platform::StageOptions stage{inPlace_ ? &identity : nullptr,
+                                       identity.permissions != 0 ? identity.permissions : 0666};
     const CleanResult clean = CleanBytes(
         *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
     if (!clean.ok) {
@@ -295,26 +322,30 @@ class Run {
       ForeseeWrite(target, cleanedBytes->size(), result);
       return false;
     }
-    if (name.has_parent_path()) {
-      const platform::IoStatus created = CreateFolder(options_.destination / name.parent_path());
-      if (!created.ok()) {
-        failure.reason = FailureReason::CannotWrite;
-        failure.systemMessage = created.message();
-        return false;
-      }
+    platform::FolderHandle folder;
+    const platform::IoStatus opened = FolderFor(name.parent_path(), &folder);
+    if (!opened.ok()) {
+      failure.reason = FailureReason::CannotWrite;
+      failure.systemMessage = opened.message();
+      return false;
     }
     bytesRead_[index] = result->bytesRead;
-    queue_.Write(target, *cleanedBytes, inPlace_ ? &identity : nullptr, index);
+    queue_.Write(folder, name.filename(), *cleanedBytes, stage, index);
     return true;
   }
 
   // The queue's report on one entry's write.
-  void Written(std::size_t index, std::uint64_t size, const platform::IoStatus& status) {
+  void Written(std::size_t index, const WriteQueue::Written& written) {
+    const platform::IoStatus& status = written.status;
     EntryResult result;
     result.bytesRead = bytesRead_[index];
     if (status.ok()) {
       result.cleaned = true;
-      result.bytesWritten = size;
+      result.bytesWritten = written.size;
+      if (!written.note.empty()) {
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        notes_.push_back(RunNote{entries_.Name(index), true, written.note});
+      }
     } else {
       result.failure.name = entries_.Name(index);
       if (status.changed()) {
@@ -343,13 +374,47 @@ class Run {
     result->cleaned = true;
   }
 
-  // Creates a mirrored folder once per run, whichever worker needs it first.
-  platform::IoStatus CreateFolder(const std::filesystem::path& folder) {
+  // The open folder "relative" below the destination, created when missing:
+  // opened once, whichever worker needs it first, and kept while the run
+  // works in it (the entries come folder by folder). The first time, the
+  // leftover temporaries of killed runs are removed from it, and its file
+  // system is noted for the final flush.
+  platform::IoStatus FolderFor(const std::filesystem::path& relative,
+                               platform::FolderHandle* folder) {
+    if (relative.empty()) {
+      *folder = destination_;
+      std::call_once(destinationSeen_, [this] { FirstSeen(destination_); });
+      return platform::IoStatus::Ok();
+    }
     std::lock_guard<std::mutex> lock(foldersMutex_);
-    if (createdFolders_.count(folder) != 0) return platform::IoStatus::Ok();
-    platform::IoStatus status = files_.CreateFolders(folder);
-    if (status.ok()) createdFolders_.insert(folder);
+    const auto found = openFolders_.find(relative);
+    if (found != openFolders_.end()) {
+      *folder = found->second.folder;
+      return found->second.status;
+    }
+    OpenedFolder opened;
+    opened.status = files_.OpenSubfolder(destination_, relative, /*create=*/true, &opened.folder);
+    if (opened.status.ok() && seenFolders_.insert(relative).second) FirstSeen(opened.folder);
+    *folder = opened.folder;
+    const platform::IoStatus status = opened.status;
+    openFolders_.emplace(relative, std::move(opened));
+    openOrder_.push_back(relative);
+    if (openOrder_.size() > kOpenFolders) {
+      openFolders_.erase(openOrder_.front());
+      openOrder_.pop_front();
+    }
     return status;
+  }
+
+  // Once per folder written to. Holds foldersMutex_ or runs once.
+  void FirstSeen(const platform::FolderHandle& folder) {
+    // A folder that cannot be listed is no reason to fail the writes.
+    (void)files_.RemoveLeftoverTemporaries(folder.path());
+    std::lock_guard<std::mutex> lock(flushMutex_);
+    for (const platform::FolderHandle& target : flushTargets_) {
+      if (target.device() == folder.device()) return;
+    }
+    flushTargets_.push_back(folder);
   }
 
   // Counts the entry, keeps its failure, and calls back.
@@ -378,11 +443,27 @@ class Run {
   std::vector<FileFailure> failures_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
 
+  // The folders below the destination kept open, the oldest first out.
+  static constexpr std::size_t kOpenFolders = 64;
+  struct OpenedFolder {
+    platform::IoStatus status;
+    platform::FolderHandle folder;
+  };
+  const platform::FolderHandle destination_;
+  std::once_flag destinationSeen_;
   std::mutex foldersMutex_;
-  std::set<std::filesystem::path> createdFolders_;
+  std::map<std::filesystem::path, OpenedFolder> openFolders_;
+  std::deque<std::filesystem::path> openOrder_;
+  std::set<std::filesystem::path> seenFolders_;
+
+  // One folder of each file system written to, for the final flush.
+  std::mutex flushMutex_;
+  std::vector<platform::FolderHandle> flushTargets_;
+  platform::IoStatus flushed_;
+  std::vector<RunNote> notes_;
 
   // Last, so that it finishes its writes while the rest is still alive.
-  platform::WriteQueue queue_;
+  WriteQueue queue_;
 };
 
 }  // namespace
@@ -403,6 +484,8 @@ std::string_view ReasonText(FailureReason reason) {
       return "cannot read the folder";
     case FailureReason::FileChanged:
       return "the file changed during cleaning";
+    case FailureReason::TooLarge:
+      return "the cleaned record is too large";
   }
   return "cannot read the file";
 }
@@ -440,7 +523,7 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       result.reason = FailureReason::CutShort;
       break;
     case CleanStatus::TooLarge:
-      result.reason = FailureReason::CannotWrite;
+      result.reason = FailureReason::TooLarge;
       break;
     case CleanStatus::OutOfMemory:
       result.reason = FailureReason::OutOfMemory;
@@ -487,10 +570,20 @@ BatchReport RunBatch(const BatchOptions& options) {
     }
   }
 
+  platform::FolderHandle destination;
+  if (!options.dryRun) {
+    const platform::IoStatus opened = files.OpenFolder(resolved.destination, &destination);
+    if (!opened.ok()) {
+      report.outcome = RunOutcome::DestinationNotFound;
+      report.systemMessage = opened.message();
+      return report;
+    }
+  }
+
   platform::FolderLister& folders =
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
   std::vector<FileFailure> folderFailures;
-  EntryList entries = CollectEntries(resolved, folders, &folderFailures);
+  EntryList entries = CollectEntries(resolved, folders, &folderFailures, &report.notes);
   std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
   workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
   // Cleaning in place replaces each file only while it is as it was read.
@@ -499,7 +592,7 @@ BatchReport RunBatch(const BatchOptions& options) {
   const bool inPlace = folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
-  Run run(resolved, files, std::move(entries), inPlace);
+  Run run(resolved, files, std::move(entries), inPlace, std::move(destination));
   run.Execute(static_cast<unsigned>(workers));
   run.FillReport(&report);
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
@@ -507,6 +600,8 @@ BatchReport RunBatch(const BatchOptions& options) {
   report.failed = report.failures.size();
   std::sort(report.failures.begin(), report.failures.end(),
             [](const FileFailure& a, const FileFailure& b) { return a.name < b.name; });
+  std::sort(report.notes.begin(), report.notes.end(),
+            [](const RunNote& a, const RunNote& b) { return a.name < b.name; });
   return report;
 }
 

@@ -156,7 +156,10 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       } else {
         status = intoStream
                      ? streams.WriteNamedStream(target, cleaned)
-                     : files.WriteFileAtomically(target, cleaned, inPlace ? &identity : nullptr);
+                     : files.WriteFileAtomically(
+                           target, cleaned,
+                           platform::StageOptions{inPlace ? &identity : nullptr,
+                                                  readAFile ? identity.permissions : 0666});
       }
       const std::string shownTarget = QuoteIfNeeded(platform::PathToUtf8(target));
       if (status.changed()) {
@@ -255,6 +258,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.source = platform::PathFromUtf8(commandLine.source);
   options.destination = platform::PathFromUtf8(commandLine.destination);
   options.recursive = commandLine.recursive;
+  options.followLinks = commandLine.follow;
   options.createDestination = true;
   options.jobs = commandLine.jobs;
   options.dryRun = commandLine.dryRun;
@@ -290,11 +294,20 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   for (const FileFailure& failure : report.failures) {
     // A file that could not be written is named where it was to go; an empty
     // name is the source folder itself.
-    const std::filesystem::path& folder =
-        failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
+    const std::filesystem::path& folder = failure.reason == FailureReason::CannotWrite ||
+                                                  failure.reason == FailureReason::TooLarge
+                                              ? options.destination
+                                              : options.source;
     const std::string shown =
         QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
     PrintError(console.err, DescribeFailure(shown, failure.reason, failure.systemMessage));
+  }
+  if (!commandLine.quiet) {
+    for (const RunNote& note : report.notes) {
+      const std::filesystem::path& folder = note.inDestination ? options.destination : options.source;
+      PrintError(console.err, Words(QuoteIfNeeded(platform::PathToUtf8(folder / note.name)),
+                                    ": note: ", note.text));
+    }
   }
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {

@@ -22,6 +22,8 @@ struct FolderEntry {
   String path;
   // A folder, or a link to one.
   bool isFolder = false;
+  // A symbolic link (on Windows, any reparse point), whatever it leads to.
+  bool isLink = false;
 };
 
 // Which folder a path names: two paths of one folder, whatever links, "." or

@@ -58,6 +58,7 @@ struct FileFinder::State {
   std::string name;
   bool found = false;
   bool isFolder = false;
+  bool isLink = false;
   IoStatus status;
 
   bool Advance() {
@@ -73,8 +74,18 @@ struct FileFinder::State {
       if (candidate == "." || candidate == "..") continue;
       if (!WildcardMatch(glob, candidate)) continue;
       name = candidate;
+      // The listing's own type where the file system gives one; a stat only
+      // for a link (to see what it leads to) or an unknown type.
       isFolder = entry->d_type == DT_DIR;
-      if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      isLink = entry->d_type == DT_LNK;
+      if (entry->d_type == DT_UNKNOWN) {
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+          isFolder = S_ISDIR(info.st_mode);
+          isLink = S_ISLNK(info.st_mode);
+        }
+      }
+      if (isLink) {
         struct stat info {};
         isFolder = ::fstatat(::dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
       }
@@ -137,6 +148,8 @@ FileFinder::String FileFinder::FilePath() const {
 const IoStatus& FileFinder::status() const { return state_->status; }
 
 bool FileFinder::IsFolder() const { return state_->found && state_->isFolder; }
+
+bool FileFinder::IsLink() const { return state_->found && state_->isLink; }
 
 void FileFinder::Close() {
   if (state_->folder != nullptr) ::closedir(state_->folder);

@@ -97,6 +97,10 @@ FileFinder::String FileFinder::FilePath() const {
 
 const IoStatus& FileFinder::status() const { return state_->status; }
 
+bool FileFinder::IsLink() const {
+  return state_->found && (state_->findData.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool FileFinder::IsFolder() const {
   return state_->found && (state_->findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
