@@ -2,11 +2,13 @@
 #include "batch/write_queue.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <shared_mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -144,6 +146,27 @@ struct WriteQueue::State {
     }
   }
 
+  // Commits a new file at once, a replacement when "tight" after its own
+  // flush, and otherwise adds a replacement to the open group; reports a
+  // failure of Stage ("status").
+  void Take(Waiting* waiting, platform::IoStatus status) {
+    if (status.ok() && waiting->staged.replaces() && !tight) {
+      std::unique_lock<std::mutex> lock(mutex);
+      const std::uint64_t size = waiting->staged.size();
+      open.push_back(std::move(*waiting));  // from here the queue reports it
+      openBytes += size;
+      changed.wait(lock, [&] { return !Full() || inPipeline == 0; });
+      if (Full() && !CloseGroup()) {
+        lock.unlock();
+        Serve(/*untilIdle=*/true);
+      }
+      return;
+    }
+    if (status.ok() && waiting->staged.replaces()) status = files.Flush({&waiting->staged});
+    if (status.ok()) status = files.Commit(&waiting->staged);
+    Report(waiting, status);
+  }
+
   void Report(Waiting* waiting, const platform::IoStatus& status) {
     Written written;
     written.size = status.ok() ? waiting->staged.size() : 0;
@@ -155,6 +178,12 @@ struct WriteQueue::State {
 
   platform::FileSystem& files;
   Done done;
+  // Writers stage under a shared lock; a write that found the disk full is
+  // tried again under an exclusive one, so that no other takes the space its
+  // retry was given. From then on ("tight") every replacement is committed
+  // alone, at once, so that each frees its old blocks before the next.
+  std::shared_mutex staging;
+  std::atomic<bool> tight{false};
   std::size_t groupFiles = 256;
   std::uint64_t groupBytes = kFirstGroupBytes;
 
@@ -180,37 +209,26 @@ void WriteQueue::Write(const platform::FolderHandle& folder, const std::filesyst
                        std::size_t tag) {
   State& state = *state_;
   State::Waiting waiting{platform::StagedFile(), tag};
-  platform::IoStatus status = state.files.Stage(folder, name, bytes, options, &waiting.staged);
-  if (status.noSpace()) {
-    // Everything staged takes its name first, so that the files it replaces
-    // free their blocks; then this one is tried alone, and a replacement is
-    // flushed and committed at once.
-    {
-      std::unique_lock<std::mutex> lock(state.mutex);
-      state.Drain(lock);
-    }
-    status = state.files.Stage(folder, name, bytes, options, &waiting.staged);
-    if (status.ok() && waiting.staged.replaces()) {
-      status = state.files.Flush({&waiting.staged});
-      if (status.ok()) status = state.files.Commit(&waiting.staged);
-      state.Report(&waiting, status);
+  {
+    // Held until the file is in the queue's hands, so that a retry after a
+    // full disk finds it there to commit.
+    std::shared_lock<std::shared_mutex> shared(state.staging);
+    const platform::IoStatus status =
+        state.files.Stage(folder, name, bytes, options, &waiting.staged);
+    if (!status.noSpace()) {
+      state.Take(&waiting, status);
       return;
     }
   }
-  if (status.ok() && waiting.staged.replaces()) {
+  // Everything staged takes its name first, so that the files it replaces
+  // free their blocks; then this one is tried alone.
+  std::unique_lock<std::shared_mutex> exclusive(state.staging);
+  state.tight = true;
+  {
     std::unique_lock<std::mutex> lock(state.mutex);
-    const std::uint64_t size = waiting.staged.size();
-    state.open.push_back(std::move(waiting));  // from here the queue reports it
-    state.openBytes += size;
-    state.changed.wait(lock, [&] { return !state.Full() || state.inPipeline == 0; });
-    if (state.Full() && !state.CloseGroup()) {
-      lock.unlock();
-      state.Serve(/*untilIdle=*/true);
-    }
-    return;
+    state.Drain(lock);
   }
-  if (status.ok()) status = state.files.Commit(&waiting.staged);
-  state.Report(&waiting, status);
+  state.Take(&waiting, state.files.Stage(folder, name, bytes, options, &waiting.staged));
 }
 
 void WriteQueue::Finish() {

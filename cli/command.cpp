@@ -132,7 +132,10 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
         CleanBytes(bytes, &cleaned, commandLine.charset ? &*commandLine.charset : nullptr);
     bytes = std::string();
     if (!result.ok) {
-      failure = DescribeFailure(shownName, result.reason, "");
+      // A record too large to write is named where it was to go.
+      const bool intoDestination = result.reason == FailureReason::TooLarge && !toStdout;
+      failure = DescribeFailure(
+          intoDestination ? QuoteIfNeeded(commandLine.destination) : shownName, result.reason, "");
     } else if (toStdout) {
       status = commandLine.dryRun ? platform::IoStatus::Ok() : streams.WriteStandardOutput(cleaned);
       if (!status.ok()) {
@@ -154,12 +157,11 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       if (commandLine.dryRun) {
         status = intoStream ? platform::IoStatus::Ok() : files.ProbeWrite(target);
       } else {
-        status = intoStream
-                     ? streams.WriteNamedStream(target, cleaned)
-                     : files.WriteFileAtomically(
-                           target, cleaned,
-                           platform::StageOptions{inPlace ? &identity : nullptr,
-                                                  readAFile ? identity.permissions : 0666});
+        status = intoStream ? streams.WriteNamedStream(target, cleaned)
+                            : files.WriteFileAtomically(
+                                  target, cleaned,
+                                  platform::StageOptions{inPlace ? &identity : nullptr,
+                                                         readAFile ? identity.permissions : 0666});
       }
       const std::string shownTarget = QuoteIfNeeded(platform::PathToUtf8(target));
       if (status.changed()) {
@@ -294,17 +296,18 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   for (const FileFailure& failure : report.failures) {
     // A file that could not be written is named where it was to go; an empty
     // name is the source folder itself.
-    const std::filesystem::path& folder = failure.reason == FailureReason::CannotWrite ||
-                                                  failure.reason == FailureReason::TooLarge
-                                              ? options.destination
-                                              : options.source;
+    const std::filesystem::path& folder =
+        failure.reason == FailureReason::CannotWrite || failure.reason == FailureReason::TooLarge
+            ? options.destination
+            : options.source;
     const std::string shown =
         QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
     PrintError(console.err, DescribeFailure(shown, failure.reason, failure.systemMessage));
   }
   if (!commandLine.quiet) {
     for (const RunNote& note : report.notes) {
-      const std::filesystem::path& folder = note.inDestination ? options.destination : options.source;
+      const std::filesystem::path& folder =
+          note.inDestination ? options.destination : options.source;
       PrintError(console.err, Words(QuoteIfNeeded(platform::PathToUtf8(folder / note.name)),
                                     ": note: ", note.text));
     }
