@@ -16,8 +16,8 @@
 #include <thread>
 #include <utility>
 
-#include "clean/clean_bytes.h"
 #include "batch/write_queue.h"
+#include "clean/clean_bytes.h"
 #include "platform/path_text.h"
 
 namespace varnoket {
@@ -300,16 +300,19 @@ class Run {
       return false;
     }
     platform::FileIdentity identity;
-    const platform::IoStatus read =
-        files_.ReadFile(entries_.SourcePath(index), bytes, &identity);
+    const platform::IoStatus read = files_.ReadFile(entries_.SourcePath(index), bytes, &identity);
     if (!read.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = read.message();
       return false;
     }
     result->bytesRead = bytes->size();
-    const platform::StageOptions stage{inPlace_ ? &identity : nullptr,
-                                       identity.permissions != 0 ? identity.permissions : 0666};
+    // A new file is the user's to rewrite: owner write is added to the
+    // source's bits, so that a read-only archive does not make its cleaned
+    // copy refuse the next run.
+    const platform::StageOptions stage{
+        inPlace_ ? &identity : nullptr,
+        identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     const CleanResult clean = CleanBytes(
         *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
     if (!clean.ok) {

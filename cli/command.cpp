@@ -157,11 +157,12 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       if (commandLine.dryRun) {
         status = intoStream ? platform::IoStatus::Ok() : files.ProbeWrite(target);
       } else {
-        status = intoStream ? streams.WriteNamedStream(target, cleaned)
-                            : files.WriteFileAtomically(
-                                  target, cleaned,
-                                  platform::StageOptions{inPlace ? &identity : nullptr,
-                                                         readAFile ? identity.permissions : 0666});
+        status = intoStream
+                     ? streams.WriteNamedStream(target, cleaned)
+                     : files.WriteFileAtomically(
+                           target, cleaned,
+                           platform::StageOptions{inPlace ? &identity : nullptr,
+                                                  readAFile ? identity.permissions | 0200 : 0666});
       }
       const std::string shownTarget = QuoteIfNeeded(platform::PathToUtf8(target));
       if (status.changed()) {

@@ -93,6 +93,8 @@ TEST_F(WritePathTest, EachFolderIsOpenedOnceAndTheRunEndsWithOneFlush) {
   EXPECT_EQ(test::ReadBytes(destination_ / "a" / "b" / "g19.sgf"), kRichGameCleaned);
 }
 
+// A new file has the source's permission bits with owner write, less the
+// umask.
 TEST_F(WritePathTest, NewFilesTakeTheSourceModeLessTheUmask) {
   struct Case {
     const char* name;
@@ -102,7 +104,7 @@ TEST_F(WritePathTest, NewFilesTakeTheSourceModeLessTheUmask) {
   const Case cases[] = {
       {"private.sgf", 0600, 0600},      {"group.sgf", 0640, 0640},
       {"everyone.sgf", 0666, 0644},     {"executable.sgf", 0755, 0755},
-      {"set-user-ID.sgf", 04755, 0755},
+      {"set-user-ID.sgf", 04755, 0755}, {"read-only.sgf", 0444, 0644},
   };
   for (const Case& c : cases) {
     Put(c.name, kRichGame);
