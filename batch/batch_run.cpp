@@ -36,10 +36,11 @@ class EntryList {
     folders_.push_back(Folder{std::move(pathPrefix), std::move(relative)});
   }
 
-  // Adds an entry of the last folder added.
-  void Add(const NativeString& name, bool isFolder) {
+  // Adds an entry of the last folder added; "isFile": the listing knows it
+  // for a regular file.
+  void Add(const NativeString& name, bool isFolder, bool isFile) {
     entries_.push_back(Entry{static_cast<std::uint32_t>(folders_.size() - 1), names_.size(),
-                             static_cast<std::uint32_t>(name.size()), isFolder});
+                             static_cast<std::uint32_t>(name.size()), isFolder, isFile});
     names_ += name;
   }
 
@@ -54,6 +55,7 @@ class EntryList {
 
   std::size_t size() const { return entries_.size(); }
   bool IsFolder(std::size_t index) const { return entries_[index].isFolder; }
+  bool IsFile(std::size_t index) const { return entries_[index].isFile; }
 
   // The entry's path as the finder built it (absolute).
   std::filesystem::path SourcePath(std::size_t index) const {
@@ -81,6 +83,7 @@ class EntryList {
     std::size_t nameStart;  // in names_
     std::uint32_t nameSize;
     bool isFolder;
+    bool isFile;
   };
 
   std::basic_string_view<NativeString::value_type> NameOf(const Entry& entry) const {
@@ -144,7 +147,7 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
                               relative);
             folderAdded = true;
           }
-          entries.Add(entry.name, entry.isFolder);
+          entries.Add(entry.name, entry.isFolder, entry.isFile);
         });
     if (!listed.ok()) {
       failed(relative, listed);
@@ -181,14 +184,16 @@ class Run {
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
   // "destination": the destination folder, open (invalid for a dry run).
+  // "destinationCreated": the run created it.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
-      platform::FolderHandle destination)
+      platform::FolderHandle destination, bool destinationCreated)
       : options_(options),
         files_(files),
         entries_(std::move(entries)),
         inPlace_(inPlace),
         bytesRead_(entries_.size()),
         destination_(std::move(destination)),
+        destinationCreated_(destinationCreated),
         queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
           Written(index, written);
         }) {}
@@ -300,7 +305,8 @@ class Run {
       return false;
     }
     platform::FileIdentity identity;
-    const platform::IoStatus read = files_.ReadFile(entries_.SourcePath(index), bytes, &identity);
+    const platform::IoStatus read =
+        files_.ReadFile(entries_.SourcePath(index), bytes, &identity, entries_.IsFile(index));
     if (!read.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = read.message();
@@ -310,9 +316,8 @@ class Run {
     // A new file is the user's to rewrite: owner write is added to the
     // source's bits, so that a read-only archive does not make its cleaned
     // copy refuse the next run.
-    const platform::StageOptions stage{
-        inPlace_ ? &identity : nullptr,
-        identity.permissions != 0 ? identity.permissions | 0200 : 0666};
+    platform::StageOptions stage{inPlace_ ? &identity : nullptr,
+                                 identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     const CleanResult clean = CleanBytes(
         *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
     if (!clean.ok) {
@@ -326,7 +331,7 @@ class Run {
       return false;
     }
     platform::FolderHandle folder;
-    const platform::IoStatus opened = FolderFor(name.parent_path(), &folder);
+    const platform::IoStatus opened = FolderFor(name.parent_path(), &folder, &stage.nameIsFree);
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotWrite;
       failure.systemMessage = opened.message();
@@ -382,22 +387,29 @@ class Run {
   // works in it (the entries come folder by folder). The first time, the
   // leftover temporaries of killed runs are removed from it, and its file
   // system is noted for the final flush.
+  // "*created": the run created it, so that nothing stands under the names it
+  // gives.
   platform::IoStatus FolderFor(const std::filesystem::path& relative,
-                               platform::FolderHandle* folder) {
+                               platform::FolderHandle* folder, bool* created) {
     if (relative.empty()) {
       *folder = destination_;
-      std::call_once(destinationSeen_, [this] { FirstSeen(destination_); });
+      *created = destinationCreated_;
+      std::call_once(destinationSeen_, [this] { FirstSeen(destination_, destinationCreated_); });
       return platform::IoStatus::Ok();
     }
     std::lock_guard<std::mutex> lock(foldersMutex_);
     const auto found = openFolders_.find(relative);
     if (found != openFolders_.end()) {
       *folder = found->second.folder;
+      *created = found->second.folder.created();
       return found->second.status;
     }
     OpenedFolder opened;
     opened.status = files_.OpenSubfolder(destination_, relative, /*create=*/true, &opened.folder);
-    if (opened.status.ok() && seenFolders_.insert(relative).second) FirstSeen(opened.folder);
+    if (opened.status.ok() && seenFolders_.insert(relative).second) {
+      FirstSeen(opened.folder, opened.folder.created());
+    }
+    *created = opened.folder.created();
     *folder = opened.folder;
     const platform::IoStatus status = opened.status;
     openFolders_.emplace(relative, std::move(opened));
@@ -410,9 +422,10 @@ class Run {
   }
 
   // Once per folder written to. Holds foldersMutex_ or runs once.
-  void FirstSeen(const platform::FolderHandle& folder) {
-    // A folder that cannot be listed is no reason to fail the writes.
-    (void)files_.RemoveLeftoverTemporaries(folder.path());
+  void FirstSeen(const platform::FolderHandle& folder, bool created) {
+    // A folder that cannot be listed is no reason to fail the writes; one
+    // the run created holds nothing.
+    if (!created) (void)files_.RemoveLeftoverTemporaries(folder.path());
     std::lock_guard<std::mutex> lock(flushMutex_);
     for (const platform::FolderHandle& target : flushTargets_) {
       if (target.device() == folder.device()) return;
@@ -453,6 +466,7 @@ class Run {
     platform::FolderHandle folder;
   };
   const platform::FolderHandle destination_;
+  const bool destinationCreated_;
   std::once_flag destinationSeen_;
   std::mutex foldersMutex_;
   std::map<std::filesystem::path, OpenedFolder> openFolders_;
@@ -558,7 +572,9 @@ BatchReport RunBatch(const BatchOptions& options) {
     report.outcome = RunOutcome::SourceNotFound;
     return report;
   }
+  bool destinationCreated = false;
   if (files.KindOf(resolved.destination) != platform::PathKind::Folder) {
+    destinationCreated = !options.dryRun;
     if (!options.createDestination) {
       report.outcome = RunOutcome::DestinationNotFound;
       return report;
@@ -595,7 +611,7 @@ BatchReport RunBatch(const BatchOptions& options) {
   const bool inPlace = folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
-  Run run(resolved, files, std::move(entries), inPlace, std::move(destination));
+  Run run(resolved, files, std::move(entries), inPlace, std::move(destination), destinationCreated);
   run.Execute(static_cast<unsigned>(workers));
   run.FillReport(&report);
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),

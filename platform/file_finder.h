@@ -59,6 +59,9 @@ class FileFinder {
   // point), whatever it leads to.
   bool IsLink() const;
 
+  // True when the current entry is a regular file itself, not a link to one.
+  bool IsFile() const;
+
   // Ends the enumeration; safe to call at any time.
   void Close();
 

@@ -67,7 +67,7 @@ struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t file = 0;  // the inode number; the file index on Windows
   std::uint64_t size = 0;
-  std::int64_t modified = 0;  // in nanoseconds; in 100-nanosecond ticks on Windows
+  std::int64_t modified = 0;      // in nanoseconds; in 100-nanosecond ticks on Windows
   std::uint32_t permissions = 0;  // the POSIX permission bits; 0 on Windows
   bool operator==(const FileIdentity&) const = default;
 };
@@ -88,12 +88,15 @@ class FolderHandle {
   const std::filesystem::path& path() const { return path_; }
   // The file system that holds it (0 where the system does not tell).
   std::uint64_t device() const { return device_; }
+  // OpenSubfolder created it: it was empty then.
+  bool created() const { return created_; }
 
  private:
   friend class FileSystem;
 
   std::filesystem::path path_;
   std::uint64_t device_ = 0;
+  bool created_ = false;
   std::shared_ptr<const State> state_;
 };
 
@@ -106,6 +109,10 @@ struct StageOptions {
   // user's umask is applied, as cp(1) applies it. A replacement keeps the
   // bits of the file it replaces. Ignored on Windows.
   std::uint32_t permissions = 0666;
+  // The run created the folder and put nothing under this name: the name is
+  // not looked up first, and if another program took it meanwhile, Commit
+  // fails with Changed and leaves that file in place.
+  bool nameIsFree = false;
 };
 
 // A file written whole but not yet under its name: an unnamed file in the
@@ -156,9 +163,15 @@ class FileSystem {
   // one request after its size is known, and, unless "identity" is null, sets
   // "*identity" to the file that was read, as it was then. Fails for a folder,
   // a pipe, a device, a file that cannot be opened, one larger than
-  // kMaxReadableFileSize, or a short read.
+  // kMaxReadableFileSize, or a short read. "listedAsFile": a folder listing
+  // just said that "path" is a regular file, so that only what is opened is
+  // checked (a pipe or a device that took the name meanwhile is still
+  // refused, though opening it may have had its effect).
   virtual IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
-                            FileIdentity* identity);
+                            FileIdentity* identity, bool listedAsFile);
+  IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes, FileIdentity* identity) {
+    return ReadFile(path, bytes, identity, false);
+  }
 
   // Replacing a file is three steps, so that many replacements can share one
   // durability barrier: Stage writes each, Flush makes a group durable, Commit

@@ -19,6 +19,7 @@ IoStatus FolderLister::ListFolder(const std::filesystem::path& folder, std::stri
     entry.path = finder.FilePath();
     entry.isFolder = finder.IsFolder();
     entry.isLink = finder.IsLink();
+    entry.isFile = finder.IsFile();
     onEntry(entry);
   }
   return finder.status();

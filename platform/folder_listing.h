@@ -24,6 +24,8 @@ struct FolderEntry {
   bool isFolder = false;
   // A symbolic link (on Windows, any reparse point), whatever it leads to.
   bool isLink = false;
+  // A regular file itself, not a link to one.
+  bool isFile = false;
 };
 
 // Which folder a path names: two paths of one folder, whatever links, "." or

@@ -59,6 +59,7 @@ struct FileFinder::State {
   bool found = false;
   bool isFolder = false;
   bool isLink = false;
+  bool isFile = false;
   IoStatus status;
 
   bool Advance() {
@@ -78,11 +79,13 @@ struct FileFinder::State {
       // for a link (to see what it leads to) or an unknown type.
       isFolder = entry->d_type == DT_DIR;
       isLink = entry->d_type == DT_LNK;
+      isFile = entry->d_type == DT_REG;
       if (entry->d_type == DT_UNKNOWN) {
         struct stat info {};
         if (::fstatat(::dirfd(folder), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
           isFolder = S_ISDIR(info.st_mode);
           isLink = S_ISLNK(info.st_mode);
+          isFile = S_ISREG(info.st_mode);
         }
       }
       if (isLink) {
@@ -150,6 +153,8 @@ const IoStatus& FileFinder::status() const { return state_->status; }
 bool FileFinder::IsFolder() const { return state_->found && state_->isFolder; }
 
 bool FileFinder::IsLink() const { return state_->found && state_->isLink; }
+
+bool FileFinder::IsFile() const { return state_->found && state_->isFile; }
 
 void FileFinder::Close() {
   if (state_->folder != nullptr) ::closedir(state_->folder);

@@ -327,18 +327,24 @@ IoStatus FindDestination(FolderState folder, std::string name, Destination* dest
 // folder, following links with FollowLink's rule and, with "create",
 // creating what is missing.
 IoStatus WalkToFolder(FolderState folder, std::vector<std::string> pending, bool create,
-                      FolderState* result) {
+                      FolderState* result, bool* madeLast) {
   FolderState current = std::move(folder);
   int links = 0;
   int created = 0;
+  std::string made;  // the component just created, while it is looked at again
+  *madeLast = false;
   while (!pending.empty()) {
     const std::string component = std::move(pending.back());
     pending.pop_back();
     if (component.empty() || component == ".") continue;
+    const bool madeNow = !made.empty() && component == made;
+    made.clear();
     struct stat info {};
     if (::fstatat(current->fd.get(), component.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT || !create) return PosixError(errno);
-      if (::mkdirat(current->fd.get(), component.c_str(), 0777) != 0 && errno != EEXIST) {
+      if (::mkdirat(current->fd.get(), component.c_str(), 0777) == 0) {
+        made = component;
+      } else if (errno != EEXIST) {
         return PosixError(errno);
       }
       // Looked at again: another program may have put something else there.
@@ -358,6 +364,7 @@ IoStatus WalkToFolder(FolderState folder, std::vector<std::string> pending, bool
                                  O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!next.valid()) return PosixError(errno);
     current = WrapFolder(std::move(next));
+    *madeLast = madeNow;
   }
   *result = std::move(current);
   return IoStatus::Ok();
@@ -423,7 +430,8 @@ std::string CopyExtendedAttributes(int folder, const std::string& name, int to) 
       names.resize(static_cast<std::size_t>(got));
       break;
     }
-    if (errno != ERANGE) return std::string("extended attributes not kept: ") + std::strerror(errno);
+    if (errno != ERANGE)
+      return std::string("extended attributes not kept: ") + std::strerror(errno);
   }
   std::string lost;
   std::string value;
@@ -442,7 +450,8 @@ std::string CopyExtendedAttributes(int folder, const std::string& name, int to) 
         if (errno == ERANGE) continue;
         break;
       }
-      kept = ::fsetxattr(to, attribute.c_str(), value.data(), static_cast<std::size_t>(got), 0) == 0;
+      kept =
+          ::fsetxattr(to, attribute.c_str(), value.data(), static_cast<std::size_t>(got), 0) == 0;
       if (!kept) break;
     }
     if (!kept) lost += (lost.empty() ? "" : ", ") + attribute;
@@ -476,7 +485,7 @@ StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
 FileSystem::FileSystem() { IgnoreFileSizeSignal(); }
 
 IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes,
-                              FileIdentity* identity) {
+                              FileIdentity* identity, bool listedAsFile) {
   bytes->clear();
   PathAt at;
   const IoStatus opened = at.Open(path);
@@ -486,9 +495,11 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   // the open and again on what was opened, without waiting, in case something
   // else took the name in between.
   struct stat info {};
-  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
-  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
-  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  if (!listedAsFile) {
+    if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
+    if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
+    if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  }
   FileDescriptor fd(::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) return PosixError(errno);
   if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
@@ -528,8 +539,14 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   if (name.native().find('/') != std::string::npos) return PosixError(EINVAL);
 
   Destination destination;
-  IoStatus status = ResolveWriteTarget(folderHandle.state_, name.native(), &destination);
-  if (!status.ok()) return status;
+  IoStatus status;
+  if (options.nameIsFree) {
+    destination.folder = folderHandle.state_;
+    destination.name = name.native();
+  } else {
+    status = ResolveWriteTarget(folderHandle.state_, name.native(), &destination);
+    if (!status.ok()) return status;
+  }
   const struct stat& existing = destination.info;
   const bool isLink = destination.exists && S_ISLNK(existing.st_mode);
   const FileIdentity found = destination.exists ? IdentityOf(existing) : FileIdentity();
@@ -769,12 +786,14 @@ IoStatus FileSystem::OpenSubfolder(const FolderHandle& base, const std::filesyst
     end = slash;
   }
   FolderState result;
-  const IoStatus status = WalkToFolder(base.state_, std::move(pending), create, &result);
+  bool made = false;
+  const IoStatus status = WalkToFolder(base.state_, std::move(pending), create, &result, &made);
   if (!status.ok()) return status;
   struct stat info {};
   if (::fstat(result->fd.get(), &info) != 0) return PosixError(errno);
   folder->path_ = base.path_ / relative;
   folder->device_ = static_cast<std::uint64_t>(info.st_dev);
+  folder->created_ = made;
   folder->state_ = std::move(result);
   return IoStatus::Ok();
 }

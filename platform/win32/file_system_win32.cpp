@@ -151,7 +151,7 @@ StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
 FileSystem::FileSystem() = default;
 
 IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes,
-                              FileIdentity* identity) {
+                              FileIdentity* identity, bool) {
   bytes->clear();
   Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -209,11 +209,14 @@ IoStatus FileSystem::OpenSubfolder(const FolderHandle& base, const std::filesyst
   *folder = FolderHandle();
   if (base.state_ == nullptr) return Win32Error(ERROR_INVALID_HANDLE);
   const std::filesystem::path path = base.path_ / relative;
+  const bool missing = ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
   if (create) {
     const IoStatus created = CreateFolders(path);
     if (!created.ok()) return created;
   }
-  return OpenFolder(path, folder);
+  const IoStatus opened = OpenFolder(path, folder);
+  folder->created_ = opened.ok() && create && missing;
+  return opened;
 }
 
 IoStatus FileSystem::FlushFolders(const std::vector<FolderHandle>&) {

@@ -28,6 +28,7 @@ inline constexpr const char* kDamaged = "this is not a game record";
 // created. Safe to use from the run's worker threads once set up.
 class FaultyFileSystem : public platform::FileSystem {
  public:
+  using FileSystem::ReadFile;
   std::set<std::string> unreadable;  // file names whose reads are denied
   // File names whose next reads run out of memory, with how many do.
   std::map<std::string, int> outOfMemory;
@@ -38,7 +39,7 @@ class FaultyFileSystem : public platform::FileSystem {
   std::function<void(const std::filesystem::path&)> beforeStage;
 
   platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
-                              platform::FileIdentity* identity) override {
+                              platform::FileIdentity* identity, bool listedAsFile) override {
     const std::string name = path.filename().string();
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -50,7 +51,7 @@ class FaultyFileSystem : public platform::FileSystem {
       }
     }
     if (unreadable.count(name) != 0) return platform::IoStatus::Error("Permission denied");
-    return FileSystem::ReadFile(path, bytes, identity);
+    return FileSystem::ReadFile(path, bytes, identity, listedAsFile);
   }
 
   platform::IoStatus Stage(const platform::FolderHandle& folder, const std::filesystem::path& name,

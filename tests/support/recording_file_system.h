@@ -29,7 +29,8 @@ class RecordingFileSystem : public platform::FileSystem {
 
   platform::IoStatus Flush(const std::vector<platform::StagedFile*>& files) override {
     std::string names;
-    for (const platform::StagedFile* file : files) names += file->target().filename().string() + " ";
+    for (const platform::StagedFile* file : files)
+      names += file->target().filename().string() + " ";
     Log({"flush", names, false});
     return FileSystem::Flush(files);
   }
