@@ -184,9 +184,10 @@ class FileSystem {
   // the owner (when the system allows it to be given away), group, permission
   // bits and extended attributes of the file it is to replace (the note says
   // which could not be kept), or, for a new file, options.permissions. Nothing
-  // is visible under any name yet. The bytes of a replacement start on their
-  // way to the disk at once, without waiting (sync_file_range on Linux), so
-  // that the group's barrier finds little left to write. It refuses, leaving
+  // is visible under any name yet. Writeback is left to the group's barrier,
+  // which writes the whole group in one go (starting each file's writeback at
+  // once, with sync_file_range, made runs over a full destination slower on
+  // ext4, with and without discard). It refuses, leaving
   // everything as it was, what ProbeWrite foresees, and, when options.read is
   // given (cleaning in place), a name that no longer refers to that file in
   // that state: Changed. A full disk fails with NoSpace.

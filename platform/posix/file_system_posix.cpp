@@ -600,11 +600,6 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
     }
     staged->note_ = CopyExtendedAttributes(folder, state->name, state->file.get());
   }
-  if (destination.exists) {
-    // Start writing the new content out now, without waiting: the group's
-    // barrier (Flush) then finds little left to write.
-    (void)::sync_file_range(state->file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-  }
   staged->replaces_ = destination.exists;
   staged->state_ = std::move(state);
   return IoStatus::Ok();
