@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "clean/clean_bytes.h"
-#include "sgf/game_record.h"
 #include "tests/oracle/extract_game.h"
+#include "tests/oracle/game_record.h"
 
 namespace {
 
