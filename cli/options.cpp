@@ -231,14 +231,10 @@ std::string HelpText() {
       "and a failed write leaves any existing file untouched.\n"
       "\n"
       "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
-      "  -L, --follow      with -r, also enter folders that links in SOURCE lead to
-"
-      "                    (each folder once); without it they are passed over
-"
-      "  -j, --jobs=N      clean N files at once; 0, the default, means one per
-"
-      "                    hardware thread
-"
+      "  -L, --follow      with -r, also enter folders that links in SOURCE lead to\n"
+      "                    (each folder once); without it they are passed over\n"
+      "  -j, --jobs=N      clean N files at once; 0, the default, means one per\n"
+      "                    hardware thread\n"
       "  -q, --quiet       print only errors, no progress or summary\n"
       "  -n, --dry-run     read and clean every file in memory and write nothing;\n"
       "                    report what a real run would, failures included\n"
