@@ -246,6 +246,9 @@ class Run {
     report->failures = std::move(failures_);
     report->notes.insert(report->notes.end(), std::make_move_iterator(notes_.begin()),
                          std::make_move_iterator(notes_.end()));
+    std::sort(detected_.begin(), detected_.end(),
+              [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
+    report->detected = std::move(detected_);
     report->notStarted = entries_.size() - progress_.done;
     report->stopped = report->notStarted != 0;
     if (!flushed_.ok()) {
@@ -320,8 +323,13 @@ class Run {
     // copy refuse the next run.
     platform::StageOptions stage{inPlace_ ? &identity : nullptr,
                                  identity.permissions != 0 ? identity.permissions | 0200 : 0666};
-    const CleanResult clean = CleanBytes(
-        *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
+    CleanResult clean = CleanBytes(*bytes, cleanedBytes,
+                                   options_.assumedCharset ? &*options_.assumedCharset : nullptr);
+    // A file that ran out of memory is cleaned again, and reported then.
+    if (clean.detection.tried && (clean.ok || clean.reason != FailureReason::OutOfMemory)) {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      detected_.push_back(FileCharset{entries_.Name(index), std::move(clean.detection.charset)});
+    }
     if (!clean.ok) {
       failure.reason = clean.reason;
       return false;
@@ -460,6 +468,7 @@ class Run {
   BatchProgress progress_;
   std::vector<FileFailure> failures_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
+  std::vector<FileCharset> detected_;
 
   // The folders below the destination kept open, the oldest first out.
   static constexpr std::size_t kOpenFolders = 64;
@@ -531,7 +540,7 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   // One pass over the bytes, with the very result of loading the record,
   // extracting its game and saving that.
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed)) {
+  switch (CleanSgfBytes(input, output, assumed, &result.detection)) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
