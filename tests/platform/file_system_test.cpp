@@ -22,6 +22,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "platform/posix/write_way.h"
@@ -319,6 +320,35 @@ TEST_F(FileSystemTest, FollowsOnlyLinksOwnedByTheUserOrTheFolderOwner) {
     EXPECT_EQ(test::ReadBytes(target), c.followed ? "cleaned" : "root's file");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), pointsTo);
+  }
+}
+
+// A replacement keeps the old file's extended attributes, and says which it
+// could not keep.
+TEST_F(FileSystemTest, ReplacementKeepsExtendedAttributes) {
+  const fs::path path = Put("game.sgf", "original");
+  const std::string value = "from the archive";
+  if (::setxattr(path.c_str(), "user.varnoket.test", value.data(), value.size(), 0) != 0) {
+    GTEST_SKIP() << "no user attributes on this file system";
+  }
+  for (const bool generalPath : {false, true}) {
+    SCOPED_TRACE(generalPath ? "general path" : "unnamed file");
+    const GeneralWay way(generalPath);
+    platform::FileSystem& files = platform::DefaultFileSystem();
+    platform::FolderHandle folder;
+    ASSERT_TRUE(files.OpenFolder(temp_.path(), &folder).ok());
+    StagedFile staged;
+    ASSERT_TRUE(files.Stage(folder, "game.sgf", "cleaned", {}, &staged).ok());
+    EXPECT_EQ(staged.note(), "");
+    ASSERT_TRUE(files.Flush({&staged}).ok());
+    ASSERT_TRUE(files.Commit(&staged).ok());
+
+    EXPECT_EQ(test::ReadBytes(path), "cleaned");
+    std::string kept(64, '\0');
+    const ssize_t size = ::getxattr(path.c_str(), "user.varnoket.test", kept.data(), kept.size());
+    ASSERT_GE(size, 0) << "attribute lost";
+    kept.resize(static_cast<std::size_t>(size));
+    EXPECT_EQ(kept, value);
   }
 }
 
