@@ -177,7 +177,10 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
     bytes = std::string();
     if (result.detection.tried) detected.push_back(FileCharset{source, result.detection.charset});
     if (!result.ok) {
-      failure = DescribeFailure(shownName, result.reason, "");
+      // A record too large to write is named where it was to go.
+      const bool intoDestination = result.reason == FailureReason::TooLarge && !toStdout;
+      failure = DescribeFailure(
+          intoDestination ? QuoteIfNeeded(commandLine.destination) : shownName, result.reason, "");
     } else if (toStdout) {
       status = commandLine.dryRun ? platform::IoStatus::Ok() : streams.WriteStandardOutput(cleaned);
       if (!status.ok()) {
@@ -201,7 +204,10 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
       } else {
         status = intoStream
                      ? streams.WriteNamedStream(target, cleaned)
-                     : files.WriteFileAtomically(target, cleaned, inPlace ? &identity : nullptr);
+                     : files.WriteFileAtomically(
+                           target, cleaned,
+                           platform::StageOptions{inPlace ? &identity : nullptr,
+                                                  readAFile ? identity.permissions | 0200 : 0666});
       }
       const std::string shownTarget = QuoteIfNeeded(platform::PathToUtf8(target));
       if (status.changed()) {
@@ -302,6 +308,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.source = platform::PathFromUtf8(commandLine.source);
   options.destination = platform::PathFromUtf8(commandLine.destination);
   options.recursive = commandLine.recursive;
+  options.followLinks = commandLine.follow;
   options.createDestination = true;
   options.jobs = commandLine.jobs;
   options.dryRun = commandLine.dryRun;
@@ -338,10 +345,20 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     // A file that could not be written is named where it was to go; an empty
     // name is the source folder itself.
     const std::filesystem::path& folder =
-        failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
+        failure.reason == FailureReason::CannotWrite || failure.reason == FailureReason::TooLarge
+            ? options.destination
+            : options.source;
     const std::string shown =
         QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
     PrintError(console.err, DescribeFailure(shown, failure.reason, failure.systemMessage));
+  }
+  if (!commandLine.quiet) {
+    for (const RunNote& note : report.notes) {
+      const std::filesystem::path& folder =
+          note.inDestination ? options.destination : options.source;
+      PrintError(console.err, Words(QuoteIfNeeded(platform::PathToUtf8(folder / note.name)),
+                                    ": note: ", note.text));
+    }
   }
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {

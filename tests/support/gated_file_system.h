@@ -17,14 +17,15 @@ namespace varnoket::test {
 // done, for as long as the test needs, however fast the machine is.
 class GatedFileSystem : public platform::FileSystem {
  public:
+  using FileSystem::ReadFile;
   platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
-                              platform::FileIdentity* identity) override {
+                              platform::FileIdentity* identity, bool listedAsFile) override {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       gate_.wait(lock, [this] { return allowed_ > 0; });
       if (allowed_ != INT_MAX) --allowed_;
     }
-    return FileSystem::ReadFile(path, bytes, identity);
+    return FileSystem::ReadFile(path, bytes, identity, listedAsFile);
   }
 
   // Lets "count" more reads through.
