@@ -196,9 +196,14 @@ struct FolderHandle::State {};
 
 IoStatus FileSystem::OpenFolder(const std::filesystem::path& path, FolderHandle* folder) {
   *folder = FolderHandle();
+  // A folder that is missing, or is a file, is reported as creating a file
+  // in it would report it, and as the dry run's probe foresees it.
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Win32Error(::GetLastError());
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Win32Error(ERROR_DIRECTORY);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return Win32Error(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Win32Error(ERROR_PATH_NOT_FOUND);
   folder->path_ = path;
   folder->state_ = std::make_shared<const FolderHandle::State>();
   return IoStatus::Ok();
