@@ -5,6 +5,8 @@
 #include <atomic>
 #include <exception>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -13,7 +15,9 @@
 #include <thread>
 #include <utility>
 
+#include "batch/collection.h"
 #include "clean/clean_bytes.h"
+#include "platform/byte_source.h"
 #include "platform/path_text.h"
 #include "platform/write_queue.h"
 
@@ -92,10 +96,16 @@ class EntryList {
 
 // What became of one entry.
 struct EntryResult {
-  bool cleaned = false;
-  FileFailure failure;
+  bool cleaned = false;  // its own cleaned file was written
+  // Under Split, every game of it went to a numbered file: it has no file of
+  // its own to write, and is no failure for that.
+  bool splitWhole = false;
+  FileFailure failure;  // why it was not cleaned, unless cleaned or splitWhole
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
+  std::size_t gamesWritten = 0;           // Split: numbered files written
+  std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
+  std::uint64_t notKept = 0;              // FirstGame: further games
 };
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
@@ -200,14 +210,12 @@ class Run {
     // as they failed.
     std::sort(retries_.begin(), retries_.end());
     for (const std::size_t index : retries_) {
-      std::string bytes;
-      std::string cleanedBytes;
       EntryResult result;
       if (options_.stop != nullptr && options_.stop->load()) {
         result.failure.reason = FailureReason::OutOfMemory;
         result.failure.name = entries_.Name(index);
       } else {
-        if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
+        if (Clean(index, &result)) continue;  // the queue reports it
       }
       Report(&result);
     }
@@ -216,28 +224,27 @@ class Run {
 
   void FillReport(BatchReport* report) {
     report->found = entries_.size();
-    report->cleaned = progress_.done - failures_.size();
+    report->cleaned = cleaned_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
+    report->notKept = std::move(notKept_);
+    std::sort(report->notKept.begin(), report->notKept.end(),
+              [](const GamesNotKept& a, const GamesNotKept& b) { return a.name < b.name; });
     report->notStarted = entries_.size() - progress_.done;
     report->stopped = report->notStarted != 0;
   }
 
  private:
   void Work() {
-    // Buffers kept from file to file.
-    std::string bytes;
-    std::string cleanedBytes;
     for (;;) {
       if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
       EntryResult result;
-      if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
-      if (!result.cleaned && result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
-        bytes = std::string();
-        cleanedBytes = std::string();
+      if (Clean(index, &result)) continue;  // the queue reports it
+      if (!result.cleaned && !result.splitWhole &&
+          result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         retries_.push_back(index);
         continue;
@@ -248,10 +255,9 @@ class Run {
 
   // Cleans one entry and hands it to the queue (true), or fills "*result"
   // with what became of it (false), whatever it throws.
-  bool Clean(std::size_t index, std::string* bytes, std::string* cleanedBytes,
-             EntryResult* result) {
+  bool Clean(std::size_t index, EntryResult* result) {
     try {
-      if (Process(index, bytes, cleanedBytes, result)) return true;
+      if (Process(index, result)) return true;
     } catch (const std::bad_alloc&) {
       *result = EntryResult();
       result->failure.reason = FailureReason::OutOfMemory;
@@ -260,14 +266,14 @@ class Run {
       result->failure.reason = FailureReason::CannotRead;
       result->failure.systemMessage = error.what();
     }
-    if (!result->cleaned) result->failure.name = entries_.Name(index);
+    result->failure.name = entries_.Name(index);
     return false;
   }
 
-  // Reads and cleans one entry and hands the cleaned bytes to the queue
-  // (true), or fills "*result" with why it is not written (false).
-  bool Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
-               EntryResult* result) {
+  // Reads and cleans one entry, game by game, and hands its own cleaned bytes
+  // to the queue (true), or fills "*result" with why it has none to write
+  // (false). Under Split the numbered files of a collection are written here.
+  bool Process(std::size_t index, EntryResult* result) {
     FileFailure& failure = result->failure;
     if (entries_.IsFolder(index)) {
       failure.reason = FailureReason::CannotRead;
@@ -275,24 +281,47 @@ class Run {
       return false;
     }
     platform::FileIdentity identity;
-    const platform::IoStatus read =
-        files_.ReadFile(entries_.SourcePath(index), bytes, inPlace_ ? &identity : nullptr);
-    if (!read.ok()) {
+    std::unique_ptr<platform::ByteSource> source;
+    const platform::IoStatus opened =
+        files_.OpenFile(entries_.SourcePath(index), &source, inPlace_ ? &identity : nullptr);
+    if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
-      failure.systemMessage = read.message();
-      return false;
-    }
-    result->bytesRead = bytes->size();
-    const CleanResult clean = CleanBytes(
-        *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
-    if (!clean.ok) {
-      failure.reason = clean.reason;
+      failure.systemMessage = opened.message();
       return false;
     }
     const std::filesystem::path name = entries_.Name(index);
+    std::string cleaned;
+    bool hasOwn = false;
+    const CollectionResult collection = CleanCollection(
+        *source, options_.games, options_.assumedCharset ? &*options_.assumedCharset : nullptr,
+        [&](std::uint64_t number, std::string* bytes) {
+          if (number == 0) {
+            cleaned = std::move(*bytes);
+            hasOwn = true;
+          } else {
+            WriteGame(SplitName(name, number), *bytes, result);
+          }
+        });
+    source.reset();
+    result->bytesRead = collection.bytesRead;
+    for (const GameFailure& game : collection.brokenGames) {
+      result->gameFailures.push_back(FileFailure{name, game.reason, "", game.number, game.offset});
+    }
+    if (options_.games == GameMode::FirstGame && collection.ok) {
+      result->notKept = collection.games - 1;
+    }
+    if (!collection.ok) {
+      failure.reason = collection.reason;
+      failure.systemMessage = collection.systemMessage;
+      return false;
+    }
+    if (!hasOwn) {
+      result->splitWhole = true;
+      return false;
+    }
     const std::filesystem::path target = options_.destination / name;
     if (options_.dryRun) {
-      ForeseeWrite(target, cleanedBytes->size(), result);
+      ForeseeWrite(target, cleaned.size(), result);
       return false;
     }
     if (name.has_parent_path()) {
@@ -303,15 +332,57 @@ class Run {
         return false;
       }
     }
-    bytesRead_[index] = result->bytesRead;
-    queue_.Write(target, *cleanedBytes, inPlace_ ? &identity : nullptr, index);
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      bytesRead_[index] = result->bytesRead;
+      if (!result->gameFailures.empty() || result->notKept != 0) {
+        EntryResult& held = held_[index];
+        held.gameFailures = std::move(result->gameFailures);
+        held.notKept = result->notKept;
+      }
+    }
+    queue_.Write(target, cleaned, inPlace_ ? &identity : nullptr, index);
     return true;
+  }
+
+  // Writes one numbered game of a collection under Split, at once (or, in a
+  // dry run, foresees its failure), and counts it in "*result".
+  void WriteGame(const std::filesystem::path& name, std::string_view bytes, EntryResult* result) {
+    const std::filesystem::path target = options_.destination / name;
+    platform::IoStatus status;
+    if (options_.dryRun) {
+      const std::filesystem::path folder = target.parent_path();
+      status = files_.KindOf(folder) == platform::PathKind::Folder
+                   ? files_.ProbeWrite(target)
+                   : files_.ProbeCreateFolders(folder);
+    } else {
+      if (name.has_parent_path()) status = CreateFolder(options_.destination / name.parent_path());
+      if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
+    }
+    if (status.ok()) {
+      ++result->gamesWritten;
+      result->bytesWritten += bytes.size();
+      return;
+    }
+    result->gameFailures.push_back(FileFailure{
+        name, status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+        status.changed() ? "" : status.message(), 0, 0});
   }
 
   // The queue's report on one entry's write.
   void Written(std::size_t index, std::uint64_t size, const platform::IoStatus& status) {
     EntryResult result;
-    result.bytesRead = bytesRead_[index];
+    result.failure.name = entries_.Name(index);
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      result.bytesRead = bytesRead_[index];
+      const auto held = held_.find(index);
+      if (held != held_.end()) {
+        result.gameFailures = std::move(held->second.gameFailures);
+        result.notKept = held->second.notKept;
+        held_.erase(held);
+      }
+    }
     if (status.ok()) {
       result.cleaned = true;
       result.bytesWritten = size;
@@ -359,7 +430,13 @@ class Run {
     progress_.total = entries_.size();
     progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
-    if (!result->cleaned) failures_.push_back(std::move(result->failure));
+    if (result->cleaned) ++cleaned_;
+    cleaned_ += result->gamesWritten;
+    if (!result->cleaned && !result->splitWhole) failures_.push_back(std::move(result->failure));
+    for (FileFailure& failure : result->gameFailures) failures_.push_back(std::move(failure));
+    if (result->notKept != 0) {
+      notKept_.push_back(GamesNotKept{result->failure.name, result->notKept});
+    }
     if (options_.onProgress) options_.onProgress(progress_);
   }
 
@@ -376,6 +453,11 @@ class Run {
   std::mutex progressMutex_;
   BatchProgress progress_;
   std::vector<FileFailure> failures_;
+  std::vector<GamesNotKept> notKept_;
+  std::size_t cleaned_ = 0;
+  // What entries handed to the queue found besides their own file, until
+  // they are written.
+  std::map<std::size_t, EntryResult> held_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
 
   std::mutex foldersMutex_;
@@ -386,44 +468,6 @@ class Run {
 };
 
 }  // namespace
-
-std::string_view ReasonText(FailureReason reason) {
-  switch (reason) {
-    case FailureReason::CannotRead:
-      return "cannot read the file";
-    case FailureReason::NoGameFound:
-      return "no game found";
-    case FailureReason::CutShort:
-      return "the game record is cut short";
-    case FailureReason::CannotWrite:
-      return "cannot write the file";
-    case FailureReason::OutOfMemory:
-      return "not enough memory";
-    case FailureReason::CannotReadFolder:
-      return "cannot read the folder";
-    case FailureReason::FileChanged:
-      return "the file changed during cleaning";
-  }
-  return "cannot read the file";
-}
-
-std::string_view OutcomeText(RunOutcome outcome) {
-  switch (outcome) {
-    case RunOutcome::Completed:
-      return "completed";
-    case RunOutcome::NoSourceGiven:
-      return "no source folder given";
-    case RunOutcome::NoDestinationGiven:
-      return "no destination folder given";
-    case RunOutcome::SourceNotFound:
-      return "source folder not found";
-    case RunOutcome::DestinationNotFound:
-      return "destination folder not found";
-    case RunOutcome::CannotCreateDestination:
-      return "cannot create the destination folder";
-  }
-  return "completed";
-}
 
 CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
   // One pass over the bytes, with the very result of loading the record,
@@ -505,8 +549,11 @@ BatchReport RunBatch(const BatchOptions& options) {
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
   report.failed = report.failures.size();
-  std::sort(report.failures.begin(), report.failures.end(),
-            [](const FileFailure& a, const FileFailure& b) { return a.name < b.name; });
+  std::stable_sort(report.failures.begin(), report.failures.end(),
+                   [](const FileFailure& a, const FileFailure& b) {
+                     if (a.name != b.name) return a.name < b.name;
+                     return a.game < b.game;
+                   });
   return report;
 }
 
