@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "batch/collection.h"
 
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -108,11 +109,12 @@ CollectionResult CleanCollection(platform::ByteSource& source, GameMode mode,
   try {
     GameSplitter splitter(assumed, kMaxGameBytes);
     GameSink sink(mode, assumed, output, &result);
-    std::string block(kBlockSize, '\0');
+    // One block buffer per thread, for every source it reads.
+    thread_local const std::unique_ptr<char[]> block(new char[kBlockSize]);
     SplitGame game;
     for (;;) {
       std::size_t got = 0;
-      const platform::IoStatus read = source.Read(block.data(), block.size(), &got);
+      const platform::IoStatus read = source.Read(block.get(), kBlockSize, &got);
       if (!read.ok()) {
         result = CollectionResult();
         result.reason = FailureReason::CannotRead;
@@ -121,7 +123,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, GameMode mode,
       }
       if (got == 0) break;
       result.bytesRead += got;
-      splitter.Append(std::string_view(block.data(), got));
+      splitter.Append(std::string_view(block.get(), got));
       while (splitter.Next(&game)) sink.Take(game);
     }
     splitter.Finish();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "sgf/game_splitter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "sgf/sgf_parser.h"
@@ -13,6 +14,9 @@ constexpr std::size_t kNoCut = static_cast<std::size_t>(-1);
 // Bytes before the first game, and after a game that closed, kept with it
 // (they may decide how it is read); more are passed over.
 constexpr std::size_t kMaxLooseBytes = 1 << 20;
+// Bytes of a value looked at again when scanning goes on inside it: more than
+// the longest character and its escape.
+constexpr std::size_t kValueOverlap = 8;
 
 bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -122,21 +126,31 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
   const std::size_t end = buffer_.size();
   std::size_t p = scan_;
   while (p < end) {
-    switch (data[p]) {
-      case '[': {
-        const grammar::ValueEnd<char> value =
-            grammar::FindValueEnd(grouping_, data + p + 1, data + end);
-        if (value.close == nullptr) {
-          if (!finished_) {
-            scan_ = p;
-            return Scan::NeedMore;
-          }
-          p = end;
-          break;
+    if (inValue_ || data[p] == '[') {
+      // A value is found whole; only while a game is passed over is it
+      // scanned on from where the bytes ran out, the few bytes before that
+      // looked at again.
+      const std::size_t from = inValue_ ? p : p + 1;
+      const grammar::ValueEnd<char> value =
+          grammar::FindValueEnd(grouping_, data + from, data + end);
+      if (value.close == nullptr) {
+        if (finished_) {
+          scan_ = end;
+          return Scan::NeedMore;
         }
-        p = static_cast<std::size_t>(value.close - data) + 1;
-        break;
+        if (skipping_) {
+          inValue_ = true;
+          scan_ = std::max(from, end > kValueOverlap ? end - kValueOverlap : 0);
+        } else {
+          scan_ = p;
+        }
+        return Scan::NeedMore;
       }
+      inValue_ = false;
+      p = static_cast<std::size_t>(value.close - data) + 1;
+      continue;
+    }
+    switch (data[p]) {
       case ';':
         if (depth_ == 1 && nodes_ < 2) ++nodes_;
         ++p;
@@ -200,6 +214,7 @@ void GameSplitter::StartTree(std::size_t at) {
   inTree_ = true;
   depth_ = 1;
   nodes_ = 0;
+  inValue_ = false;
   groupingChosen_ = false;
   groupingChecked_ = false;
 }

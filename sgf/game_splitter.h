@@ -58,6 +58,8 @@ class GameSplitter {
 
   // Games begun so far.
   std::uint64_t gamesFound() const { return gamesFound_; }
+  // Bytes held now: the game being cut and the block it ends in.
+  std::size_t heldBytes() const { return buffer_.size(); }
   // Bytes fed so far.
   std::uint64_t bytesFed() const { return base_ + buffer_.size(); }
 
@@ -93,6 +95,7 @@ class GameSplitter {
   bool inChunk_ = false;        // a game has begun and is not yet given
   bool inTree_ = false;         // scanning inside its tree
   bool skipping_ = false;       // its bytes are being passed over (tooLarge)
+  bool inValue_ = false;        // skipping, scan_ is inside a value
   bool groupingChosen_ = false;
   bool groupingChecked_ = false;
   std::size_t depth_ = 0;
