@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-
 #include <string>
 #include <vector>
 
@@ -43,19 +42,24 @@ TEST(GameSplitterTest, CutsGamesWhereTheNextOneBegins) {
     std::vector<std::string> games;
   };
   const std::vector<Case> cases = {
-      {"one game is the whole stream", "junk\n(;GM[1];B[aa])\ntrailer",
+      {"one game is the whole stream",
+       "junk\n(;GM[1];B[aa])\ntrailer",
        {"junk\n(;GM[1];B[aa])\ntrailer"}},
       {"two games", "(;B[aa])\n(;W[bb])\n", {"(;B[aa])\n", "(;W[bb])\n"}},
-      {"a paren that opens no node is text", "(c) 2001 (;B[aa]) (x) (;W[bb])",
+      {"a paren that opens no node is text",
+       "(c) 2001 (;B[aa]) (x) (;W[bb])",
        {"(c) 2001 (;B[aa]) (x) ", "(;W[bb])"}},
-      {"punctuation inside values", "(;C[(;B[aa]) \\] )];B[cc])(;W[dd])",
+      {"punctuation inside values",
+       "(;C[(;B[aa]) \\] )];B[cc])(;W[dd])",
        {"(;C[(;B[aa]) \\] )];B[cc])", "(;W[dd])"}},
-      {"games nested under a common root", "(;GM[1](;GM[1];B[aa])(;GM[1];B[bb]))",
+      {"games nested under a common root",
+       "(;GM[1](;GM[1];B[aa])(;GM[1];B[bb]))",
        {"(;GM[1](;GM[1];B[aa])(;GM[1];B[bb]))"}},
       {"a game that never closes ends where the next begins",
        "(;GM[1];B[aa](;W[bb]\n(;GM[1];B[cc])\n(; FF [4];B[dd])",
        {"(;GM[1];B[aa](;W[bb]\n", "(;GM[1];B[cc])\n", "(; FF [4];B[dd])"}},
-      {"a variation is no new game", "(;GM[1];B[aa](;W[bb])(;C[x]GM[1]))",
+      {"a variation is no new game",
+       "(;GM[1];B[aa](;W[bb])(;C[x]GM[1]))",
        {"(;GM[1];B[aa](;W[bb])(;C[x]GM[1]))"}},
       {"a trail byte of the declared charset is no bracket",
        "(;CA[Shift_JIS]PB[\x8D])(;B[aa]];B[cc])(;W[dd])",
