@@ -192,8 +192,10 @@ class Run {
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
-  void Execute(unsigned workers) {
+  // A run of a single entry gives "gameWorkers" threads to its games.
+  void Execute(unsigned workers, unsigned gameWorkers) {
     retryAlone_ = workers > 1;
+    gameWorkers_ = entries_.size() == 1 ? gameWorkers : 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -290,18 +292,24 @@ class Run {
       return false;
     }
     const std::filesystem::path name = entries_.Name(index);
-    std::string cleaned;
-    bool hasOwn = false;
-    const CollectionResult collection = CleanCollection(
-        *source, options_.games, options_.assumedCharset ? &*options_.assumedCharset : nullptr,
-        [&](std::uint64_t number, std::string* bytes) {
-          if (number == 0) {
-            cleaned = std::move(*bytes);
-            hasOwn = true;
-          } else {
-            WriteGame(SplitName(name, number), *bytes, result);
-          }
-        });
+    const std::filesystem::path target = options_.destination / name;
+    // The entry's own cleaned file is held in memory, or, once it grows
+    // large (a cleaned collection), staged as it grows.
+    StreamedFile streamed(files_, target, inPlace_ ? &identity : nullptr);
+    bool folderReady = false;
+    GrowingOutput own([&](std::string_view bytes) {
+      if (options_.dryRun) return platform::IoStatus::Ok();
+      platform::IoStatus status;
+      if (!folderReady) status = MirrorFolderOf(name);
+      folderReady = status.ok();
+      return status.ok() ? streamed.Add(bytes) : status;
+    });
+    EntryOutput output(*this, name, &own, result);
+    CollectionOptions collectionOptions;
+    collectionOptions.mode = options_.games;
+    collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
+    collectionOptions.workers = gameWorkers_;
+    const CollectionResult collection = CleanCollection(*source, collectionOptions, output);
     source.reset();
     result->bytesRead = collection.bytesRead;
     for (const GameFailure& game : collection.brokenGames) {
@@ -315,22 +323,31 @@ class Run {
       failure.systemMessage = collection.systemMessage;
       return false;
     }
-    if (!hasOwn) {
+    if (!output.hasOwn()) {
       result->splitWhole = true;
       return false;
     }
-    const std::filesystem::path target = options_.destination / name;
     if (options_.dryRun) {
-      ForeseeWrite(target, cleaned.size(), result);
+      ForeseeWrite(target, own.size(), result);
       return false;
     }
-    if (name.has_parent_path()) {
-      const platform::IoStatus created = CreateFolder(options_.destination / name.parent_path());
-      if (!created.ok()) {
-        failure.reason = FailureReason::CannotWrite;
-        failure.systemMessage = created.message();
-        return false;
+    if (own.spilled()) {
+      platform::IoStatus status = own.status();
+      if (status.ok()) status = streamed.Commit();
+      if (status.ok()) {
+        result->cleaned = true;
+        result->bytesWritten = own.size();
+      } else {
+        failure.reason = status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite;
+        if (!status.changed()) failure.systemMessage = status.message();
       }
+      return false;
+    }
+    const platform::IoStatus created = MirrorFolderOf(name);
+    if (!created.ok()) {
+      failure.reason = FailureReason::CannotWrite;
+      failure.systemMessage = created.message();
+      return false;
     }
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
@@ -341,9 +358,38 @@ class Run {
         held.notKept = result->notKept;
       }
     }
-    queue_.Write(target, cleaned, inPlace_ ? &identity : nullptr, index);
+    queue_.Write(target, *own.held(), inPlace_ ? &identity : nullptr, index);
     return true;
   }
+
+  // The folder under the destination that mirrors the one of "name".
+  platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
+    if (!name.has_parent_path()) return platform::IoStatus::Ok();
+    return CreateFolder(options_.destination / name.parent_path());
+  }
+
+  // Where the games of one entry go: its own file, or numbered files.
+  class EntryOutput : public CollectionOutput {
+   public:
+    EntryOutput(Run& run, const std::filesystem::path& name, GrowingOutput* own,
+                EntryResult* result)
+        : run_(run), name_(name), own_(own), result_(result) {}
+    void Own(std::string_view bytes) override {
+      hasOwn_ = true;
+      own_->Add(bytes);
+    }
+    void Numbered(std::uint64_t number, std::string* bytes) override {
+      run_.WriteGame(SplitName(name_, number), *bytes, result_);
+    }
+    bool hasOwn() const { return hasOwn_; }
+
+   private:
+    Run& run_;
+    const std::filesystem::path& name_;
+    GrowingOutput* own_;
+    EntryResult* result_;
+    bool hasOwn_ = false;
+  };
 
   // Writes one numbered game of a collection under Split, at once (or, in a
   // dry run, foresees its failure), and counts it in "*result".
@@ -356,7 +402,7 @@ class Run {
                    ? files_.ProbeWrite(target)
                    : files_.ProbeCreateFolders(folder);
     } else {
-      if (name.has_parent_path()) status = CreateFolder(options_.destination / name.parent_path());
+      status = MirrorFolderOf(name);
       if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
     }
     if (status.ok()) {
@@ -449,6 +495,8 @@ class Run {
   std::vector<std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
+  // Threads that clean the games of one collection.
+  unsigned gameWorkers_ = 1;
 
   std::mutex progressMutex_;
   BatchProgress progress_;
@@ -535,8 +583,10 @@ BatchReport RunBatch(const BatchOptions& options) {
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
   std::vector<FileFailure> folderFailures;
   EntryList entries = CollectEntries(resolved, folders, &folderFailures);
-  std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
-  workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
+  const std::size_t asked = std::max<std::size_t>(
+      options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
+  const std::size_t workers =
+      std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
   // Cleaning in place replaces each file only while it is as it was read.
   platform::FolderIdentity sourceFolder;
   platform::FolderIdentity destinationFolder;
@@ -544,7 +594,7 @@ BatchReport RunBatch(const BatchOptions& options) {
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
   Run run(resolved, files, std::move(entries), inPlace);
-  run.Execute(static_cast<unsigned>(workers));
+  run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
   run.FillReport(&report);
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));

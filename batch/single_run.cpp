@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "batch/single_run.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "batch/collection.h"
@@ -14,7 +16,7 @@ namespace varnoket {
 namespace {
 
 // One run's state: where the record goes and what became of it.
-class SingleRun {
+class SingleRun : public CollectionOutput {
  public:
   SingleRun(const SingleOptions& options, platform::FileSystem& files, platform::Streams& streams)
       : options_(options), files_(files), streams_(streams) {}
@@ -48,9 +50,18 @@ class SingleRun {
     }
     GameMode mode = options_.games;
     if (mode == GameMode::Split && options_.toStandardOutput) mode = GameMode::AllGames;
-    const CollectionResult collection = CleanCollection(
-        *source, mode, options_.assumedCharset ? &*options_.assumedCharset : nullptr,
-        [this](std::uint64_t number, std::string* bytes) { Write(number, *bytes); });
+    CollectionOptions collectionOptions;
+    collectionOptions.mode = mode;
+    collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
+    collectionOptions.workers =
+        options_.jobs != 0 ? options_.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    if (options_.onProgress) {
+      const std::uint64_t total = readAFile_ ? identity_.size : 0;
+      collectionOptions.onProgress = [this, total](const CollectionProgress& progress) {
+        options_.onProgress(progress, total);
+      };
+    }
+    const CollectionResult collection = CleanCollection(*source, collectionOptions, *this);
     source.reset();
     report_.bytesRead = collection.bytesRead;
     std::vector<SingleFailure> failures;
@@ -63,6 +74,8 @@ class SingleRun {
       failures.push_back(SingleFailure{
           SingleFailure::Side::Source,
           FileFailure{options_.source, collection.reason, collection.systemMessage, 0, 0}});
+    } else if (hasOwn_) {
+      FinishOwn();
     }
     if (mode == GameMode::FirstGame && collection.ok) report_.notKept = collection.games - 1;
     // Broken games first, then the writes, in the order they happened.
@@ -79,37 +92,68 @@ class SingleRun {
                       FileFailure{options_.source, reason, std::move(message), 0, 0}});
   }
 
-  // Writes one output: the record's own (number 0) or a numbered game.
-  void Write(std::uint64_t number, std::string_view bytes) {
-    platform::IoStatus status;
-    std::filesystem::path target;
-    if (options_.toStandardOutput) {
-      if (!options_.dryRun) {
-        // The games of a collection follow one another, each on its line.
-        if (wroteToOutput_) status = streams_.WriteStandardOutput("\r\n");
-        if (status.ok()) status = streams_.WriteStandardOutput(bytes);
-        wroteToOutput_ = true;
-      }
-    } else {
-      target = number == 0 ? target_ : SplitName(target_, number);
-      // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
-      // only a file is replaced, so that the node itself is never swapped out.
-      const bool intoStream = files_.KindOf(target) == platform::PathKind::Other;
-      // Cleaning a file in place replaces it only while it is as it was read.
-      platform::FileIdentity found;
-      const bool inPlace = number == 0 && readAFile_ && files_.IdentifyFile(target, &found).ok() &&
-                           found.device == identity_.device && found.file == identity_.file;
-      if (options_.dryRun) {
-        status = intoStream ? platform::IoStatus::Ok() : files_.ProbeWrite(target);
-      } else {
-        status = intoStream
-                     ? streams_.WriteNamedStream(target, bytes)
-                     : files_.WriteFileAtomically(target, bytes, inPlace ? &identity_ : nullptr);
-      }
+  void Own(std::string_view bytes) override {
+    if (!hasOwn_) StartOwn();
+    hasOwn_ = true;
+    own_->Add(bytes);
+  }
+
+  void Numbered(std::uint64_t number, std::string* bytes) override {
+    const std::filesystem::path target = SplitName(target_, number);
+    Count(target, bytes->size(), WriteWhole(target, *bytes, nullptr));
+  }
+
+  // Where the record's own cleaned file goes while it grows: standard output
+  // or a stream take each part as it comes; a file is staged once it grows
+  // large.
+  void StartOwn() {
+    intoStream_ = !options_.toStandardOutput && files_.KindOf(target_) == platform::PathKind::Other;
+    // Cleaning a file in place replaces it only while it is as it was read.
+    platform::FileIdentity found;
+    inPlace_ = readAFile_ && !options_.toStandardOutput &&
+               files_.IdentifyFile(target_, &found).ok() && found.device == identity_.device &&
+               found.file == identity_.file;
+    streamed_ = std::make_unique<StreamedFile>(files_, target_, inPlace_ ? &identity_ : nullptr);
+    own_ = std::make_unique<GrowingOutput>([this](std::string_view bytes) {
+      if (options_.dryRun) return platform::IoStatus::Ok();
+      if (options_.toStandardOutput) return streams_.WriteStandardOutput(bytes);
+      if (intoStream_) return streams_.WriteNamedStream(target_, bytes);
+      return streamed_->Add(bytes);
+    });
+  }
+
+  void FinishOwn() {
+    platform::IoStatus status = own_->status();
+    if (!own_->spilled()) {
+      status = WriteWhole(target_, *own_->held(), inPlace_ ? &identity_ : nullptr);
+    } else if (status.ok() && !options_.dryRun && !options_.toStandardOutput && !intoStream_) {
+      status = streamed_->Commit();
+    } else if (status.ok() && options_.dryRun && !options_.toStandardOutput && !intoStream_) {
+      status = files_.ProbeWrite(target_);
     }
+    Count(target_, own_->size(), status);
+  }
+
+  // Writes one whole output to "target" (or standard output), or foresees
+  // the failure in a dry run.
+  platform::IoStatus WriteWhole(const std::filesystem::path& target, std::string_view bytes,
+                                const platform::FileIdentity* read) {
+    if (options_.toStandardOutput) {
+      return options_.dryRun ? platform::IoStatus::Ok() : streams_.WriteStandardOutput(bytes);
+    }
+    // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
+    // only a file is replaced, so that the node itself is never swapped out.
+    const bool intoStream = files_.KindOf(target) == platform::PathKind::Other;
+    if (options_.dryRun) return intoStream ? platform::IoStatus::Ok() : files_.ProbeWrite(target);
+    return intoStream ? streams_.WriteNamedStream(target, bytes)
+                      : files_.WriteFileAtomically(target, bytes, read);
+  }
+
+  void Count(const std::filesystem::path& target, std::uint64_t size,
+             const platform::IoStatus& status) {
     if (status.ok()) {
       ++report_.cleaned;
-      report_.bytesWritten += bytes.size();
+      report_.bytesWritten += size;
       return;
     }
     report_.failures.push_back(SingleFailure{
@@ -126,7 +170,11 @@ class SingleRun {
   std::filesystem::path target_;
   platform::FileIdentity identity_;
   bool readAFile_ = false;
-  bool wroteToOutput_ = false;
+  bool hasOwn_ = false;
+  bool intoStream_ = false;
+  bool inPlace_ = false;
+  std::unique_ptr<StreamedFile> streamed_;
+  std::unique_ptr<GrowingOutput> own_;
 };
 
 }  // namespace

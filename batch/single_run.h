@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/collection.h"
 #include "platform/file_system.h"
 #include "platform/streams.h"
 #include "sgf/charset.h"
@@ -41,6 +43,11 @@ struct SingleOptions {
   // destination (SplitName); to standard output they follow one another as
   // under AllGames.
   GameMode games = GameMode::FirstGame;
+  // Threads that clean games at once; 0 means one per hardware thread.
+  unsigned jobs = 1;
+  // Called as the record is read, from the calling thread. "total" is the
+  // size of a file, 0 when it is not known.
+  std::function<void(const CollectionProgress& progress, std::uint64_t total)> onProgress;
   // Null means the real disk and the process's own streams.
   platform::FileSystem* fileSystem = nullptr;
   platform::Streams* streams = nullptr;

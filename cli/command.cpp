@@ -23,6 +23,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+// Seconds a single record is read before its progress shows.
+constexpr double kSingleProgressDelay = 0.5;
 // Columns the progress line leaves free at the right of the terminal.
 constexpr std::size_t kSpareColumns = 3;
 
@@ -87,6 +89,68 @@ platform::Streams& StreamsOf(const Console& console) {
   return console.streams != nullptr ? *console.streams : platform::DefaultStreams();
 }
 
+// The progress bar on a terminal, redrawn at most every kRedrawInterval and
+// always cut to the terminal's current width.
+class ProgressLine {
+ public:
+  ProgressLine(std::FILE* stream, Clock::time_point start) : stream_(stream), start_(start) {}
+
+  void Update(const BatchProgress& progress) {
+    Draw(progress.done == progress.total, [&](std::size_t width) {
+      return FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
+    });
+  }
+
+  // One large record: bytes and games.
+  void Update(const CollectionProgress& progress, std::uint64_t total) {
+    Draw(false, [&](std::size_t width) {
+      return FormatByteProgress(progress.bytesRead, total, progress.games, SecondsSince(start_),
+                                width);
+    });
+  }
+
+  // Leaves the cursor at the start of an empty line.
+  void Erase() {
+    if (!shown_) return;
+    const std::size_t echoed = kSpareColumns - 1;
+    std::string blank(drawnWidth_ + echoed + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    platform::WriteText(stream_, blank);
+    shown_ = false;
+  }
+
+ private:
+  // Draws the line "format" makes for the width there is, unless the last
+  // one was drawn too recently.
+  template <typename Format>
+  void Draw(bool last, Format format) {
+    const Clock::time_point now = Clock::now();
+    if (shown_ && !last && now - lastDrawn_ < kRedrawInterval) return;
+    lastDrawn_ = now;
+    shown_ = true;
+    // The last column stays free, as writing there makes some terminals wrap,
+    // and so do two more for the "^C" a terminal echoes at the cursor.
+    const auto columns = static_cast<std::size_t>(std::max(platform::TerminalColumns(stream_), 0));
+    const std::size_t width = columns > kSpareColumns ? columns - kSpareColumns : 0;
+    std::string line = format(width);
+    const std::size_t drawn = line.size();
+    // Spaces, not an escape sequence, clear what the last line left over,
+    // within the width, which may have shrunk since.
+    const std::size_t cleared = std::min(drawnWidth_, width);
+    if (drawn < cleared) line.append(cleared - drawn, ' ');
+    line.insert(line.begin(), '\r');
+    platform::WriteText(stream_, line);
+    drawnWidth_ = drawn;
+  }
+
+  std::FILE* stream_;
+  Clock::time_point start_;
+  Clock::time_point lastDrawn_;
+  bool shown_ = false;
+  std::size_t drawnWidth_ = 0;
+};
+
 // A game of a collection as the failure lines name it: "game 3 at byte 1234";
 // empty for a whole file.
 std::string GamePlace(const FileFailure& failure) {
@@ -114,8 +178,17 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   options.dryRun = commandLine.dryRun;
   options.assumedCharset = commandLine.charset;
   options.games = commandLine.games;
+  options.jobs = commandLine.jobs;
   options.streams = &StreamsOf(console);
+  ProgressLine progressLine(console.err, start);
+  if (console.progressBar && !commandLine.quiet) {
+    // Only a record that takes a while to read shows its progress.
+    options.onProgress = [&](const CollectionProgress& progress, std::uint64_t total) {
+      if (SecondsSince(start) >= kSingleProgressDelay) progressLine.Update(progress, total);
+    };
+  }
   const SingleReport report = RunSingle(options);
+  progressLine.Erase();
 
   const std::string shownSource =
       options.fromStandardInput ? "standard input" : QuoteIfNeeded(commandLine.source);
@@ -142,52 +215,6 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   }
   return report.failures.empty() ? 0 : 1;
 }
-
-// The progress bar on a terminal, redrawn at most every kRedrawInterval and
-// always cut to the terminal's current width.
-class ProgressLine {
- public:
-  ProgressLine(std::FILE* stream, Clock::time_point start) : stream_(stream), start_(start) {}
-
-  void Update(const BatchProgress& progress) {
-    const Clock::time_point now = Clock::now();
-    const bool last = progress.done == progress.total;
-    if (shown_ && !last && now - lastDrawn_ < kRedrawInterval) return;
-    lastDrawn_ = now;
-    shown_ = true;
-    // The last column stays free, as writing there makes some terminals wrap,
-    // and so do two more for the "^C" a terminal echoes at the cursor.
-    const auto columns = static_cast<std::size_t>(std::max(platform::TerminalColumns(stream_), 0));
-    const std::size_t width = columns > kSpareColumns ? columns - kSpareColumns : 0;
-    std::string line = FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
-    const std::size_t drawn = line.size();
-    // Spaces, not an escape sequence, clear what the last line left over,
-    // within the width, which may have shrunk since.
-    const std::size_t cleared = std::min(drawnWidth_, width);
-    if (drawn < cleared) line.append(cleared - drawn, ' ');
-    line.insert(line.begin(), '\r');
-    platform::WriteText(stream_, line);
-    drawnWidth_ = drawn;
-  }
-
-  // Leaves the cursor at the start of an empty line.
-  void Erase() {
-    if (!shown_) return;
-    const std::size_t echoed = kSpareColumns - 1;
-    std::string blank(drawnWidth_ + echoed + 2, ' ');
-    blank.front() = '\r';
-    blank.back() = '\r';
-    platform::WriteText(stream_, blank);
-    shown_ = false;
-  }
-
- private:
-  std::FILE* stream_;
-  Clock::time_point start_;
-  Clock::time_point lastDrawn_;
-  bool shown_ = false;
-  std::size_t drawnWidth_ = 0;
-};
 
 // How many folders "folder" holds (links to folders included); 0 when it cannot
 // be listed.

@@ -129,6 +129,11 @@ class FileSystem {
   virtual IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
                          const FileIdentity* read, StagedFile* staged);
 
+  // Adds "bytes" to the content of "*staged", after what Stage and earlier
+  // calls wrote, so that a file of any size can be staged a part at a time.
+  // On failure "*staged" is discarded, as if it had been destroyed.
+  virtual IoStatus Append(StagedFile* staged, std::string_view bytes);
+
   // The durability barrier: when it succeeds, the content of every file of
   // "files" survives a power cut. One flush of the file system for the whole
   // group where the system offers one without special rights (syncfs(2) on

@@ -673,6 +673,17 @@ PathKind FileSystem::KindOf(const std::filesystem::path& path) {
   return PathKind::Other;
 }
 
+IoStatus FileSystem::Append(StagedFile* staged, std::string_view bytes) {
+  if (staged->state_ == nullptr) return PosixError(EBADF);
+  const IoStatus status = WriteAll(staged->state_->file.get(), bytes);
+  if (!status.ok()) {
+    *staged = StagedFile();
+    return status;
+  }
+  staged->size_ += bytes.size();
+  return IoStatus::Ok();
+}
+
 IoStatus FileSystem::Inspect(const std::filesystem::path& path, PathKind* kind) {
   *kind = PathKind::Missing;
   PathAt at;

@@ -351,6 +351,25 @@ PathKind FileSystem::KindOf(const std::filesystem::path& path) {
   return PathKind::File;
 }
 
+IoStatus FileSystem::Append(StagedFile* staged, std::string_view bytes) {
+  if (staged->state_ == nullptr) return Win32Error(ERROR_INVALID_HANDLE);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 0x40000000);
+    DWORD count = 0;
+    const BOOL written = ::WriteFile(staged->state_->file.get(), bytes.data() + done,
+                                     static_cast<DWORD>(chunk), &count, nullptr);
+    if (!written || count == 0) {
+      const DWORD error = written ? ERROR_WRITE_FAULT : ::GetLastError();
+      *staged = StagedFile();
+      return Win32Error(error);
+    }
+    done += count;
+  }
+  staged->size_ += bytes.size();
+  return IoStatus::Ok();
+}
+
 IoStatus FileSystem::Inspect(const std::filesystem::path& path, PathKind* kind) {
   *kind = PathKind::Missing;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
