@@ -379,7 +379,18 @@ class Run {
       own_->Add(bytes);
     }
     void Numbered(std::uint64_t number, std::string* bytes) override {
-      run_.WriteGame(SplitName(name_, number), *bytes, result_);
+      // Several workers may write numbered games at once.
+      const std::filesystem::path name = SplitName(name_, number);
+      const platform::IoStatus status = run_.WriteGame(name, *bytes);
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (status.ok()) {
+        ++result_->gamesWritten;
+        result_->bytesWritten += bytes->size();
+        return;
+      }
+      result_->gameFailures.push_back(FileFailure{
+          name, status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+          status.changed() ? "" : status.message(), 0, 0});
     }
     bool hasOwn() const { return hasOwn_; }
 
@@ -389,30 +400,22 @@ class Run {
     GrowingOutput* own_;
     EntryResult* result_;
     bool hasOwn_ = false;
+    std::mutex mutex_;
   };
 
-  // Writes one numbered game of a collection under Split, at once (or, in a
-  // dry run, foresees its failure), and counts it in "*result".
-  void WriteGame(const std::filesystem::path& name, std::string_view bytes, EntryResult* result) {
+  // Writes one numbered game of a collection under Split at once, or in a
+  // dry run foresees its failure.
+  platform::IoStatus WriteGame(const std::filesystem::path& name, std::string_view bytes) {
     const std::filesystem::path target = options_.destination / name;
-    platform::IoStatus status;
     if (options_.dryRun) {
       const std::filesystem::path folder = target.parent_path();
-      status = files_.KindOf(folder) == platform::PathKind::Folder
-                   ? files_.ProbeWrite(target)
-                   : files_.ProbeCreateFolders(folder);
-    } else {
-      status = MirrorFolderOf(name);
-      if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
+      return files_.KindOf(folder) == platform::PathKind::Folder
+                 ? files_.ProbeWrite(target)
+                 : files_.ProbeCreateFolders(folder);
     }
-    if (status.ok()) {
-      ++result->gamesWritten;
-      result->bytesWritten += bytes.size();
-      return;
-    }
-    result->gameFailures.push_back(FileFailure{
-        name, status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
-        status.changed() ? "" : status.message(), 0, 0});
+    platform::IoStatus status = MirrorFolderOf(name);
+    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
+    return status;
   }
 
   // The queue's report on one entry's write.

@@ -52,7 +52,19 @@ class GameSink {
   // Whether a game found now must be cleaned at all.
   bool Wants() const { return mode_ != GameMode::FirstGame || result_->kept == 0; }
 
-  void Take(const GameOutcome& game, std::string* cleaned) {
+  // Whether a game cleaned may be handed on at once, from any thread, before
+  // the games in front of it: a numbered game of a collection under Split.
+  bool MayHandOnAtOnce(const GameOutcome& game) const {
+    return mode_ == GameMode::Split && game.clean.ok && game.number > 1;
+  }
+
+  // Hands on a game for which MayHandOnAtOnce holds; calls may overlap.
+  void HandOnAtOnce(const GameOutcome& game, std::string* cleaned) {
+    output_.Numbered(game.number, cleaned);
+  }
+
+  // Takes the next game in order; "handedOn": HandOnAtOnce took it already.
+  void Take(const GameOutcome& game, std::string* cleaned, bool handedOn = false) {
     if (!game.clean.ok) {
       lastReason_ = game.clean.reason;
       if (mode_ != GameMode::FirstGame) {
@@ -62,6 +74,7 @@ class GameSink {
       return;
     }
     ++result_->kept;
+    if (handedOn) return;
     switch (mode_) {
       case GameMode::FirstGame:
         output_.Own(*cleaned);
@@ -71,19 +84,25 @@ class GameSink {
         output_.Own(*cleaned);
         break;
       case GameMode::Split:
-        // A game is named by its number once another game shows the source
-        // to be a collection.
-        if (held_) {
-          output_.Numbered(held_->first, &held_->second);
-          held_.reset();
-        }
+        // The first game is named by its number once another game shows the
+        // source to be a collection; the others are numbered at once.
         if (game.number == 1) {
-          held_.emplace(game.number, std::move(*cleaned));
+          holding_ = true;
+          held_ = std::move(*cleaned);
         } else {
-          output_.Numbered(game.number, cleaned);
+          HandOnAtOnce(game, cleaned);
         }
         break;
     }
+  }
+
+  // "games" have been found so far: the first game, when held, is known to
+  // be part of a collection once there are two.
+  void Found(std::uint64_t games) {
+    if (!holding_ || games < 2) return;
+    holding_ = false;
+    output_.Numbered(1, &held_);
+    held_ = std::string();
   }
 
   // The source has ended with "games" games: hands on what is left.
@@ -91,13 +110,11 @@ class GameSink {
     result_->games = games;
     result_->ok = result_->kept != 0;
     if (!result_->ok) result_->reason = lastReason_;
-    if (held_) {
-      if (games == 1) {
-        output_.Own(held_->second);
-      } else {
-        output_.Numbered(held_->first, &held_->second);
-      }
+    if (holding_ && games == 1) {
+      holding_ = false;
+      output_.Own(held_);
     }
+    Found(games);
   }
 
  private:
@@ -105,7 +122,8 @@ class GameSink {
   CollectionOutput& output_;
   CollectionResult* result_;
   FailureReason lastReason_ = FailureReason::NoGameFound;
-  std::optional<std::pair<std::uint64_t, std::string>> held_;
+  bool holding_ = false;
+  std::string held_;
 };
 
 // Games cleaned on worker threads a batch at a time, handed back to the
@@ -163,6 +181,7 @@ class GamePool {
     std::size_t size = 0;
     CleanResult clean;
     std::string cleaned;
+    bool handedOn = false;
   };
   struct Batch {
     std::uint64_t sequence = 0;
@@ -204,14 +223,23 @@ class GamePool {
 
   void Deliver(Batch& batch) {
     for (Item& item : batch.items) {
-      sink_.Take(GameOutcome{item.game.number, item.game.treeOffset, item.clean}, &item.cleaned);
+      sink_.Found(item.game.number);
+      sink_.Take(GameOutcome{item.game.number, item.game.treeOffset, item.clean}, &item.cleaned,
+                 item.handedOn);
     }
   }
 
+  // Cleans a batch, and hands on at once what may be.
   void Clean(Batch& batch) {
     for (Item& item : batch.items) {
       const std::string_view text(batch.text.data() + item.begin, item.size);
       item.clean = CleanGame(item.game, text, assumed_, &item.cleaned);
+      const GameOutcome outcome{item.game.number, item.game.treeOffset, item.clean};
+      if (sink_.MayHandOnAtOnce(outcome)) {
+        sink_.HandOnAtOnce(outcome, &item.cleaned);
+        item.handedOn = true;
+        item.cleaned = std::string();
+      }
     }
   }
 
@@ -297,6 +325,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
     } else {
       std::string cleaned;
       read = ReadGames(source, options, &splitter, &result, [&](const SplitGame& game) {
+        sink.Found(game.number);
         if (!sink.Wants()) return;  // only counted
         const CleanResult clean = CleanGame(game, game.text, options.assumed, &cleaned);
         sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned);

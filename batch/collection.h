@@ -30,8 +30,9 @@ struct CollectionResult {
   std::vector<GameFailure> brokenGames;
 };
 
-// Where the cleaned games of one source go. Calls come from the thread that
-// called CleanCollection, in the order of the games.
+// Where the cleaned games of one source go. Own comes from the thread that
+// called CleanCollection, in the order of the games; Numbered may come from
+// the workers, several at once, in any order.
 class CollectionOutput {
  public:
   virtual ~CollectionOutput() = default;

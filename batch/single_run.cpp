@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
@@ -149,8 +150,10 @@ class SingleRun : public CollectionOutput {
                       : files_.WriteFileAtomically(target, bytes, read);
   }
 
+  // Counts one write; workers may count numbered games at once.
   void Count(const std::filesystem::path& target, std::uint64_t size,
              const platform::IoStatus& status) {
+    const std::lock_guard<std::mutex> lock(countMutex_);
     if (status.ok()) {
       ++report_.cleaned;
       report_.bytesWritten += size;
@@ -175,6 +178,7 @@ class SingleRun : public CollectionOutput {
   bool inPlace_ = false;
   std::unique_ptr<StreamedFile> streamed_;
   std::unique_ptr<GrowingOutput> own_;
+  std::mutex countMutex_;
 };
 
 }  // namespace
