@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 if [[ "${1:-}" == --gui ]]; then
   shift
-  scripts/install-deps.sh all
+  scripts/install-deps.sh desktop
   cmake --preset release -DVARNOKET_GUI=ON
   cmake --build --preset release
   exec build/bin/varnoket "$@"

@@ -137,7 +137,9 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   std::vector<std::pair<std::filesystem::path, std::filesystem::path>> pending;
   pending.emplace_back(options.source, std::filesystem::path());
   while (!pending.empty()) {
-    const auto [folder, relative] = std::move(pending.back());
+    // Named variables, not a structured binding: the lambdas below capture them.
+    const std::filesystem::path folder = std::move(pending.back().first);
+    const std::filesystem::path relative = std::move(pending.back().second);
     pending.pop_back();
 
     bool folderAdded = false;

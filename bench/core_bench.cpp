@@ -18,7 +18,7 @@
 
 #include "clean/clean_bytes.h"
 #include "platform/text_codec.h"
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
 
 namespace varnoket {

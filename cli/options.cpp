@@ -237,7 +237,8 @@ std::string HelpText() {
       "and a failed write leaves any existing file untouched.\n"
       "\n"
       "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
-      "  -j, --jobs=N      clean N files at once (default: one per hardware thread)\n"
+      "  -j, --jobs=N      clean N files at once; 0, the default, means one per\n"
+      "                    hardware thread\n"
       "  -q, --quiet       print only errors, no progress or summary\n"
       "  -n, --dry-run     read and clean every file in memory and write nothing;\n"
       "                    report what a real run would, failures included\n"
@@ -256,7 +257,8 @@ std::string HelpText() {
       "\n"
       "A progress bar is shown on standard error when it is a terminal. At the end\n"
       "a summary and every file that could not be cleaned, with the reason, are\n"
-      "printed on standard error; with '-' as SOURCE or DEST only failures are.\n"
+      "printed on standard error; with '-' as SOURCE or DEST they are printed only\n"
+      "when something failed.\n"
       "Ctrl-C (or SIGTERM) stops a run: the files in hand are finished, no other\n"
       "is started, and the summary says the run was interrupted.\n"
       "\n"
@@ -269,12 +271,6 @@ std::string HelpText() {
   return text;
 }
 
-std::string VersionText() {
-  std::string text(kProgramName);
-  text += " (Varnoket) ";
-  text += VARNOKET_VERSION_TEXT;
-  text += "\n";
-  return text;
-}
+std::string VersionText() { return varnoket::VersionText(kProgramName); }
 
 }  // namespace varnoket::cli

@@ -25,16 +25,37 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME varnoket-${PROJECT_VERSION}-win32)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT cli)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT cli)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME varnoket-cli)
   set(CPACK_DEBIAN_CLI_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_GUI_PACKAGE_NAME varnoket)
+  set(CPACK_DEBIAN_GUI_PACKAGE_SECTION utils)
+  # Each package carries the licence in Debian's machine-readable form and the
+  # changelog, compressed as Debian's policy asks.
+  include(GNUInstallDirs)
+  set(changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+  add_custom_command(OUTPUT ${changelog}
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/cmake/packaging/changelog > ${changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/packaging/changelog
+    COMMENT "Compressing the changelog")
+  add_custom_target(varnoket-changelog ALL DEPENDS ${changelog})
+  set(components cli)
+  if(TARGET varnoket)
+    list(APPEND components gui)
+  endif()
+  foreach(component ${components})
+    string(TOUPPER ${component} upper)
+    set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+    install(FILES ${PROJECT_SOURCE_DIR}/cmake/packaging/copyright ${changelog}
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+  endforeach()
   # Each package's first line says what it holds. (A summary for the whole
   # project would be put before it: CPACK_PACKAGE_DESCRIPTION_SUMMARY stays
   # unset.)

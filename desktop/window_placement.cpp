@@ -8,11 +8,10 @@ namespace {
 // inside [areaStart, areaEnd).
 int CentredStart(int targetStart, int targetEnd, int areaStart, int areaEnd, int size) {
   int start = (targetStart + targetEnd) / 2 - size / 2;
-  if (start < areaStart) {
-    start = areaStart;
-  } else if (start + size > areaEnd) {
-    start = areaEnd - size;
-  }
+  // Pushed back from the far edge first, so that the near edge wins when the
+  // window is larger than the area.
+  if (start + size > areaEnd) start = areaEnd - size;
+  if (start < areaStart) start = areaStart;
   return start;
 }
 

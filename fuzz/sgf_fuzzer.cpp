@@ -18,8 +18,8 @@
 
 #include "batch/collection.h"
 #include "clean/clean_bytes.h"
-#include "sgf/game_record.h"
 #include "sgf/game_splitter.h"
+#include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
 
 namespace {

@@ -5,13 +5,30 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "desktop/program_arguments.h"
 #include "gui/about_box.h"
 #include "gui/main_dialog.h"
+#include "varnoket/version.h"
 
-int main(int, char**) {
-  // The command line is not read: Qt sees the program's name alone, so no
-  // argument, Qt's own included, changes what the program does.
+int main(int argc, char** argv) {
+  using varnoket::desktop::ProgramAction;
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const ProgramAction action = varnoket::desktop::ChooseProgramAction(arguments);
+  if (action != ProgramAction::OpenWindow) {
+    const std::string text = action == ProgramAction::PrintHelp
+                                 ? varnoket::desktop::WindowProgramHelp("varnoket")
+                                 : varnoket::VersionText("varnoket");
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  // Apart from --help and --version the command line is not read: Qt sees the
+  // program's name alone, so no argument, Qt's own included, changes what the
+  // program does.
   char name[] = "varnoket";
   char* qtArgv[] = {name, nullptr};
   int qtArgc = 1;

@@ -2,19 +2,31 @@
 # SPDX-License-Identifier: MIT
 # Installs what building and testing Varnoket needs on Debian 12, skipping the
 # package manager entirely when everything is already there.
-# Usage: scripts/install-deps.sh [core|all]   (default: all)
+# Usage: scripts/install-deps.sh [SET]...   (default: all)
+#   core     what building the command line needs (run.sh)
+#   desktop  the Qt desktop front end and what its tests drive it with
+#   test     the test, benchmark, fuzzing and packaging tools
+#   windows  the mingw-w64 cross build and Wine
+#   all      every set (test.sh)
 set -euo pipefail
 
-want="${1:-all}"
-core=(build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
-      libgmock-dev libbenchmark-dev time help2man)
-desktop=(qt6-base-dev xvfb xauth imagemagick xdotool x11-utils openbox)
+core=(build-essential cmake ninja-build g++ help2man)
+desktop=(qt6-base-dev qt6-translations-l10n xvfb xauth imagemagick xdotool x11-utils openbox)
+test=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev time
+      lintian)
 windows=(mingw-w64 wine wine32:i386 wine64 locales)
 
-packages=("${core[@]}")
-if [[ "$want" == all ]]; then
-  packages+=("${desktop[@]}" "${windows[@]}")
-fi
+packages=()
+for set in "${@:-all}"; do
+  case $set in
+    core) packages+=("${core[@]}") ;;
+    desktop) packages+=("${core[@]}" "${desktop[@]}") ;;
+    test) packages+=("${core[@]}" "${test[@]}") ;;
+    windows) packages+=("${core[@]}" "${windows[@]}") ;;
+    all) packages+=("${core[@]}" "${desktop[@]}" "${test[@]}" "${windows[@]}") ;;
+    *) echo "install-deps.sh: unknown set '$set' (core, desktop, test, windows, all)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

@@ -8,91 +8,42 @@ struct Row {
   const char* identifier;
   PropertyId id;
   PropertyClass propertyClass;
-  ValueType valueType;
 };
 
 using PC = PropertyClass;
-using VT = ValueType;
 
 // The rows in table order: Move, Setup, Annotation, Markup, General, Root and
 // GameInfo, each class in id order.
 constexpr Row kRows[prop::kCount] = {
-    {"B", 1, PC::Move, VT::Move},
-    {"BL", 2, PC::Move, VT::Real},
-    {"BM", 3, PC::Move, VT::Double},
-    {"DO", 4, PC::Move, VT::None},
-    {"IT", 5, PC::Move, VT::None},
-    {"KO", 6, PC::Move, VT::None},
-    {"MN", 7, PC::Move, VT::Number},
-    {"OB", 8, PC::Move, VT::Number},
-    {"OW", 9, PC::Move, VT::Number},
-    {"TE", 10, PC::Move, VT::Double},
-    {"W", 11, PC::Move, VT::Move},
-    {"WL", 12, PC::Move, VT::Real},
-    {"AB", 13, PC::Setup, VT::StoneList},
-    {"AE", 14, PC::Setup, VT::PointList},
-    {"AW", 15, PC::Setup, VT::StoneList},
-    {"PL", 16, PC::Setup, VT::Color},
-    {"DM", 22, PC::Annotation, VT::Double},
-    {"GB", 24, PC::Annotation, VT::Double},
-    {"GW", 25, PC::Annotation, VT::Double},
-    {"HO", 26, PC::Annotation, VT::Double},
-    {"UC", 38, PC::Annotation, VT::Double},
-    {"CR", 20, PC::Markup, VT::PointList},
-    {"DD", 21, PC::Markup, VT::PointElist},
-    {"LB", 27, PC::Markup, VT::Compose},
-    {"MA", 29, PC::Markup, VT::PointList},
-    {"SL", 33, PC::Markup, VT::PointList},
-    {"SQ", 34, PC::Markup, VT::PointList},
-    {"TB", 35, PC::Markup, VT::PointElist},
-    {"TR", 36, PC::Markup, VT::PointList},
-    {"TW", 37, PC::Markup, VT::PointElist},
-    {"AR", 17, PC::General, VT::Compose},
-    {"AS", 18, PC::General, VT::SimpleText},
-    {"C", 19, PC::General, VT::Text},
-    {"FG", 23, PC::General, VT::Compose},
-    {"LN", 28, PC::General, VT::Compose},
-    {"N", 30, PC::General, VT::SimpleText},
-    {"PM", 31, PC::General, VT::Number},
-    {"SE", 32, PC::General, VT::Point},
-    {"V", 39, PC::General, VT::Real},
-    {"VW", 40, PC::General, VT::PointElist},
-    {"AP", 41, PC::Root, VT::Compose},
-    {"CA", 42, PC::Root, VT::SimpleText},
-    {"FF", 43, PC::Root, VT::Number},
-    {"GM", 44, PC::Root, VT::Number},
-    {"ST", 45, PC::Root, VT::Number},
-    {"SZ", 46, PC::Root, VT::Compose},
-    {"AN", 47, PC::GameInfo, VT::SimpleText},
-    {"BR", 48, PC::GameInfo, VT::SimpleText},
-    {"BT", 49, PC::GameInfo, VT::SimpleText},
-    {"CP", 50, PC::GameInfo, VT::SimpleText},
-    {"DT", 51, PC::GameInfo, VT::SimpleText},
-    {"EV", 52, PC::GameInfo, VT::SimpleText},
-    {"GC", 53, PC::GameInfo, VT::Text},
-    {"GN", 54, PC::GameInfo, VT::SimpleText},
-    {"HA", 55, PC::GameInfo, VT::Number},
-    {"KM", 56, PC::GameInfo, VT::Real},
-    {"IP", 57, PC::GameInfo, VT::SimpleText},
-    {"IY", 58, PC::GameInfo, VT::SimpleText},
-    {"ON", 59, PC::GameInfo, VT::SimpleText},
-    {"OT", 60, PC::GameInfo, VT::SimpleText},
-    {"PB", 61, PC::GameInfo, VT::SimpleText},
-    {"PC", 62, PC::GameInfo, VT::SimpleText},
-    {"PW", 63, PC::GameInfo, VT::SimpleText},
-    {"RE", 64, PC::GameInfo, VT::SimpleText},
-    {"RO", 65, PC::GameInfo, VT::SimpleText},
-    {"RU", 66, PC::GameInfo, VT::SimpleText},
-    {"SO", 67, PC::GameInfo, VT::SimpleText},
-    {"SU", 68, PC::GameInfo, VT::SimpleText},
-    {"TM", 69, PC::GameInfo, VT::Real},
-    {"US", 70, PC::GameInfo, VT::SimpleText},
-    {"WR", 71, PC::GameInfo, VT::SimpleText},
-    {"WT", 72, PC::GameInfo, VT::SimpleText},
+    {"B", 1, PC::Move},         {"BL", 2, PC::Move},        {"BM", 3, PC::Move},
+    {"DO", 4, PC::Move},        {"IT", 5, PC::Move},        {"KO", 6, PC::Move},
+    {"MN", 7, PC::Move},        {"OB", 8, PC::Move},        {"OW", 9, PC::Move},
+    {"TE", 10, PC::Move},       {"W", 11, PC::Move},        {"WL", 12, PC::Move},
+    {"AB", 13, PC::Setup},      {"AE", 14, PC::Setup},      {"AW", 15, PC::Setup},
+    {"PL", 16, PC::Setup},      {"DM", 22, PC::Annotation}, {"GB", 24, PC::Annotation},
+    {"GW", 25, PC::Annotation}, {"HO", 26, PC::Annotation}, {"UC", 38, PC::Annotation},
+    {"CR", 20, PC::Markup},     {"DD", 21, PC::Markup},     {"LB", 27, PC::Markup},
+    {"MA", 29, PC::Markup},     {"SL", 33, PC::Markup},     {"SQ", 34, PC::Markup},
+    {"TB", 35, PC::Markup},     {"TR", 36, PC::Markup},     {"TW", 37, PC::Markup},
+    {"AR", 17, PC::General},    {"AS", 18, PC::General},    {"C", 19, PC::General},
+    {"FG", 23, PC::General},    {"LN", 28, PC::General},    {"N", 30, PC::General},
+    {"PM", 31, PC::General},    {"SE", 32, PC::General},    {"V", 39, PC::General},
+    {"VW", 40, PC::General},    {"AP", 41, PC::Root},       {"CA", 42, PC::Root},
+    {"FF", 43, PC::Root},       {"GM", 44, PC::Root},       {"ST", 45, PC::Root},
+    {"SZ", 46, PC::Root},       {"AN", 47, PC::GameInfo},   {"BR", 48, PC::GameInfo},
+    {"BT", 49, PC::GameInfo},   {"CP", 50, PC::GameInfo},   {"DT", 51, PC::GameInfo},
+    {"EV", 52, PC::GameInfo},   {"GC", 53, PC::GameInfo},   {"GN", 54, PC::GameInfo},
+    {"HA", 55, PC::GameInfo},   {"KM", 56, PC::GameInfo},   {"IP", 57, PC::GameInfo},
+    {"IY", 58, PC::GameInfo},   {"ON", 59, PC::GameInfo},   {"OT", 60, PC::GameInfo},
+    {"PB", 61, PC::GameInfo},   {"PC", 62, PC::GameInfo},   {"PW", 63, PC::GameInfo},
+    {"RE", 64, PC::GameInfo},   {"RO", 65, PC::GameInfo},   {"RU", 66, PC::GameInfo},
+    {"SO", 67, PC::GameInfo},   {"SU", 68, PC::GameInfo},   {"TM", 69, PC::GameInfo},
+    {"US", 70, PC::GameInfo},   {"WR", 71, PC::GameInfo},   {"WT", 72, PC::GameInfo},
 };
 
-// Index into PropertyCatalogue::rowByLetters_ for a one- or two-letter text of
-// upper-case ASCII letters, or -1 for any other text.
+// Sets "*first" and "*second" to the index into
+// PropertyCatalogue::rowByLetters_ of a one- or two-letter text of upper-case
+// ASCII letters (second 0 for one letter); false for any other text.
 bool LetterIndex(std::u16string_view text, int* first, int* second) {
   if (text.empty() || text.size() > 2) return false;
   if (text[0] < u'A' || text[0] > u'Z') return false;
@@ -116,7 +67,6 @@ PropertyCatalogue::PropertyCatalogue() {
     }
     descriptor.id = source.id;
     descriptor.propertyClass = source.propertyClass;
-    descriptor.valueType = source.valueType;
     rowById_[source.id] = static_cast<std::int8_t>(row + 1);
     int first = 0;
     int second = 0;
@@ -146,12 +96,12 @@ const PropertyDescriptor* PropertyCatalogue::FindByIdentifier(std::u16string_vie
 
 PropertyDescriptor PropertyCatalogue::LookupByIdentifier(std::u16string_view text) const {
   if (const PropertyDescriptor* row = FindByIdentifier(text)) return *row;
-  return PropertyDescriptor{WideString(text), 0, PropertyClass::Unknown, ValueType::Unknown};
+  return PropertyDescriptor{WideString(text), 0, PropertyClass::Unknown};
 }
 
 PropertyDescriptor PropertyCatalogue::LookupById(PropertyId id) const {
   if (const PropertyDescriptor* row = FindById(id)) return *row;
-  return PropertyDescriptor{WideString(), id, PropertyClass::Unknown, ValueType::Unknown};
+  return PropertyDescriptor{WideString(), id, PropertyClass::Unknown};
 }
 
 PropertyDescriptor LookupByIdentifier(std::u16string_view text) {

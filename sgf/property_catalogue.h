@@ -25,24 +25,6 @@ enum class PropertyClass : std::int32_t {
   Unknown = 8,
 };
 
-// The value types of SGF FF[4].
-enum class ValueType : std::int32_t {
-  None = 0,
-  Unknown = 1,
-  Move = 2,
-  Number = 3,
-  Real = 4,
-  Double = 5,
-  Point = 6,
-  StoneList = 7,
-  PointList = 8,
-  PointElist = 9,
-  SimpleText = 10,
-  Text = 11,
-  Color = 12,
-  Compose = 13,
-};
-
 // The ids of the catalogue, named after their identifiers.
 namespace prop {
 inline constexpr PropertyId B = 1, BL = 2, BM = 3, DO = 4, IT = 5, KO = 6, MN = 7, OB = 8, OW = 9,
@@ -64,7 +46,6 @@ struct PropertyDescriptor {
   WideString identifier;
   PropertyId id = 0;
   PropertyClass propertyClass = PropertyClass::Unknown;
-  ValueType valueType = ValueType::Unknown;
 
   friend bool operator==(const PropertyDescriptor&, const PropertyDescriptor&) = default;
 };

@@ -26,7 +26,7 @@ start_x_display 800x600x24
 
 # Qt would take "-platform offscreen" and never open a window on the display,
 # were the command line read.
-QT_QPA_PLATFORM=xcb "$program" -platform offscreen --help /no/such/folder &
+QT_QPA_PLATFORM=xcb "$program" -platform offscreen --no-such-option /no/such/folder &
 program_pid=$!
 pids+=("$program_pid")
 

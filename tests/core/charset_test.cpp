@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {
@@ -68,6 +68,8 @@ TEST(CharsetTest, EscapesOutsideMultiByteCharacters) {
       {"(;CA[SJIS]PB[a\\\x83\\\\]\\\\];B[pd])",
        "(;GM[1]FF[4]CA[SJIS]PB[a\x83\\\\]\\\\]\r\n;B[pd])"},
       {"(;CA[UHC]PB[\xB1\\]];B[pd])", "(;GM[1]FF[4]CA[UHC]PB[\xB1\\]]\r\n;B[pd])"},
+      // Shift_JIS lead bytes run up to FC, not only to EF.
+      {"(;CA[Shift_JIS]PB[\xFA\x5C]PW[Sato])", "(;GM[1]FF[4]CA[Shift_JIS]PW[Sato]PB[\xFA\\])"},
       // Out of two-byte mode "\]" is an escape and "]" closes the value.
       {"(;CA[ISO-2022-JP]PB[" + kEsc + "$B4]" + kEsc + "(B\\]x];B[pd])",
        "(;GM[1]FF[4]CA[ISO-2022-JP]PB[" + kEsc + "$B4]" + kEsc + "(B\\]x]\r\n;B[pd])"},

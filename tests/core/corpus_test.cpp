@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {

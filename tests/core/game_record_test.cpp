@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 
 #include <gtest/gtest.h>
 

@@ -16,32 +16,21 @@ struct Row {
   const char* identifier;
   PropertyId id;
   PropertyClass propertyClass;
-  ValueType valueType;
 };
 
 TEST(PropertyCatalogueTest, KnownIdentifiersGiveTheirRows) {
   const Row rows[] = {
-      {"B", 1, PropertyClass::Move, ValueType::Move},
-      {"W", 11, PropertyClass::Move, ValueType::Move},
-      {"KO", 6, PropertyClass::Move, ValueType::None},
-      {"AB", 13, PropertyClass::Setup, ValueType::StoneList},
-      {"PL", 16, PropertyClass::Setup, ValueType::Color},
-      {"C", 19, PropertyClass::General, ValueType::Text},
-      {"DM", 22, PropertyClass::Annotation, ValueType::Double},
-      {"LB", 27, PropertyClass::Markup, ValueType::Compose},
-      {"VW", 40, PropertyClass::General, ValueType::PointElist},
-      {"CA", 42, PropertyClass::Root, ValueType::SimpleText},
-      {"FF", 43, PropertyClass::Root, ValueType::Number},
-      {"GM", 44, PropertyClass::Root, ValueType::Number},
-      {"SZ", 46, PropertyClass::Root, ValueType::Compose},
-      {"GC", 53, PropertyClass::GameInfo, ValueType::Text},
-      {"HA", 55, PropertyClass::GameInfo, ValueType::Number},
-      {"KM", 56, PropertyClass::GameInfo, ValueType::Real},
-      {"IP", 57, PropertyClass::GameInfo, ValueType::SimpleText},
-      {"IY", 58, PropertyClass::GameInfo, ValueType::SimpleText},
-      {"PB", 61, PropertyClass::GameInfo, ValueType::SimpleText},
-      {"RE", 64, PropertyClass::GameInfo, ValueType::SimpleText},
-      {"WT", 72, PropertyClass::GameInfo, ValueType::SimpleText},
+      {"B", 1, PropertyClass::Move},         {"W", 11, PropertyClass::Move},
+      {"KO", 6, PropertyClass::Move},        {"AB", 13, PropertyClass::Setup},
+      {"PL", 16, PropertyClass::Setup},      {"C", 19, PropertyClass::General},
+      {"DM", 22, PropertyClass::Annotation}, {"LB", 27, PropertyClass::Markup},
+      {"VW", 40, PropertyClass::General},    {"CA", 42, PropertyClass::Root},
+      {"FF", 43, PropertyClass::Root},       {"GM", 44, PropertyClass::Root},
+      {"SZ", 46, PropertyClass::Root},       {"GC", 53, PropertyClass::GameInfo},
+      {"HA", 55, PropertyClass::GameInfo},   {"KM", 56, PropertyClass::GameInfo},
+      {"IP", 57, PropertyClass::GameInfo},   {"IY", 58, PropertyClass::GameInfo},
+      {"PB", 61, PropertyClass::GameInfo},   {"RE", 64, PropertyClass::GameInfo},
+      {"WT", 72, PropertyClass::GameInfo},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.identifier);
@@ -49,7 +38,6 @@ TEST(PropertyCatalogueTest, KnownIdentifiersGiveTheirRows) {
     EXPECT_EQ(d.identifier, W(row.identifier));
     EXPECT_EQ(d.id, row.id);
     EXPECT_EQ(d.propertyClass, row.propertyClass);
-    EXPECT_EQ(d.valueType, row.valueType);
     EXPECT_EQ(LookupById(row.id), d);
   }
 }
@@ -61,7 +49,6 @@ TEST(PropertyCatalogueTest, UnknownIdentifiersKeepTheirTextWithIdZero) {
     EXPECT_EQ(d.identifier, W(text));
     EXPECT_EQ(d.id, 0);
     EXPECT_EQ(d.propertyClass, PropertyClass::Unknown);
-    EXPECT_EQ(d.valueType, ValueType::Unknown);
   }
 }
 
@@ -72,7 +59,6 @@ TEST(PropertyCatalogueTest, UnknownIdsKeepTheIdWithAnEmptyIdentifier) {
     EXPECT_TRUE(d.identifier.empty());
     EXPECT_EQ(d.id, id);
     EXPECT_EQ(d.propertyClass, PropertyClass::Unknown);
-    EXPECT_EQ(d.valueType, ValueType::Unknown);
   }
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {

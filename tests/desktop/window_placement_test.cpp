@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@ namespace varnoket::desktop {
 namespace {
 
 std::string Show(const ScreenRect& rect) {
-  return "{" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-         std::to_string(rect.right) + "," + std::to_string(rect.bottom) + "}";
+  std::ostringstream text;
+  text << '{' << rect.left << ',' << rect.top << ',' << rect.right << ',' << rect.bottom << '}';
+  return text.str();
 }
 
 TEST(CentredPositionTest, CentresThenClampsEachAxis) {
@@ -39,6 +41,8 @@ TEST(CentredPositionTest, CentresThenClampsEachAxis) {
       {{900, 700, 1100, 900}, area, 400, 300, 600, 500},
       // Wider and taller than the area: the left and top edges win.
       {area, area, 1200, 900, 0, 0},
+      // Wider than the area, centred on a reference near its right edge.
+      {{900, 100, 1100, 200}, area, 1200, 50, 0, 125},
       // (-1001 + 0) / 2 = -500, 101 / 2 = 50: x = -550 (flooring would give -551).
       {negative, negative, 101, 41, -550, -400 - 20},
   };

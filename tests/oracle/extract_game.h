@@ -9,7 +9,7 @@
 // it over tricky grammar, real files and arbitrary bytes. The program never
 // links it; its own cleaning rules are those of clean/clean_bytes.cpp.
 
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 
 namespace varnoket {
 

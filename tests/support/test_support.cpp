@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "platform/text_codec.h"
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
 
 namespace varnoket::test {

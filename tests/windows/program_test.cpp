@@ -95,7 +95,8 @@ TEST(ProgramTest, EndsWithCodeTwoHoweverThePersonLeavesWithOrWithoutArguments) {
       {"Exit", L"", [](HWND d) { ::PostMessageW(::GetDlgItem(d, IDC_EXIT), BM_CLICK, 0, 0); }},
       {"Esc", L"C:\\games D:\\out", [](HWND d) { PostKey(::GetDlgItem(d, IDC_CLEAN), VK_ESCAPE); }},
       {"close button", L"/?", [](HWND d) { ::PostMessageW(d, WM_CLOSE, 0, 0); }},
-      {"system menu", L"--help", [](HWND d) { ::PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"system menu", L"--no-such-option",
+       [](HWND d) { ::PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

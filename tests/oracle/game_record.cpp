@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -97,7 +97,7 @@ const WideString& GameNode::ValueRef(PropertyId id) const {
 
 WideString GameNode::Value(PropertyId id) const { return ValueRef(id); }
 
-bool GameNode::AddValue(PropertyId id, WideString value) {
+void GameNode::AddValue(PropertyId id, WideString value) {
   const std::int32_t index = FindProperty(id);
   NodeProperty* property = nullptr;
   if (index < 0) {
@@ -107,7 +107,6 @@ bool GameNode::AddValue(PropertyId id, WideString value) {
   }
   property->values.push_back(std::move(value));
   modified = true;
-  return true;
 }
 
 void GameNode::SetValue(PropertyId id, WideString value) {
@@ -168,13 +167,6 @@ GameTree& GameTree::operator=(GameTree&& other) noexcept {
 GameNode* GameTree::NewNode() {
   if (arena_ == nullptr) arena_ = std::make_unique<NodeArena>();
   return arena_->NewNode();
-}
-
-void GameTree::Clear() {
-  if (NodeCount() > 0) modified = true;
-  arena_.reset();
-  root = nullptr;
-  current = nullptr;
 }
 
 std::size_t GameTree::NodeCount() const { return arena_ == nullptr ? 0 : arena_->count(); }

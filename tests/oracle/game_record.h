@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#ifndef VARNOKET_SGF_GAME_RECORD_H_
-#define VARNOKET_SGF_GAME_RECORD_H_
+#ifndef VARNOKET_TESTS_ORACLE_GAME_RECORD_H_
+#define VARNOKET_TESTS_ORACLE_GAME_RECORD_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -56,8 +56,8 @@ class GameNode {
   // is unchanged.
   const WideString& ValueRef(PropertyId id) const;
   // Appends "value" to the first property with this id, creating the property
-  // at the end (and raising its class flag) when the node lacks it. Always true.
-  bool AddValue(PropertyId id, WideString value);
+  // at the end (and raising its class flag) when the node lacks it.
+  void AddValue(PropertyId id, WideString value);
   // Makes the first property with this id hold exactly "value", keeping its
   // position, or appends a new property as AddValue does.
   void SetValue(PropertyId id, WideString value);
@@ -98,9 +98,6 @@ class GameTree {
 
   // A new empty node owned by this tree, linked to nothing.
   GameNode* NewNode();
-  // Frees every node; root and current become null. Sets modified when any
-  // node was freed.
-  void Clear();
   // The number of nodes this tree has allocated (reachable or not).
   std::size_t NodeCount() const;
 
@@ -195,4 +192,4 @@ class GameRecord {
 
 }  // namespace varnoket
 
-#endif  // VARNOKET_SGF_GAME_RECORD_H_
+#endif  // VARNOKET_TESTS_ORACLE_GAME_RECORD_H_

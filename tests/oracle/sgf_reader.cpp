@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "platform/text_codec.h"
-#include "sgf/game_record.h"
+#include "tests/oracle/game_record.h"
 #include "sgf/sgf_parser.h"
 
 namespace varnoket {
