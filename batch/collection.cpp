@@ -68,6 +68,9 @@ class GameSink {
 
   // Takes the next game in order; "handedOn": HandOnAtOnce took it already.
   void Take(const GameOutcome& game, std::string* cleaned, bool handedOn = false) {
+    if (game.clean.detection.tried && !result_->detection.tried) {
+      result_->detection = game.clean.detection;
+    }
     if (!game.clean.ok) {
       lastReason_ = game.clean.reason;
       if (mode_ != GameMode::FirstGame) {
@@ -338,6 +341,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
       sink.Finish(splitter.gamesFound());
     } else {
       result.ok = false;
+      result.detection = CharsetDetection();
     }
   } catch (const std::bad_alloc&) {
     result.ok = false;
