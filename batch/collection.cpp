@@ -42,7 +42,11 @@ struct GameOutcome {
 CleanResult CleanGame(const SplitGame& game, std::string_view text, const AssumedCharset* assumed,
                       std::string* cleaned) {
   cleaned->clear();
-  if (game.tooLarge) return CleanResult{false, FailureReason::OutOfMemory};
+  if (game.tooLarge) {
+    CleanResult result;
+    result.reason = FailureReason::OutOfMemory;
+    return result;
+  }
   return CleanBytes(text, cleaned, assumed);
 }
 
