@@ -118,7 +118,8 @@ class SingleRun : public CollectionOutput {
     inPlace_ = readAFile_ && !options_.toStandardOutput &&
                files_.IdentifyFile(target_, &found).ok() && found.device == identity_.device &&
                found.file == identity_.file;
-    streamed_ = std::make_unique<StreamedFile>(files_, target_, inPlace_ ? &identity_ : nullptr);
+    streamed_ = std::make_unique<StreamedFile>(
+        files_, target_, platform::StageOptions{inPlace_ ? &identity_ : nullptr, 0666, false});
     own_ = std::make_unique<GrowingOutput>([this](std::string_view bytes) {
       if (options_.dryRun) return platform::IoStatus::Ok();
       if (options_.toStandardOutput) return streams_.WriteStandardOutput(bytes);
@@ -151,7 +152,8 @@ class SingleRun : public CollectionOutput {
     const bool intoStream = files_.KindOf(target) == platform::PathKind::Other;
     if (options_.dryRun) return intoStream ? platform::IoStatus::Ok() : files_.ProbeWrite(target);
     return intoStream ? streams_.WriteNamedStream(target, bytes)
-                      : files_.WriteFileAtomically(target, bytes, read);
+                      : files_.WriteFileAtomically(target, bytes,
+                                                   platform::StageOptions{read, 0666, false});
   }
 
   // Counts one write; workers may count numbered games at once.

@@ -10,7 +10,18 @@
 namespace varnoket::cli {
 namespace {
 
-enum class LongOption { Recursive, Jobs, Quiet, DryRun, Charset, Help, Version, AllGames, Split };
+enum class LongOption {
+  Recursive,
+  Follow,
+  Jobs,
+  Quiet,
+  DryRun,
+  Charset,
+  Help,
+  Version,
+  AllGames,
+  Split
+};
 
 struct LongOptionName {
   std::string_view name;
@@ -20,6 +31,7 @@ struct LongOptionName {
 
 constexpr std::array kLongOptions = {
     LongOptionName{"recursive", LongOption::Recursive, false},
+    LongOptionName{"follow", LongOption::Follow, false},
     LongOptionName{"jobs", LongOption::Jobs, true},
     LongOptionName{"quiet", LongOption::Quiet, false},
     LongOptionName{"dry-run", LongOption::DryRun, false},
@@ -126,6 +138,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         case LongOption::Recursive:
           result.recursive = true;
           break;
+        case LongOption::Follow:
+          result.follow = true;
+          break;
         case LongOption::Quiet:
           result.quiet = true;
           break;
@@ -176,6 +191,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       const char letter = argument[k];
       if (letter == 'r') {
         result.recursive = true;
+      } else if (letter == 'L') {
+        result.follow = true;
       } else if (letter == 'q') {
         result.quiet = true;
       } else if (letter == 'n') {
@@ -237,6 +254,8 @@ std::string HelpText() {
       "and a failed write leaves any existing file untouched.\n"
       "\n"
       "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
+      "  -L, --follow      with -r, also enter folders that links in SOURCE lead to\n"
+      "                    (each folder once); without it they are passed over\n"
       "  -j, --jobs=N      clean N files (or the games of one file) at once; 0,\n"
       "                    the default, means one per hardware thread\n"
       "  -q, --quiet       print only errors, no progress or summary\n"

@@ -19,6 +19,8 @@ std::string_view ReasonText(FailureReason reason) {
       return "cannot read the folder";
     case FailureReason::FileChanged:
       return "the file changed during cleaning";
+    case FailureReason::TooLarge:
+      return "the cleaned record is too large";
   }
   return "cannot read the file";
 }

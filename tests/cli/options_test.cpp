@@ -29,6 +29,7 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
     std::string source;
     std::string destination;
     bool dryRun = false;
+    bool follow = false;
   };
   const std::vector<Case> cases = {
       {{"in", "out"}, false, false, 0, "in", "out"},
@@ -51,12 +52,15 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
       {{"-n", "in", "out"}, false, false, 0, "in", "out", true},
       {{"-rnq", "in", "out"}, true, true, 0, "in", "out", true},
       {{"in", "out", "--dry"}, false, false, 0, "in", "out", true},
+      {{"-rL", "in", "out"}, true, false, 0, "in", "out", false, true},
+      {{"-r", "in", "out", "--follow"}, true, false, 0, "in", "out", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));
     const CommandLine line = ParseCommandLine(c.arguments);
     ASSERT_EQ(line.action, CommandLine::Action::Clean) << line.error;
     EXPECT_EQ(line.recursive, c.recursive);
+    EXPECT_EQ(line.follow, c.follow);
     EXPECT_EQ(line.quiet, c.quiet);
     EXPECT_EQ(line.jobs, c.jobs);
     EXPECT_EQ(line.source, c.source);
