@@ -236,6 +236,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return result;
 }
 
+// How a run is stopped, and the statuses that says so, as each system names
+// them.
+#ifdef _WIN32
+constexpr const char* kStopText =
+    "Ctrl-C (or Ctrl-Break) stops a run: the files in hand are finished, no\n"
+    "other is started, and the summary says the run was interrupted.\n";
+constexpr const char* kStopStatusText =
+    " 130  interrupted by Ctrl-C or Ctrl-Break\n"
+    " 143  stopped because the console was closed or Windows is shutting down\n";
+#else
+constexpr const char* kStopText =
+    "Ctrl-C (or SIGTERM) stops a run: the files in hand are finished, no other\n"
+    "is started, and the summary says the run was interrupted.\n";
+constexpr const char* kStopStatusText =
+    " 130  interrupted by Ctrl-C\n"
+    " 143  stopped by SIGTERM\n";
+#endif
+
 std::string HelpText() {
   std::string text;
   text += "Usage: ";
@@ -282,16 +300,15 @@ std::string HelpText() {
       "A progress bar is shown on standard error when it is a terminal. At the end\n"
       "a summary and every file that could not be cleaned, with the reason, are\n"
       "printed on standard error; with '-' as SOURCE or DEST they are printed only\n"
-      "when something failed.\n"
-      "Ctrl-C (or SIGTERM) stops a run: the files in hand are finished, no other\n"
-      "is started, and the summary says the run was interrupted.\n"
+      "when something failed.\n";
+  text += kStopText;
+  text +=
       "\n"
       "Exit status:\n"
       " 0  every file was cleaned\n"
       " 1  some files could not be cleaned\n"
-      " 2  usage error, or SOURCE does not exist\n"
-      " 130  interrupted by Ctrl-C\n"
-      " 143  stopped by SIGTERM\n";
+      " 2  usage error, or SOURCE does not exist\n";
+  text += kStopStatusText;
   return text;
 }
 
