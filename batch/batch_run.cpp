@@ -16,8 +16,10 @@
 #include <thread>
 #include <utility>
 
+#include "batch/collection.h"
 #include "batch/write_queue.h"
 #include "clean/clean_bytes.h"
+#include "platform/byte_source.h"
 #include "platform/path_text.h"
 
 namespace varnoket {
@@ -98,10 +100,16 @@ class EntryList {
 
 // What became of one entry.
 struct EntryResult {
-  bool cleaned = false;
-  FileFailure failure;
+  bool cleaned = false;  // its own cleaned file was written
+  // Under Split, every game of it went to a numbered file: it has no file of
+  // its own to write, and is no failure for that.
+  bool splitWhole = false;
+  FileFailure failure;  // why it was not cleaned, unless cleaned or splitWhole
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
+  std::size_t gamesWritten = 0;           // Split: numbered files written
+  std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
+  std::uint64_t notKept = 0;              // FirstGame: further games
 };
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
@@ -202,8 +210,10 @@ class Run {
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
-  void Execute(unsigned workers) {
+  // A run of a single entry gives "gameWorkers" threads to its games.
+  void Execute(unsigned workers, unsigned gameWorkers) {
     retryAlone_ = workers > 1;
+    gameWorkers_ = entries_.size() == 1 ? gameWorkers : 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -220,14 +230,12 @@ class Run {
     // as they failed.
     std::sort(retries_.begin(), retries_.end());
     for (const std::size_t index : retries_) {
-      std::string bytes;
-      std::string cleanedBytes;
       EntryResult result;
       if (options_.stop != nullptr && options_.stop->load()) {
         result.failure.reason = FailureReason::OutOfMemory;
         result.failure.name = entries_.Name(index);
       } else {
-        if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
+        if (Clean(index, &result)) continue;  // the queue reports it
       }
       Report(&result);
     }
@@ -240,10 +248,13 @@ class Run {
 
   void FillReport(BatchReport* report) {
     report->found = entries_.size();
-    report->cleaned = progress_.done - failures_.size();
+    report->cleaned = cleaned_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
+    report->notKept = std::move(notKept_);
+    std::sort(report->notKept.begin(), report->notKept.end(),
+              [](const GamesNotKept& a, const GamesNotKept& b) { return a.name < b.name; });
     report->notes.insert(report->notes.end(), std::make_move_iterator(notes_.begin()),
                          std::make_move_iterator(notes_.end()));
     std::sort(detected_.begin(), detected_.end(),
@@ -261,18 +272,14 @@ class Run {
 
  private:
   void Work() {
-    // Buffers kept from file to file.
-    std::string bytes;
-    std::string cleanedBytes;
     for (;;) {
       if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
       EntryResult result;
-      if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
-      if (!result.cleaned && result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
-        bytes = std::string();
-        cleanedBytes = std::string();
+      if (Clean(index, &result)) continue;  // the queue reports it
+      if (!result.cleaned && !result.splitWhole &&
+          result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         retries_.push_back(index);
         continue;
@@ -283,10 +290,9 @@ class Run {
 
   // Cleans one entry and hands it to the queue (true), or fills "*result"
   // with what became of it (false), whatever it throws.
-  bool Clean(std::size_t index, std::string* bytes, std::string* cleanedBytes,
-             EntryResult* result) {
+  bool Clean(std::size_t index, EntryResult* result) {
     try {
-      if (Process(index, bytes, cleanedBytes, result)) return true;
+      if (Process(index, result)) return true;
     } catch (const std::bad_alloc&) {
       *result = EntryResult();
       result->failure.reason = FailureReason::OutOfMemory;
@@ -295,14 +301,14 @@ class Run {
       result->failure.reason = FailureReason::CannotRead;
       result->failure.systemMessage = error.what();
     }
-    if (!result->cleaned) result->failure.name = entries_.Name(index);
+    result->failure.name = entries_.Name(index);
     return false;
   }
 
-  // Reads and cleans one entry and hands the cleaned bytes to the queue
-  // (true), or fills "*result" with why it is not written (false).
-  bool Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
-               EntryResult* result) {
+  // Reads and cleans one entry, game by game, and hands its own cleaned bytes
+  // to the queue (true), or fills "*result" with why it has none to write
+  // (false). Under Split the numbered files of a collection are written here.
+  bool Process(std::size_t index, EntryResult* result) {
     FileFailure& failure = result->failure;
     if (entries_.IsFolder(index)) {
       failure.reason = FailureReason::CannotRead;
@@ -310,53 +316,169 @@ class Run {
       return false;
     }
     platform::FileIdentity identity;
-    const platform::IoStatus read =
-        files_.ReadFile(entries_.SourcePath(index), bytes, &identity, entries_.IsFile(index));
-    if (!read.ok()) {
+    std::unique_ptr<platform::ByteSource> source;
+    const platform::IoStatus opened =
+        files_.OpenFile(entries_.SourcePath(index), &source, &identity);
+    if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
-      failure.systemMessage = read.message();
+      failure.systemMessage = opened.message();
       return false;
     }
-    result->bytesRead = bytes->size();
     // A new file is the user's to rewrite: owner write is added to the
     // source's bits, so that a read-only archive does not make its cleaned
     // copy refuse the next run.
     platform::StageOptions stage{inPlace_ ? &identity : nullptr,
                                  identity.permissions != 0 ? identity.permissions | 0200 : 0666};
-    CleanResult clean = CleanBytes(*bytes, cleanedBytes,
-                                   options_.assumedCharset ? &*options_.assumedCharset : nullptr);
-    // A file that ran out of memory is cleaned again, and reported then.
-    if (clean.detection.tried && (clean.ok || clean.reason != FailureReason::OutOfMemory)) {
-      std::lock_guard<std::mutex> lock(progressMutex_);
-      detected_.push_back(FileCharset{entries_.Name(index), std::move(clean.detection.charset)});
-    }
-    if (!clean.ok) {
-      failure.reason = clean.reason;
-      return false;
-    }
     const std::filesystem::path name = entries_.Name(index);
     const std::filesystem::path target = options_.destination / name;
+    // The entry's own cleaned file is held in memory, or, once it grows
+    // large (a cleaned collection), staged as it grows.
+    StreamedFile streamed(files_, target, stage);
+    bool folderReady = false;
+    GrowingOutput own([&](std::string_view bytes) {
+      if (options_.dryRun) return platform::IoStatus::Ok();
+      platform::IoStatus status;
+      if (!folderReady) status = MirrorFolderOf(name);
+      folderReady = status.ok();
+      return status.ok() ? streamed.Add(bytes) : status;
+    });
+    EntryOutput output(*this, name, &own, result);
+    CollectionOptions collectionOptions;
+    collectionOptions.mode = options_.games;
+    collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
+    collectionOptions.workers = gameWorkers_;
+    const CollectionResult collection = CleanCollection(*source, collectionOptions, output);
+    source.reset();
+    result->bytesRead = collection.bytesRead;
+    // A file that ran out of memory is cleaned again, and reported then.
+    if (collection.detection.tried &&
+        (collection.ok || collection.reason != FailureReason::OutOfMemory)) {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      detected_.push_back(FileCharset{name, collection.detection.charset});
+    }
+    for (const GameFailure& game : collection.brokenGames) {
+      result->gameFailures.push_back(FileFailure{name, game.reason, "", game.number, game.offset});
+    }
+    if (options_.games == GameMode::FirstGame && collection.ok) {
+      result->notKept = collection.games - 1;
+    }
+    if (!collection.ok) {
+      failure.reason = collection.reason;
+      failure.systemMessage = collection.systemMessage;
+      return false;
+    }
+    if (!output.hasOwn()) {
+      result->splitWhole = true;
+      return false;
+    }
     if (options_.dryRun) {
-      ForeseeWrite(target, cleanedBytes->size(), result);
+      ForeseeWrite(target, own.size(), result);
+      return false;
+    }
+    if (own.spilled()) {
+      platform::IoStatus status = own.status();
+      if (status.ok()) status = streamed.Commit();
+      if (status.ok()) {
+        result->cleaned = true;
+        result->bytesWritten = own.size();
+      } else {
+        failure.reason = status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite;
+        if (!status.changed()) failure.systemMessage = status.message();
+      }
       return false;
     }
     platform::FolderHandle folder;
-    const platform::IoStatus opened = FolderFor(name.parent_path(), &folder, &stage.nameIsFree);
-    if (!opened.ok()) {
+    const platform::IoStatus created = FolderFor(name.parent_path(), &folder, &stage.nameIsFree);
+    if (!created.ok()) {
       failure.reason = FailureReason::CannotWrite;
-      failure.systemMessage = opened.message();
+      failure.systemMessage = created.message();
       return false;
     }
-    bytesRead_[index] = result->bytesRead;
-    queue_.Write(folder, name.filename(), *cleanedBytes, stage, index);
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      bytesRead_[index] = result->bytesRead;
+      if (!result->gameFailures.empty() || result->notKept != 0) {
+        EntryResult& held = held_[index];
+        held.gameFailures = std::move(result->gameFailures);
+        held.notKept = result->notKept;
+      }
+    }
+    queue_.Write(folder, name.filename(), *own.held(), stage, index);
     return true;
+  }
+
+  // The folder under the destination that mirrors the one of "name".
+  platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
+    platform::FolderHandle folder;
+    bool created = false;
+    return FolderFor(name.parent_path(), &folder, &created);
+  }
+
+  // Where the games of one entry go: its own file, or numbered files.
+  class EntryOutput : public CollectionOutput {
+   public:
+    EntryOutput(Run& run, const std::filesystem::path& name, GrowingOutput* own,
+                EntryResult* result)
+        : run_(run), name_(name), own_(own), result_(result) {}
+    void Own(std::string_view bytes) override {
+      hasOwn_ = true;
+      own_->Add(bytes);
+    }
+    void Numbered(std::uint64_t number, std::string* bytes) override {
+      // Several workers may write numbered games at once.
+      const std::filesystem::path name = SplitName(name_, number);
+      const platform::IoStatus status = run_.WriteGame(name, *bytes);
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (status.ok()) {
+        ++result_->gamesWritten;
+        result_->bytesWritten += bytes->size();
+        return;
+      }
+      result_->gameFailures.push_back(FileFailure{
+          name, status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+          status.changed() ? "" : status.message(), 0, 0});
+    }
+    bool hasOwn() const { return hasOwn_; }
+
+   private:
+    Run& run_;
+    const std::filesystem::path& name_;
+    GrowingOutput* own_;
+    EntryResult* result_;
+    bool hasOwn_ = false;
+    std::mutex mutex_;
+  };
+
+  // Writes one numbered game of a collection under Split at once, or in a
+  // dry run foresees its failure.
+  platform::IoStatus WriteGame(const std::filesystem::path& name, std::string_view bytes) {
+    const std::filesystem::path target = options_.destination / name;
+    if (options_.dryRun) {
+      const std::filesystem::path folder = target.parent_path();
+      return files_.KindOf(folder) == platform::PathKind::Folder
+                 ? files_.ProbeWrite(target)
+                 : files_.ProbeCreateFolders(folder);
+    }
+    platform::IoStatus status = MirrorFolderOf(name);
+    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
+    return status;
   }
 
   // The queue's report on one entry's write.
   void Written(std::size_t index, const WriteQueue::Written& written) {
     const platform::IoStatus& status = written.status;
     EntryResult result;
-    result.bytesRead = bytesRead_[index];
+    result.failure.name = entries_.Name(index);
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      result.bytesRead = bytesRead_[index];
+      const auto held = held_.find(index);
+      if (held != held_.end()) {
+        result.gameFailures = std::move(held->second.gameFailures);
+        result.notKept = held->second.notKept;
+        held_.erase(held);
+      }
+    }
     if (status.ok()) {
       result.cleaned = true;
       result.bytesWritten = written.size;
@@ -378,7 +500,7 @@ class Run {
 
   // A dry run's stand-in for saving: the failure that creating the missing
   // folders and writing "target" would meet first, if it can be foreseen.
-  void ForeseeWrite(const std::filesystem::path& target, std::size_t size, EntryResult* result) {
+  void ForeseeWrite(const std::filesystem::path& target, std::uint64_t size, EntryResult* result) {
     const std::filesystem::path folder = target.parent_path();
     const platform::IoStatus foreseen = files_.KindOf(folder) == platform::PathKind::Folder
                                             ? files_.ProbeWrite(target)
@@ -450,7 +572,13 @@ class Run {
     progress_.total = entries_.size();
     progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
-    if (!result->cleaned) failures_.push_back(std::move(result->failure));
+    if (result->cleaned) ++cleaned_;
+    cleaned_ += result->gamesWritten;
+    if (!result->cleaned && !result->splitWhole) failures_.push_back(std::move(result->failure));
+    for (FileFailure& failure : result->gameFailures) failures_.push_back(std::move(failure));
+    if (result->notKept != 0) {
+      notKept_.push_back(GamesNotKept{result->failure.name, result->notKept});
+    }
     if (options_.onProgress) options_.onProgress(progress_);
   }
 
@@ -463,10 +591,17 @@ class Run {
   std::vector<std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
+  // Threads that clean the games of one collection.
+  unsigned gameWorkers_ = 1;
 
   std::mutex progressMutex_;
   BatchProgress progress_;
   std::vector<FileFailure> failures_;
+  std::vector<GamesNotKept> notKept_;
+  std::size_t cleaned_ = 0;
+  // What entries handed to the queue found besides their own file, until
+  // they are written.
+  std::map<std::size_t, EntryResult> held_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
   std::vector<FileCharset> detected_;
 
@@ -495,46 +630,6 @@ class Run {
 };
 
 }  // namespace
-
-std::string_view ReasonText(FailureReason reason) {
-  switch (reason) {
-    case FailureReason::CannotRead:
-      return "cannot read the file";
-    case FailureReason::NoGameFound:
-      return "no game found";
-    case FailureReason::CutShort:
-      return "the game record is cut short";
-    case FailureReason::CannotWrite:
-      return "cannot write the file";
-    case FailureReason::OutOfMemory:
-      return "not enough memory";
-    case FailureReason::CannotReadFolder:
-      return "cannot read the folder";
-    case FailureReason::FileChanged:
-      return "the file changed during cleaning";
-    case FailureReason::TooLarge:
-      return "the cleaned record is too large";
-  }
-  return "cannot read the file";
-}
-
-std::string_view OutcomeText(RunOutcome outcome) {
-  switch (outcome) {
-    case RunOutcome::Completed:
-      return "completed";
-    case RunOutcome::NoSourceGiven:
-      return "no source folder given";
-    case RunOutcome::NoDestinationGiven:
-      return "no destination folder given";
-    case RunOutcome::SourceNotFound:
-      return "source folder not found";
-    case RunOutcome::DestinationNotFound:
-      return "destination folder not found";
-    case RunOutcome::CannotCreateDestination:
-      return "cannot create the destination folder";
-  }
-  return "completed";
-}
 
 CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
   // One pass over the bytes, with the very result of loading the record,
@@ -614,8 +709,10 @@ BatchReport RunBatch(const BatchOptions& options) {
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
   std::vector<FileFailure> folderFailures;
   EntryList entries = CollectEntries(resolved, folders, &folderFailures, &report.notes);
-  std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
-  workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
+  const std::size_t asked = std::max<std::size_t>(
+      options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
+  const std::size_t workers =
+      std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
   // Cleaning in place replaces each file only while it is as it was read.
   platform::FolderIdentity sourceFolder;
   platform::FolderIdentity destinationFolder;
@@ -623,13 +720,16 @@ BatchReport RunBatch(const BatchOptions& options) {
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
   Run run(resolved, files, std::move(entries), inPlace, std::move(destination), destinationCreated);
-  run.Execute(static_cast<unsigned>(workers));
+  run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
   run.FillReport(&report);
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
   report.failed = report.failures.size();
-  std::sort(report.failures.begin(), report.failures.end(),
-            [](const FileFailure& a, const FileFailure& b) { return a.name < b.name; });
+  std::stable_sort(report.failures.begin(), report.failures.end(),
+                   [](const FileFailure& a, const FileFailure& b) {
+                     if (a.name != b.name) return a.name < b.name;
+                     return a.game < b.game;
+                   });
   std::sort(report.notes.begin(), report.notes.end(),
             [](const RunNote& a, const RunNote& b) { return a.name < b.name; });
   return report;

@@ -10,7 +10,18 @@
 namespace varnoket::cli {
 namespace {
 
-enum class LongOption { Recursive, Follow, Jobs, Quiet, DryRun, Charset, Help, Version };
+enum class LongOption {
+  Recursive,
+  Follow,
+  Jobs,
+  Quiet,
+  DryRun,
+  Charset,
+  Help,
+  Version,
+  AllGames,
+  Split
+};
 
 struct LongOptionName {
   std::string_view name;
@@ -27,6 +38,8 @@ constexpr std::array kLongOptions = {
     LongOptionName{"charset", LongOption::Charset, true},
     LongOptionName{"help", LongOption::Help, false},
     LongOptionName{"version", LongOption::Version, false},
+    LongOptionName{"all-games", LongOption::AllGames, false},
+    LongOptionName{"split", LongOption::Split, false},
 };
 
 CommandLine UsageError(std::string error) {
@@ -134,6 +147,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         case LongOption::DryRun:
           result.dryRun = true;
           break;
+        case LongOption::AllGames:
+        case LongOption::Split: {
+          const GameMode games =
+              match->option == LongOption::AllGames ? GameMode::AllGames : GameMode::Split;
+          if (result.games != GameMode::FirstGame && result.games != games) {
+            return UsageError("options '--all-games' and '--split' exclude each other");
+          }
+          result.games = games;
+          break;
+        }
         case LongOption::Help:
           result.action = CommandLine::Action::Help;
           return result;
@@ -251,8 +274,8 @@ std::string HelpText() {
       "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
       "  -L, --follow      with -r, also enter folders that links in SOURCE lead to\n"
       "                    (each folder once); without it they are passed over\n"
-      "  -j, --jobs=N      clean N files at once; 0, the default, means one per\n"
-      "                    hardware thread\n"
+      "  -j, --jobs=N      clean N files (or the games of one file) at once; 0,\n"
+      "                    the default, means one per hardware thread\n"
       "  -q, --quiet       print only errors, no progress or summary\n"
       "  -n, --dry-run     read and clean every file in memory and write nothing;\n"
       "                    report what a real run would, failures included\n"
@@ -267,6 +290,10 @@ std::string HelpText() {
       "                    CA[UTF-8] but is not UTF-8, from its own bytes, and\n"
       "                    leaves it unlabelled when unsure; the summary counts\n"
       "                    the decisions, and -n lists them on standard output\n"
+      "      --all-games   clean every game of a file that holds several into one\n"
+      "                    cleaned collection (by default only the first is kept)\n"
+      "      --split       clean every game of such a file into a file of its own,\n"
+      "                    NAME-0001.sgf, NAME-0002.sgf, ... in the order of the file\n"
       "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/stream_side.h"
 
@@ -13,27 +14,6 @@ namespace varnoket::platform {
 namespace {
 
 IoStatus StdioError(int error) { return IoStatus::Error(std::strerror(error)); }
-
-// Reads "stream" to its end, refusing more than a file may hold.
-IoStatus ReadAll(std::FILE* stream, std::string* bytes) {
-  bytes->clear();
-  char buffer[1 << 16];
-  for (;;) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream);
-    if (bytes->size() + got > kMaxReadableFileSize) {
-      bytes->clear();
-      return StdioError(EFBIG);
-    }
-    bytes->append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  if (std::ferror(stream)) {
-    const int error = errno;
-    bytes->clear();
-    return StdioError(error != 0 ? error : EIO);
-  }
-  return IoStatus::Ok();
-}
 
 IoStatus WriteAll(std::FILE* stream, std::string_view bytes) {
   errno = 0;
@@ -44,24 +24,48 @@ IoStatus WriteAll(std::FILE* stream, std::string_view bytes) {
   return IoStatus::Ok();
 }
 
+// A C stream read with fread; it is closed at the end when it is owned.
+class StdioByteSource : public ByteSource {
+ public:
+  StdioByteSource(std::FILE* stream, bool owned) : stream_(stream), owned_(owned) {}
+  ~StdioByteSource() override {
+    if (owned_) std::fclose(stream_);
+  }
+  StdioByteSource(const StdioByteSource&) = delete;
+  StdioByteSource& operator=(const StdioByteSource&) = delete;
+
+  IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    errno = 0;
+    *got = std::fread(buffer, 1, capacity, stream_);
+    if (*got == 0 && std::ferror(stream_)) return StdioError(errno != 0 ? errno : EIO);
+    return IoStatus::Ok();
+  }
+
+ private:
+  std::FILE* stream_;
+  bool owned_;
+};
+
 }  // namespace
 
-IoStatus Streams::ReadStandardInput(std::string* bytes) {
+IoStatus Streams::OpenStandardInput(std::unique_ptr<ByteSource>* source) {
   stream_side::MakeBinary(stdin);
-  return ReadAll(stdin, bytes);
+  *source = std::make_unique<StdioByteSource>(stdin, /*owned=*/false);
+  return IoStatus::Ok();
+}
+
+IoStatus Streams::OpenNamedStream(const std::filesystem::path& path,
+                                  std::unique_ptr<ByteSource>* source) {
+  source->reset();
+  std::FILE* stream = stream_side::Open(path, /*forWriting=*/false);
+  if (stream == nullptr) return StdioError(errno);
+  *source = std::make_unique<StdioByteSource>(stream, /*owned=*/true);
+  return IoStatus::Ok();
 }
 
 IoStatus Streams::WriteStandardOutput(std::string_view bytes) {
   stream_side::MakeBinary(stdout);
   return WriteAll(stdout, bytes);
-}
-
-IoStatus Streams::ReadNamedStream(const std::filesystem::path& path, std::string* bytes) {
-  std::FILE* stream = stream_side::Open(path, /*forWriting=*/false);
-  if (stream == nullptr) return StdioError(errno);
-  IoStatus status = ReadAll(stream, bytes);
-  std::fclose(stream);
-  return status;
 }
 
 IoStatus Streams::WriteNamedStream(const std::filesystem::path& path, std::string_view bytes) {
