@@ -22,7 +22,7 @@ if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
 
 # deb-src lines mirroring the binary sources, once.
 sources_list=/etc/apt/sources.list.d/varnoket-src.sources
-if ! apt-cache showsrc libarchive 2>/dev/null | grep -q '^Package:'; then
+if [[ -z "$(apt-cache showsrc libarchive 2>/dev/null)" ]]; then
   if [[ ! -f $sources_list ]]; then
     echo "build-windows-libarchive: adding deb-src lines in $sources_list" >&2
     $sudo tee "$sources_list" >/dev/null <<'EOF'

@@ -1,0 +1,409 @@
+// SPDX-License-Identifier: MIT
+// Archives through libarchive, on both systems. Names cross libarchive in
+// UTF-8: on POSIX the calls run under a UTF-8 character type for the calling
+// thread (libarchive converts names to and from the current locale), on
+// Windows libarchive converts through wide strings by itself.
+#include "platform/archive.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "platform/temporary_name.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <locale.h>
+#include <unistd.h>
+#endif
+
+namespace varnoket::platform {
+namespace {
+
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+#ifdef _WIN32
+class Utf8Scope {};
+#else
+// Makes the calling thread's character type UTF-8 for the scope's life.
+class Utf8Scope {
+ public:
+  Utf8Scope() {
+    static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8 != static_cast<locale_t>(0)) previous_ = ::uselocale(utf8);
+  }
+  ~Utf8Scope() {
+    if (previous_ != static_cast<locale_t>(0)) ::uselocale(previous_);
+  }
+  Utf8Scope(const Utf8Scope&) = delete;
+  Utf8Scope& operator=(const Utf8Scope&) = delete;
+
+ private:
+  locale_t previous_ = static_cast<locale_t>(0);
+};
+#endif
+
+IoStatus ArchiveError(archive* handle, const char* fallback) {
+  const char* text = archive_error_string(handle);
+  return IoStatus::Error(text != nullptr && *text != '\0' ? text : fallback);
+}
+
+std::string FileNameText(const std::filesystem::path& path) {
+  const auto u8 = path.filename().u8string();
+  return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
+}
+
+std::string LowerName(const std::filesystem::path& name) {
+  std::string text = FileNameText(name);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() > end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// The name a single compressed file stands for: its file name without the
+// compression suffix.
+std::string InnerName(const std::filesystem::path& path) {
+  const std::string name = FileNameText(path);
+  const std::string lower = LowerName(path);
+  for (std::string_view suffix : {".gz", ".bz2", ".xz", ".zst", ".lzma", ".z"}) {
+    if (EndsWith(lower, suffix)) return name.substr(0, name.size() - suffix.size());
+  }
+  return name;
+}
+
+ArchiveEntryType TypeOf(archive_entry* entry) {
+  if (archive_entry_hardlink(entry) != nullptr) return ArchiveEntryType::HardLink;
+  switch (archive_entry_filetype(entry)) {
+    case AE_IFREG:
+      return ArchiveEntryType::File;
+    case AE_IFDIR:
+      return ArchiveEntryType::Folder;
+    case AE_IFLNK:
+      return ArchiveEntryType::SymbolicLink;
+    default:
+      return ArchiveEntryType::Other;
+  }
+}
+
+class LibarchiveReader final : public ArchiveReader {
+ public:
+  LibarchiveReader(archive* handle, std::string singleName)
+      : handle_(handle), singleName_(std::move(singleName)) {}
+  ~LibarchiveReader() override {
+    Utf8Scope scope;
+    archive_read_free(handle_);
+  }
+  LibarchiveReader(const LibarchiveReader&) = delete;
+  LibarchiveReader& operator=(const LibarchiveReader&) = delete;
+
+  // Reads the first header; sets "*isArchive" to whether the content is an
+  // archive or a compressed file at all.
+  IoStatus Start(bool* isArchive) {
+    Utf8Scope scope;
+    const int result = archive_read_next_header(handle_, &current_);
+    *isArchive = true;
+    if (result == ARCHIVE_EOF) {
+      atEnd_ = true;
+      // An empty file, or an archive of no entries.
+      *isArchive = archive_format(handle_) != ARCHIVE_FORMAT_EMPTY ||
+                   archive_filter_code(handle_, 0) != ARCHIVE_FILTER_NONE;
+      return IoStatus::Ok();
+    }
+    if (result < ARCHIVE_WARN) return ArchiveError(handle_, "cannot read the archive");
+    if (archive_format(handle_) == ARCHIVE_FORMAT_RAW &&
+        archive_filter_code(handle_, 0) == ARCHIVE_FILTER_NONE) {
+      *isArchive = false;
+      return IoStatus::Ok();
+    }
+    pending_ = true;
+    return IoStatus::Ok();
+  }
+
+  IoStatus Next(ArchiveEntry* entry, bool* atEnd) override {
+    Utf8Scope scope;
+    if (atEnd_) {
+      *atEnd = true;
+      return IoStatus::Ok();
+    }
+    if (!pending_) {
+      const int result = archive_read_next_header(handle_, &current_);
+      if (result == ARCHIVE_EOF) {
+        atEnd_ = true;
+        *atEnd = true;
+        return IoStatus::Ok();
+      }
+      if (result < ARCHIVE_WARN) return ArchiveError(handle_, "cannot read the archive");
+    }
+    pending_ = false;
+    *atEnd = false;
+    *entry = ArchiveEntry();
+    if (archive_format(handle_) == ARCHIVE_FORMAT_RAW) {
+      entry->path = singleName_;
+    } else {
+      const char* name = archive_entry_pathname_utf8(current_);
+      if (name == nullptr) name = archive_entry_pathname(current_);
+      entry->path = name != nullptr ? name : "";
+    }
+    entry->type = TypeOf(current_);
+    if (archive_entry_size_is_set(current_) && archive_format(handle_) != ARCHIVE_FORMAT_RAW) {
+      entry->size =
+          static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(current_), 0));
+    }
+    if (archive_entry_mtime_is_set(current_)) {
+      entry->hasModified = true;
+      entry->modifiedSeconds = static_cast<std::int64_t>(archive_entry_mtime(current_));
+      entry->modifiedNanoseconds = static_cast<std::int32_t>(archive_entry_mtime_nsec(current_));
+    }
+    entry->encrypted = archive_entry_is_data_encrypted(current_) != 0;
+    return IoStatus::Ok();
+  }
+
+  IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    Utf8Scope scope;
+    *got = 0;
+    const la_ssize_t result = archive_read_data(handle_, buffer, capacity);
+    if (result < 0) return ArchiveError(handle_, "cannot read the archive entry");
+    *got = static_cast<std::size_t>(result);
+    return IoStatus::Ok();
+  }
+
+  std::uint64_t BytesConsumed() override {
+    return static_cast<std::uint64_t>(std::max<la_int64_t>(archive_filter_bytes(handle_, -1), 0));
+  }
+
+ private:
+  archive* handle_;
+  archive_entry* current_ = nullptr;
+  std::string singleName_;
+  bool pending_ = false;
+  bool atEnd_ = false;
+};
+
+std::atomic<std::uint64_t> archiveCounter{0};
+
+// The temporary file's name beside "target". The counter starts far from the
+// file writes' own, so the two never meet in one folder.
+std::filesystem::path TemporaryPathFor(const std::filesystem::path& target) {
+  const std::uint64_t n = (std::uint64_t{1} << 40) + archiveCounter.fetch_add(1);
+  return target.parent_path() / TemporaryName<std::filesystem::path::value_type>(ThisProcess(), n);
+}
+
+std::FILE* OpenForWriting(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return ::_wfopen(path.c_str(), L"wb");
+#else
+  return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+class LibarchiveWriter final : public ArchiveWriter {
+ public:
+  LibarchiveWriter(std::filesystem::path target, std::filesystem::path temporary)
+      : target_(std::move(target)), temporary_(std::move(temporary)) {}
+  ~LibarchiveWriter() override {
+    Utf8Scope scope;
+    if (handle_ != nullptr) archive_write_free(handle_);
+    if (entry_ != nullptr) archive_entry_free(entry_);
+    if (file_ != nullptr) std::fclose(file_);
+    if (!committed_) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary_, ignored);
+    }
+  }
+  LibarchiveWriter(const LibarchiveWriter&) = delete;
+  LibarchiveWriter& operator=(const LibarchiveWriter&) = delete;
+
+  IoStatus Start(ArchiveKind kind) {
+    Utf8Scope scope;
+    file_ = OpenForWriting(temporary_);
+    if (file_ == nullptr) return IoStatus::Error("cannot create the archive file");
+    handle_ = archive_write_new();
+    entry_ = archive_entry_new();
+    if (handle_ == nullptr || entry_ == nullptr) return IoStatus::Error("not enough memory");
+    int result = ARCHIVE_OK;
+    if (kind == ArchiveKind::Zip) {
+      result = archive_write_set_format_zip(handle_);
+      if (result == ARCHIVE_OK) result = archive_write_set_options(handle_, "zip:hdrcharset=UTF-8");
+    } else {
+      result = archive_write_set_format_pax_restricted(handle_);
+    }
+    if (result == ARCHIVE_OK) {
+      switch (kind) {
+        case ArchiveKind::TarGzip:
+          result = archive_write_add_filter_gzip(handle_);
+          if (result == ARCHIVE_OK) result = archive_write_set_options(handle_, "gzip:!timestamp");
+          break;
+        case ArchiveKind::TarBzip2:
+          result = archive_write_add_filter_bzip2(handle_);
+          break;
+        case ArchiveKind::TarXz:
+          result = archive_write_add_filter_xz(handle_);
+          break;
+        case ArchiveKind::TarZstd:
+          result = archive_write_add_filter_zstd(handle_);
+          break;
+        case ArchiveKind::Zip:
+        case ArchiveKind::Tar:
+          break;
+      }
+    }
+    // No padding of the last block beyond what the format needs.
+    if (result == ARCHIVE_OK) result = archive_write_set_bytes_in_last_block(handle_, 1);
+    if (result == ARCHIVE_OK) {
+      result =
+          archive_write_open(handle_, this, nullptr, &LibarchiveWriter::WriteCallback, nullptr);
+    }
+    if (result != ARCHIVE_OK) return ArchiveError(handle_, "cannot create the archive");
+    return IoStatus::Ok();
+  }
+
+  IoStatus Add(std::string_view path, std::string_view bytes, std::int64_t modifiedSeconds,
+               std::int32_t modifiedNanoseconds) override {
+    Utf8Scope scope;
+    if (failed_) return IoStatus::Error("cannot write the archive");
+    archive_entry_clear(entry_);
+    const std::string name(path);
+    archive_entry_update_pathname_utf8(entry_, name.c_str());
+    archive_entry_set_filetype(entry_, AE_IFREG);
+    archive_entry_set_perm(entry_, 0644);
+    archive_entry_set_size(entry_, static_cast<la_int64_t>(bytes.size()));
+    archive_entry_set_mtime(entry_, static_cast<time_t>(modifiedSeconds), modifiedNanoseconds);
+    if (archive_write_header(handle_, entry_) < ARCHIVE_WARN) return Fail();
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+      const la_ssize_t wrote =
+          archive_write_data(handle_, bytes.data() + at, std::min(bytes.size() - at, kBlockSize));
+      if (wrote <= 0) return Fail();
+      at += static_cast<std::size_t>(wrote);
+    }
+    if (archive_write_finish_entry(handle_) < ARCHIVE_WARN) return Fail();
+    return IoStatus::Ok();
+  }
+
+  IoStatus Commit() override {
+    Utf8Scope scope;
+    if (failed_) return IoStatus::Error("cannot write the archive");
+    if (archive_write_close(handle_) != ARCHIVE_OK) return Fail();
+    bool durable = std::fflush(file_) == 0;
+#ifdef _WIN32
+    durable = durable && ::_commit(::_fileno(file_)) == 0;
+#else
+    durable = durable && ::fsync(::fileno(file_)) == 0;
+#endif
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!durable || !closed)
+      return IoStatus::Error(writeError_.empty() ? "cannot write the archive" : writeError_);
+    std::error_code error;
+    std::filesystem::rename(temporary_, target_, error);
+    if (error) return IoStatus::Error(error.message());
+    committed_ = true;
+    return IoStatus::Ok();
+  }
+
+ private:
+  static la_ssize_t WriteCallback(archive*, void* self, const void* buffer, size_t length) {
+    auto* writer = static_cast<LibarchiveWriter*>(self);
+    if (std::fwrite(buffer, 1, length, writer->file_) != length) {
+      writer->writeError_ = "cannot write the archive file";
+      return -1;
+    }
+    return static_cast<la_ssize_t>(length);
+  }
+
+  IoStatus Fail() {
+    failed_ = true;
+    if (!writeError_.empty()) return IoStatus::Error(writeError_);
+    return ArchiveError(handle_, "cannot write the archive");
+  }
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  archive* handle_ = nullptr;
+  archive_entry* entry_ = nullptr;
+  std::FILE* file_ = nullptr;
+  std::string writeError_;
+  bool failed_ = false;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::optional<ArchiveKind> ArchiveKindOfName(const std::filesystem::path& name) {
+  const std::string lower = LowerName(name);
+  if (EndsWith(lower, ".zip")) return ArchiveKind::Zip;
+  if (EndsWith(lower, ".tar")) return ArchiveKind::Tar;
+  if (EndsWith(lower, ".tar.gz") || EndsWith(lower, ".tgz")) return ArchiveKind::TarGzip;
+  if (EndsWith(lower, ".tar.bz2")) return ArchiveKind::TarBzip2;
+  if (EndsWith(lower, ".tar.xz")) return ArchiveKind::TarXz;
+  if (EndsWith(lower, ".tar.zst")) return ArchiveKind::TarZstd;
+  return std::nullopt;
+}
+
+bool HasArchiveName(const std::filesystem::path& name) {
+  if (ArchiveKindOfName(name)) return true;
+  const std::string lower = LowerName(name);
+  for (std::string_view suffix :
+       {".7z", ".tbz2", ".tbz", ".txz", ".tzst", ".gz", ".bz2", ".xz", ".zst"}) {
+    if (EndsWith(lower, suffix)) return true;
+  }
+  return false;
+}
+
+IoStatus Archives::Open(const std::filesystem::path& path, const ArchiveReadOptions& options,
+                        std::unique_ptr<ArchiveReader>* reader, bool* isArchive) {
+  Utf8Scope scope;
+  reader->reset();
+  *isArchive = false;
+  archive* handle = archive_read_new();
+  if (handle == nullptr) return IoStatus::Error("not enough memory");
+  auto owned = std::make_unique<LibarchiveReader>(handle, InnerName(path));
+  archive_read_support_filter_all(handle);
+  archive_read_support_format_all(handle);
+  archive_read_support_format_raw(handle);
+  archive_read_support_format_empty(handle);
+  const std::string charset = options.zipNameCharset.empty() ? "CP437" : options.zipNameCharset;
+  // A charset the system cannot convert leaves the names as they are stored.
+  archive_read_set_options(handle, ("zip:hdrcharset=" + charset).c_str());
+#ifdef _WIN32
+  const int opened = archive_read_open_filename_w(handle, path.c_str(), kBlockSize);
+#else
+  const int opened = archive_read_open_filename(handle, path.c_str(), kBlockSize);
+#endif
+  if (opened != ARCHIVE_OK) return ArchiveError(handle, "cannot open the file");
+  IoStatus status = owned->Start(isArchive);
+  if (!status.ok()) {
+    // The content was recognised, then found damaged: an archive.
+    *isArchive = true;
+    return status;
+  }
+  if (*isArchive) *reader = std::move(owned);
+  return IoStatus::Ok();
+}
+
+IoStatus Archives::Create(const std::filesystem::path& path, ArchiveKind kind,
+                          std::unique_ptr<ArchiveWriter>* writer) {
+  writer->reset();
+  auto owned = std::make_unique<LibarchiveWriter>(path, TemporaryPathFor(path));
+  IoStatus status = owned->Start(kind);
+  if (!status.ok()) return status;
+  *writer = std::move(owned);
+  return IoStatus::Ok();
+}
+
+Archives& DefaultArchives() {
+  static Archives archives;
+  return archives;
+}
+
+}  // namespace varnoket::platform
