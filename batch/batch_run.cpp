@@ -5,6 +5,8 @@
 #include <atomic>
 #include <exception>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -13,7 +15,9 @@
 #include <thread>
 #include <utility>
 
+#include "batch/collection.h"
 #include "clean/clean_bytes.h"
+#include "platform/byte_source.h"
 #include "platform/path_text.h"
 #include "platform/write_queue.h"
 
@@ -92,10 +96,16 @@ class EntryList {
 
 // What became of one entry.
 struct EntryResult {
-  bool cleaned = false;
-  FileFailure failure;
+  bool cleaned = false;  // its own cleaned file was written
+  // Under Split, every game of it went to a numbered file: it has no file of
+  // its own to write, and is no failure for that.
+  bool splitWhole = false;
+  FileFailure failure;  // why it was not cleaned, unless cleaned or splitWhole
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
+  std::size_t gamesWritten = 0;           // Split: numbered files written
+  std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
+  std::uint64_t notKept = 0;              // FirstGame: further games
 };
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
@@ -184,8 +194,10 @@ class Run {
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
-  void Execute(unsigned workers) {
+  // A run of a single entry gives "gameWorkers" threads to its games.
+  void Execute(unsigned workers, unsigned gameWorkers) {
     retryAlone_ = workers > 1;
+    gameWorkers_ = entries_.size() == 1 ? gameWorkers : 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -202,14 +214,12 @@ class Run {
     // as they failed.
     std::sort(retries_.begin(), retries_.end());
     for (const std::size_t index : retries_) {
-      std::string bytes;
-      std::string cleanedBytes;
       EntryResult result;
       if (options_.stop != nullptr && options_.stop->load()) {
         result.failure.reason = FailureReason::OutOfMemory;
         result.failure.name = entries_.Name(index);
       } else {
-        if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
+        if (Clean(index, &result)) continue;  // the queue reports it
       }
       Report(&result);
     }
@@ -218,28 +228,27 @@ class Run {
 
   void FillReport(BatchReport* report) {
     report->found = entries_.size();
-    report->cleaned = progress_.done - failures_.size();
+    report->cleaned = cleaned_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
+    report->notKept = std::move(notKept_);
+    std::sort(report->notKept.begin(), report->notKept.end(),
+              [](const GamesNotKept& a, const GamesNotKept& b) { return a.name < b.name; });
     report->notStarted = entries_.size() - progress_.done;
     report->stopped = report->notStarted != 0;
   }
 
  private:
   void Work() {
-    // Buffers kept from file to file.
-    std::string bytes;
-    std::string cleanedBytes;
     for (;;) {
       if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
       EntryResult result;
-      if (Clean(index, &bytes, &cleanedBytes, &result)) continue;  // the queue reports it
-      if (!result.cleaned && result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
-        bytes = std::string();
-        cleanedBytes = std::string();
+      if (Clean(index, &result)) continue;  // the queue reports it
+      if (!result.cleaned && !result.splitWhole &&
+          result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         retries_.push_back(index);
         continue;
@@ -250,10 +259,9 @@ class Run {
 
   // Cleans one entry and hands it to the queue (true), or fills "*result"
   // with what became of it (false), whatever it throws.
-  bool Clean(std::size_t index, std::string* bytes, std::string* cleanedBytes,
-             EntryResult* result) {
+  bool Clean(std::size_t index, EntryResult* result) {
     try {
-      if (Process(index, bytes, cleanedBytes, result)) return true;
+      if (Process(index, result)) return true;
     } catch (const std::bad_alloc&) {
       *result = EntryResult();
       result->failure.reason = FailureReason::OutOfMemory;
@@ -262,14 +270,14 @@ class Run {
       result->failure.reason = FailureReason::CannotRead;
       result->failure.systemMessage = error.what();
     }
-    if (!result->cleaned) result->failure.name = entries_.Name(index);
+    result->failure.name = entries_.Name(index);
     return false;
   }
 
-  // Reads and cleans one entry and hands the cleaned bytes to the queue
-  // (true), or fills "*result" with why it is not written (false).
-  bool Process(std::size_t index, std::string* bytes, std::string* cleanedBytes,
-               EntryResult* result) {
+  // Reads and cleans one entry, game by game, and hands its own cleaned bytes
+  // to the queue (true), or fills "*result" with why it has none to write
+  // (false). Under Split the numbered files of a collection are written here.
+  bool Process(std::size_t index, EntryResult* result) {
     FileFailure& failure = result->failure;
     if (entries_.IsFolder(index)) {
       failure.reason = FailureReason::CannotRead;
@@ -277,43 +285,155 @@ class Run {
       return false;
     }
     platform::FileIdentity identity;
-    const platform::IoStatus read =
-        files_.ReadFile(entries_.SourcePath(index), bytes, inPlace_ ? &identity : nullptr);
-    if (!read.ok()) {
+    std::unique_ptr<platform::ByteSource> source;
+    const platform::IoStatus opened =
+        files_.OpenFile(entries_.SourcePath(index), &source, inPlace_ ? &identity : nullptr);
+    if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
-      failure.systemMessage = read.message();
-      return false;
-    }
-    result->bytesRead = bytes->size();
-    const CleanResult clean = CleanBytes(
-        *bytes, cleanedBytes, options_.assumedCharset ? &*options_.assumedCharset : nullptr);
-    if (!clean.ok) {
-      failure.reason = clean.reason;
+      failure.systemMessage = opened.message();
       return false;
     }
     const std::filesystem::path name = entries_.Name(index);
     const std::filesystem::path target = options_.destination / name;
-    if (options_.dryRun) {
-      ForeseeWrite(target, cleanedBytes->size(), result);
+    // The entry's own cleaned file is held in memory, or, once it grows
+    // large (a cleaned collection), staged as it grows.
+    StreamedFile streamed(files_, target, inPlace_ ? &identity : nullptr);
+    bool folderReady = false;
+    GrowingOutput own([&](std::string_view bytes) {
+      if (options_.dryRun) return platform::IoStatus::Ok();
+      platform::IoStatus status;
+      if (!folderReady) status = MirrorFolderOf(name);
+      folderReady = status.ok();
+      return status.ok() ? streamed.Add(bytes) : status;
+    });
+    EntryOutput output(*this, name, &own, result);
+    CollectionOptions collectionOptions;
+    collectionOptions.mode = options_.games;
+    collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
+    collectionOptions.workers = gameWorkers_;
+    const CollectionResult collection = CleanCollection(*source, collectionOptions, output);
+    source.reset();
+    result->bytesRead = collection.bytesRead;
+    for (const GameFailure& game : collection.brokenGames) {
+      result->gameFailures.push_back(FileFailure{name, game.reason, "", game.number, game.offset});
+    }
+    if (options_.games == GameMode::FirstGame && collection.ok) {
+      result->notKept = collection.games - 1;
+    }
+    if (!collection.ok) {
+      failure.reason = collection.reason;
+      failure.systemMessage = collection.systemMessage;
       return false;
     }
-    if (name.has_parent_path()) {
-      const platform::IoStatus created = CreateFolder(options_.destination / name.parent_path());
-      if (!created.ok()) {
-        failure.reason = FailureReason::CannotWrite;
-        failure.systemMessage = created.message();
-        return false;
+    if (!output.hasOwn()) {
+      result->splitWhole = true;
+      return false;
+    }
+    if (options_.dryRun) {
+      ForeseeWrite(target, own.size(), result);
+      return false;
+    }
+    if (own.spilled()) {
+      platform::IoStatus status = own.status();
+      if (status.ok()) status = streamed.Commit();
+      if (status.ok()) {
+        result->cleaned = true;
+        result->bytesWritten = own.size();
+      } else {
+        failure.reason = status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite;
+        if (!status.changed()) failure.systemMessage = status.message();
+      }
+      return false;
+    }
+    const platform::IoStatus created = MirrorFolderOf(name);
+    if (!created.ok()) {
+      failure.reason = FailureReason::CannotWrite;
+      failure.systemMessage = created.message();
+      return false;
+    }
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      bytesRead_[index] = result->bytesRead;
+      if (!result->gameFailures.empty() || result->notKept != 0) {
+        EntryResult& held = held_[index];
+        held.gameFailures = std::move(result->gameFailures);
+        held.notKept = result->notKept;
       }
     }
-    bytesRead_[index] = result->bytesRead;
-    queue_.Write(target, *cleanedBytes, inPlace_ ? &identity : nullptr, index);
+    queue_.Write(target, *own.held(), inPlace_ ? &identity : nullptr, index);
     return true;
+  }
+
+  // The folder under the destination that mirrors the one of "name".
+  platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
+    if (!name.has_parent_path()) return platform::IoStatus::Ok();
+    return CreateFolder(options_.destination / name.parent_path());
+  }
+
+  // Where the games of one entry go: its own file, or numbered files.
+  class EntryOutput : public CollectionOutput {
+   public:
+    EntryOutput(Run& run, const std::filesystem::path& name, GrowingOutput* own,
+                EntryResult* result)
+        : run_(run), name_(name), own_(own), result_(result) {}
+    void Own(std::string_view bytes) override {
+      hasOwn_ = true;
+      own_->Add(bytes);
+    }
+    void Numbered(std::uint64_t number, std::string* bytes) override {
+      // Several workers may write numbered games at once.
+      const std::filesystem::path name = SplitName(name_, number);
+      const platform::IoStatus status = run_.WriteGame(name, *bytes);
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (status.ok()) {
+        ++result_->gamesWritten;
+        result_->bytesWritten += bytes->size();
+        return;
+      }
+      result_->gameFailures.push_back(FileFailure{
+          name, status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+          status.changed() ? "" : status.message(), 0, 0});
+    }
+    bool hasOwn() const { return hasOwn_; }
+
+   private:
+    Run& run_;
+    const std::filesystem::path& name_;
+    GrowingOutput* own_;
+    EntryResult* result_;
+    bool hasOwn_ = false;
+    std::mutex mutex_;
+  };
+
+  // Writes one numbered game of a collection under Split at once, or in a
+  // dry run foresees its failure.
+  platform::IoStatus WriteGame(const std::filesystem::path& name, std::string_view bytes) {
+    const std::filesystem::path target = options_.destination / name;
+    if (options_.dryRun) {
+      const std::filesystem::path folder = target.parent_path();
+      return files_.KindOf(folder) == platform::PathKind::Folder
+                 ? files_.ProbeWrite(target)
+                 : files_.ProbeCreateFolders(folder);
+    }
+    platform::IoStatus status = MirrorFolderOf(name);
+    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
+    return status;
   }
 
   // The queue's report on one entry's write.
   void Written(std::size_t index, std::uint64_t size, const platform::IoStatus& status) {
     EntryResult result;
-    result.bytesRead = bytesRead_[index];
+    result.failure.name = entries_.Name(index);
+    {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      result.bytesRead = bytesRead_[index];
+      const auto held = held_.find(index);
+      if (held != held_.end()) {
+        result.gameFailures = std::move(held->second.gameFailures);
+        result.notKept = held->second.notKept;
+        held_.erase(held);
+      }
+    }
     if (status.ok()) {
       result.cleaned = true;
       result.bytesWritten = size;
@@ -361,7 +481,13 @@ class Run {
     progress_.total = entries_.size();
     progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
-    if (!result->cleaned) failures_.push_back(std::move(result->failure));
+    if (result->cleaned) ++cleaned_;
+    cleaned_ += result->gamesWritten;
+    if (!result->cleaned && !result->splitWhole) failures_.push_back(std::move(result->failure));
+    for (FileFailure& failure : result->gameFailures) failures_.push_back(std::move(failure));
+    if (result->notKept != 0) {
+      notKept_.push_back(GamesNotKept{result->failure.name, result->notKept});
+    }
     if (options_.onProgress) options_.onProgress(progress_);
   }
 
@@ -374,10 +500,17 @@ class Run {
   std::vector<std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
+  // Threads that clean the games of one collection.
+  unsigned gameWorkers_ = 1;
 
   std::mutex progressMutex_;
   BatchProgress progress_;
   std::vector<FileFailure> failures_;
+  std::vector<GamesNotKept> notKept_;
+  std::size_t cleaned_ = 0;
+  // What entries handed to the queue found besides their own file, until
+  // they are written.
+  std::map<std::size_t, EntryResult> held_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
 
   std::mutex foldersMutex_;
@@ -388,44 +521,6 @@ class Run {
 };
 
 }  // namespace
-
-std::string_view ReasonText(FailureReason reason) {
-  switch (reason) {
-    case FailureReason::CannotRead:
-      return "cannot read the file";
-    case FailureReason::NoGameFound:
-      return "no game found";
-    case FailureReason::CutShort:
-      return "the game record is cut short";
-    case FailureReason::CannotWrite:
-      return "cannot write the file";
-    case FailureReason::OutOfMemory:
-      return "not enough memory";
-    case FailureReason::CannotReadFolder:
-      return "cannot read the folder";
-    case FailureReason::FileChanged:
-      return "the file changed during cleaning";
-  }
-  return "cannot read the file";
-}
-
-std::string_view OutcomeText(RunOutcome outcome) {
-  switch (outcome) {
-    case RunOutcome::Completed:
-      return "completed";
-    case RunOutcome::NoSourceGiven:
-      return "no source folder given";
-    case RunOutcome::NoDestinationGiven:
-      return "no destination folder given";
-    case RunOutcome::SourceNotFound:
-      return "source folder not found";
-    case RunOutcome::DestinationNotFound:
-      return "destination folder not found";
-    case RunOutcome::CannotCreateDestination:
-      return "cannot create the destination folder";
-  }
-  return "completed";
-}
 
 CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
   // One pass over the bytes, with the very result of loading the record,
@@ -493,8 +588,10 @@ BatchReport RunBatch(const BatchOptions& options) {
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
   std::vector<FileFailure> folderFailures;
   EntryList entries = CollectEntries(resolved, folders, &folderFailures);
-  std::size_t workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
-  workers = std::clamp<std::size_t>(workers, 1, std::max<std::size_t>(entries.size(), 1));
+  const std::size_t asked = std::max<std::size_t>(
+      options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
+  const std::size_t workers =
+      std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
   // Cleaning in place replaces each file only while it is as it was read.
   platform::FolderIdentity sourceFolder;
   platform::FolderIdentity destinationFolder;
@@ -502,13 +599,16 @@ BatchReport RunBatch(const BatchOptions& options) {
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
   Run run(resolved, files, std::move(entries), inPlace);
-  run.Execute(static_cast<unsigned>(workers));
+  run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
   run.FillReport(&report);
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
   report.failed = report.failures.size();
-  std::sort(report.failures.begin(), report.failures.end(),
-            [](const FileFailure& a, const FileFailure& b) { return a.name < b.name; });
+  std::stable_sort(report.failures.begin(), report.failures.end(),
+                   [](const FileFailure& a, const FileFailure& b) {
+                     if (a.name != b.name) return a.name < b.name;
+                     return a.game < b.game;
+                   });
   return report;
 }
 

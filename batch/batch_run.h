@@ -33,10 +33,22 @@ enum class FailureReason {
   FileChanged,
 };
 
-// The English text of a reason, as the command line prints it.
-std::string_view ReasonText(FailureReason reason);
+// Which games of a file are cleaned.
+enum class GameMode {
+  FirstGame,  // the first game that can be cleaned; the others are counted
+  AllGames,   // every game, into one cleaned collection
+  Split,      // every game into a file of its own (see SplitName)
+};
 
-// One file that was not cleaned, or one folder that could not be listed.
+// One game of a collection that could not be cleaned.
+struct GameFailure {
+  std::uint64_t number = 0;  // its place in the file, from 1
+  std::uint64_t offset = 0;  // of its "(" in the file
+  FailureReason reason = FailureReason::NoGameFound;
+};
+
+// One file that was not cleaned, one game of it, or one folder that could
+// not be listed.
 struct FileFailure {
   // The entry's name; under a recursive run, its path relative to the source.
   // A folder's path relative to the source, empty for the source itself.
@@ -44,6 +56,17 @@ struct FileFailure {
   FailureReason reason = FailureReason::CannotRead;
   // The operating system's description, when it gave one.
   std::string systemMessage;
+  // For one game of a collection: its number (from 1) and the offset of its
+  // "(" in the file; 0 for the whole file.
+  std::uint64_t game = 0;
+  std::uint64_t offset = 0;
+};
+
+// A file cleaned under GameMode::FirstGame that holds more games than the
+// one kept.
+struct GamesNotKept {
+  std::filesystem::path name;  // as FileFailure::name
+  std::uint64_t count = 0;     // games not kept
 };
 
 // How a run ended as a whole.
@@ -55,8 +78,6 @@ enum class RunOutcome {
   DestinationNotFound,  // the destination folder is missing and may not be created
   CannotCreateDestination,
 };
-
-std::string_view OutcomeText(RunOutcome outcome);
 
 // What a run did. Failures are sorted by name.
 struct BatchReport {
@@ -71,6 +92,8 @@ struct BatchReport {
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
   std::vector<FileFailure> failures;
+  // Files whose further games were not kept, sorted by name.
+  std::vector<GamesNotKept> notKept;
   std::string systemMessage;  // for CannotCreateDestination
   // The folder texts the run was given, for messages about the folders.
   std::filesystem::path source;
@@ -108,6 +131,10 @@ struct BatchOptions {
   const std::atomic<bool>* stop = nullptr;
   // The charset of files that name none and are not UTF-8 (see CleanSgfBytes).
   std::optional<AssumedCharset> assumedCharset;
+  // Which games of each file are cleaned. Under Split a file's games are
+  // written as SplitName says, each counted as a file cleaned, and a file
+  // that holds one game keeps its name.
+  GameMode games = GameMode::FirstGame;
   // The file operations to use; null means the real disk.
   platform::FileSystem* fileSystem = nullptr;
   // The folder listings to use; null means the real disk. A folder that

@@ -5,6 +5,17 @@
 #   bench/run.sh [CORPUS]          on a RAM disk (/dev/shm): fresh runs
 #   bench/run.sh --disk [CORPUS]   on a real disk folder: fresh runs, runs into
 #                                  a full destination, and in-place runs
+#   bench/run.sh --collection [FILE]
+#                                  one collection on the RAM disk: cp, the
+#                                  default run (first game), --all-games and
+#                                  --split
+#
+# Collection mode times one file of many games (FILE, or one made up first:
+# GAMES games, default 150,000, of 150 to 300 moves as self-play records are,
+# the middle one never closed) for  cp FILE DST,  varnoket-cli FILE DST,
+# varnoket-cli --all-games FILE DST  and  varnoket-cli --split FILE DSTDIR,
+# all with the default jobs. Its files/s column counts games; the one broken
+# game is the only failure accepted.
 #
 # CORPUS defaults to ../shared/corpus-big. It is copied into the work folder
 # first; a corpus with subfolders is cleaned with -r.
@@ -49,15 +60,20 @@ remove() {
 }
 
 disk=0
+collection=0
 if [[ "${1:-}" == "--disk" ]]; then
   disk=1
   shift
+elif [[ "${1:-}" == "--collection" ]]; then
+  collection=1
+  shift
 fi
 corpus="${1:-../shared/corpus-big}"
+if ((collection)); then corpus="${1:-}"; fi
 runs="${RUNS:-$((disk ? 5 : 7))}"
 cli="${VARNOKET_CLI:-build/bin/varnoket-cli}"
 
-[[ -d "$corpus" ]] || die "no corpus folder at $corpus"
+if ((!collection)); then [[ -d "$corpus" ]] || die "no corpus folder at $corpus"; fi
 [[ -x /usr/bin/time ]] || die "needs GNU time (apt-get install time)"
 if [[ -z "${VARNOKET_CLI:-}" ]]; then
   [[ -f build/release/build.ninja ]] || cmake --preset release >/dev/null
@@ -78,18 +94,39 @@ work=$(mktemp -d "$root/varnoket-bench.XXXXXX")
 trap 'remove "$work"' EXIT
 src="$work/src"
 dst="$work/dst"
-cp -r "$corpus" "$src"
-chmod -R u+w "$src"  # a read-only corpus would be refused when cleaned in place
-
 recursive=()
-if [[ -n "$(find "$src" -mindepth 1 -maxdepth 1 -type d -print -quit)" ]]; then
+if ((collection)); then
+  src="$work/all.sgf"
+  if [[ -n "$corpus" ]]; then
+    cp "$corpus" "$src"
+  else
+    # Self-play records on one line each, as large collections hold them.
+    awk -v games="${GAMES:-150000}" 'BEGIN {
+      srand(7)
+      broken = int(games / 2)
+      for (i = 1; i <= games; ++i) {
+        line = sprintf("(;GM[1]FF[4]RU[Chinese]DT[2018-03-%02d]SZ[19]KM[7.5]PB[Leela Zero %d]PW[Leela Zero %d]RE[%s]", \
+                       i % 28 + 1, i % 17, i % 13, i % 2 ? "B+R" : "W+R")
+        moves = 150 + int(rand() * 151)
+        for (k = 0; k < moves; ++k)
+          line = line sprintf(";%s[%c%c]", k % 2 ? "W" : "B", 97 + int(rand() * 19), 97 + int(rand() * 19))
+        print (i == broken ? line : line ")")
+      }
+    }' >"$src"
+  fi
+  files=$(grep -c '(;' "$src" || true)
+  bytes=$(stat -c %s "$src")
+elif cp -r "$corpus" "$src" && chmod -R u+w "$src" &&  # a read-only corpus is refused in place
+  [[ -n "$(find "$src" -mindepth 1 -maxdepth 1 -type d -print -quit)" ]]; then
   recursive=(-r)
   sgf=$(find "$src" -type f -iname '*.sgf' -printf '%s\n')
 else
   sgf=$(find "$src" -maxdepth 1 -type f -iname '*.sgf' -printf '%s\n')
 fi
-files=$(wc -l <<<"$sgf")
-bytes=$(awk '{ s += $1 } END { print s + 0 }' <<<"$sgf")
+if ((!collection)); then
+  files=$(wc -l <<<"$sgf")
+  bytes=$(awk '{ s += $1 } END { print s + 0 }' <<<"$sgf")
+fi
 jobs=$(nproc)
 
 # The commands: a label, the preparation before the clock starts, and the
@@ -104,7 +141,12 @@ add() {
   local -n words="cmd_$i"
   words=("${@:3}")
 }
-if ((disk)); then
+if ((collection)); then
+  add "cp" fresh cp "$src" "$dst.sgf"
+  add "varnoket-cli (first game)" fresh "$cli" -q "$src" "$dst.sgf"
+  add "varnoket-cli --all-games" fresh "$cli" -q --all-games "$src" "$dst.sgf"
+  add "varnoket-cli --split" folder "$cli" -q --split "$src" "$dst"
+elif ((disk)); then
   add "fresh: cp -r" fresh cp -r "$src" "$dst"
   add "fresh: varnoket-cli -j 1" fresh "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
   add "fresh: varnoket-cli (-j $jobs)" fresh "$cli" -q "${recursive[@]}" "$src" "$dst"
@@ -143,9 +185,10 @@ retire() {
 
 # Puts the folders in the state command "i" starts from.
 prepare_for() {
-  retire "$dst" "$work/in"
+  retire "$dst" "$work/in" "$dst.sgf"
   case "${prepare[$1]}" in
     fresh) ;;
+    folder) mkdir "$dst" ;;
     full) untimed "$cli" -q "${recursive[@]}" "$src" "$dst" ;;
     inplace) cp -r "$src" "$work/in" ;;
   esac
@@ -159,7 +202,8 @@ check() {
   local status=$1
   shift
   if ((status == 0)); then return; fi
-  if [[ "$1" == "$cli" ]] && ((status == 1)) && ! grep -qv ': no game found$' "$work/err"; then
+  if [[ "$1" == "$cli" ]] && ((status == 1)) &&
+    ! grep -Eqv ': no game found$|: game [0-9]+ at byte [0-9]+: ' "$work/err"; then
     return
   fi
   echo "bench/run.sh: command failed with status $status:" >&2
@@ -191,7 +235,7 @@ untimed() {
 
 median() { tr ' ' '\n' | awk 'NF' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-echo "corpus: $corpus ($files SGF files, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB)," \
+echo "corpus: ${corpus:-a made-up collection} ($files $( ((collection)) && echo games || echo SGF files), $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB)," \
   "copied to $src ($(stat -f -c %T "$work")); $runs alternating runs each; $jobs cores;" \
   "load:$(uptime | sed 's/.*load average://')"
 for ((r = 0; r < runs; ++r)); do
@@ -199,15 +243,21 @@ for ((r = 0; r < runs; ++r)); do
 done
 
 # The outputs of -j 1 and of the default must be the same bytes.
-retire "$dst" "$work/one"
-untimed "$cli" -q "${recursive[@]}" -j 1 "$src" "$work/one"
-untimed "$cli" -q "${recursive[@]}" "$src" "$dst"
+retire "$dst" "$work/one" "$dst.sgf"
+if ((collection)); then
+  untimed "$cli" -q -j 1 --all-games "$src" "$work/one"
+  untimed "$cli" -q --all-games "$src" "$dst"
+else
+  untimed "$cli" -q "${recursive[@]}" -j 1 "$src" "$work/one"
+  untimed "$cli" -q "${recursive[@]}" "$src" "$dst"
+fi
 if diff -r -q "$work/one" "$dst" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
 
 # The ratio column: to cp -r on the RAM disk; on disk, to the fresh run of the
 # same command (cp -r for cp -r).
-printf '\n%-34s %10s %10s %8s %14s %9s\n' "command" "median s" "files/s" "MB/s" "peak RSS MB" \
-  "$( ((disk)) && echo "x fresh" || echo "x cp -r")"
+printf '\n%-34s %10s %10s %8s %14s %9s\n' "command" "median s" \
+  "$( ((collection)) && echo "games/s" || echo "files/s")" "MB/s" "peak RSS MB" \
+  "$( ((disk)) && echo "x fresh" || echo "x cp")"
 for ((i = 0; i < count; ++i)); do
   us=$(median <<<"${times[i]}")
   base=$(median <<<"${times[$( ((disk)) && echo $((i % 3)) || echo 0)]}")

@@ -2,18 +2,16 @@
 #include "cli/command.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
-#include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/single_run.h"
 #include "cli/progress.h"
 #include "cli/quote.h"
+#include "cli/reason_text.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
@@ -25,6 +23,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+// Seconds a single record is read before its progress shows.
+constexpr double kSingleProgressDelay = 0.5;
 // Columns the progress line leaves free at the right of the terminal.
 constexpr std::size_t kSpareColumns = 3;
 
@@ -89,100 +89,6 @@ platform::Streams& StreamsOf(const Console& console) {
   return console.streams != nullptr ? *console.streams : platform::DefaultStreams();
 }
 
-// SOURCE is one record (a file, another readable thing, or standard input):
-// cleans it into DEST (a file, a folder to put it in, or standard output).
-int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
-  Totals totals;
-  totals.dryRun = commandLine.dryRun;
-  const bool fromStdin = commandLine.source == "-";
-  const bool toStdout = commandLine.destination == "-";
-  const std::filesystem::path source = platform::PathFromUtf8(commandLine.source);
-  platform::FileSystem& files = platform::DefaultFileSystem();
-  platform::Streams& streams = StreamsOf(console);
-
-  std::string bytes;
-  platform::IoStatus status;
-  platform::FileIdentity identity;
-  bool readAFile = false;
-  bool outOfMemory = false;
-  try {
-    if (fromStdin) {
-      status = streams.ReadStandardInput(&bytes);
-    } else if (files.KindOf(source) == platform::PathKind::File) {
-      status = files.ReadFile(source, &bytes, &identity);
-      readAFile = true;
-    } else {
-      status = streams.ReadNamedStream(source, &bytes);  // a pipe or a device
-    }
-  } catch (const std::bad_alloc&) {
-    bytes = std::string();
-    outOfMemory = true;
-  }
-
-  const std::string shownName = fromStdin ? "standard input" : QuoteIfNeeded(commandLine.source);
-  std::string failure;
-  if (outOfMemory) {
-    failure = DescribeFailure(shownName, FailureReason::OutOfMemory, "");
-  } else if (!status.ok()) {
-    failure = DescribeFailure(shownName, FailureReason::CannotRead, status.message());
-  } else {
-    totals.bytesRead = bytes.size();
-    std::string cleaned;
-    const CleanResult result =
-        CleanBytes(bytes, &cleaned, commandLine.charset ? &*commandLine.charset : nullptr);
-    bytes = std::string();
-    if (!result.ok) {
-      failure = DescribeFailure(shownName, result.reason, "");
-    } else if (toStdout) {
-      status = commandLine.dryRun ? platform::IoStatus::Ok() : streams.WriteStandardOutput(cleaned);
-      if (!status.ok()) {
-        failure = DescribeFailure("standard output", FailureReason::CannotWrite, status.message());
-      }
-    } else {
-      std::filesystem::path target = platform::PathFromUtf8(commandLine.destination);
-      // A record from standard input has no name to give it inside a folder;
-      // writing to the folder itself then fails and says so.
-      if (!fromStdin && files.KindOf(target) == platform::PathKind::Folder) {
-        target = platform::AsFolder(target) / source.filename();
-      }
-      // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written into;
-      // only a file is replaced, so that the node itself is never swapped out.
-      const bool intoStream = files.KindOf(target) == platform::PathKind::Other;
-      // Cleaning a file in place replaces it only while it is as it was read.
-      std::error_code error;
-      const bool inPlace = readAFile && std::filesystem::equivalent(source, target, error);
-      if (commandLine.dryRun) {
-        status = intoStream ? platform::IoStatus::Ok() : files.ProbeWrite(target);
-      } else {
-        status = intoStream
-                     ? streams.WriteNamedStream(target, cleaned)
-                     : files.WriteFileAtomically(target, cleaned, inPlace ? &identity : nullptr);
-      }
-      const std::string shownTarget = QuoteIfNeeded(platform::PathToUtf8(target));
-      if (status.changed()) {
-        failure = DescribeFailure(shownTarget, FailureReason::FileChanged, "");
-      } else if (!status.ok()) {
-        failure = DescribeFailure(shownTarget, FailureReason::CannotWrite, status.message());
-      }
-    }
-    if (failure.empty()) {
-      totals.cleaned = 1;
-      totals.bytesWritten = cleaned.size();
-    }
-  }
-
-  if (!failure.empty()) {
-    totals.failed = 1;
-    PrintError(console.err, failure);
-  }
-  // Where standard output carries the data, a run that went well stays quiet.
-  const bool streaming = fromStdin || toStdout;
-  if (!commandLine.quiet && (totals.failed != 0 || !streaming)) {
-    PrintSummary(console.err, totals, SecondsSince(start));
-  }
-  return totals.failed == 0 ? 0 : 1;
-}
-
 // The progress bar on a terminal, redrawn at most every kRedrawInterval and
 // always cut to the terminal's current width.
 class ProgressLine {
@@ -190,24 +96,17 @@ class ProgressLine {
   ProgressLine(std::FILE* stream, Clock::time_point start) : stream_(stream), start_(start) {}
 
   void Update(const BatchProgress& progress) {
-    const Clock::time_point now = Clock::now();
-    const bool last = progress.done == progress.total;
-    if (shown_ && !last && now - lastDrawn_ < kRedrawInterval) return;
-    lastDrawn_ = now;
-    shown_ = true;
-    // The last column stays free, as writing there makes some terminals wrap,
-    // and so do two more for the "^C" a terminal echoes at the cursor.
-    const auto columns = static_cast<std::size_t>(std::max(platform::TerminalColumns(stream_), 0));
-    const std::size_t width = columns > kSpareColumns ? columns - kSpareColumns : 0;
-    std::string line = FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
-    const std::size_t drawn = line.size();
-    // Spaces, not an escape sequence, clear what the last line left over,
-    // within the width, which may have shrunk since.
-    const std::size_t cleared = std::min(drawnWidth_, width);
-    if (drawn < cleared) line.append(cleared - drawn, ' ');
-    line.insert(line.begin(), '\r');
-    platform::WriteText(stream_, line);
-    drawnWidth_ = drawn;
+    Draw(progress.done == progress.total, [&](std::size_t width) {
+      return FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
+    });
+  }
+
+  // One large record: bytes and games.
+  void Update(const CollectionProgress& progress, std::uint64_t total) {
+    Draw(false, [&](std::size_t width) {
+      return FormatByteProgress(progress.bytesRead, total, progress.games, SecondsSince(start_),
+                                width);
+    });
   }
 
   // Leaves the cursor at the start of an empty line.
@@ -222,12 +121,100 @@ class ProgressLine {
   }
 
  private:
+  // Draws the line "format" makes for the width there is, unless the last
+  // one was drawn too recently.
+  template <typename Format>
+  void Draw(bool last, Format format) {
+    const Clock::time_point now = Clock::now();
+    if (shown_ && !last && now - lastDrawn_ < kRedrawInterval) return;
+    lastDrawn_ = now;
+    shown_ = true;
+    // The last column stays free, as writing there makes some terminals wrap,
+    // and so do two more for the "^C" a terminal echoes at the cursor.
+    const auto columns = static_cast<std::size_t>(std::max(platform::TerminalColumns(stream_), 0));
+    const std::size_t width = columns > kSpareColumns ? columns - kSpareColumns : 0;
+    std::string line = format(width);
+    const std::size_t drawn = line.size();
+    // Spaces, not an escape sequence, clear what the last line left over,
+    // within the width, which may have shrunk since.
+    const std::size_t cleared = std::min(drawnWidth_, width);
+    if (drawn < cleared) line.append(cleared - drawn, ' ');
+    line.insert(line.begin(), '\r');
+    platform::WriteText(stream_, line);
+    drawnWidth_ = drawn;
+  }
+
   std::FILE* stream_;
   Clock::time_point start_;
   Clock::time_point lastDrawn_;
   bool shown_ = false;
   std::size_t drawnWidth_ = 0;
 };
+
+// A game of a collection as the failure lines name it: "game 3 at byte 1234";
+// empty for a whole file.
+std::string GamePlace(const FileFailure& failure) {
+  if (failure.game == 0) return {};
+  return Words("game ", std::to_string(failure.game), " at byte ", std::to_string(failure.offset));
+}
+
+// A failure line's text: "<name>[: game N at byte M]: <reason>[: <system text>]".
+std::string DescribeFailure(const std::string& shownName, const FileFailure& failure) {
+  const std::string place = GamePlace(failure);
+  return DescribeFailure(place.empty() ? shownName : Words(shownName, ": ", place), failure.reason,
+                         failure.systemMessage);
+}
+
+// SOURCE is one record (a file, another readable thing, or standard input):
+// cleans it into DEST (a file, a folder to put it in, or standard output).
+int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
+  SingleOptions options;
+  options.fromStandardInput = commandLine.source == "-";
+  options.toStandardOutput = commandLine.destination == "-";
+  if (!options.fromStandardInput) options.source = platform::PathFromUtf8(commandLine.source);
+  if (!options.toStandardOutput) {
+    options.destination = platform::PathFromUtf8(commandLine.destination);
+  }
+  options.dryRun = commandLine.dryRun;
+  options.assumedCharset = commandLine.charset;
+  options.games = commandLine.games;
+  options.jobs = commandLine.jobs;
+  options.streams = &StreamsOf(console);
+  ProgressLine progressLine(console.err, start);
+  if (console.progressBar && !commandLine.quiet) {
+    // Only a record that takes a while to read shows its progress.
+    options.onProgress = [&](const CollectionProgress& progress, std::uint64_t total) {
+      if (SecondsSince(start) >= kSingleProgressDelay) progressLine.Update(progress, total);
+    };
+  }
+  const SingleReport report = RunSingle(options);
+  progressLine.Erase();
+
+  const std::string shownSource =
+      options.fromStandardInput ? "standard input" : QuoteIfNeeded(commandLine.source);
+  for (const SingleFailure& failure : report.failures) {
+    const std::string shown = failure.side == SingleFailure::Side::Source ? shownSource
+                              : options.toStandardOutput
+                                  ? "standard output"
+                                  : QuoteIfNeeded(platform::PathToUtf8(failure.failure.name));
+    PrintError(console.err, DescribeFailure(shown, failure.failure));
+  }
+  // Where standard output carries the data, a run that went well stays quiet.
+  const bool streaming = options.fromStandardInput || options.toStandardOutput;
+  if (!commandLine.quiet && report.notKept != 0) {
+    platform::WriteText(console.err, Words(shownSource, ": ", NotKeptText(report.notKept), "\n"));
+  }
+  if (!commandLine.quiet && (!report.failures.empty() || !streaming)) {
+    Totals totals;
+    totals.dryRun = commandLine.dryRun;
+    totals.cleaned = report.cleaned;
+    totals.failed = report.failures.size();
+    totals.bytesRead = report.bytesRead;
+    totals.bytesWritten = report.bytesWritten;
+    PrintSummary(console.err, totals, SecondsSince(start));
+  }
+  return report.failures.empty() ? 0 : 1;
+}
 
 // How many folders "folder" holds (links to folders included); 0 when it cannot
 // be listed.
@@ -259,6 +246,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.jobs = commandLine.jobs;
   options.dryRun = commandLine.dryRun;
   options.assumedCharset = commandLine.charset;
+  options.games = commandLine.games;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
   options.stop = &platform::InterruptRequested();
@@ -294,7 +282,13 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
         failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
     const std::string shown =
         QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
-    PrintError(console.err, DescribeFailure(shown, failure.reason, failure.systemMessage));
+    PrintError(console.err, DescribeFailure(shown, failure));
+  }
+  if (!commandLine.quiet) {
+    for (const GamesNotKept& note : report.notKept) {
+      const std::string shown = QuoteIfNeeded(platform::PathToUtf8(options.source / note.name));
+      platform::WriteText(console.err, Words(shown, ": ", NotKeptText(note.count), "\n"));
+    }
   }
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {
@@ -320,20 +314,19 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
 int RunClean(const CommandLine& commandLine, const Console& console) {
   const Clock::time_point start = Clock::now();
   if (commandLine.source != "-") {
-    std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::status(platform::PathFromUtf8(commandLine.source), error);
-    if (error || status.type() == std::filesystem::file_type::not_found) {
-      const std::string reason = error ? error.message() : std::strerror(ENOENT);
-      PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": ", reason));
-      return 2;
-    }
-    if (status.type() == std::filesystem::file_type::directory) {
-      if (commandLine.destination == "-") {
-        PrintUsageError(console.err, "cannot clean a folder to standard output");
+    std::string reason;
+    switch (ClassifySource(platform::PathFromUtf8(commandLine.source), &reason)) {
+      case SourceKind::Missing:
+        PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": ", reason));
         return 2;
-      }
-      return CleanFolder(commandLine, console, start);
+      case SourceKind::Folder:
+        if (commandLine.destination == "-") {
+          PrintUsageError(console.err, "cannot clean a folder to standard output");
+          return 2;
+        }
+        return CleanFolder(commandLine, console, start);
+      case SourceKind::Record:
+        break;
     }
   }
   return CleanOne(commandLine, console, start);

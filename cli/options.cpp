@@ -10,7 +10,7 @@
 namespace varnoket::cli {
 namespace {
 
-enum class LongOption { Recursive, Jobs, Quiet, DryRun, Charset, Help, Version };
+enum class LongOption { Recursive, Jobs, Quiet, DryRun, Charset, Help, Version, AllGames, Split };
 
 struct LongOptionName {
   std::string_view name;
@@ -26,6 +26,8 @@ constexpr std::array kLongOptions = {
     LongOptionName{"charset", LongOption::Charset, true},
     LongOptionName{"help", LongOption::Help, false},
     LongOptionName{"version", LongOption::Version, false},
+    LongOptionName{"all-games", LongOption::AllGames, false},
+    LongOptionName{"split", LongOption::Split, false},
 };
 
 CommandLine UsageError(std::string error) {
@@ -130,6 +132,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         case LongOption::DryRun:
           result.dryRun = true;
           break;
+        case LongOption::AllGames:
+        case LongOption::Split: {
+          const GameMode games =
+              match->option == LongOption::AllGames ? GameMode::AllGames : GameMode::Split;
+          if (result.games != GameMode::FirstGame && result.games != games) {
+            return UsageError("options '--all-games' and '--split' exclude each other");
+          }
+          result.games = games;
+          break;
+        }
         case LongOption::Help:
           result.action = CommandLine::Action::Help;
           return result;
@@ -236,6 +248,10 @@ std::string HelpText() {
       "                    NAME is Shift_JIS, GBK, Big5, EUC-KR, EUC-JP,\n"
       "                    ISO-2022-JP, a single-byte charset such as windows-1251,\n"
       "                    or another name of these (letter case ignored)\n"
+      "      --all-games   clean every game of a file that holds several into one\n"
+      "                    cleaned collection (by default only the first is kept)\n"
+      "      --split       clean every game of such a file into a file of its own,\n"
+      "                    NAME-0001.sgf, NAME-0002.sgf, ... in the order of the file\n"
       "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"

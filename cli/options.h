@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/batch_run.h"
 #include "sgf/charset.h"
 
 namespace varnoket::cli {
@@ -33,6 +34,8 @@ struct CommandLine {
   unsigned jobs = 0;
   // --charset: the charset of files that name none and are not UTF-8.
   std::optional<AssumedCharset> charset;
+  // --all-games or --split: which games of a collection are cleaned.
+  GameMode games = GameMode::FirstGame;
 };
 
 // The largest --jobs value accepted.

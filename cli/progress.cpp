@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/reason_text.h"
+
 namespace varnoket::cli {
 namespace {
 
@@ -60,6 +62,42 @@ std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSe
   }
   for (const std::string& bare : {counts + " files", counts}) {
     if (bare.size() <= width) return bare;
+  }
+  return counts.substr(0, width);
+}
+
+std::string FormatByteProgress(std::uint64_t done, std::uint64_t total, std::uint64_t games,
+                               double elapsedSeconds, std::size_t width) {
+  if (total != 0) done = std::min(done, total);
+  std::string counts = FormatBytes(done);
+  if (total != 0) counts += "/" + FormatBytes(total);
+  const std::string gameCount = "  " + GroupedCount(games) + (games == 1 ? " game" : " games");
+  std::string rate;
+  std::string left;
+  if (done > 0 && elapsedSeconds > 0) {
+    const double perSecond = static_cast<double>(done) / elapsedSeconds;
+    rate = "  " + FormatBytes(static_cast<std::uint64_t>(perSecond)) + "/s";
+    if (total != 0) {
+      const double seconds = static_cast<double>(total - done) / perSecond;
+      left = "  " + Clock(static_cast<std::uint64_t>(std::ceil(seconds))) + " left";
+    }
+  }
+  const std::string tails[] = {counts + gameCount + rate + left, counts + gameCount + left,
+                               counts + gameCount, counts};
+  for (const std::string& tail : tails) {
+    if (total == 0) {
+      if (tail.size() <= width) return tail;
+      continue;
+    }
+    const std::size_t room = width > tail.size() + 4 ? width - tail.size() - 4 : 0;
+    if (room < kMinBarWidth) continue;
+    const std::size_t barWidth = std::min(room, kBarWidth);
+    const auto filled = static_cast<std::size_t>(done * barWidth / total);
+    std::string line = "[";
+    line.append(filled, '#');
+    line.append(barWidth - filled, '.');
+    line += "]  ";
+    return line + tail;
   }
   return counts.substr(0, width);
 }

@@ -19,6 +19,14 @@ namespace varnoket::cli {
 std::string FormatProgress(std::size_t done, std::size_t total, double elapsedSeconds,
                            std::size_t width);
 
+// The progress bar of one large record: bytes read of its size, games found,
+// the rate and the time left, for example
+// "[####................]  4.1 GiB/21.9 GiB  1,270,334 games  68.2 MiB/s  4:21 left".
+// A "total" of 0 (standard input, a pipe) shows no bar and no time left. It
+// shortens as FormatProgress does.
+std::string FormatByteProgress(std::uint64_t done, std::uint64_t total, std::uint64_t games,
+                               double elapsedSeconds, std::size_t width);
+
 // A byte count for people: "512 B", "1.5 KiB", "18.4 MiB", "2.0 GiB".
 std::string FormatBytes(std::uint64_t bytes);
 

@@ -2,16 +2,23 @@
 // Loads arbitrary bytes, writes them, loads the result again and cleans it,
 // checking that the reader accepts what the writer wrote, that the second
 // load yields the same text, that cleaning is stable, and that cleaning in one
-// pass gives the bytes of cleaning through the records. The input's length
-// picks the charset assumed for files that name none, or none.
+// pass gives the bytes of cleaning through the records. It also cuts the input
+// into games, whole and in small blocks, and checks that the games cover it,
+// that the block size changes nothing, and that cleaning the games one by one
+// gives what --all-games gives. The input's length picks the charset assumed
+// for files that name none, or none.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "batch/collection.h"
 #include "clean/clean_bytes.h"
+#include "sgf/game_splitter.h"
 #include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
 
@@ -42,6 +49,71 @@ std::string Cleaned(varnoket::GameRecord& source) {
   return bytes;
 }
 
+// The games of "input" fed "block" bytes at a time.
+std::vector<std::string> SplitGames(std::string_view input, std::size_t block,
+                                    const varnoket::AssumedCharset* assumed) {
+  varnoket::GameSplitter splitter(assumed, 1 << 20);
+  std::vector<std::string> games;
+  varnoket::SplitGame game;
+  for (std::size_t at = 0; at < input.size(); at += block) {
+    splitter.Append(input.substr(at, block));
+    while (splitter.Next(&game)) games.emplace_back(game.text);
+  }
+  splitter.Finish();
+  while (splitter.Next(&game)) games.emplace_back(game.text);
+  return games;
+}
+
+// The bytes of a string, a few at a time.
+class SmallBlocks : public varnoket::platform::ByteSource {
+ public:
+  explicit SmallBlocks(std::string_view bytes) : bytes_(bytes) {}
+  varnoket::platform::IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    *got = std::min({capacity, std::size_t{5}, bytes_.size()});
+    bytes_.copy(buffer, *got);
+    bytes_.remove_prefix(*got);
+    return varnoket::platform::IoStatus::Ok();
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+// The cleaned collection, as --all-games writes it.
+class Collected : public varnoket::CollectionOutput {
+ public:
+  void Own(std::string_view bytes) override { text += bytes; }
+  void Numbered(std::uint64_t, std::string*) override { std::abort(); }
+  std::string text;
+};
+
+void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assumed) {
+  const std::vector<std::string> games = SplitGames(input, input.size() + 1, assumed);
+  Check(SplitGames(input, 1 + input.size() % 7, assumed) == games);
+  std::string joined;
+  std::string expected;
+  for (const std::string& game : games) {
+    joined += game;
+    std::string cleaned;
+    if (varnoket::CleanSgfBytes(game, &cleaned, assumed) != varnoket::CleanStatus::Cleaned) {
+      continue;
+    }
+    if (!expected.empty()) expected += "\r\n";
+    expected += cleaned;
+  }
+  // The games are the input, cut; bytes before the first game go with it.
+  Check(games.empty() || joined == input);
+
+  SmallBlocks source(input);
+  Collected collected;
+  varnoket::CollectionOptions options;
+  options.mode = varnoket::GameMode::AllGames;
+  options.assumed = assumed;
+  const varnoket::CollectionResult result = varnoket::CleanCollection(source, options, collected);
+  Check(result.games == games.size());
+  Check(collected.text == expected);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool loaded = record.LoadFromBytes(input, assumed);
   std::string onePass;
   const varnoket::CleanStatus status = varnoket::CleanSgfBytes(input, &onePass, assumed);
+  CheckSplitting(input, assumed);
   std::string written;
   Check(record.SaveToBytes(&written));
   if (!loaded) {

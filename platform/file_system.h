@@ -11,6 +11,8 @@
 
 namespace varnoket::platform {
 
+class ByteSource;
+
 // The outcome of a file operation: success, or the operating system's own
 // description of what went wrong (UTF-8, for example "No space left on device").
 class IoStatus {
@@ -127,6 +129,11 @@ class FileSystem {
   virtual IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
                          const FileIdentity* read, StagedFile* staged);
 
+  // Adds "bytes" to the content of "*staged", after what Stage and earlier
+  // calls wrote, so that a file of any size can be staged a part at a time.
+  // On failure "*staged" is discarded, as if it had been destroyed.
+  virtual IoStatus Append(StagedFile* staged, std::string_view bytes);
+
   // The durability barrier: when it succeeds, the content of every file of
   // "files" survives a power cut. One flush of the file system for the whole
   // group where the system offers one without special rights (syncfs(2) on
@@ -179,6 +186,21 @@ class FileSystem {
   virtual IoStatus ProbeCreateFolders(const std::filesystem::path& path);
 
   virtual PathKind KindOf(const std::filesystem::path& path);
+
+  // Sets "*kind" to what "path" names (links followed). Fails, with "*kind"
+  // Missing, when nothing is there ("No such file or directory") or when it
+  // cannot be looked at, with the system's reason.
+  virtual IoStatus Inspect(const std::filesystem::path& path, PathKind* kind);
+
+  // Sets "*identity" to the file "path" names now (links followed).
+  virtual IoStatus IdentifyFile(const std::filesystem::path& path, FileIdentity* identity);
+
+  // Opens the regular file at "path" to be read block by block, whatever its
+  // size (64-bit offsets on every platform), and, unless "identity" is null,
+  // sets "*identity" to the file opened, as it was then. Fails as ReadFile
+  // does for a folder, a pipe, a device or a file that cannot be opened.
+  virtual IoStatus OpenFile(const std::filesystem::path& path, std::unique_ptr<ByteSource>* source,
+                            FileIdentity* identity);
 
   // Writes one file atomically: Stage, Flush when it replaces a file, Commit.
   IoStatus WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/stream_side.h"
 
@@ -44,7 +45,44 @@ IoStatus WriteAll(std::FILE* stream, std::string_view bytes) {
   return IoStatus::Ok();
 }
 
+// A C stream read with fread; it is closed at the end when it is owned.
+class StdioByteSource : public ByteSource {
+ public:
+  StdioByteSource(std::FILE* stream, bool owned) : stream_(stream), owned_(owned) {}
+  ~StdioByteSource() override {
+    if (owned_) std::fclose(stream_);
+  }
+  StdioByteSource(const StdioByteSource&) = delete;
+  StdioByteSource& operator=(const StdioByteSource&) = delete;
+
+  IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    errno = 0;
+    *got = std::fread(buffer, 1, capacity, stream_);
+    if (*got == 0 && std::ferror(stream_)) return StdioError(errno != 0 ? errno : EIO);
+    return IoStatus::Ok();
+  }
+
+ private:
+  std::FILE* stream_;
+  bool owned_;
+};
+
 }  // namespace
+
+IoStatus Streams::OpenStandardInput(std::unique_ptr<ByteSource>* source) {
+  stream_side::MakeBinary(stdin);
+  *source = std::make_unique<StdioByteSource>(stdin, /*owned=*/false);
+  return IoStatus::Ok();
+}
+
+IoStatus Streams::OpenNamedStream(const std::filesystem::path& path,
+                                  std::unique_ptr<ByteSource>* source) {
+  source->reset();
+  std::FILE* stream = stream_side::Open(path, /*forWriting=*/false);
+  if (stream == nullptr) return StdioError(errno);
+  *source = std::make_unique<StdioByteSource>(stream, /*owned=*/true);
+  return IoStatus::Ok();
+}
 
 IoStatus Streams::ReadStandardInput(std::string* bytes) {
   stream_side::MakeBinary(stdin);

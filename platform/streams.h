@@ -3,9 +3,11 @@
 #define VARNOKET_PLATFORM_STREAMS_H_
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/byte_source.h"
 #include "platform/file_system.h"
 
 namespace varnoket::platform {
@@ -21,6 +23,14 @@ class Streams {
   // Replaces "*bytes" with standard input read to its end. On failure (a read
   // error, or more bytes than a file may hold) "*bytes" is left empty.
   virtual IoStatus ReadStandardInput(std::string* bytes);
+
+  // Sets "*source" to standard input, to be read block by block to its end,
+  // whatever its size.
+  virtual IoStatus OpenStandardInput(std::unique_ptr<ByteSource>* source);
+
+  // Opens the pipe or device at "path" to be read block by block.
+  virtual IoStatus OpenNamedStream(const std::filesystem::path& path,
+                                   std::unique_ptr<ByteSource>* source);
 
   // Writes "bytes" to standard output and flushes it.
   virtual IoStatus WriteStandardOutput(std::string_view bytes);

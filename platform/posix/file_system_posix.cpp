@@ -20,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/byte_source.h"
 #include "platform/posix/path_at.h"
 #include "platform/temporary_name.h"
 
@@ -670,6 +671,88 @@ PathKind FileSystem::KindOf(const std::filesystem::path& path) {
   if (S_ISDIR(info.st_mode)) return PathKind::Folder;
   if (S_ISREG(info.st_mode)) return PathKind::File;
   return PathKind::Other;
+}
+
+IoStatus FileSystem::Append(StagedFile* staged, std::string_view bytes) {
+  if (staged->state_ == nullptr) return PosixError(EBADF);
+  const IoStatus status = WriteAll(staged->state_->file.get(), bytes);
+  if (!status.ok()) {
+    *staged = StagedFile();
+    return status;
+  }
+  staged->size_ += bytes.size();
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Inspect(const std::filesystem::path& path, PathKind* kind) {
+  *kind = PathKind::Missing;
+  PathAt at;
+  const IoStatus opened = at.Open(path);
+  if (!opened.ok()) return opened;
+  struct stat info {};
+  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
+  *kind = S_ISDIR(info.st_mode)   ? PathKind::Folder
+          : S_ISREG(info.st_mode) ? PathKind::File
+                                  : PathKind::Other;
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::IdentifyFile(const std::filesystem::path& path, FileIdentity* identity) {
+  PathAt at;
+  const IoStatus opened = at.Open(path);
+  if (!opened.ok()) return opened;
+  struct stat info {};
+  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
+  *identity = IdentityOf(info);
+  return IoStatus::Ok();
+}
+
+namespace {
+
+// An open regular file, read with read(2).
+class FileByteSource : public ByteSource {
+ public:
+  explicit FileByteSource(FileDescriptor fd) : fd_(std::move(fd)) {}
+
+  IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    *got = 0;
+    for (;;) {
+      const ssize_t n = ::read(fd_.get(), buffer, capacity);
+      if (n >= 0) {
+        *got = static_cast<std::size_t>(n);
+        return IoStatus::Ok();
+      }
+      if (errno != EINTR) return PosixError(errno);
+    }
+  }
+
+ private:
+  FileDescriptor fd_;
+};
+
+}  // namespace
+
+IoStatus FileSystem::OpenFile(const std::filesystem::path& path,
+                              std::unique_ptr<ByteSource>* source, FileIdentity* identity) {
+  source->reset();
+  PathAt at;
+  const IoStatus opened = at.Open(path);
+  if (!opened.ok()) return opened;
+  // As in ReadFile: only a regular file is opened, checked before the open
+  // and again on what was opened.
+  struct stat info {};
+  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
+  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
+  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  FileDescriptor fd(::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) return PosixError(errno);
+  if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
+  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
+  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (identity != nullptr) *identity = IdentityOf(info);
+  *source = std::make_unique<FileByteSource>(std::move(fd));
+  return IoStatus::Ok();
 }
 
 std::uint64_t ThisProcess() { return static_cast<std::uint64_t>(::getpid()); }

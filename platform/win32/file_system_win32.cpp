@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <system_error>
 #include <utility>
 
+#include "platform/byte_source.h"
 #include "platform/temporary_name.h"
 #include "platform/text_codec.h"
 #include "platform/win32/win32_error.h"
@@ -347,6 +349,86 @@ PathKind FileSystem::KindOf(const std::filesystem::path& path) {
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::Folder;
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::Other;
   return PathKind::File;
+}
+
+IoStatus FileSystem::Append(StagedFile* staged, std::string_view bytes) {
+  if (staged->state_ == nullptr) return Win32Error(ERROR_INVALID_HANDLE);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 0x40000000);
+    DWORD count = 0;
+    const BOOL written = ::WriteFile(staged->state_->file.get(), bytes.data() + done,
+                                     static_cast<DWORD>(chunk), &count, nullptr);
+    if (!written || count == 0) {
+      const DWORD error = written ? ERROR_WRITE_FAULT : ::GetLastError();
+      *staged = StagedFile();
+      return Win32Error(error);
+    }
+    done += count;
+  }
+  staged->size_ += bytes.size();
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Inspect(const std::filesystem::path& path, PathKind* kind) {
+  *kind = PathKind::Missing;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Win32Error(::GetLastError());
+  *kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder
+          : (attributes & FILE_ATTRIBUTE_DEVICE) != 0  ? PathKind::Other
+                                                       : PathKind::File;
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::IdentifyFile(const std::filesystem::path& path, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  DWORD error = 0;
+  bool isDisk = false;
+  if (!platform::Inspect(path, &info, &error, &isDisk)) return Win32Error(error);
+  if (!isDisk) return IoStatus::Error(kNotARegularFile);
+  *identity = IdentityOf(info);
+  return IoStatus::Ok();
+}
+
+namespace {
+
+// An open file, read with ReadFile; the handle's own 64-bit position carries
+// it past 4 GiB.
+class FileByteSource : public ByteSource {
+ public:
+  explicit FileByteSource(Handle file) : file_(std::move(file)) {}
+
+  IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    DWORD n = 0;
+    const auto want = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
+    if (!::ReadFile(file_.get(), buffer, want, &n, nullptr)) {
+      *got = 0;
+      return Win32Error(::GetLastError());
+    }
+    *got = n;
+    return IoStatus::Ok();
+  }
+
+ private:
+  Handle file_;
+};
+
+}  // namespace
+
+IoStatus FileSystem::OpenFile(const std::filesystem::path& path,
+                              std::unique_ptr<ByteSource>* source, FileIdentity* identity) {
+  source->reset();
+  Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return Win32Error(::GetLastError());
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return IoStatus::Error(kNotARegularFile);
+  if (identity != nullptr) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info)) return Win32Error(::GetLastError());
+    *identity = IdentityOf(info);
+  }
+  *source = std::make_unique<FileByteSource>(std::move(file));
+  return IoStatus::Ok();
 }
 
 std::uint64_t ThisProcess() { return ::GetCurrentProcessId(); }

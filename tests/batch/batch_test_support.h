@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/byte_source.h"
 #include "platform/file_system.h"
 
 namespace varnoket::test {
@@ -37,7 +39,8 @@ class FaultyFileSystem : public platform::FileSystem {
   // Runs before each write begins, as another program could act then.
   std::function<void(const std::filesystem::path&)> beforeStage;
 
-  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
+  platform::IoStatus OpenFile(const std::filesystem::path& path,
+                              std::unique_ptr<platform::ByteSource>* source,
                               platform::FileIdentity* identity) override {
     const std::string name = path.filename().string();
     {
@@ -50,7 +53,7 @@ class FaultyFileSystem : public platform::FileSystem {
       }
     }
     if (unreadable.count(name) != 0) return platform::IoStatus::Error("Permission denied");
-    return FileSystem::ReadFile(path, bytes, identity);
+    return FileSystem::OpenFile(path, source, identity);
   }
 
   platform::IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -16,10 +18,29 @@ namespace {
 // Standard streams held in memory; either side can be made to fail.
 class FakeStreams : public platform::Streams {
  public:
-  platform::IoStatus ReadStandardInput(std::string* bytes) override {
+  // Standard input gives "input" in blocks of "blockSize" bytes, then fails
+  // when "inputFails".
+  class Input : public platform::ByteSource {
+   public:
+    explicit Input(const FakeStreams& streams) : streams_(streams) {}
+    platform::IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+      *got = std::min({capacity, streams_.blockSize, streams_.input.size() - at_});
+      if (*got == 0 && streams_.inputFails) {
+        return platform::IoStatus::Error("Input/output error");
+      }
+      streams_.input.copy(buffer, *got, at_);
+      at_ += *got;
+      return platform::IoStatus::Ok();
+    }
+
+   private:
+    const FakeStreams& streams_;
+    std::size_t at_ = 0;
+  };
+
+  platform::IoStatus OpenStandardInput(std::unique_ptr<platform::ByteSource>* source) override {
     if (inputOutOfMemory) throw std::bad_alloc();
-    if (inputFails) return platform::IoStatus::Error("Input/output error");
-    *bytes = input;
+    *source = std::make_unique<Input>(*this);
     return platform::IoStatus::Ok();
   }
   platform::IoStatus WriteStandardOutput(std::string_view bytes) override {
@@ -29,6 +50,7 @@ class FakeStreams : public platform::Streams {
   }
 
   std::string input = "(;SZ[9];B[ee])";
+  std::size_t blockSize = 1 << 16;
   bool inputFails = false;
   bool inputOutOfMemory = false;
   bool outputFails = false;

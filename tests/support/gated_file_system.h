@@ -5,9 +5,11 @@
 #include <climits>
 #include <condition_variable>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/byte_source.h"
 #include "platform/file_system.h"
 
 namespace varnoket::test {
@@ -17,14 +19,15 @@ namespace varnoket::test {
 // done, for as long as the test needs, however fast the machine is.
 class GatedFileSystem : public platform::FileSystem {
  public:
-  platform::IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
+  platform::IoStatus OpenFile(const std::filesystem::path& path,
+                              std::unique_ptr<platform::ByteSource>* source,
                               platform::FileIdentity* identity) override {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       gate_.wait(lock, [this] { return allowed_ > 0; });
       if (allowed_ != INT_MAX) --allowed_;
     }
-    return FileSystem::ReadFile(path, bytes, identity);
+    return FileSystem::OpenFile(path, source, identity);
   }
 
   // Lets "count" more reads through.

@@ -1,0 +1,390 @@
+// SPDX-License-Identifier: MIT
+#include "batch/collection.h"
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "platform/text_codec.h"
+#include "sgf/game_splitter.h"
+
+namespace varnoket {
+namespace {
+
+// The block read at a time.
+constexpr std::size_t kBlockSize = 1 << 20;
+// The longest game that is cleaned; the cleaner takes no longer text.
+constexpr std::size_t kMaxGameBytes = platform::kMaxConvertibleLength;
+// Games handed to the workers together, up to this many bytes of text.
+constexpr std::size_t kBatchBytes = 256 << 10;
+// Text in the workers' hands (or cleaned and waiting for its turn) beyond
+// which the reader waits: with the blocks and the game being cut, the memory
+// of a run over one source stays under 64 MiB plus its largest game.
+constexpr std::size_t kMaxBytesInFlight = 32 << 20;
+
+// One game's place in its source and what cleaning it gave.
+struct GameOutcome {
+  std::uint64_t number = 0;
+  std::uint64_t treeOffset = 0;
+  CleanResult clean;
+};
+
+CleanResult CleanGame(const SplitGame& game, std::string_view text, const AssumedCharset* assumed,
+                      std::string* cleaned) {
+  cleaned->clear();
+  if (game.tooLarge) return CleanResult{false, FailureReason::OutOfMemory};
+  return CleanBytes(text, cleaned, assumed);
+}
+
+// Hands each cleaned game of a source on as its mode says, in order.
+class GameSink {
+ public:
+  GameSink(GameMode mode, CollectionOutput& output, CollectionResult* result)
+      : mode_(mode), output_(output), result_(result) {}
+
+  // Whether a game found now must be cleaned at all.
+  bool Wants() const { return mode_ != GameMode::FirstGame || result_->kept == 0; }
+
+  // Whether a game cleaned may be handed on at once, from any thread, before
+  // the games in front of it: a numbered game of a collection under Split.
+  bool MayHandOnAtOnce(const GameOutcome& game) const {
+    return mode_ == GameMode::Split && game.clean.ok && game.number > 1;
+  }
+
+  // Hands on a game for which MayHandOnAtOnce holds; calls may overlap.
+  void HandOnAtOnce(const GameOutcome& game, std::string* cleaned) {
+    output_.Numbered(game.number, cleaned);
+  }
+
+  // Takes the next game in order; "handedOn": HandOnAtOnce took it already.
+  void Take(const GameOutcome& game, std::string* cleaned, bool handedOn = false) {
+    if (!game.clean.ok) {
+      lastReason_ = game.clean.reason;
+      if (mode_ != GameMode::FirstGame) {
+        result_->brokenGames.push_back(
+            GameFailure{game.number, game.treeOffset, game.clean.reason});
+      }
+      return;
+    }
+    ++result_->kept;
+    if (handedOn) return;
+    switch (mode_) {
+      case GameMode::FirstGame:
+        output_.Own(*cleaned);
+        break;
+      case GameMode::AllGames:
+        if (result_->kept > 1) output_.Own("\r\n");
+        output_.Own(*cleaned);
+        break;
+      case GameMode::Split:
+        // The first game is named by its number once another game shows the
+        // source to be a collection; the others are numbered at once.
+        if (game.number == 1) {
+          holding_ = true;
+          held_ = std::move(*cleaned);
+        } else {
+          HandOnAtOnce(game, cleaned);
+        }
+        break;
+    }
+  }
+
+  // "games" have been found so far: the first game, when held, is known to
+  // be part of a collection once there are two.
+  void Found(std::uint64_t games) {
+    if (!holding_ || games < 2) return;
+    holding_ = false;
+    output_.Numbered(1, &held_);
+    held_ = std::string();
+  }
+
+  // The source has ended with "games" games: hands on what is left.
+  void Finish(std::uint64_t games) {
+    result_->games = games;
+    result_->ok = result_->kept != 0;
+    if (!result_->ok) result_->reason = lastReason_;
+    if (holding_ && games == 1) {
+      holding_ = false;
+      output_.Own(held_);
+    }
+    Found(games);
+  }
+
+ private:
+  GameMode mode_;
+  CollectionOutput& output_;
+  CollectionResult* result_;
+  FailureReason lastReason_ = FailureReason::NoGameFound;
+  bool holding_ = false;
+  std::string held_;
+};
+
+// Games cleaned on worker threads a batch at a time, handed back to the
+// calling thread in order. The caller waits once too much is in flight, so
+// memory stays bounded however fast it reads.
+class GamePool {
+ public:
+  GamePool(unsigned workers, const AssumedCharset* assumed, GameSink& sink)
+      : assumed_(assumed), sink_(sink), limit_(2 * static_cast<std::size_t>(workers)) {
+    for (unsigned i = 0; i < workers; ++i) {
+      try {
+        threads_.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads than asked still clean every game
+      }
+    }
+  }
+
+  ~GamePool() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    workCv_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  GamePool(const GamePool&) = delete;
+  GamePool& operator=(const GamePool&) = delete;
+
+  // Adds one game (its text is copied).
+  void Add(const SplitGame& game) {
+    if (!batch_) batch_ = std::make_unique<Batch>();
+    Item item;
+    item.game = game;
+    item.game.text = {};
+    item.begin = batch_->text.size();
+    batch_->text.append(game.text);
+    item.size = game.text.size();
+    batch_->items.push_back(std::move(item));
+    if (batch_->text.size() >= kBatchBytes) Submit();
+  }
+
+  // Hands every game added on to the sink, in order.
+  void Drain() {
+    Submit();
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (nextDrain_ < nextSubmit_) DeliverNext(lock);
+  }
+
+ private:
+  struct Item {
+    SplitGame game;
+    std::size_t begin = 0;
+    std::size_t size = 0;
+    CleanResult clean;
+    std::string cleaned;
+    bool handedOn = false;
+  };
+  struct Batch {
+    std::uint64_t sequence = 0;
+    std::string text;
+    std::vector<Item> items;
+  };
+
+  void Submit() {
+    if (!batch_) return;
+    std::unique_ptr<Batch> batch = std::move(batch_);
+    if (threads_.empty()) {
+      Clean(*batch);
+      Deliver(*batch);
+      return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    batch->sequence = nextSubmit_++;
+    bytesInFlight_ += batch->text.size();
+    todo_.push_back(std::move(batch));
+    workCv_.notify_one();
+    while (nextSubmit_ - nextDrain_ >= limit_ ||
+           (bytesInFlight_ > kMaxBytesInFlight && nextSubmit_ - nextDrain_ > 1)) {
+      DeliverNext(lock);
+    }
+  }
+
+  // Waits for the next batch in order and hands it on, unlocked meanwhile.
+  void DeliverNext(std::unique_lock<std::mutex>& lock) {
+    doneCv_.wait(lock, [this] { return done_.count(nextDrain_) != 0; });
+    const auto found = done_.find(nextDrain_);
+    std::unique_ptr<Batch> batch = std::move(found->second);
+    done_.erase(found);
+    ++nextDrain_;
+    bytesInFlight_ -= batch->text.size();
+    lock.unlock();
+    Deliver(*batch);
+    lock.lock();
+  }
+
+  void Deliver(Batch& batch) {
+    for (Item& item : batch.items) {
+      sink_.Found(item.game.number);
+      sink_.Take(GameOutcome{item.game.number, item.game.treeOffset, item.clean}, &item.cleaned,
+                 item.handedOn);
+    }
+  }
+
+  // Cleans a batch, and hands on at once what may be.
+  void Clean(Batch& batch) {
+    for (Item& item : batch.items) {
+      const std::string_view text(batch.text.data() + item.begin, item.size);
+      item.clean = CleanGame(item.game, text, assumed_, &item.cleaned);
+      const GameOutcome outcome{item.game.number, item.game.treeOffset, item.clean};
+      if (sink_.MayHandOnAtOnce(outcome)) {
+        sink_.HandOnAtOnce(outcome, &item.cleaned);
+        item.handedOn = true;
+        item.cleaned = std::string();
+      }
+    }
+  }
+
+  void Work() {
+    for (;;) {
+      std::unique_ptr<Batch> batch;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        workCv_.wait(lock, [this] { return closed_ || !todo_.empty(); });
+        if (todo_.empty()) return;
+        batch = std::move(todo_.front());
+        todo_.erase(todo_.begin());
+      }
+      Clean(*batch);
+      {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::uint64_t sequence = batch->sequence;
+        done_.emplace(sequence, std::move(batch));
+      }
+      doneCv_.notify_all();
+    }
+  }
+
+  const AssumedCharset* assumed_;
+  GameSink& sink_;
+  const std::size_t limit_;  // batches in flight
+  std::unique_ptr<Batch> batch_;
+  std::vector<std::thread> threads_;
+
+  std::mutex mutex_;
+  std::condition_variable workCv_;
+  std::condition_variable doneCv_;
+  std::vector<std::unique_ptr<Batch>> todo_;
+  std::map<std::uint64_t, std::unique_ptr<Batch>> done_;
+  std::uint64_t nextSubmit_ = 0;
+  std::uint64_t nextDrain_ = 0;
+  std::size_t bytesInFlight_ = 0;
+  bool closed_ = false;
+};
+
+// Reads and cuts "source", handing each game to "take".
+template <typename Take>
+bool ReadGames(platform::ByteSource& source, const CollectionOptions& options,
+               GameSplitter* splitter, CollectionResult* result, Take take) {
+  // One block buffer per thread, for every source it reads.
+  thread_local const std::unique_ptr<char[]> block(new char[kBlockSize]);
+  SplitGame game;
+  for (;;) {
+    std::size_t got = 0;
+    const platform::IoStatus read = source.Read(block.get(), kBlockSize, &got);
+    if (!read.ok()) {
+      result->reason = FailureReason::CannotRead;
+      result->systemMessage = read.message();
+      return false;
+    }
+    if (got == 0) break;
+    result->bytesRead += got;
+    splitter->Append(std::string_view(block.get(), got));
+    while (splitter->Next(&game)) take(game);
+    if (options.onProgress) {
+      options.onProgress(CollectionProgress{result->bytesRead, splitter->gamesFound()});
+    }
+  }
+  splitter->Finish();
+  while (splitter->Next(&game)) take(game);
+  return true;
+}
+
+}  // namespace
+
+CollectionResult CleanCollection(platform::ByteSource& source, const CollectionOptions& options,
+                                 CollectionOutput& output) {
+  CollectionResult result;
+  try {
+    GameSplitter splitter(options.assumed, kMaxGameBytes);
+    GameSink sink(options.mode, output, &result);
+    bool read = false;
+    if (options.workers > 1 && options.mode != GameMode::FirstGame) {
+      GamePool pool(options.workers, options.assumed, sink);
+      read = ReadGames(source, options, &splitter, &result,
+                       [&](const SplitGame& game) { pool.Add(game); });
+      if (read) pool.Drain();
+    } else {
+      std::string cleaned;
+      read = ReadGames(source, options, &splitter, &result, [&](const SplitGame& game) {
+        sink.Found(game.number);
+        if (!sink.Wants()) return;  // only counted
+        const CleanResult clean = CleanGame(game, game.text, options.assumed, &cleaned);
+        sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned);
+      });
+    }
+    if (read) {
+      sink.Finish(splitter.gamesFound());
+    } else {
+      result.ok = false;
+    }
+  } catch (const std::bad_alloc&) {
+    result.ok = false;
+    result.reason = FailureReason::OutOfMemory;
+  } catch (const std::length_error&) {
+    result.ok = false;
+    result.reason = FailureReason::OutOfMemory;
+  }
+  if (!result.ok) result.brokenGames.clear();
+  return result;
+}
+
+std::filesystem::path SplitName(const std::filesystem::path& name, std::uint64_t number) {
+  std::string digits = std::to_string(number);
+  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+  std::filesystem::path file = name.stem();
+  file += "-" + digits;
+  file += name.extension();
+  return name.parent_path() / file;
+}
+
+void GrowingOutput::Add(std::string_view bytes) {
+  size_ += bytes.size();
+  if (!status_.ok()) return;
+  if (spilled_) {
+    status_ = spill_(bytes);
+    return;
+  }
+  held_.append(bytes);
+  if (held_.size() < kHeldOutputBytes) return;
+  spilled_ = true;
+  status_ = spill_(held_);
+  held_ = std::string();
+}
+
+StreamedFile::StreamedFile(platform::FileSystem& files, std::filesystem::path target,
+                           const platform::FileIdentity* read)
+    : files_(files), target_(std::move(target)), read_(read) {}
+
+platform::IoStatus StreamedFile::Add(std::string_view bytes) {
+  if (staged_) return files_.Append(&file_, bytes);
+  staged_ = true;
+  return files_.Stage(target_, bytes, read_, &file_);
+}
+
+platform::IoStatus StreamedFile::Commit() {
+  platform::IoStatus status;
+  if (file_.replaces()) status = files_.Flush({&file_});
+  if (status.ok()) status = files_.Commit(&file_);
+  return status;
+}
+
+}  // namespace varnoket

@@ -1,0 +1,306 @@
+// SPDX-License-Identifier: MIT
+#include "sgf/game_splitter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sgf/sgf_parser.h"
+#include "sgf/sgf_text.h"
+
+namespace varnoket {
+namespace {
+
+constexpr std::size_t kNoCut = static_cast<std::size_t>(-1);
+// Bytes before the first game, and after a game that closed, kept with it
+// (they may decide how it is read); more are passed over.
+constexpr std::size_t kMaxLooseBytes = 1 << 20;
+// Bytes of a value looked at again when scanning goes on inside it: more than
+// the longest character and its escape.
+constexpr std::size_t kValueOverlap = 8;
+
+bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
+bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+
+}  // namespace
+
+GameSplitter::GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes)
+    : assumed_(assumed), maxGameBytes_(maxGameBytes) {}
+
+void GameSplitter::Append(std::string_view block) {
+  // Bytes before the game being cut (or the place scanning reached, between
+  // games) are given up once they make half the buffer, so that each byte is
+  // moved a bounded number of times.
+  const std::size_t keep = chunkStart_;
+  if (keep > 0 && keep >= buffer_.size() / 2) {
+    buffer_.erase(0, keep);
+    base_ += keep;
+    chunkStart_ -= keep;
+    treeStart_ = treeStart_ >= keep ? treeStart_ - keep : 0;
+    scan_ -= keep;
+  }
+  buffer_.append(block);
+}
+
+void GameSplitter::Finish() { finished_ = true; }
+
+GameSplitter::Scan GameSplitter::LookAtOpening(std::size_t p, bool* opens, bool* newGame) const {
+  *opens = false;
+  *newGame = false;
+  const std::size_t end = buffer_.size();
+  std::size_t q = p + 1;
+  while (q < end && IsSpace(buffer_[q])) ++q;
+  if (q == end) return finished_ ? Scan::Complete : Scan::NeedMore;
+  if (buffer_[q] != ';') return Scan::Complete;
+  *opens = true;
+  ++q;
+  while (q < end && IsSpace(buffer_[q])) ++q;
+  const std::size_t letters = q;
+  while (q < end && q - letters < 3 && IsUpper(buffer_[q])) ++q;
+  const std::string_view identifier(buffer_.data() + letters, q - letters);
+  while (q < end && IsSpace(buffer_[q])) ++q;
+  if (q == end) return finished_ ? Scan::Complete : Scan::NeedMore;
+  *newGame = buffer_[q] == '[' && (identifier == "GM" || identifier == "FF");
+  return Scan::Complete;
+}
+
+GameSplitter::Scan GameSplitter::ScanOutside(std::size_t* tree) {
+  const std::size_t end = buffer_.size();
+  while (scan_ < end) {
+    const void* found = std::memchr(buffer_.data() + scan_, '(', end - scan_);
+    if (found == nullptr) {
+      scan_ = end;
+      break;
+    }
+    const auto p = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data());
+    bool opens = false;
+    bool newGame = false;
+    if (LookAtOpening(p, &opens, &newGame) == Scan::NeedMore) {
+      scan_ = p;
+      return Scan::NeedMore;
+    }
+    if (opens) {
+      *tree = p;
+      return Scan::Complete;
+    }
+    scan_ = p + 1;
+  }
+  return Scan::NeedMore;
+}
+
+GameSplitter::Scan GameSplitter::ChooseGrouping() {
+  // The first node's end, found byte by byte: enough text for the charset it
+  // declares.
+  const char* const data = buffer_.data();
+  const char* const end = data + buffer_.size();
+  const char* p = data + treeStart_ + 1;
+  while (p != end && IsSpace(*p)) ++p;
+  if (p != end) ++p;  // the ";"
+  while (p != end && *p != ';' && *p != '(' && *p != ')') {
+    if (*p != '[') {
+      ++p;
+      continue;
+    }
+    const grammar::ValueEnd<char> value = grammar::FindValueEnd(ByteGrouping::Single, p + 1, end);
+    if (value.close == nullptr) {
+      p = end;
+      break;
+    }
+    p = value.close + 1;
+  }
+  if (p == end && !finished_) return Scan::NeedMore;
+  const std::string declared = grammar::DeclaredCharset(
+      std::string_view(data + treeStart_, static_cast<std::size_t>(p - (data + treeStart_))));
+  grouping_ = ByteGrouping::Single;
+  if (const CharsetName* named = FindCharset(std::string_view(declared))) {
+    grouping_ = named->grouping;
+  } else if (charset_detail::Trimmed(std::string_view(declared)).empty() && assumed_ != nullptr) {
+    grouping_ = assumed_->grouping;
+  }
+  groupingChosen_ = true;
+  return Scan::Complete;
+}
+
+GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
+  *cut = kNoCut;
+  const char* const data = buffer_.data();
+  const std::size_t end = buffer_.size();
+  std::size_t p = scan_;
+  while (p < end) {
+    if (inValue_ || data[p] == '[') {
+      // A value is found whole; only while a game is passed over is it
+      // scanned on from where the bytes ran out, the few bytes before that
+      // looked at again.
+      const std::size_t from = inValue_ ? p : p + 1;
+      const grammar::ValueEnd<char> value =
+          grammar::FindValueEnd(grouping_, data + from, data + end);
+      if (value.close == nullptr) {
+        if (finished_) {
+          scan_ = end;
+          return Scan::NeedMore;
+        }
+        if (skipping_) {
+          inValue_ = true;
+          scan_ = std::max(from, end > kValueOverlap ? end - kValueOverlap : 0);
+        } else {
+          scan_ = p;
+        }
+        return Scan::NeedMore;
+      }
+      inValue_ = false;
+      p = static_cast<std::size_t>(value.close - data) + 1;
+      continue;
+    }
+    switch (data[p]) {
+      case ';':
+        if (depth_ == 1 && nodes_ < 2) ++nodes_;
+        ++p;
+        break;
+      case '(': {
+        bool opens = false;
+        bool newGame = false;
+        if (LookAtOpening(p, &opens, &newGame) == Scan::NeedMore) {
+          scan_ = p;
+          return Scan::NeedMore;
+        }
+        if (newGame && nodes_ > 1) {
+          *cut = p;
+          scan_ = p;
+          return Scan::Complete;
+        }
+        ++depth_;
+        ++p;
+        break;
+      }
+      case ')':
+        ++p;
+        if (--depth_ == 0) {
+          inTree_ = false;
+          scan_ = p;
+          return Scan::Complete;
+        }
+        break;
+      default: {
+        const auto unit = static_cast<unsigned char>(data[p]);
+        if (unit < 0x80) {
+          ++p;
+          break;
+        }
+        const Character character = MeasureCharacter(grouping_, data + p, data + end);
+        if (!finished_ && (character.open || p + character.length >= end)) {
+          scan_ = p;
+          return Scan::NeedMore;
+        }
+        p += character.length;
+        break;
+      }
+    }
+  }
+  scan_ = end;
+  return Scan::NeedMore;
+}
+
+void GameSplitter::StartTree(std::size_t at) {
+  if (!inChunk_) {
+    // The first game keeps the bytes before it; a later one starts at its "(".
+    if (gamesFound_ != 0) chunkStart_ = at;
+    chunkOffset_ = base_ + chunkStart_;
+    inChunk_ = true;
+    skipping_ = false;
+  }
+  ++gamesFound_;
+  treeStart_ = at;
+  treeOffset_ = base_ + at;
+  scan_ = at + 1;
+  inTree_ = true;
+  depth_ = 1;
+  nodes_ = 0;
+  inValue_ = false;
+  groupingChosen_ = false;
+  groupingChecked_ = false;
+}
+
+bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
+  *game = SplitGame();
+  game->number = ++gamesGiven_;
+  game->offset = chunkOffset_;
+  game->treeOffset = treeOffset_;
+  if (skipping_) {
+    game->tooLarge = true;
+  } else {
+    game->text = std::string_view(buffer_.data() + chunkStart_, end - chunkStart_);
+    // The cleaner reads the game as a whole; were its grouping another, the
+    // tree would end elsewhere: it is scanned once more in that grouping.
+    const ByteGrouping grouping = grammar::ChooseReading(game->text, assumed_).encoding.grouping;
+    if (grouping != grouping_ && !groupingChecked_) {
+      --gamesGiven_;
+      grouping_ = grouping;
+      groupingChecked_ = true;
+      inTree_ = true;
+      depth_ = 1;
+      nodes_ = 0;
+      scan_ = treeStart_ + 1;
+      return false;
+    }
+  }
+  inChunk_ = false;
+  skipping_ = false;
+  chunkStart_ = end;
+  return true;
+}
+
+bool GameSplitter::Next(SplitGame* game) {
+  for (;;) {
+    if (inTree_) {
+      Scan scan = Scan::Complete;
+      std::size_t cut = kNoCut;
+      if (!groupingChosen_) scan = ChooseGrouping();
+      if (scan == Scan::Complete) scan = ScanTree(&cut);
+      if (scan == Scan::Complete) {
+        if (cut == kNoCut) continue;  // closed: scanning goes on outside
+        if (!EndChunk(cut, game)) continue;
+        StartTree(cut);
+        return true;
+      }
+      if (finished_) {
+        // The text ended inside the tree.
+        inTree_ = false;
+        scan_ = buffer_.size();
+        if (!EndChunk(buffer_.size(), game)) continue;
+        return true;
+      }
+      if (!skipping_ && buffer_.size() - chunkStart_ > maxGameBytes_) {
+        skipping_ = true;
+        groupingChosen_ = true;
+      }
+      if (skipping_) chunkStart_ = scan_;
+      return false;
+    }
+    std::size_t tree = 0;
+    if (ScanOutside(&tree) == Scan::Complete) {
+      if (inChunk_) {
+        if (!EndChunk(tree, game)) continue;
+        StartTree(tree);
+        return true;
+      }
+      StartTree(tree);
+      continue;
+    }
+    if (finished_) {
+      if (!inChunk_) return false;
+      if (EndChunk(buffer_.size(), game)) return true;
+      continue;
+    }
+    if (inChunk_ && !skipping_ && scan_ - chunkStart_ > maxGameBytes_) {
+      // Bytes after a game that make it too long are let go with it.
+      if (EndChunk(scan_, game)) return true;
+      continue;
+    }
+    // Bytes between games that can decide nothing are let go.
+    if (!inChunk_ && (gamesFound_ != 0 || scan_ - chunkStart_ > kMaxLooseBytes)) {
+      chunkStart_ = scan_;
+    }
+    return false;
+  }
+}
+
+}  // namespace varnoket
