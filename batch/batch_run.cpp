@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "batch/archive_feed.h"
 #include "batch/collection.h"
 #include "clean/clean_bytes.h"
 #include "platform/byte_source.h"
@@ -183,12 +184,14 @@ class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace)
+  // With a "feed" the entries come from it, an archive's, instead.
+  Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
+      ArchiveFeed* feed = nullptr)
       : options_(options),
         files_(files),
         entries_(std::move(entries)),
         inPlace_(inPlace),
-        bytesRead_(entries_.size()),
+        feed_(feed),
         queue_(files, [this](std::size_t index, std::uint64_t size,
                              const platform::IoStatus& status) { Written(index, size, status); }) {}
 
@@ -196,8 +199,8 @@ class Run {
   // when it is 1) and returns when all are done and written.
   // A run of a single entry gives "gameWorkers" threads to its games.
   void Execute(unsigned workers, unsigned gameWorkers) {
-    retryAlone_ = workers > 1;
-    gameWorkers_ = entries_.size() == 1 ? gameWorkers : 1;
+    retryAlone_ = workers > 1 && feed_ == nullptr;
+    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr ? gameWorkers : 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -227,7 +230,7 @@ class Run {
   }
 
   void FillReport(BatchReport* report) {
-    report->found = entries_.size();
+    report->found = Total();
     report->cleaned = cleaned_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
@@ -235,12 +238,16 @@ class Run {
     report->notKept = std::move(notKept_);
     std::sort(report->notKept.begin(), report->notKept.end(),
               [](const GamesNotKept& a, const GamesNotKept& b) { return a.name < b.name; });
-    report->notStarted = entries_.size() - progress_.done;
+    report->notStarted = Total() - progress_.done;
     report->stopped = report->notStarted != 0;
   }
 
  private:
   void Work() {
+    if (feed_ != nullptr) {
+      WorkOnFeed();
+      return;
+    }
     for (;;) {
       if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
@@ -255,6 +262,40 @@ class Run {
       }
       Report(&result);
     }
+  }
+
+  // Takes the archive's entries one by one until there are none left, or the
+  // run is stopped.
+  void WorkOnFeed() {
+    for (;;) {
+      if (options_.stop != nullptr && options_.stop->load()) return;
+      ArchiveFeed::Item item;
+      if (!feed_->Take(&item)) return;
+      EntryResult result;
+      try {
+        if (ProcessSource(
+                item.index, item.name, *item.data, nullptr, [&item] { item.data.reset(); },
+                &result)) {
+          continue;
+        }
+      } catch (const std::bad_alloc&) {
+        result = EntryResult();
+        result.failure.reason = FailureReason::OutOfMemory;
+      } catch (const std::exception& error) {
+        result = EntryResult();
+        result.failure.reason = FailureReason::CannotRead;
+        result.failure.systemMessage = error.what();
+      }
+      result.failure.name = item.name;
+      Report(&result);
+    }
+  }
+
+  // The entries found so far: all of a folder's, or those the archive gave.
+  std::size_t Total() { return feed_ != nullptr ? feed_->taken() : entries_.size(); }
+
+  std::filesystem::path NameOf(std::size_t index) {
+    return feed_ != nullptr ? feed_->NameOf(index) : entries_.Name(index);
   }
 
   // Cleans one entry and hands it to the queue (true), or fills "*result"
@@ -293,11 +334,22 @@ class Run {
       failure.systemMessage = opened.message();
       return false;
     }
-    const std::filesystem::path name = entries_.Name(index);
+    return ProcessSource(
+        index, entries_.Name(index), *source, inPlace_ ? &identity : nullptr,
+        [&source] { source.reset(); }, result);
+  }
+
+  // Cleans the entry "index", named "name", read from "source"; "identity"
+  // is the file read, when cleaning in place. "release" lets the source go
+  // once it is read. As Process.
+  bool ProcessSource(std::size_t index, const std::filesystem::path& name,
+                     platform::ByteSource& source, const platform::FileIdentity* identity,
+                     const std::function<void()>& release, EntryResult* result) {
+    FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
     // large (a cleaned collection), staged as it grows.
-    StreamedFile streamed(files_, target, inPlace_ ? &identity : nullptr);
+    StreamedFile streamed(files_, target, identity);
     bool folderReady = false;
     GrowingOutput own([&](std::string_view bytes) {
       if (options_.dryRun) return platform::IoStatus::Ok();
@@ -311,8 +363,8 @@ class Run {
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
-    const CollectionResult collection = CleanCollection(*source, collectionOptions, output);
-    source.reset();
+    const CollectionResult collection = CleanCollection(source, collectionOptions, output);
+    release();
     result->bytesRead = collection.bytesRead;
     for (const GameFailure& game : collection.brokenGames) {
       result->gameFailures.push_back(FileFailure{name, game.reason, "", game.number, game.offset});
@@ -360,7 +412,7 @@ class Run {
         held.notKept = result->notKept;
       }
     }
-    queue_.Write(target, *own.held(), inPlace_ ? &identity : nullptr, index);
+    queue_.Write(target, *own.held(), identity, index);
     return true;
   }
 
@@ -423,10 +475,11 @@ class Run {
   // The queue's report on one entry's write.
   void Written(std::size_t index, std::uint64_t size, const platform::IoStatus& status) {
     EntryResult result;
-    result.failure.name = entries_.Name(index);
+    result.failure.name = NameOf(index);
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
       result.bytesRead = bytesRead_[index];
+      bytesRead_.erase(index);
       const auto held = held_.find(index);
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
@@ -438,7 +491,6 @@ class Run {
       result.cleaned = true;
       result.bytesWritten = size;
     } else {
-      result.failure.name = entries_.Name(index);
       if (status.changed()) {
         result.failure.reason = FailureReason::FileChanged;
       } else {
@@ -478,7 +530,7 @@ class Run {
   void Report(EntryResult* result) {
     std::lock_guard<std::mutex> lock(progressMutex_);
     ++progress_.done;
-    progress_.total = entries_.size();
+    progress_.total = Total();
     progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
     if (result->cleaned) ++cleaned_;
@@ -495,9 +547,10 @@ class Run {
   platform::FileSystem& files_;
   const EntryList entries_;
   const bool inPlace_;
+  ArchiveFeed* const feed_;
   std::atomic<std::size_t> next_{0};
   // The size read of each entry handed to the queue, until it is written.
-  std::vector<std::uint64_t> bytesRead_;
+  std::map<std::size_t, std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
   // Threads that clean the games of one collection.
@@ -546,6 +599,16 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   return result;
 }
 
+bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives) {
+  // A pipe or a device is never read ahead: its bytes would be spent.
+  if (platform::DefaultFileSystem().KindOf(path) != platform::PathKind::File) return false;
+  platform::Archives& used = archives != nullptr ? *archives : platform::DefaultArchives();
+  std::unique_ptr<platform::ArchiveReader> reader;
+  bool isArchive = false;
+  used.Open(path, {}, &reader, &isArchive);
+  return isArchive;
+}
+
 BatchReport RunBatch(const BatchOptions& options) {
   BatchReport report;
   report.source = options.source;
@@ -565,7 +628,21 @@ BatchReport RunBatch(const BatchOptions& options) {
   resolved.destination = platform::AsFolder(options.destination);
   platform::FileSystem& files =
       options.fileSystem != nullptr ? *options.fileSystem : platform::DefaultFileSystem();
-  if (files.KindOf(resolved.source) != platform::PathKind::Folder) {
+  const platform::PathKind sourceKind = files.KindOf(options.source);
+  std::unique_ptr<platform::ArchiveReader> reader;
+  platform::IoStatus opened;
+  if (sourceKind == platform::PathKind::File) {
+    resolved.source = options.source;
+    platform::Archives& archives =
+        options.archives != nullptr ? *options.archives : platform::DefaultArchives();
+    bool isArchive = false;
+    opened = archives.Open(options.source, {options.archiveNameCharset}, &reader, &isArchive);
+    if (!isArchive) {
+      report.outcome = opened.ok() ? RunOutcome::NotAnArchive : RunOutcome::SourceNotFound;
+      report.systemMessage = opened.message();
+      return report;
+    }
+  } else if (files.KindOf(resolved.source) != platform::PathKind::Folder) {
     report.outcome = RunOutcome::SourceNotFound;
     return report;
   }
@@ -584,12 +661,30 @@ BatchReport RunBatch(const BatchOptions& options) {
     }
   }
 
-  platform::FolderLister& folders =
-      options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
-  std::vector<FileFailure> folderFailures;
-  EntryList entries = CollectEntries(resolved, folders, &folderFailures);
   const std::size_t asked = std::max<std::size_t>(
       options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
+  std::vector<FileFailure> folderFailures;
+  if (sourceKind == platform::PathKind::File) {
+    // An archive: its entries, as the feed hands them out.
+    ArchiveFeed feed(std::move(reader), options.recursive);
+    if (opened.ok()) {
+      Run run(resolved, files, EntryList(), false, &feed);
+      run.Execute(static_cast<unsigned>(asked), 1);
+      run.FillReport(&report);
+    }
+    report.subfolderEntries = feed.subfolderEntries();
+    folderFailures = feed.TakeFailures();
+    if (!opened.ok()) {
+      folderFailures.push_back(FileFailure{{}, FailureReason::DamagedArchive, opened.message()});
+    }
+  }
+
+  platform::FolderLister& folders =
+      options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
+  EntryList entries;
+  if (sourceKind == platform::PathKind::Folder) {
+    entries = CollectEntries(resolved, folders, &folderFailures);
+  }
   const std::size_t workers =
       std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
   // Cleaning in place replaces each file only while it is as it was read.
@@ -598,9 +693,11 @@ BatchReport RunBatch(const BatchOptions& options) {
   const bool inPlace = folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
-  Run run(resolved, files, std::move(entries), inPlace);
-  run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
-  run.FillReport(&report);
+  if (sourceKind == platform::PathKind::Folder) {
+    Run run(resolved, files, std::move(entries), inPlace);
+    run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
+    run.FillReport(&report);
+  }
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
   report.failed = report.failures.size();

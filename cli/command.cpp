@@ -12,6 +12,7 @@
 #include "cli/progress.h"
 #include "cli/quote.h"
 #include "cli/reason_text.h"
+#include "platform/archive.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
@@ -225,9 +226,16 @@ std::size_t CountSubfolders(const std::filesystem::path& folder) {
   return listed.ok() ? count : 0;
 }
 
-// Says that no file was found, and where the files may be instead.
-std::string NothingFoundText(const CommandLine& commandLine, const std::filesystem::path& source) {
+// Says that no file was found, and where the files may be instead: in
+// subfolders, or in an archive's folders ("inFolders" entries).
+std::string NothingFoundText(const CommandLine& commandLine, const std::filesystem::path& source,
+                             std::size_t inFolders) {
   std::string text = Words("no *.sgf files found in ", Quote(commandLine.source));
+  if (inFolders > 0) {
+    return text + Words(" (", std::to_string(inFolders),
+                        inFolders == 1 ? " is in a folder" : " are in folders",
+                        " of the archive; -r cleans them too)\n");
+  }
   const std::size_t subfolders = commandLine.recursive ? 0 : CountSubfolders(source);
   if (subfolders > 0) {
     text += Words(" (it has ", std::to_string(subfolders),
@@ -247,6 +255,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.dryRun = commandLine.dryRun;
   options.assumedCharset = commandLine.charset;
   options.games = commandLine.games;
+  if (commandLine.charset) options.archiveNameCharset = commandLine.charset->name;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
   options.stop = &platform::InterruptRequested();
@@ -268,6 +277,10 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     case RunOutcome::SourceNotFound:
       PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": not a folder"));
       return 2;
+    case RunOutcome::NotAnArchive:
+      PrintError(console.err, Words(QuoteIfNeeded(commandLine.source), ": ",
+                                    std::string(OutcomeText(report.outcome))));
+      return 1;
     case RunOutcome::NoSourceGiven:
     case RunOutcome::NoDestinationGiven:
     case RunOutcome::DestinationNotFound:
@@ -293,7 +306,8 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet) {
     if (report.found == 0 && report.failed == 0) {
-      platform::WriteText(console.err, NothingFoundText(commandLine, options.source));
+      platform::WriteText(console.err,
+                          NothingFoundText(commandLine, options.source, report.subfolderEntries));
     }
     Totals totals;
     totals.cleaned = report.cleaned;
@@ -326,6 +340,20 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
         }
         return CleanFolder(commandLine, console, start);
       case SourceKind::Record:
+        // An archive is cleaned as a folder; data named as one that is none
+        // is not taken for a record.
+        if (IsArchiveFile(platform::PathFromUtf8(commandLine.source))) {
+          if (commandLine.destination == "-") {
+            PrintUsageError(console.err, "cannot clean an archive to standard output");
+            return 2;
+          }
+          return CleanFolder(commandLine, console, start);
+        }
+        if (platform::HasArchiveName(platform::PathFromUtf8(commandLine.source))) {
+          PrintError(console.err, Words(QuoteIfNeeded(commandLine.source), ": ",
+                                        std::string(OutcomeText(RunOutcome::NotAnArchive))));
+          return 1;
+        }
         break;
     }
   }

@@ -37,6 +37,10 @@ std::u16string_view RussianReason(FailureReason reason) {
       return u"не удалось прочитать папку";
     case FailureReason::FileChanged:
       return u"файл изменился во время очистки";
+    case FailureReason::NotExtracted:
+      return u"не извлечён из архива";
+    case FailureReason::DamagedArchive:
+      return u"архив повреждён";
   }
   return u"не удалось прочитать файл";
 }
@@ -92,6 +96,7 @@ UserMessage DescribeRun(const BatchReport& report) {
     case RunOutcome::NoDestinationGiven:
       return NoDestinationGiven();
     case RunOutcome::SourceNotFound:
+    case RunOutcome::NotAnArchive:
       return SourceNotFound(platform::PathToText(report.source));
     case RunOutcome::DestinationNotFound:
       return DestinationNotFound(platform::PathToText(report.destination));
