@@ -293,8 +293,14 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     // name is the source folder itself.
     const std::filesystem::path& folder =
         failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
-    const std::string shown =
-        QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
+    // Joined as text: an archive's entry may carry an absolute name.
+    std::string path = platform::PathToUtf8(folder);
+    if (!failure.name.empty()) {
+      const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+      if (!path.empty() && path.back() != separator && path.back() != '/') path += separator;
+      path += platform::PathToUtf8(failure.name);
+    }
+    const std::string shown = QuoteIfNeeded(path);
     PrintError(console.err, DescribeFailure(shown, failure));
   }
   if (!commandLine.quiet) {

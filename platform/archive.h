@@ -101,8 +101,8 @@ class Archives {
   virtual ~Archives() = default;
 
   // Opens the file at "path" as an archive, recognised by its content: zip,
-  // tar, 7z and the other formats libarchive reads, under any of gzip, bzip2,
-  // xz or zstd compression, or a single file compressed by one of those.
+  // tar, 7z, rar, cab, lha, cpio or ISO 9660, under any of gzip, bzip2, xz
+  // or zstd compression, or a single file compressed by one of those.
   // "*isArchive" is false, and the status Ok, when the content is neither
   // (for example a plain SGF file); "*reader" is then left empty. A file that
   // cannot be opened or read fails.

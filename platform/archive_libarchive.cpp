@@ -369,7 +369,17 @@ IoStatus Archives::Open(const std::filesystem::path& path, const ArchiveReadOpti
   if (handle == nullptr) return IoStatus::Error("not enough memory");
   auto owned = std::make_unique<LibarchiveReader>(handle, InnerName(path));
   archive_read_support_filter_all(handle);
-  archive_read_support_format_all(handle);
+  // The archive formats, not mtree, whose text manifests a plain file could
+  // pass for, nor ar, warc or xar.
+  archive_read_support_format_7zip(handle);
+  archive_read_support_format_cab(handle);
+  archive_read_support_format_cpio(handle);
+  archive_read_support_format_iso9660(handle);
+  archive_read_support_format_lha(handle);
+  archive_read_support_format_rar(handle);
+  archive_read_support_format_rar5(handle);
+  archive_read_support_format_tar(handle);
+  archive_read_support_format_zip(handle);
   archive_read_support_format_raw(handle);
   archive_read_support_format_empty(handle);
   const std::string charset = options.zipNameCharset.empty() ? "CP437" : options.zipNameCharset;
