@@ -30,7 +30,14 @@ namespace {
 constexpr std::size_t kBlockSize = 64 * 1024;
 
 #ifdef _WIN32
-class Utf8Scope {};
+// Nothing to do: libarchive converts names through wide strings here.
+class Utf8Scope {
+ public:
+  Utf8Scope() {}
+  ~Utf8Scope() {}
+  Utf8Scope(const Utf8Scope&) = delete;
+  Utf8Scope& operator=(const Utf8Scope&) = delete;
+};
 #else
 // Makes the calling thread's character type UTF-8 for the scope's life.
 class Utf8Scope {
