@@ -11,6 +11,7 @@
 
 #include "app/program.h"
 #include "desktop/program_arguments.h"
+#include "varnoket/version.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return 0;
   }
   if (action == ProgramAction::PrintVersion) {
-    ShowText(varnoket::desktop::WindowProgramVersion("Varnoket.exe"));
+    ShowText(varnoket::VersionText("Varnoket.exe"));
     return 0;
   }
   return varnoket::app::RunProgram(instance, varnoket::app::StartupShowCommand());

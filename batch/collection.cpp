@@ -20,8 +20,11 @@ namespace {
 
 // The block read at a time.
 constexpr std::size_t kBlockSize = 1 << 20;
-// The longest game that is cleaned; the cleaner takes no longer text.
-constexpr std::size_t kMaxGameBytes = platform::kMaxConvertibleLength;
+// The longest game that is cleaned: what the cleaner takes, and in a 32-bit
+// process what its address space is sure to hold beside the rest, so that a
+// longer game is passed over (and reported) before memory runs out.
+constexpr std::size_t kMaxGameBytes =
+    sizeof(void*) >= 8 ? platform::kMaxConvertibleLength : std::size_t{256} << 20;
 // Games handed to the workers together, up to this many bytes of text.
 constexpr std::size_t kBatchBytes = 256 << 10;
 // Text in the workers' hands (or cleaned and waiting for its turn) beyond

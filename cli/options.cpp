@@ -271,13 +271,6 @@ std::string HelpText() {
   return text;
 }
 
-std::string VersionText() {
-  std::string text(kProgramName);
-  text += " (Varnoket) ";
-  text += VARNOKET_VERSION_TEXT;
-  text += "\n";
-  text += VARNOKET_LICENSE_TEXT;
-  return text;
-}
+std::string VersionText() { return varnoket::VersionText(kProgramName); }
 
 }  // namespace varnoket::cli

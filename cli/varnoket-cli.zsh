@@ -11,6 +11,8 @@ _arguments -s -S \
   '(-q --quiet)'{-q,--quiet}'[print only errors]' \
   '(-n --dry-run)'{-n,--dry-run}'[clean in memory, write nothing]' \
   '--charset=[charset of files that name none]:charset:($charsets)' \
+  '(--split)--all-games[clean every game of a collection into one file]' \
+  '(--all-games)--split[clean every game of a collection into a file of its own]' \
   '(- *)'{-h,--help}'[display the help and exit]' \
   '(- *)--version[output version information and exit]' \
   '1:source folder or file:_files -g "*.(#i)sgf(-.)"' \

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "desktop/program_arguments.h"
 
-#include "varnoket/version.h"
-
 namespace varnoket::desktop {
 
 ProgramAction ChooseProgramAction(std::span<const std::string_view> arguments) {
@@ -32,15 +30,6 @@ std::string WindowProgramHelp(std::string_view programName) {
       "Exit status:\n"
       " 0  the help or the version was printed, or the window could not open\n"
       " 2  the window was closed\n";
-  return text;
-}
-
-std::string WindowProgramVersion(std::string_view programName) {
-  std::string text(programName);
-  text += " (Varnoket) ";
-  text += VARNOKET_VERSION_TEXT;
-  text += "\n";
-  text += VARNOKET_LICENSE_TEXT;
   return text;
 }
 

@@ -12,7 +12,7 @@ namespace varnoket::desktop {
 enum class ProgramAction {
   OpenWindow,    // no argument it answers: the window opens, as always
   PrintHelp,     // -h or --help: print WindowProgramHelp and exit 0
-  PrintVersion,  // --version: print WindowProgramVersion and exit 0
+  PrintVersion,  // --version: print VersionText (varnoket/version.h) and exit 0
 };
 
 // The action for the arguments after the program's name. The first of -h,
@@ -20,10 +20,9 @@ enum class ProgramAction {
 // window reads none.
 ProgramAction ChooseProgramAction(std::span<const std::string_view> arguments);
 
-// The texts printed for PrintHelp and PrintVersion, for the program named
-// "programName" ("varnoket", "Varnoket.exe"), each ending in a line break.
+// The text printed for PrintHelp, for the program named "programName"
+// ("varnoket", "Varnoket.exe"), ending in a line break.
 std::string WindowProgramHelp(std::string_view programName);
-std::string WindowProgramVersion(std::string_view programName);
 
 }  // namespace varnoket::desktop
 

@@ -13,6 +13,7 @@
 #include "desktop/program_arguments.h"
 #include "gui/about_box.h"
 #include "gui/main_dialog.h"
+#include "varnoket/version.h"
 
 int main(int argc, char** argv) {
   using varnoket::desktop::ProgramAction;
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
   if (action != ProgramAction::OpenWindow) {
     const std::string text = action == ProgramAction::PrintHelp
                                  ? varnoket::desktop::WindowProgramHelp("varnoket")
-                                 : varnoket::desktop::WindowProgramVersion("varnoket");
+                                 : varnoket::VersionText("varnoket");
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
