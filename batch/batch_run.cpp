@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "batch/archive_feed.h"
+#include "batch/archive_sink.h"
 #include "batch/collection.h"
 #include "clean/clean_bytes.h"
 #include "platform/byte_source.h"
@@ -186,12 +187,13 @@ class Run {
   // the very file that was read.
   // With a "feed" the entries come from it, an archive's, instead.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
-      ArchiveFeed* feed = nullptr)
+      ArchiveFeed* feed = nullptr, ArchiveSink* sink = nullptr)
       : options_(options),
         files_(files),
         entries_(std::move(entries)),
         inPlace_(inPlace),
         feed_(feed),
+        sink_(sink),
         queue_(files, [this](std::size_t index, std::uint64_t size,
                              const platform::IoStatus& status) { Written(index, size, status); }) {}
 
@@ -274,8 +276,9 @@ class Run {
       EntryResult result;
       try {
         if (ProcessSource(
-                item.index, item.name, *item.data, nullptr, [&item] { item.data.reset(); },
-                &result)) {
+                item.index, item.name, *item.data, nullptr,
+                EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
+                [&item] { item.data.reset(); }, &result)) {
           continue;
         }
       } catch (const std::bad_alloc&) {
@@ -327,38 +330,52 @@ class Run {
     }
     platform::FileIdentity identity;
     std::unique_ptr<platform::ByteSource> source;
-    const platform::IoStatus opened =
-        files_.OpenFile(entries_.SourcePath(index), &source, inPlace_ ? &identity : nullptr);
+    const platform::IoStatus opened = files_.OpenFile(
+        entries_.SourcePath(index), &source, inPlace_ || sink_ != nullptr ? &identity : nullptr);
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = opened.message();
       return false;
     }
+    EntryTime time;
+    if (sink_ != nullptr) platform::ModifiedSinceEpoch(identity, &time.seconds, &time.nanoseconds);
     return ProcessSource(
-        index, entries_.Name(index), *source, inPlace_ ? &identity : nullptr,
+        index, entries_.Name(index), *source, inPlace_ ? &identity : nullptr, time,
         [&source] { source.reset(); }, result);
   }
 
+  // When an entry's source was last modified.
+  struct EntryTime {
+    std::int64_t seconds = 0;
+    std::int32_t nanoseconds = 0;
+  };
+
   // Cleans the entry "index", named "name", read from "source"; "identity"
-  // is the file read, when cleaning in place. "release" lets the source go
-  // once it is read. As Process.
+  // is the file read, when cleaning in place; "time" its time, for an
+  // archive destination. "release" lets the source go once it is read. As
+  // Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
                      platform::ByteSource& source, const platform::FileIdentity* identity,
-                     const std::function<void()>& release, EntryResult* result) {
+                     EntryTime time, const std::function<void()>& release, EntryResult* result) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
     // large (a cleaned collection), staged as it grows.
     StreamedFile streamed(files_, target, identity);
     bool folderReady = false;
+    std::string toArchive;  // an archive destination's share of a large output
     GrowingOutput own([&](std::string_view bytes) {
       if (options_.dryRun) return platform::IoStatus::Ok();
+      if (sink_ != nullptr) {
+        toArchive += bytes;
+        return platform::IoStatus::Ok();
+      }
       platform::IoStatus status;
       if (!folderReady) status = MirrorFolderOf(name);
       folderReady = status.ok();
       return status.ok() ? streamed.Add(bytes) : status;
     });
-    EntryOutput output(*this, name, &own, result);
+    EntryOutput output(*this, index, time, name, &own, result);
     CollectionOptions collectionOptions;
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
@@ -379,6 +396,16 @@ class Run {
     }
     if (!output.hasOwn()) {
       result->splitWhole = true;
+      return false;
+    }
+    if (sink_ != nullptr) {
+      // The archive itself is written, or foreseen, once the run is over.
+      if (!options_.dryRun) {
+        if (!own.spilled()) toArchive = std::move(*own.held());
+        sink_->Put(index, 0, name, std::move(toArchive), time.seconds, time.nanoseconds);
+      }
+      result->cleaned = true;
+      result->bytesWritten = own.size();
       return false;
     }
     if (options_.dryRun) {
@@ -425,9 +452,9 @@ class Run {
   // Where the games of one entry go: its own file, or numbered files.
   class EntryOutput : public CollectionOutput {
    public:
-    EntryOutput(Run& run, const std::filesystem::path& name, GrowingOutput* own,
-                EntryResult* result)
-        : run_(run), name_(name), own_(own), result_(result) {}
+    EntryOutput(Run& run, std::size_t index, EntryTime time, const std::filesystem::path& name,
+                GrowingOutput* own, EntryResult* result)
+        : run_(run), index_(index), time_(time), name_(name), own_(own), result_(result) {}
     void Own(std::string_view bytes) override {
       hasOwn_ = true;
       own_->Add(bytes);
@@ -435,7 +462,7 @@ class Run {
     void Numbered(std::uint64_t number, std::string* bytes) override {
       // Several workers may write numbered games at once.
       const std::filesystem::path name = SplitName(name_, number);
-      const platform::IoStatus status = run_.WriteGame(name, *bytes);
+      const platform::IoStatus status = run_.WriteGame(index_, number, time_, name, bytes);
       const std::lock_guard<std::mutex> lock(mutex_);
       if (status.ok()) {
         ++result_->gamesWritten;
@@ -450,6 +477,8 @@ class Run {
 
    private:
     Run& run_;
+    std::size_t index_;
+    EntryTime time_;
     const std::filesystem::path& name_;
     GrowingOutput* own_;
     EntryResult* result_;
@@ -459,7 +488,13 @@ class Run {
 
   // Writes one numbered game of a collection under Split at once, or in a
   // dry run foresees its failure.
-  platform::IoStatus WriteGame(const std::filesystem::path& name, std::string_view bytes) {
+  platform::IoStatus WriteGame(std::size_t index, std::uint64_t number, EntryTime time,
+                               const std::filesystem::path& name, std::string* game) {
+    const std::string_view bytes = *game;
+    if (sink_ != nullptr) {
+      if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
+      return platform::IoStatus::Ok();
+    }
     const std::filesystem::path target = options_.destination / name;
     if (options_.dryRun) {
       const std::filesystem::path folder = target.parent_path();
@@ -548,6 +583,8 @@ class Run {
   const EntryList entries_;
   const bool inPlace_;
   ArchiveFeed* const feed_;
+  // With a sink, the cleaned files go into an archive, not onto the disk.
+  ArchiveSink* const sink_;
   std::atomic<std::size_t> next_{0};
   // The size read of each entry handed to the queue, until it is written.
   std::map<std::size_t, std::uint64_t> bytesRead_;
@@ -646,20 +683,34 @@ BatchReport RunBatch(const BatchOptions& options) {
     report.outcome = RunOutcome::SourceNotFound;
     return report;
   }
-  if (files.KindOf(resolved.destination) != platform::PathKind::Folder) {
+  // A destination named like an archive that is not a folder is a new
+  // archive; the folder that holds it is as a destination folder.
+  const platform::PathKind destinationKind = files.KindOf(options.destination);
+  const std::optional<platform::ArchiveKind> archiveKind =
+      destinationKind == platform::PathKind::Folder
+          ? std::nullopt
+          : platform::ArchiveKindOfName(options.destination);
+  const std::filesystem::path outputFolder =
+      archiveKind ? platform::AsFolder(options.destination.has_parent_path()
+                                           ? options.destination.parent_path()
+                                           : std::filesystem::path("."))
+                  : resolved.destination;
+  if (files.KindOf(outputFolder) != platform::PathKind::Folder) {
     if (!options.createDestination) {
       report.outcome = RunOutcome::DestinationNotFound;
       return report;
     }
-    const platform::IoStatus created = options.dryRun
-                                           ? files.ProbeCreateFolders(resolved.destination)
-                                           : files.CreateFolders(resolved.destination);
+    const platform::IoStatus created =
+        options.dryRun ? files.ProbeCreateFolders(outputFolder) : files.CreateFolders(outputFolder);
     if (!created.ok()) {
       report.outcome = RunOutcome::CannotCreateDestination;
       report.systemMessage = created.message();
       return report;
     }
   }
+  std::optional<ArchiveSink> sink;
+  if (archiveKind) sink.emplace();
+  ArchiveSink* const sinkUsed = sink ? &*sink : nullptr;
 
   const std::size_t asked = std::max<std::size_t>(
       options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
@@ -668,7 +719,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     // An archive: its entries, as the feed hands them out.
     ArchiveFeed feed(std::move(reader), options.recursive);
     if (opened.ok()) {
-      Run run(resolved, files, EntryList(), false, &feed);
+      Run run(resolved, files, EntryList(), false, &feed, sinkUsed);
       run.Execute(static_cast<unsigned>(asked), 1);
       run.FillReport(&report);
     }
@@ -694,9 +745,22 @@ BatchReport RunBatch(const BatchOptions& options) {
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
   if (sourceKind == platform::PathKind::Folder) {
-    Run run(resolved, files, std::move(entries), inPlace);
+    Run run(resolved, files, std::move(entries), inPlace, nullptr, sinkUsed);
     run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
     run.FillReport(&report);
+  }
+  if (sink && !report.stopped) {
+    // The archive takes its name only when complete; a dry run foresees it.
+    platform::Archives& archives =
+        options.archives != nullptr ? *options.archives : platform::DefaultArchives();
+    const platform::IoStatus written =
+        options.dryRun ? files.ProbeWrite(options.destination)
+                       : sink->Write(archives, options.destination, *archiveKind);
+    if (!written.ok()) {
+      report.failures.push_back(FileFailure{{}, FailureReason::CannotWrite, written.message()});
+      report.cleaned = 0;
+      report.bytesWritten = 0;
+    }
   }
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));

@@ -48,6 +48,11 @@ std::optional<ArchiveKind> ArchiveKindOfName(const std::filesystem::path& name);
 // ".tbz2", ".txz", ".tzst", and ".gz", ".bz2", ".xz", ".zst" alone.
 bool HasArchiveName(const std::filesystem::path& name);
 
+// The modification time of "identity" in seconds and nanoseconds since 1970,
+// as archive entries carry it.
+void ModifiedSinceEpoch(const FileIdentity& identity, std::int64_t* seconds,
+                        std::int32_t* nanoseconds);
+
 // An archive open for reading, entry by entry, each entry's data block by
 // block: only the block asked for is in memory. A failure leaves the reader
 // unusable; what was read before stays valid.

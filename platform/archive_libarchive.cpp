@@ -346,6 +346,34 @@ class LibarchiveWriter final : public ArchiveWriter {
 
 }  // namespace
 
+void ModifiedSinceEpoch(const FileIdentity& identity, std::int64_t* seconds,
+                        std::int32_t* nanoseconds) {
+#ifdef _WIN32
+  // 100-nanosecond ticks since 1601.
+  constexpr std::int64_t kTicksPerSecond = 10000000;
+  constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+  std::int64_t ticks = identity.modified - kSecondsFrom1601To1970 * kTicksPerSecond;
+  std::int64_t whole = ticks / kTicksPerSecond;
+  std::int64_t rest = ticks % kTicksPerSecond;
+  if (rest < 0) {
+    rest += kTicksPerSecond;
+    --whole;
+  }
+  *seconds = whole;
+  *nanoseconds = static_cast<std::int32_t>(rest * 100);
+#else
+  constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
+  std::int64_t whole = identity.modified / kNanosecondsPerSecond;
+  std::int64_t rest = identity.modified % kNanosecondsPerSecond;
+  if (rest < 0) {
+    rest += kNanosecondsPerSecond;
+    --whole;
+  }
+  *seconds = whole;
+  *nanoseconds = static_cast<std::int32_t>(rest);
+#endif
+}
+
 std::optional<ArchiveKind> ArchiveKindOfName(const std::filesystem::path& name) {
   const std::string lower = LowerName(name);
   if (EndsWith(lower, ".zip")) return ArchiveKind::Zip;

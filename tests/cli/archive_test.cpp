@@ -77,7 +77,7 @@ TEST_F(ArchiveSourceTest, EveryFormatCleansAsTheSameFilesFromAFolder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Put(c.name, test::MakeArchive(c.format, kGames));
-    const std::string out = std::string("out-") + c.name;
+    const std::string out = std::string(c.name) + ".out";
     const Outcome outcome = Run({"-r", "-j", "3", c.name, out});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(Snapshot(out), expected);
@@ -163,7 +163,7 @@ TEST_F(ArchiveSourceTest, DamageKeepsWhatCameBeforeAndNamesTheEntry) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.archive);
-    const std::string out = std::string("out-") + c.archive;
+    const std::string out = std::string(c.archive) + ".out";
     const Outcome outcome = Run({c.archive, out});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(Snapshot(out), c.written);
@@ -191,6 +191,25 @@ TEST_F(ArchiveSourceTest, WhatIsNotAnArchiveAndWhatIsLeftInFolders) {
     EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
   }
   EXPECT_EQ(test::ReadBytes(temp_ / "out" / "all.sgf"), "(;GM[1]FF[4]\r\n;B[aa])");
+}
+
+TEST_F(ArchiveSourceTest, WrittenArchivesHoldWhatAFolderRunWritesAndRepeat) {
+  for (const MadeEntry& entry : kGames) Put("folder/" + entry.name, entry.bytes);
+  ASSERT_EQ(Run({"-r", "folder", "expected"}).status, 1);
+  const auto expected = Snapshot("expected");
+  for (const char* name : {"out.zip", "out.tar", "out.tar.gz", "out.tgz", "out.tar.bz2",
+                           "out.tar.xz", "out.tar.zst"}) {
+    SCOPED_TRACE(name);
+    const Outcome outcome = Run({"-r", "folder", name});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("3 files cleaned, 1 failed"), std::string::npos) << outcome.err;
+    const std::string first = test::ReadBytes(temp_ / name);
+    ASSERT_EQ(Run({"-q", "-r", "folder", name}).status, 1);
+    EXPECT_EQ(test::ReadBytes(temp_ / name), first);
+    const std::string back = std::string(name) + ".back";
+    ASSERT_EQ(Run({"-q", "-r", name, back}).status, 0);
+    EXPECT_EQ(Snapshot(back), expected);
+  }
 }
 
 }  // namespace
