@@ -116,8 +116,11 @@ struct EntryResult {
 // recursive walk a folder named like a game file is walked as a folder; the
 // folder that receives the results is skipped when it lies inside the source,
 // and a folder reached again through links is walked once.
+// Files named like archives (platform::HasArchiveName) in the folders walked
+// go to "*archives", by their paths relative to the source, sorted.
 EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders,
-                         std::vector<FileFailure>* failures) {
+                         std::vector<FileFailure>* failures,
+                         std::vector<std::filesystem::path>* archives) {
   EntryList entries;
   std::set<platform::FolderIdentity> visited;
   std::optional<platform::FolderIdentity> skipped;
@@ -159,11 +162,14 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
       failed(relative, listed);
       continue;
     }
-    if (!options.recursive) break;
 
     const platform::IoStatus walked =
         folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
-          if (!entry.isFolder) return;
+          if (!entry.isFolder) {
+            if (platform::HasArchiveName(entry.name)) archives->push_back(relative / entry.name);
+            return;
+          }
+          if (!options.recursive) return;
           const std::filesystem::path path = entry.path;
           // A folder that cannot be identified is listed all the same, and
           // its listing tells why it fails.
@@ -175,7 +181,9 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
           pending.emplace_back(path, relative / entry.name);
         });
     if (!walked.ok()) failed(relative, walked);
+    if (!options.recursive) break;
   }
+  std::sort(archives->begin(), archives->end());
   entries.Sort();
   return entries;
 }
@@ -636,6 +644,58 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   return result;
 }
 
+namespace {
+
+// "relative" joined to "name" as text: an archive's refused entry may carry
+// an absolute name, which must not replace the rest.
+std::filesystem::path Joined(const std::filesystem::path& relative,
+                             const std::filesystem::path& name) {
+  if (name.empty()) return relative;
+  std::filesystem::path::string_type text = relative.native();
+  text += std::filesystem::path::preferred_separator;
+  text += name.native();
+  return text;
+}
+
+// Cleans the archive "relative" of the source folder into the folder of the
+// same name under the destination, and adds what it did to "*report", its
+// entries named "relative/entry".
+void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
+                          BatchReport* report) {
+  BatchOptions inner = options;
+  inner.source = options.source / relative;
+  // The trailing separator keeps a folder named "x.zip" a folder.
+  inner.destination = options.destination / relative / "";
+  inner.createDestination = true;
+  inner.openArchives = false;
+  inner.onProgress = nullptr;
+  BatchReport done = RunBatch(inner);
+  if (done.outcome == RunOutcome::NotAnArchive) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotRead, "not an archive Varnoket can read"});
+    return;
+  }
+  if (done.outcome != RunOutcome::Completed) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotWrite, done.systemMessage});
+    return;
+  }
+  report->found += done.found;
+  report->cleaned += done.cleaned;
+  report->bytesRead += done.bytesRead;
+  report->bytesWritten += done.bytesWritten;
+  for (FileFailure& failure : done.failures) {
+    failure.name = Joined(relative, failure.name);
+    report->failures.push_back(std::move(failure));
+  }
+  for (GamesNotKept& note : done.notKept) {
+    note.name = Joined(relative, note.name);
+    report->notKept.push_back(std::move(note));
+  }
+}
+
+}  // namespace
+
 bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives) {
   // A pipe or a device is never read ahead: its bytes would be spent.
   if (platform::DefaultFileSystem().KindOf(path) != platform::PathKind::File) return false;
@@ -733,8 +793,9 @@ BatchReport RunBatch(const BatchOptions& options) {
   platform::FolderLister& folders =
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
   EntryList entries;
+  std::vector<std::filesystem::path> archiveFiles;
   if (sourceKind == platform::PathKind::Folder) {
-    entries = CollectEntries(resolved, folders, &folderFailures);
+    entries = CollectEntries(resolved, folders, &folderFailures, &archiveFiles);
   }
   const std::size_t workers =
       std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
@@ -748,6 +809,14 @@ BatchReport RunBatch(const BatchOptions& options) {
     Run run(resolved, files, std::move(entries), inPlace, nullptr, sinkUsed);
     run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
     run.FillReport(&report);
+  }
+  if (!options.openArchives) {
+    report.archivesLeft = archiveFiles.size();
+  } else if (!sink) {
+    for (const std::filesystem::path& archive : archiveFiles) {
+      if (options.stop != nullptr && options.stop->load()) break;
+      CleanArchiveInFolder(resolved, archive, &report);
+    }
   }
   if (sink && !report.stopped) {
     // The archive takes its name only when complete; a dry run foresees it.

@@ -102,6 +102,9 @@ struct BatchReport {
   std::size_t notStarted = 0;
   // An archive source, not recursive: "*.sgf" entries in its folders, left alone.
   std::size_t subfolderEntries = 0;
+  // Archives in the source folder (or its tree) that were left alone
+  // (see BatchOptions::openArchives).
+  std::size_t archivesLeft = 0;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
   std::vector<FileFailure> failures;
@@ -157,6 +160,10 @@ struct BatchOptions {
   platform::Archives* archives = nullptr;
   // The charset of zip entry names not flagged as UTF-8 ("CP437" when empty).
   std::string archiveNameCharset;
+  // Files of the source folder named like archives (platform::HasArchiveName,
+  // letter case ignored) are opened and cleaned into the destination folder
+  // of the same name ("DEST/2001.zip/"). Otherwise they are only counted.
+  bool openArchives = false;
   // The folder listings to use; null means the real disk. A folder that
   // cannot be listed is a failure, and the run goes on with the others.
   platform::FolderLister* folderLister = nullptr;

@@ -256,6 +256,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.assumedCharset = commandLine.charset;
   options.games = commandLine.games;
   if (commandLine.charset) options.archiveNameCharset = commandLine.charset->name;
+  options.openArchives = commandLine.archives;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
   options.stop = &platform::InterruptRequested();
@@ -310,6 +311,11 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     }
   }
   const int interruptStatus = platform::InterruptExitStatus();
+  if (!commandLine.quiet && report.archivesLeft != 0) {
+    platform::WriteText(console.err, Words(GroupedCount(report.archivesLeft),
+                                           report.archivesLeft == 1 ? " archive" : " archives",
+                                           " left alone (--archives cleans them)\n"));
+  }
   if (!commandLine.quiet) {
     if (report.found == 0 && report.failed == 0) {
       platform::WriteText(console.err,

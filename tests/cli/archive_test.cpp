@@ -193,6 +193,30 @@ TEST_F(ArchiveSourceTest, WhatIsNotAnArchiveAndWhatIsLeftInFolders) {
   EXPECT_EQ(test::ReadBytes(temp_ / "out" / "all.sgf"), "(;GM[1]FF[4]\r\n;B[aa])");
 }
 
+TEST_F(ArchiveSourceTest, ArchivesInAFolderAreOpenedOnlyWhenAsked) {
+  Put("folder/a.sgf", "(;B[aa])");
+  Put("folder/2001.ZIP", test::MakeArchive(MadeFormat::Zip, {{"b.sgf", "(;W[bb])"}}));
+  Put("folder/sub/2002.tar.gz", test::MakeArchive(MadeFormat::TarGzip, {{"c.sgf", "not a game"}}));
+  struct Case {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> written;
+    const char* message;
+  } cases[] = {
+      {{"-r", "folder", "plain"},
+       {{"a.sgf", "(;GM[1]FF[4]\r\n;B[aa])"}},
+       "2 archives left alone (--archives cleans them)"},
+      {{"-r", "--archives", "folder", "opened"},
+       {{"a.sgf", "(;GM[1]FF[4]\r\n;B[aa])"}, {"2001.ZIP/b.sgf", "(;GM[1]FF[4]\r\n;W[bb])"}},
+       "sub/2002.tar.gz/c.sgf: no game found"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[2]);
+    const Outcome outcome = Run(c.arguments);
+    EXPECT_EQ(Snapshot(c.arguments.back()), c.written);
+    EXPECT_NE(outcome.err.find(Native(c.message)), std::string::npos) << outcome.err;
+  }
+}
+
 TEST_F(ArchiveSourceTest, WrittenArchivesHoldWhatAFolderRunWritesAndRepeat) {
   for (const MadeEntry& entry : kGames) Put("folder/" + entry.name, entry.bytes);
   ASSERT_EQ(Run({"-r", "folder", "expected"}).status, 1);
