@@ -546,7 +546,7 @@ class Run {
 
   // A dry run's stand-in for saving: the failure that creating the missing
   // folders and writing "target" would meet first, if it can be foreseen.
-  void ForeseeWrite(const std::filesystem::path& target, std::size_t size, EntryResult* result) {
+  void ForeseeWrite(const std::filesystem::path& target, std::uint64_t size, EntryResult* result) {
     const std::filesystem::path folder = target.parent_path();
     const platform::IoStatus foreseen = files_.KindOf(folder) == platform::PathKind::Folder
                                             ? files_.ProbeWrite(target)
