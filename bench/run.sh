@@ -9,6 +9,11 @@
 #                                  one collection on the RAM disk: cp, the
 #                                  default run (first game), --all-games and
 #                                  --split
+#   bench/run.sh --archives [CORPUS]
+#                                  the corpus packed as .tar.bz2, .zip and
+#                                  .tar.zst on the RAM disk: unpacking with
+#                                  bsdtar then cleaning the folder, against
+#                                  cleaning the archive itself
 #
 # Collection mode times one file of many games (FILE, or one made up first:
 # GAMES games, default 150,000, of 150 to 300 moves as self-play records are,
@@ -16,6 +21,12 @@
 # varnoket-cli --all-games FILE DST  and  varnoket-cli --split FILE DSTDIR,
 # all with the default jobs. Its files/s column counts games; the one broken
 # game is the only failure accepted.
+#
+# Archives mode packs the corpus with bsdtar first (untimed), then for each
+# format times  bsdtar -xf A -C X && varnoket-cli -r X DST  against
+# varnoket-cli -r A DST, both with the default jobs; its ratio column is the
+# archive run over the unpack-then-clean run of the same format (the target
+# is at most 1.0).
 #
 # CORPUS defaults to ../shared/corpus-big. It is copied into the work folder
 # first; a corpus with subfolders is cleaned with -r.
@@ -61,8 +72,12 @@ remove() {
 
 disk=0
 collection=0
+archives=0
 if [[ "${1:-}" == "--disk" ]]; then
   disk=1
+  shift
+elif [[ "${1:-}" == "--archives" ]]; then
+  archives=1
   shift
 elif [[ "${1:-}" == "--collection" ]]; then
   collection=1
@@ -141,7 +156,22 @@ add() {
   local -n words="cmd_$i"
   words=("${@:3}")
 }
-if ((collection)); then
+if ((archives)); then
+  command -v bsdtar >/dev/null || die "needs bsdtar (apt-get install libarchive-tools)"
+  # Unpacking, then cleaning the folder unpacked, as one command.
+  printf '#!/usr/bin/env bash\nmkdir %q && bsdtar -xf "$1" -C %q && exec %q -q -r %q %q\n' \
+    "$work/x" "$work/x" "$cli" "$work/x" "$dst" >"$work/unpack-clean"
+  chmod +x "$work/unpack-clean"
+  for format in tar.bz2 zip tar.zst; do
+    case $format in
+      tar.bz2) bsdtar -cjf "$work/A.$format" -C "$src" . ;;
+      zip) bsdtar -c --format zip -f "$work/A.$format" -C "$src" . ;;
+      tar.zst) bsdtar -c --zstd -f "$work/A.$format" -C "$src" . ;;
+    esac
+    add "bsdtar -xf + varnoket-cli ($format)" fresh "$work/unpack-clean" "$work/A.$format"
+    add "varnoket-cli A.$format" fresh "$cli" -q -r "$work/A.$format" "$dst"
+  done
+elif ((collection)); then
   add "cp" fresh cp "$src" "$dst.sgf"
   add "varnoket-cli (first game)" fresh "$cli" -q "$src" "$dst.sgf"
   add "varnoket-cli --all-games" fresh "$cli" -q --all-games "$src" "$dst.sgf"
@@ -185,7 +215,7 @@ retire() {
 
 # Puts the folders in the state command "i" starts from.
 prepare_for() {
-  retire "$dst" "$work/in" "$dst.sgf"
+  retire "$dst" "$work/in" "$dst.sgf" "$work/x"
   case "${prepare[$1]}" in
     fresh) ;;
     folder) mkdir "$dst" ;;
@@ -202,7 +232,7 @@ check() {
   local status=$1
   shift
   if ((status == 0)); then return; fi
-  if [[ "$1" == "$cli" ]] && ((status == 1)) &&
+  if [[ "$1" == "$cli" || "$1" == "$work/unpack-clean" ]] && ((status == 1)) &&
     ! grep -Eqv ': no game found$|: game [0-9]+ at byte [0-9]+: ' "$work/err"; then
     return
   fi
@@ -244,7 +274,10 @@ done
 
 # The outputs of -j 1 and of the default must be the same bytes.
 retire "$dst" "$work/one" "$dst.sgf"
-if ((collection)); then
+if ((archives)); then
+  untimed "$cli" -q -r "$src" "$work/one"
+  untimed "$cli" -q -r "$work/A.tar.bz2" "$dst"
+elif ((collection)); then
   untimed "$cli" -q -j 1 --all-games "$src" "$work/one"
   untimed "$cli" -q --all-games "$src" "$dst"
 else
@@ -252,15 +285,21 @@ else
   untimed "$cli" -q "${recursive[@]}" "$src" "$dst"
 fi
 if diff -r -q "$work/one" "$dst" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
+same_label="outputs of -j 1 and the default"
+if ((archives)); then same_label="outputs of the folder and of A.tar.bz2"; fi
 
 # The ratio column: to cp -r on the RAM disk; on disk, to the fresh run of the
 # same command (cp -r for cp -r).
 printf '\n%-34s %10s %10s %8s %14s %9s\n' "command" "median s" \
   "$( ((collection)) && echo "games/s" || echo "files/s")" "MB/s" "peak RSS MB" \
-  "$( ((disk)) && echo "x fresh" || echo "x cp")"
+  "$( ((disk)) && echo "x fresh" || { ((archives)) && echo "x unpack"; } || echo "x cp")"
 for ((i = 0; i < count; ++i)); do
   us=$(median <<<"${times[i]}")
-  base=$(median <<<"${times[$( ((disk)) && echo $((i % 3)) || echo 0)]}")
+  if ((archives)); then
+    base=$(median <<<"${times[$((i - i % 2))]}")
+  else
+    base=$(median <<<"${times[$( ((disk)) && echo $((i % 3)) || echo 0)]}")
+  fi
   kb=$(tr ' ' '\n' <<<"${rss[i]}" | awk 'NF' | sort -n | tail -n 1)
   awk -v n="${labels[i]}" -v us="$us" -v base="$base" -v f="$files" -v b="$bytes" -v kb="$kb" 'BEGIN {
     s = us / 1e6
@@ -268,4 +307,4 @@ for ((i = 0; i < count; ++i)); do
   }'
 done
 echo
-echo "outputs of -j 1 and the default: $same; load after:$(uptime | sed 's/.*load average://')"
+echo "$same_label: $same; load after:$(uptime | sed 's/.*load average://')"
