@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "platform/temporary_name.h"
 
 #ifdef _WIN32
@@ -157,9 +158,16 @@ class LibarchiveReader final : public ArchiveReader {
     if (archive_format(handle_) == ARCHIVE_FORMAT_RAW) {
       entry->path = singleName_;
     } else {
+#ifdef _WIN32
+      // Names are held as wide text here; libarchive 3.6 reaches UTF-8 only
+      // through the ANSI code page.
+      const wchar_t* name = archive_entry_pathname_w(current_);
+      entry->path = name != nullptr ? PathToUtf8(std::filesystem::path(name)) : "";
+#else
       const char* name = archive_entry_pathname_utf8(current_);
       if (name == nullptr) name = archive_entry_pathname(current_);
       entry->path = name != nullptr ? name : "";
+#endif
     }
     entry->type = TypeOf(current_);
     if (archive_entry_size_is_set(current_) && archive_format(handle_) != ARCHIVE_FORMAT_RAW) {
@@ -243,7 +251,13 @@ class LibarchiveWriter final : public ArchiveWriter {
       if (result == ARCHIVE_OK) result = archive_write_set_options(handle_, "zip:hdrcharset=UTF-8");
     } else {
       result = archive_write_set_format_pax_restricted(handle_);
+#ifdef _WIN32
+      // The names are passed as UTF-8 bytes, to be written as they are.
+      if (result == ARCHIVE_OK)
+        result = archive_write_set_options(handle_, "pax:hdrcharset=BINARY");
+#endif
     }
+    zip_ = kind == ArchiveKind::Zip;
     if (result == ARCHIVE_OK) {
       switch (kind) {
         case ArchiveKind::TarGzip:
@@ -280,7 +294,18 @@ class LibarchiveWriter final : public ArchiveWriter {
     if (failed_) return IoStatus::Error("cannot write the archive");
     archive_entry_clear(entry_);
     const std::string name(path);
+#ifdef _WIN32
+    // libarchive 3.6 turns UTF-8 into the ANSI code page first, which loses
+    // names outside it: zip takes the name as wide text, tar as the UTF-8
+    // bytes themselves (see Start).
+    if (zip_) {
+      archive_entry_copy_pathname_w(entry_, PathFromUtf8(name).c_str());
+    } else {
+      archive_entry_copy_pathname(entry_, name.c_str());
+    }
+#else
     archive_entry_update_pathname_utf8(entry_, name.c_str());
+#endif
     archive_entry_set_filetype(entry_, AE_IFREG);
     archive_entry_set_perm(entry_, 0644);
     archive_entry_set_size(entry_, static_cast<la_int64_t>(bytes.size()));
@@ -340,6 +365,7 @@ class LibarchiveWriter final : public ArchiveWriter {
   archive_entry* entry_ = nullptr;
   std::FILE* file_ = nullptr;
   std::string writeError_;
+  bool zip_ = false;
   bool failed_ = false;
   bool committed_ = false;
 };
@@ -420,6 +446,8 @@ IoStatus Archives::Open(const std::filesystem::path& path, const ArchiveReadOpti
   const std::string charset = options.zipNameCharset.empty() ? "CP437" : options.zipNameCharset;
   // A charset the system cannot convert leaves the names as they are stored.
   archive_read_set_options(handle, ("zip:hdrcharset=" + charset).c_str());
+  // Tar names are UTF-8 (pax says so; older headers carry no charset).
+  archive_read_set_options(handle, "tar:hdrcharset=UTF-8");
 #ifdef _WIN32
   const int opened = archive_read_open_filename_w(handle, path.c_str(), kBlockSize);
 #else

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+#include "platform/path_text.h"
+
 #ifndef _WIN32
 #include <locale.h>
 #endif
@@ -35,14 +37,17 @@ std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries
   const locale_t previous = ::uselocale(utf8);
 #endif
   std::string out;
+  [[maybe_unused]] bool binaryNames = false;
   archive* handle = archive_write_new();
   switch (format) {
     case MadeFormat::Zip:
       Check(handle, archive_write_set_format_zip(handle));
-      if (!options.zipNameCharset.empty()) {
-        Check(handle, archive_write_set_options(
-                          handle, ("zip:hdrcharset=" + options.zipNameCharset).c_str()));
-      }
+      // Names flagged as UTF-8, unless a code page is asked for.
+      Check(handle,
+            archive_write_set_options(handle, ("zip:hdrcharset=" + (options.zipNameCharset.empty()
+                                                                        ? std::string("UTF-8")
+                                                                        : options.zipNameCharset))
+                                                  .c_str()));
       if (!options.passphrase.empty()) {
         Check(handle, archive_write_set_options(handle, "zip:encryption=traditional"));
         Check(handle, archive_write_set_passphrase(handle, options.passphrase.c_str()));
@@ -59,6 +64,10 @@ std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries
       break;
     default:
       Check(handle, archive_write_set_format_pax_restricted(handle));
+#ifdef _WIN32
+      Check(handle, archive_write_set_options(handle, "pax:hdrcharset=BINARY"));
+      binaryNames = true;
+#endif
       break;
   }
   switch (format) {
@@ -87,7 +96,17 @@ std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries
   archive_entry* entry = archive_entry_new();
   for (const MadeEntry& made : entries) {
     archive_entry_clear(entry);
+#ifdef _WIN32
+    // libarchive 3.6 turns UTF-8 into the ANSI code page first: zip and 7z
+    // take wide text, tar the UTF-8 bytes (written as they are).
+    if (binaryNames) {
+      archive_entry_copy_pathname(entry, made.name.c_str());
+    } else {
+      archive_entry_copy_pathname_w(entry, platform::PathFromUtf8(made.name).c_str());
+    }
+#else
     archive_entry_update_pathname_utf8(entry, made.name.c_str());
+#endif
     archive_entry_set_mtime(entry, static_cast<time_t>(made.modified), 0);
     archive_entry_set_perm(entry, 0644);
     switch (made.kind) {
@@ -100,11 +119,11 @@ std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries
         break;
       case MadeEntry::Kind::SymbolicLink:
         archive_entry_set_filetype(entry, AE_IFLNK);
-        archive_entry_update_symlink_utf8(entry, made.linkTarget.c_str());
+        archive_entry_copy_symlink(entry, made.linkTarget.c_str());
         break;
       case MadeEntry::Kind::HardLink:
         archive_entry_set_filetype(entry, AE_IFREG);
-        archive_entry_update_hardlink_utf8(entry, made.linkTarget.c_str());
+        archive_entry_copy_hardlink(entry, made.linkTarget.c_str());
         break;
       case MadeEntry::Kind::Fifo:
         archive_entry_set_filetype(entry, AE_IFIFO);
