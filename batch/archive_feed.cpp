@@ -82,7 +82,8 @@ bool ArchiveFeed::SafeName(const std::string& name, std::string* safe) {
 
 void ArchiveFeed::Refuse(const std::string& name, FailureReason reason, std::string detail) {
   std::lock_guard<std::mutex> lock(stateMutex_);
-  failures_.push_back(FileFailure{platform::PathFromUtf8(name), reason, std::move(detail)});
+  failures_.push_back(
+      FileFailure{platform::PathFromUtf8(name).make_preferred(), reason, std::move(detail)});
 }
 
 bool ArchiveFeed::Take(Item* item) {
@@ -136,7 +137,8 @@ bool ArchiveFeed::Take(Item* item) {
     {
       std::lock_guard<std::mutex> lock(stateMutex_);
       if (!seen_.insert(name).second) {
-        failures_.push_back(FileFailure{platform::PathFromUtf8(name), FailureReason::NotExtracted,
+        failures_.push_back(FileFailure{platform::PathFromUtf8(name).make_preferred(),
+                                        FailureReason::NotExtracted,
                                         "the name is taken by an earlier entry"});
         continue;
       }
@@ -165,7 +167,7 @@ bool ArchiveFeed::Take(Item* item) {
     {
       std::lock_guard<std::mutex> lock(stateMutex_);
       item->index = names_.size();
-      names_.push_back(platform::PathFromUtf8(name));
+      names_.push_back(platform::PathFromUtf8(name).make_preferred());
       item->name = names_.back();
     }
     item->modifiedSeconds = entry.hasModified ? entry.modifiedSeconds : 0;

@@ -154,12 +154,14 @@ TEST_F(ArchiveSourceTest, DamageKeepsWhatCameBeforeAndNamesTheEntry) {
   struct Case {
     const char* archive;
     std::map<std::string, std::string> written;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"cut.tar.gz",
        {{"a.sgf", "(;GM[1]FF[4]\r\n;B[aa])"}},
-       "cut.tar.gz/b.sgf: the archive is damaged"},
-      {"secret.zip", {}, "secret.zip/a.sgf: not extracted: the entry is encrypted"},
+       test::Native("cut.tar.gz/b.sgf") + ": the archive is damaged"},
+      {"secret.zip",
+       {},
+       test::Native("secret.zip/a.sgf") + ": not extracted: the entry is encrypted"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.archive);
