@@ -810,9 +810,11 @@ BatchReport RunBatch(const BatchOptions& options) {
     run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
     run.FillReport(&report);
   }
-  if (!options.openArchives) {
+  // Archives are opened into folders of the destination, which an archive
+  // destination has not: there they are only counted.
+  if (!options.openArchives || sink) {
     report.archivesLeft = archiveFiles.size();
-  } else if (!sink) {
+  } else {
     for (const std::filesystem::path& archive : archiveFiles) {
       if (options.stop != nullptr && options.stop->load()) break;
       CleanArchiveInFolder(resolved, archive, &report);

@@ -103,7 +103,7 @@ struct BatchReport {
   // An archive source, not recursive: "*.sgf" entries in its folders, left alone.
   std::size_t subfolderEntries = 0;
   // Archives in the source folder (or its tree) that were left alone
-  // (see BatchOptions::openArchives).
+  // (see BatchOptions::openArchives; always, for an archive destination).
   std::size_t archivesLeft = 0;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
