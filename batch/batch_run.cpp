@@ -780,7 +780,9 @@ BatchReport RunBatch(const BatchOptions& options) {
     ArchiveFeed feed(std::move(reader), options.recursive);
     if (opened.ok()) {
       Run run(resolved, files, EntryList(), false, &feed, sinkUsed);
-      run.Execute(static_cast<unsigned>(asked), 1);
+      // One worker more than asked: whichever is reading the archive, as
+      // many as asked can clean at the same time.
+      run.Execute(static_cast<unsigned>(asked + 1), 1);
       run.FillReport(&report);
     }
     report.subfolderEntries = feed.subfolderEntries();
