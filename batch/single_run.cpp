@@ -187,7 +187,7 @@ SourceKind ClassifySource(const std::filesystem::path& source, std::string* mess
                           platform::FileSystem* files) {
   platform::FileSystem& fileSystem = files != nullptr ? *files : platform::DefaultFileSystem();
   platform::PathKind kind = platform::PathKind::Missing;
-  const platform::IoStatus inspected = fileSystem.Inspect(source, &kind);
+  const platform::IoStatus inspected = fileSystem.Classify(source, &kind);
   if (!inspected.ok()) {
     *message = inspected.message();
     return SourceKind::Missing;

@@ -190,7 +190,7 @@ class FileSystem {
   // Sets "*kind" to what "path" names (links followed). Fails, with "*kind"
   // Missing, when nothing is there ("No such file or directory") or when it
   // cannot be looked at, with the system's reason.
-  virtual IoStatus Inspect(const std::filesystem::path& path, PathKind* kind);
+  virtual IoStatus Classify(const std::filesystem::path& path, PathKind* kind);
 
   // Sets "*identity" to the file "path" names now (links followed).
   virtual IoStatus IdentifyFile(const std::filesystem::path& path, FileIdentity* identity);

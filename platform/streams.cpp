@@ -15,27 +15,6 @@ namespace {
 
 IoStatus StdioError(int error) { return IoStatus::Error(std::strerror(error)); }
 
-// Reads "stream" to its end, refusing more than a file may hold.
-IoStatus ReadAll(std::FILE* stream, std::string* bytes) {
-  bytes->clear();
-  char buffer[1 << 16];
-  for (;;) {
-    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream);
-    if (bytes->size() + got > kMaxReadableFileSize) {
-      bytes->clear();
-      return StdioError(EFBIG);
-    }
-    bytes->append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  if (std::ferror(stream)) {
-    const int error = errno;
-    bytes->clear();
-    return StdioError(error != 0 ? error : EIO);
-  }
-  return IoStatus::Ok();
-}
-
 IoStatus WriteAll(std::FILE* stream, std::string_view bytes) {
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
@@ -84,22 +63,9 @@ IoStatus Streams::OpenNamedStream(const std::filesystem::path& path,
   return IoStatus::Ok();
 }
 
-IoStatus Streams::ReadStandardInput(std::string* bytes) {
-  stream_side::MakeBinary(stdin);
-  return ReadAll(stdin, bytes);
-}
-
 IoStatus Streams::WriteStandardOutput(std::string_view bytes) {
   stream_side::MakeBinary(stdout);
   return WriteAll(stdout, bytes);
-}
-
-IoStatus Streams::ReadNamedStream(const std::filesystem::path& path, std::string* bytes) {
-  std::FILE* stream = stream_side::Open(path, /*forWriting=*/false);
-  if (stream == nullptr) return StdioError(errno);
-  IoStatus status = ReadAll(stream, bytes);
-  std::fclose(stream);
-  return status;
 }
 
 IoStatus Streams::WriteNamedStream(const std::filesystem::path& path, std::string_view bytes) {

@@ -15,14 +15,10 @@ namespace varnoket::platform {
 // The byte streams of the command line: standard input and output, and the
 // pipes and devices it reads or writes in place. The default object uses the
 // process's own; tests derive from it to make a read or a write fail. Reads
-// stop at kMaxReadableFileSize bytes, as file reads do.
+// go block by block, whatever the size.
 class Streams {
  public:
   virtual ~Streams() = default;
-
-  // Replaces "*bytes" with standard input read to its end. On failure (a read
-  // error, or more bytes than a file may hold) "*bytes" is left empty.
-  virtual IoStatus ReadStandardInput(std::string* bytes);
 
   // Sets "*source" to standard input, to be read block by block to its end,
   // whatever its size.
@@ -34,10 +30,6 @@ class Streams {
 
   // Writes "bytes" to standard output and flushes it.
   virtual IoStatus WriteStandardOutput(std::string_view bytes);
-
-  // Replaces "*bytes" with what the pipe or device at "path" yields up to its
-  // end, with the same limits as ReadStandardInput.
-  virtual IoStatus ReadNamedStream(const std::filesystem::path& path, std::string* bytes);
 
   // Opens the pipe or device at "path" for writing and writes "bytes" into it,
   // so that the node itself stays as it is.

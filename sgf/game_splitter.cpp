@@ -2,6 +2,7 @@
 #include "sgf/game_splitter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "sgf/sgf_parser.h"
@@ -17,6 +18,19 @@ constexpr std::size_t kMaxLooseBytes = 1 << 20;
 // Bytes of a value looked at again when scanning goes on inside it: more than
 // the longest character and its escape.
 constexpr std::size_t kValueOverlap = 8;
+
+// The bytes a tree's scan steps over one by one: all but the punctuation it
+// looks at, and, where characters may span bytes, those that may lead one.
+constexpr std::array<bool, 256> PlainBytes(bool multiByte) {
+  std::array<bool, 256> plain{};
+  for (std::size_t c = 0; c < plain.size(); ++c) {
+    plain[c] = c != '[' && c != ';' && c != '(' && c != ')' &&
+               (!multiByte || (c < 0x80 && c != 0x1B));  // ESC: ISO-2022-JP
+  }
+  return plain;
+}
+constexpr std::array<bool, 256> kPlainSingle = PlainBytes(false);
+constexpr std::array<bool, 256> kPlainMultiByte = PlainBytes(true);
 
 bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -124,8 +138,14 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
   *cut = kNoCut;
   const char* const data = buffer_.data();
   const std::size_t end = buffer_.size();
+  const std::array<bool, 256>& plain =
+      grouping_ == ByteGrouping::Single ? kPlainSingle : kPlainMultiByte;
   std::size_t p = scan_;
   while (p < end) {
+    if (!inValue_ && plain[static_cast<unsigned char>(data[p])]) {
+      ++p;
+      continue;
+    }
     if (inValue_ || data[p] == '[') {
       // A value is found whole; only while a game is passed over is it
       // scanned on from where the bytes ran out, the few bytes before that
@@ -180,11 +200,6 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
         }
         break;
       default: {
-        const auto unit = static_cast<unsigned char>(data[p]);
-        if (unit < 0x80) {
-          ++p;
-          break;
-        }
         const Character character = MeasureCharacter(grouping_, data + p, data + end);
         if (!finished_ && (character.open || p + character.length >= end)) {
           scan_ = p;

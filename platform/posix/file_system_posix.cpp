@@ -684,13 +684,14 @@ IoStatus FileSystem::Append(StagedFile* staged, std::string_view bytes) {
   return IoStatus::Ok();
 }
 
-IoStatus FileSystem::Inspect(const std::filesystem::path& path, PathKind* kind) {
+IoStatus FileSystem::Classify(const std::filesystem::path& path, PathKind* kind) {
   *kind = PathKind::Missing;
+  // A path through a file names nothing, as a missing one does.
+  const auto missing = [](int error) { return PosixError(error == ENOTDIR ? ENOENT : error); };
   PathAt at;
-  const IoStatus opened = at.Open(path);
-  if (!opened.ok()) return opened;
+  if (!at.Open(path).ok()) return missing(errno);
   struct stat info {};
-  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
+  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return missing(errno);
   *kind = S_ISDIR(info.st_mode)   ? PathKind::Folder
           : S_ISREG(info.st_mode) ? PathKind::File
                                   : PathKind::Other;

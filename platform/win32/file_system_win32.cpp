@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -370,10 +372,18 @@ IoStatus FileSystem::Append(StagedFile* staged, std::string_view bytes) {
   return IoStatus::Ok();
 }
 
-IoStatus FileSystem::Inspect(const std::filesystem::path& path, PathKind* kind) {
+IoStatus FileSystem::Classify(const std::filesystem::path& path, PathKind* kind) {
   *kind = PathKind::Missing;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Win32Error(::GetLastError());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    // Nothing there is told in the C library's words, as on POSIX.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH) {
+      return IoStatus::Error(std::strerror(ENOENT));
+    }
+    return Win32Error(error);
+  }
   *kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder
           : (attributes & FILE_ATTRIBUTE_DEVICE) != 0  ? PathKind::Other
                                                        : PathKind::File;
@@ -384,7 +394,7 @@ IoStatus FileSystem::IdentifyFile(const std::filesystem::path& path, FileIdentit
   BY_HANDLE_FILE_INFORMATION info{};
   DWORD error = 0;
   bool isDisk = false;
-  if (!platform::Inspect(path, &info, &error, &isDisk)) return Win32Error(error);
+  if (!Inspect(path, &info, &error, &isDisk)) return Win32Error(error);
   if (!isDisk) return IoStatus::Error(kNotARegularFile);
   *identity = IdentityOf(info);
   return IoStatus::Ok();
