@@ -735,7 +735,11 @@ BatchReport RunBatch(const BatchOptions& options) {
     bool isArchive = false;
     opened = archives.Open(options.source, {options.archiveNameCharset}, &reader, &isArchive);
     if (!isArchive) {
-      report.outcome = opened.ok() ? RunOutcome::NotAnArchive : RunOutcome::SourceNotFound;
+      // Named like an archive, it gets the reason; any other file is no
+      // source folder.
+      report.outcome = opened.ok() && platform::HasArchiveName(options.source)
+                           ? RunOutcome::NotAnArchive
+                           : RunOutcome::SourceNotFound;
       report.systemMessage = opened.message();
       return report;
     }

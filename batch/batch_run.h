@@ -84,8 +84,8 @@ enum class RunOutcome {
   NoDestinationGiven,   // "no destination folder given"
   SourceNotFound,       // "source folder not found": missing, or not a folder
                         // or an archive
-  NotAnArchive,         // "not an archive Varnoket can read": a file that is
-                        // not an archive (see BatchOptions::archives)
+  NotAnArchive,         // "not an archive Varnoket can read": a file named
+                        // like one that is none (see BatchOptions::archives)
   DestinationNotFound,  // the destination folder is missing and may not be created
   CannotCreateDestination,
 };
