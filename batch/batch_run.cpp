@@ -248,6 +248,9 @@ class Run {
     report->notKept = std::move(notKept_);
     std::sort(report->notKept.begin(), report->notKept.end(),
               [](const GamesNotKept& a, const GamesNotKept& b) { return a.name < b.name; });
+    std::sort(detected_.begin(), detected_.end(),
+              [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
+    report->detected = std::move(detected_);
     report->notStarted = Total() - progress_.done;
     report->stopped = report->notStarted != 0;
   }
@@ -391,6 +394,12 @@ class Run {
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
     result->bytesRead = collection.bytesRead;
+    // A file that ran out of memory is cleaned again, and reported then.
+    if (collection.detection.tried &&
+        (collection.ok || collection.reason != FailureReason::OutOfMemory)) {
+      std::lock_guard<std::mutex> lock(progressMutex_);
+      detected_.push_back(FileCharset{name, collection.detection.charset});
+    }
     for (const GameFailure& game : collection.brokenGames) {
       result->gameFailures.push_back(FileFailure{name, game.reason, "", game.number, game.offset});
     }
@@ -610,6 +619,7 @@ class Run {
   // they are written.
   std::map<std::size_t, EntryResult> held_;
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
+  std::vector<FileCharset> detected_;
 
   std::mutex foldersMutex_;
   std::set<std::filesystem::path> createdFolders_;
@@ -624,7 +634,7 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   // One pass over the bytes, with the very result of loading the record,
   // extracting its game and saving that.
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed)) {
+  switch (CleanSgfBytes(input, output, assumed, &result.detection)) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -691,6 +701,10 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   for (GamesNotKept& note : done.notKept) {
     note.name = Joined(relative, note.name);
     report->notKept.push_back(std::move(note));
+  }
+  for (FileCharset& file : done.detected) {
+    file.name = Joined(relative, file.name);
+    report->detected.push_back(std::move(file));
   }
 }
 

@@ -16,6 +16,7 @@
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
 #include "sgf/charset.h"
+#include "sgf/charset_detect.h"
 
 namespace varnoket {
 
@@ -90,6 +91,12 @@ enum class RunOutcome {
   CannotCreateDestination,
 };
 
+// What charset detection decided for one file (see AssumedCharset::detect).
+struct FileCharset {
+  std::filesystem::path name;  // as FileFailure::name
+  std::string charset;         // the charset found; empty when undecided
+};
+
 // What a run did. Failures are sorted by name.
 struct BatchReport {
   RunOutcome outcome = RunOutcome::Completed;
@@ -110,6 +117,9 @@ struct BatchReport {
   std::vector<FileFailure> failures;
   // Files whose further games were not kept, sorted by name.
   std::vector<GamesNotKept> notKept;
+  // Under charset detection, every file it was tried on, sorted by name,
+  // whether or not the file was then cleaned.
+  std::vector<FileCharset> detected;
   std::string systemMessage;  // for CannotCreateDestination
   // The folder texts the run was given, for messages about the folders.
   std::filesystem::path source;
@@ -189,6 +199,7 @@ bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archiv
 struct CleanResult {
   bool ok = false;
   FailureReason reason = FailureReason::NoGameFound;
+  CharsetDetection detection;  // what charset detection made of the file
 };
 
 // Loads "input" as SGF, extracts the game and writes the cleaned record to

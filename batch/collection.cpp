@@ -42,7 +42,11 @@ struct GameOutcome {
 CleanResult CleanGame(const SplitGame& game, std::string_view text, const AssumedCharset* assumed,
                       std::string* cleaned) {
   cleaned->clear();
-  if (game.tooLarge) return CleanResult{false, FailureReason::OutOfMemory};
+  if (game.tooLarge) {
+    CleanResult result;
+    result.reason = FailureReason::OutOfMemory;
+    return result;
+  }
   return CleanBytes(text, cleaned, assumed);
 }
 
@@ -68,6 +72,9 @@ class GameSink {
 
   // Takes the next game in order; "handedOn": HandOnAtOnce took it already.
   void Take(const GameOutcome& game, std::string* cleaned, bool handedOn = false) {
+    if (game.clean.detection.tried && !result_->detection.tried) {
+      result_->detection = game.clean.detection;
+    }
     if (!game.clean.ok) {
       lastReason_ = game.clean.reason;
       if (mode_ != GameMode::FirstGame) {
@@ -338,6 +345,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
       sink.Finish(splitter.gamesFound());
     } else {
       result.ok = false;
+      result.detection = CharsetDetection();
     }
   } catch (const std::bad_alloc&) {
     result.ok = false;

@@ -28,6 +28,9 @@ struct CollectionResult {
   std::uint64_t kept = 0;
   // Under AllGames and Split: the games that could not be cleaned, in order.
   std::vector<GameFailure> brokenGames;
+  // What charset detection made of the first game it was tried on (the
+  // source's, when it holds one game).
+  CharsetDetection detection;
 };
 
 // Where the cleaned games of one source go. Own comes from the thread that

@@ -65,6 +65,10 @@ class SingleRun : public CollectionOutput {
     const CollectionResult collection = CleanCollection(*source, collectionOptions, *this);
     source.reset();
     report_.bytesRead = collection.bytesRead;
+    if (collection.detection.tried) {
+      report_.detected.push_back(FileCharset{options_.fromStandardInput ? "-" : options_.source,
+                                             collection.detection.charset});
+    }
     std::vector<SingleFailure> failures;
     for (const GameFailure& game : collection.brokenGames) {
       failures.push_back(

@@ -66,6 +66,7 @@ struct SingleReport {
   std::size_t cleaned = 0;              // files written (numbered game files included)
   std::vector<SingleFailure> failures;  // broken games first, in order
   std::uint64_t notKept = 0;            // FirstGame: further games
+  std::vector<FileCharset> detected;    // the record, when detection was tried
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
 };

@@ -18,8 +18,8 @@
 
 #include "clean/clean_bytes.h"
 #include "platform/text_codec.h"
-#include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
+#include "tests/oracle/game_record.h"
 
 namespace varnoket {
 namespace {

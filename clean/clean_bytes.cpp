@@ -399,14 +399,17 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
 
 }  // namespace
 
-CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed) {
+CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
+                          CharsetDetection* detection) {
   out->clear();
+  if (detection != nullptr) *detection = CharsetDetection();
   if (input.size() > platform::kMaxConvertibleLength) return CleanStatus::NoGameFound;
   // Memory may run out anywhere on the way (a vector or string that cannot
   // grow throws std::bad_alloc or std::length_error); the file then fails
   // alone.
   try {
     const grammar::Reading reading = grammar::ChooseReading(input, assumed);
+    if (detection != nullptr) *detection = reading.detection;
     if (reading.encoding.form != TextEncoding::Form::SystemCodePage ||
         platform::kSystemCodePageIsLatin1) {
       return CleanText(input.data(), input.data() + input.size(), reading, out);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "sgf/charset.h"
+#include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
 
 namespace varnoket {
@@ -59,6 +60,7 @@ enum class CleanStatus {
 // node, every value escaped (grammar::AppendEscaped), in the encoding the
 // input was read in (grammar::ChooseReading). A file that names no charset is
 // read in "assumed" when that is given and the file is not well-formed UTF-8.
+// "*detection", when given, is set to what charset detection made of the file.
 // OutOfMemory where memory runs out on the way.
 //
 // No record is built: the parser keeps only the first accepted tree's root
@@ -70,7 +72,8 @@ enum class CleanStatus {
 //
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
-                          const AssumedCharset* assumed = nullptr);
+                          const AssumedCharset* assumed = nullptr,
+                          CharsetDetection* detection = nullptr);
 
 }  // namespace varnoket
 

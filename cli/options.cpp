@@ -76,7 +76,7 @@ std::string InvalidJobs(std::string_view text) {
 std::string UnknownCharset(std::string_view name) {
   std::string error = "unknown charset ";
   error += Quote(name);
-  error += "; accepted names (letter case ignored):";
+  error += "; accepted names (letter case ignored):\n  auto UTF-8";
   std::size_t lineStart = error.size();
   const CharsetName* previous = nullptr;
   for (const CharsetName& known : KnownCharsets()) {
@@ -266,7 +266,12 @@ std::string HelpText() {
       "                    not UTF-8 as NAME, and give its cleaned file CA[NAME];\n"
       "                    NAME is Shift_JIS, GBK, Big5, EUC-KR, EUC-JP,\n"
       "                    ISO-2022-JP, a single-byte charset such as windows-1251,\n"
-      "                    or another name of these (letter case ignored)\n"
+      "                    UTF-8 (for damaged UTF-8), or another name of these\n"
+      "                    (letter case ignored). NAME 'auto' recognises the\n"
+      "                    charset of each such file, and of one that claims\n"
+      "                    CA[UTF-8] but is not UTF-8, from its own bytes, and\n"
+      "                    leaves it unlabelled when unsure; the summary counts\n"
+      "                    the decisions, and -n lists them on standard output\n"
       "      --all-games   clean every game of a file that holds several into one\n"
       "                    cleaned collection (by default only the first is kept)\n"
       "      --split       clean every game of such a file into a file of its own,\n"

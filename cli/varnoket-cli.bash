@@ -18,7 +18,7 @@ _varnoket_cli() {
         prefix=$prev=
         cur=${cur#*=}
     fi
-    local charsets="Shift_JIS GBK GB18030 Big5 EUC-KR CP949 EUC-JP ISO-2022-JP
+    local charsets="auto UTF-8 Shift_JIS GBK GB18030 Big5 EUC-KR CP949 EUC-JP ISO-2022-JP
                     windows-1251 windows-1252 KOI8-R ISO-8859-1"
     local values=""
     case $prev in

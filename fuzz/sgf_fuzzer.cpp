@@ -19,8 +19,8 @@
 #include "batch/collection.h"
 #include "clean/clean_bytes.h"
 #include "sgf/game_splitter.h"
-#include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
+#include "tests/oracle/game_record.h"
 
 namespace {
 
@@ -28,13 +28,14 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// No assumed charset, and one of each byte grouping.
+// No assumed charset, one of each byte grouping, UTF-8, and detection.
 const varnoket::AssumedCharset* PickAssumed(std::size_t size) {
   static const varnoket::AssumedCharset kAssumed[] = {
       *varnoket::AssumeCharset("windows-1251"), *varnoket::AssumeCharset("Shift_JIS"),
       *varnoket::AssumeCharset("GB18030"),      *varnoket::AssumeCharset("Big5"),
       *varnoket::AssumeCharset("EUC-KR"),       *varnoket::AssumeCharset("EUC-JP"),
-      *varnoket::AssumeCharset("ISO-2022-JP"),
+      *varnoket::AssumeCharset("ISO-2022-JP"),  *varnoket::AssumeCharset("UTF-8"),
+      *varnoket::AssumeCharset("auto"),
   };
   const std::size_t pick = size % (std::size(kAssumed) + 1);
   return pick == 0 ? nullptr : &kAssumed[pick - 1];

@@ -83,9 +83,15 @@ constexpr CharsetName kKnownCharsets[] = {
 std::span<const CharsetName> KnownCharsets() { return kKnownCharsets; }
 
 std::optional<AssumedCharset> AssumeCharset(std::string_view name) {
+  const std::string label(charset_detail::Trimmed(name));
+  if (charset_detail::SameName(name, kDetectCharsetName)) {
+    return AssumedCharset{label, ByteGrouping::Single, true};
+  }
+  // UTF-8 with damaged bytes: its bytes kept, each multi-byte sequence whole.
+  if (NamesUtf8(name)) return AssumedCharset{label, ByteGrouping::Single};
   const CharsetName* known = FindCharset(name);
   if (known == nullptr) return std::nullopt;
-  return AssumedCharset{std::string(charset_detail::Trimmed(name)), known->grouping};
+  return AssumedCharset{label, known->grouping};
 }
 
 std::u16string CharsetToDeclare(std::u16string_view rootCharset, const TextEncoding& encoding,

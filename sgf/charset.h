@@ -100,10 +100,17 @@ const CharsetName* FindCharset(std::basic_string_view<Char> value) {
 struct AssumedCharset {
   std::string name;
   ByteGrouping grouping = ByteGrouping::Single;
+  // Instead of "name": the charset DetectCharset finds in each file, for the
+  // files that name none or claim UTF-8, and are not well-formed UTF-8.
+  bool detect = false;
 };
 
-// The AssumedCharset for a known name, the label being the name without its
-// surrounding white space; nothing for an unknown name.
+// The name that asks for detection ("auto", letter case ignored).
+inline constexpr std::string_view kDetectCharsetName = "auto";
+
+// The AssumedCharset for a known name or UTF-8, the label being the name
+// without its surrounding white space; detection for kDetectCharsetName;
+// nothing for an unknown name.
 std::optional<AssumedCharset> AssumeCharset(std::string_view name);
 
 // How a record's text is held and turned back into bytes.

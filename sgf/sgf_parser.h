@@ -28,6 +28,7 @@
 // Nothing recurses: open variations are an explicit stack.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@
 
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
+#include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
 #include "sgf/sgf_text.h"
 
@@ -304,8 +306,10 @@ inline std::string DeclaredCharset(std::string_view bytes) {
 struct Reading {
   TextEncoding encoding;
   // The name the reading came from: "UTF-8", the CA value that declared the
-  // charset, or the assumed charset's name; empty for the system code page.
+  // charset, or the assumed or detected charset's name; empty for the system
+  // code page.
   std::string label;
+  CharsetDetection detection;
 };
 
 // Decides how a file's bytes are read, alike on every platform:
@@ -314,28 +318,38 @@ struct Reading {
 // - else byte for byte, grouped as the declared charset says, when the first
 //   node declares a known one (FindCharset);
 // - else byte for byte in "assumed", when it is given and the file declares
-//   no charset and is not well-formed UTF-8;
+//   no charset and is not well-formed UTF-8; when "assumed" asks for
+//   detection, in the charset DetectCharset finds, for such a file and for
+//   one whose first node declares UTF-8 but that is not well-formed UTF-8;
 // - else in the system code page.
 // A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
 // its bytes through unchanged instead of replacing them.
 inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed) {
   using Form = TextEncoding::Form;
   const std::string declared = DeclaredCharset(bytes);
-  const bool claimsUtf8 =
-      bytes.starts_with("\xEF\xBB\xBF") || NamesUtf8(std::string_view(declared));
+  const bool declaresUtf8 = NamesUtf8(std::string_view(declared));
+  const bool claimsUtf8 = bytes.starts_with("\xEF\xBB\xBF") || declaresUtf8;
   const bool namesNone = charset_detail::Trimmed(std::string_view(declared)).empty();
   const bool mayAssume = namesNone && assumed != nullptr;
+  const bool mayDetect = (mayAssume || declaresUtf8) && assumed != nullptr && assumed->detect;
+  CharsetDetection detection;
   if (claimsUtf8 || mayAssume) {
     const bool wellFormed = platform::IsWellFormedUtf8(bytes);
-    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8}, "UTF-8"};
-    if (mayAssume && !wellFormed) {
-      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, assumed->name};
+    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8}, "UTF-8", {}};
+    if (mayDetect && !wellFormed) {
+      detection.tried = true;
+      if (const std::optional<CharsetName> found = DetectCharset(bytes)) {
+        detection.charset = found->name;
+        return Reading{TextEncoding{Form::Bytes, found->grouping}, detection.charset, detection};
+      }
+    } else if (mayAssume && !wellFormed) {
+      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, assumed->name, {}};
     }
   }
   if (const CharsetName* named = FindCharset(std::string_view(declared))) {
-    return Reading{TextEncoding{Form::Bytes, named->grouping}, declared};
+    return Reading{TextEncoding{Form::Bytes, named->grouping}, declared, detection};
   }
-  return Reading{TextEncoding{Form::SystemCodePage}, {}};
+  return Reading{TextEncoding{Form::SystemCodePage}, {}, detection};
 }
 
 }  // namespace varnoket::grammar

@@ -88,6 +88,25 @@ TEST_F(CliTest, CharsetReadsFilesThatNameNone) {
   EXPECT_TRUE(unknown.err.ends_with(kTryHelp));
 }
 
+TEST_F(CliTest, CharsetAutoSaysWhatItDecided) {
+  Put("in/gbk.sgf", "(;PB[\xB9\xC5\xC1\xA6]BR[9\xB6\xCE])");  // 古力 9段
+  Put("in/damaged.sgf", "(;PB[\xE6\x9F\xAF\xE6\xB4]PW[\xE6\x9F\xAF\xE6\xB4\x81])");
+  Put("in/pair.sgf", "(;PB[\xB0\xA1])");
+  Put("in/ascii.sgf", "(;PB[Lee])");
+  const Outcome dry = Run({"-n", "--charset=auto", "in", "out"});
+  EXPECT_EQ(dry.status, 0);
+  EXPECT_EQ(dry.out, Native("in/damaged.sgf: UTF-8\nin/gbk.sgf: GBK\nin/pair.sgf: undecided\n"));
+  EXPECT_TRUE(dry.err.ends_with("\ndetected: GBK 1, UTF-8 1, undecided 1\n")) << dry.err;
+  EXPECT_FALSE(Exists("out"));
+
+  const Outcome run = Run({"--charset", "AUTO", "in", "out"});
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(run.err.ends_with("\ndetected: GBK 1, UTF-8 1, undecided 1\n")) << run.err;
+  EXPECT_EQ(Read("out/gbk.sgf"), "(;GM[1]FF[4]CA[GBK]PB[\xB9\xC5\xC1\xA6]BR[9\xB6\xCE])");
+  EXPECT_EQ(Read("out/pair.sgf"), "(;GM[1]FF[4]PB[\xB0\xA1])");
+  EXPECT_EQ(Read("out/ascii.sgf"), "(;GM[1]FF[4]PB[Lee])");
+}
+
 TEST_F(CliTest, MissingSourceExitsWithTwo) {
   const Outcome outcome = Run({"missing", "out"});
   EXPECT_EQ(outcome.status, 2);

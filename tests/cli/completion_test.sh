@@ -64,7 +64,8 @@ varnoket-cli --jobs 8|8
 varnoket-cli --jobs=|0 1 16 2 4 8
 varnoket-cli --jobs=1|1 16
 varnoket-cli --charset=Sh|Shift_JIS
-varnoket-cli --charset=|Big5 CP949 EUC-JP EUC-KR GB18030 GBK ISO-2022-JP ISO-8859-1 KOI8-R Shift_JIS windows-1251 windows-1252
+varnoket-cli --charset a|auto
+varnoket-cli --charset=|Big5 CP949 EUC-JP EUC-KR GB18030 GBK ISO-2022-JP ISO-8859-1 KOI8-R Shift_JIS UTF-8 auto windows-1251 windows-1252
 varnoket-cli -r --charset EUC|EUC-JP EUC-KR
 TABLE
 

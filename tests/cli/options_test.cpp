@@ -98,6 +98,7 @@ TEST(CommandLineTest, CharsetTakesAKnownNameAndListsThemOtherwise) {
   EXPECT_FALSE(ParseCommandLine({"a", "b"}).charset);
   EXPECT_EQ(ParseCommandLine({"--charset", "sjis", "a", "b"}).charset->name, "sjis");
   EXPECT_EQ(ParseCommandLine({"a", "--char=Big5", "b"}).charset->grouping, ByteGrouping::Big5);
+  EXPECT_TRUE(ParseCommandLine({"--charset=auto", "a", "b"}).charset->detect);
   const CommandLine unknown = ParseCommandLine({"--charset=klingon", "a", "b"});
   ASSERT_EQ(unknown.action, CommandLine::Action::UsageError);
   EXPECT_TRUE(unknown.error.starts_with("unknown charset 'klingon'; accepted names"))

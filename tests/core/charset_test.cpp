@@ -139,7 +139,10 @@ TEST(CharsetTest, SingleByteAndUndeclaredFilesReadAsBefore) {
 TEST(CharsetTest, AssumedCharsetsAreKnownNames) {
   EXPECT_EQ(AssumeCharset(" windows-1251\t")->name, "windows-1251");
   EXPECT_EQ(AssumeCharset("euc-kr")->grouping, ByteGrouping::Korean);
-  for (const char* unknown : {"", "UTF-8", "Shift JIS", "ISO-8859-12", "latin1"}) {
+  EXPECT_EQ(AssumeCharset("utf-8")->name, "utf-8");
+  EXPECT_TRUE(AssumeCharset(" Auto ")->detect);
+  EXPECT_FALSE(AssumeCharset("GBK")->detect);
+  for (const char* unknown : {"", "Shift JIS", "ISO-8859-12", "latin1", "automatic"}) {
     EXPECT_FALSE(AssumeCharset(unknown)) << unknown;
   }
 }

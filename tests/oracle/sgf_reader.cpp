@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "platform/text_codec.h"
-#include "tests/oracle/game_record.h"
 #include "sgf/sgf_parser.h"
+#include "tests/oracle/game_record.h"
 
 namespace varnoket {
 namespace {

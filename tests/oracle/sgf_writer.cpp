@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "platform/text_codec.h"
-#include "tests/oracle/game_record.h"
 #include "sgf/sgf_text.h"
+#include "tests/oracle/game_record.h"
 
 namespace varnoket {
 namespace {

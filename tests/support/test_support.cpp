@@ -17,8 +17,8 @@
 #include <utility>
 
 #include "platform/text_codec.h"
-#include "tests/oracle/game_record.h"
 #include "tests/oracle/extract_game.h"
+#include "tests/oracle/game_record.h"
 
 namespace varnoket::test {
 
