@@ -302,7 +302,11 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.dryRun = commandLine.dryRun;
   options.assumedCharset = commandLine.charset;
   options.games = commandLine.games;
-  if (commandLine.charset) options.archiveNameCharset = commandLine.charset->name;
+  // Zip names in a code page are read in the one given; detection has
+  // nothing to go on in a name, which keeps the default.
+  if (commandLine.charset && !commandLine.charset->detect) {
+    options.archiveNameCharset = commandLine.charset->name;
+  }
   options.openArchives = commandLine.archives;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
