@@ -6,7 +6,6 @@
 
 #include "app/about_dialog.h"
 #include "app/folder_chooser.h"
-#include "app/module_state.h"
 #include "app/window_placement.h"
 #include "desktop/clean_folders.h"
 #include "desktop/user_message.h"
@@ -32,25 +31,18 @@ std::wstring WindowText(HWND window) {
 std::u16string ToU16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
-HICON LoadProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) {
-  return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNOKET), IMAGE_ICON,
-                                         ::GetSystemMetrics(widthMetric),
-                                         ::GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
-}
+// The controls that a run disables: all but Exit.
+constexpr int kControlsOfARun[] = {IDC_CLEAN,         IDC_ABOUT,
+                                   IDC_SOURCE_FOLDER, IDC_DESTINATION_FOLDER,
+                                   IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION};
 
 }  // namespace
 
-MainDialog::MainDialog(Desktop* desktop, platform::FileSystem* fileSystem)
-    : desktop_(desktop != nullptr ? desktop : &ownDesktop_), fileSystem_(fileSystem) {}
+MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
+    : host_(host != nullptr ? host : &ownHost_), fileSystem_(fileSystem) {}
 
 MainDialog::~MainDialog() {
   if (window_ != nullptr) ::DestroyWindow(window_);
-  if (loop_ != nullptr) {
-    loop_->RemoveMessageFilter(this);
-    loop_->RemoveIdleHandler(this);
-  }
-  if (bigIcon_ != nullptr) ::DestroyIcon(bigIcon_);
-  if (smallIcon_ != nullptr) ::DestroyIcon(smallIcon_);
 }
 
 bool MainDialog::Create(HINSTANCE instance) {
@@ -60,12 +52,10 @@ bool MainDialog::Create(HINSTANCE instance) {
   return created != nullptr;
 }
 
-bool MainDialog::PreTranslateMessage(MSG* message) {
-  // A disabled dialog takes no keys: during a run Esc and Enter do nothing.
+bool MainDialog::HandleDialogKey(MSG* message) {
+  // During a run Esc and Enter do nothing; Alt+F4 still closes.
   return window_ != nullptr && !run_.running() && ::IsDialogMessageW(window_, message) != FALSE;
 }
-
-bool MainDialog::OnIdle(int) { return false; }
 
 INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // The object travels in WM_INITDIALOG's parameter and is kept with the
@@ -102,8 +92,8 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
   const int id = LOWORD(wParam);
   const int notification = HIWORD(wParam);
   if (run_.running()) {
-    // The disabled dialog takes no commands; closing it (which arrives as
-    // Exit) stops the run and closes the window once the run has ended.
+    // The disabled controls give no commands; closing the window (which
+    // arrives as Exit) stops the run and closes it once the run has ended.
     if (id == IDC_EXIT) {
       closeRequested_ = true;
       run_.Stop();
@@ -136,21 +126,8 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 BOOL MainDialog::OnInit() {
   CentreOver(window_, nullptr);
 
-  // A missing icon leaves the window without it.
-  bigIcon_ = LoadProgramIcon(instance_, SM_CXICON, SM_CYICON);
-  if (bigIcon_ != nullptr) {
-    ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-  }
-  smallIcon_ = LoadProgramIcon(instance_, SM_CXSMICON, SM_CYSMICON);
-  if (smallIcon_ != nullptr) {
-    ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  }
-
-  loop_ = CurrentMessageLoop();
-  if (loop_ != nullptr) {
-    loop_->AddMessageFilter(this);
-    loop_->AddIdleHandler(this);
-  }
+  icon_.emplace(instance_);
+  icon_->SetOn(window_);
 
   sourceField_ = ::GetDlgItem(window_, IDC_SOURCE_FOLDER);
   destinationField_ = ::GetDlgItem(window_, IDC_DESTINATION_FOLDER);
@@ -173,10 +150,11 @@ void MainDialog::OnClean() {
   caption_ = WindowText(window_);
   focusBeforeRun_ = ::GetFocus();
   closeRequested_ = false;
-  ::EnableWindow(window_, FALSE);
-  // As Windows does for a disabled window's own focus; keys then reach the
-  // dialog only as system keys, such as Alt+F4.
-  if (::IsChild(window_, focusBeforeRun_)) ::SetFocus(nullptr);
+  // The focus leaves the controls being disabled for Exit, on which Space
+  // stops the run and from which Alt+F4 closes the window.
+  ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(window_, IDC_EXIT)),
+                 TRUE);
+  EnableControls(false);
   ::SetWindowTextW(window_, ToWide(desktop::ProgressCaption(BatchProgress())).c_str());
   cursorBeforeRun_ = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 
@@ -196,7 +174,7 @@ void MainDialog::OnRunNews() {
     return;
   }
   ::SetWindowTextW(window_, caption_.c_str());
-  ::EnableWindow(window_, TRUE);
+  EnableControls(true);
   ::SetCursor(cursorBeforeRun_);
   if (closeRequested_) {
     OnExit();
@@ -206,6 +184,10 @@ void MainDialog::OnRunNews() {
     ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBeforeRun_), TRUE);
   }
   Show(*news.message);
+}
+
+void MainDialog::EnableControls(bool enable) {
+  for (const int id : kControlsOfARun) ::EnableWindow(::GetDlgItem(window_, id), enable);
 }
 
 void MainDialog::OnExit() {
@@ -219,7 +201,7 @@ void MainDialog::OnBrowseDestination() { BrowseInto(destinationField_); }
 
 void MainDialog::BrowseInto(HWND field) {
   std::wstring folder;
-  if (desktop_->ChooseFolder(::GetActiveWindow(), &folder) == FolderChooser::kChosen) {
+  if (host_->ChooseFolder(::GetActiveWindow(), &folder) == FolderChooser::kChosen) {
     ::SetWindowTextW(field, folder.c_str());
   }
 }
@@ -229,7 +211,7 @@ void MainDialog::Show(const desktop::UserMessage& message) {
   using Field = desktop::UserMessage::Field;
   UINT type = MB_OK;
   if (message.icon == Icon::Warning) type |= MB_ICONWARNING;
-  desktop_->ShowMessage(window_, ToWide(message.text), ToWide(desktop::MessageCaption()), type);
+  host_->ShowMessage(window_, ToWide(message.text), ToWide(desktop::MessageCaption()), type);
 
   HWND field = nullptr;
   if (message.focus == Field::Source) field = sourceField_;

@@ -4,10 +4,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
-#include "app/desktop.h"
-#include "app/message_loop.h"
+#include "app/dialog_host.h"
+#include "app/window_icon.h"
 #include "desktop/clean_run.h"
 
 namespace varnoket::platform {
@@ -22,36 +23,37 @@ namespace varnoket::app {
 // reports how that went.
 //
 // The files are cleaned on a thread of their own while the window goes on
-// painting: for the run the dialog is disabled, as under a modal box, the
-// cursor over it is the wait cursor and the caption counts the files. Closing
-// the window during a run (its close button, Alt+F4) stops the run: no
-// further file is started, the files in hand are finished, none is left
-// half-written, and then the window closes without the final message.
-class MainDialog final : public MessageFilter, public IdleHandler {
+// painting: for the run every control but Exit is disabled and takes no keys,
+// the cursor over the window is the wait cursor and the caption counts the
+// files. Closing the window during a run (its close button, Alt+F4, Exit)
+// stops the run: no further file is started, the files in hand are finished,
+// none is left half-written, and then the window closes without the final
+// message.
+class MainDialog final {
  public:
-  // "desktop" shows the message boxes and the folder chooser, and
-  // "fileSystem" does the runs' file operations; null means the real ones.
-  // Both must outlive this object.
-  explicit MainDialog(Desktop* desktop = nullptr, platform::FileSystem* fileSystem = nullptr);
+  // "host" shows the message boxes and the folder chooser, and "fileSystem"
+  // does the runs' file operations; null means the real ones. Both must
+  // outlive this object.
+  explicit MainDialog(DialogHost* host = nullptr, platform::FileSystem* fileSystem = nullptr);
   // Destroys the window if it still exists, stops a run still going on and
-  // waits for its files in hand, and leaves the message loop. The loop the dialog joined must still
-  // be live.
-  ~MainDialog() override;
+  // waits for its files in hand.
+  ~MainDialog();
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 
   // Creates the dialog, hidden and centred on the work area, from template
-  // IDD_MAIN_DIALOG of "instance", and joins the calling thread's message
-  // loop (if it has one in the module's table). False when the dialog cannot
-  // be created.
+  // IDD_MAIN_DIALOG of "instance". From then on every window the calling
+  // thread opens gets the program's icon (WindowIcon). False when the dialog
+  // cannot be created.
   bool Create(HINSTANCE instance);
 
   // The dialog window; null before Create and after the window is destroyed.
   HWND window() const { return window_; }
 
-  // The dialog's keyboard handling (Tab, Enter, Esc) for the message loop.
-  bool PreTranslateMessage(MSG* message) override;
-  bool OnIdle(int count) override;
+  // The dialog's keyboard handling (Tab, Enter, Esc), which the message loop
+  // offers every message first: true when "*message" was handled and must
+  // not be dispatched. During a run it handles none.
+  bool HandleDialogKey(MSG* message);
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -72,16 +74,17 @@ class MainDialog final : public MessageFilter, public IdleHandler {
   // Shows "message" and then moves the focus into the field it names.
   void Show(const desktop::UserMessage& message);
 
-  Desktop ownDesktop_;
-  Desktop* desktop_;
+  // Every control but Exit enabled, or disabled for a run.
+  void EnableControls(bool enable);
+
+  DialogHost ownHost_;
+  DialogHost* host_;
   platform::FileSystem* fileSystem_;
   HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
   HWND sourceField_ = nullptr;
   HWND destinationField_ = nullptr;
-  HICON bigIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
-  MessageLoop* loop_ = nullptr;  // the loop joined in OnInit, not owned
+  std::optional<WindowIcon> icon_;
 
   // While a run goes on: the caption, focus and cursor to restore after it,
   // and whether the window was asked to close.

@@ -7,8 +7,6 @@
 #include <memory>
 
 #include "app/main_dialog.h"
-#include "app/message_loop.h"
-#include "app/module_state.h"
 
 namespace varnoket::app {
 
@@ -21,21 +19,21 @@ int RunProgram(HINSTANCE instance, int showCommand) {
   controls.dwICC = ICC_BAR_CLASSES;
   ::InitCommonControlsEx(&controls);
 
-  Module().Init(instance);
   int result = 0;
   {
-    const DWORD thread = ::GetCurrentThreadId();
-    MessageLoop loop;
-    Module().AddMessageLoop(thread, &loop);
     auto dialog = std::make_unique<MainDialog>();
     if (dialog->Create(instance)) {
       ::ShowWindow(dialog->window(), showCommand);
-      result = loop.Run();
+      MSG message{};
+      BOOL got = FALSE;
+      while ((got = ::GetMessageW(&message, nullptr, 0, 0)) != 0) {
+        if (got == -1 || dialog->HandleDialogKey(&message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+      }
+      result = static_cast<int>(message.wParam);
     }
-    Module().RemoveMessageLoop(thread);
-    dialog.reset();
   }
-  Module().Term();
   if (SUCCEEDED(com)) ::CoUninitialize();
   return result;
 }

@@ -7,9 +7,9 @@
 namespace varnoket::app {
 
 // The whole life of the program on the calling thread: COM, the common
-// controls, the module state, the thread's message loop and the main dialog
-// from the resources of "instance", shown with "showCommand" and run until
-// it quits. Returns the quit message's code (2 after Exit, Esc or Close), or
+// controls and the main dialog from the resources of "instance", shown with
+// "showCommand", with a message loop that offers the dialog each message
+// first, until it quits. Returns the quit message's code (2 after Exit, Esc or Close), or
 // 0 when the dialog cannot be created.
 int RunProgram(HINSTANCE instance, int showCommand);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <exception>
 #include <iterator>
 #include <map>
@@ -18,10 +19,10 @@
 #include "batch/archive_feed.h"
 #include "batch/archive_sink.h"
 #include "batch/collection.h"
+#include "batch/write_queue.h"
 #include "clean/clean_bytes.h"
 #include "platform/byte_source.h"
 #include "platform/path_text.h"
-#include "platform/write_queue.h"
 
 namespace varnoket {
 namespace {
@@ -39,10 +40,11 @@ class EntryList {
     folders_.push_back(Folder{std::move(pathPrefix), std::move(relative)});
   }
 
-  // Adds an entry of the last folder added.
-  void Add(const NativeString& name, bool isFolder) {
+  // Adds an entry of the last folder added; "isFile": the listing knows it
+  // for a regular file.
+  void Add(const NativeString& name, bool isFolder, bool isFile) {
     entries_.push_back(Entry{static_cast<std::uint32_t>(folders_.size() - 1), names_.size(),
-                             static_cast<std::uint32_t>(name.size()), isFolder});
+                             static_cast<std::uint32_t>(name.size()), isFolder, isFile});
     names_ += name;
   }
 
@@ -57,6 +59,7 @@ class EntryList {
 
   std::size_t size() const { return entries_.size(); }
   bool IsFolder(std::size_t index) const { return entries_[index].isFolder; }
+  bool IsFile(std::size_t index) const { return entries_[index].isFile; }
 
   // The entry's path as the finder built it (absolute).
   std::filesystem::path SourcePath(std::size_t index) const {
@@ -84,6 +87,7 @@ class EntryList {
     std::size_t nameStart;  // in names_
     std::uint32_t nameSize;
     bool isFolder;
+    bool isFile;
   };
 
   std::basic_string_view<NativeString::value_type> NameOf(const Entry& entry) const {
@@ -115,12 +119,14 @@ struct EntryResult {
 // and adds every folder that could not be listed to "*failures". Under a
 // recursive walk a folder named like a game file is walked as a folder; the
 // folder that receives the results is skipped when it lies inside the source,
-// and a folder reached again through links is walked once.
+// a folder link is passed over with a note unless links are followed, and a
+// folder reached again through links is walked once. A stop ends the walk.
 // Files named like archives (platform::HasArchiveName) in the folders walked
 // go to "*archives", by their paths relative to the source, sorted.
 EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders,
-                         std::vector<FileFailure>* failures,
+                         std::vector<FileFailure>* failures, std::vector<RunNote>* notes,
                          std::vector<std::filesystem::path>* archives) {
+  const auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
   EntryList entries;
   std::set<platform::FolderIdentity> visited;
   std::optional<platform::FolderIdentity> skipped;
@@ -141,7 +147,7 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   // relative to the source.
   std::vector<std::pair<std::filesystem::path, std::filesystem::path>> pending;
   pending.emplace_back(options.source, std::filesystem::path());
-  while (!pending.empty()) {
+  while (!pending.empty() && !stopped()) {
     // Named variables, not a structured binding: the lambdas below capture them.
     const std::filesystem::path folder = std::move(pending.back().first);
     const std::filesystem::path relative = std::move(pending.back().second);
@@ -156,7 +162,7 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
                               relative);
             folderAdded = true;
           }
-          entries.Add(entry.name, entry.isFolder);
+          entries.Add(entry.name, entry.isFolder, entry.isFile);
         });
     if (!listed.ok()) {
       failed(relative, listed);
@@ -165,11 +171,16 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
 
     const platform::IoStatus walked =
         folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
+          if (stopped()) return;
           if (!entry.isFolder) {
             if (platform::HasArchiveName(entry.name)) archives->push_back(relative / entry.name);
             return;
           }
           if (!options.recursive) return;
+          if (entry.isLink && !options.followLinks) {
+            notes->push_back(RunNote{relative / entry.name, false, kFolderLinkNotFollowed});
+            return;
+          }
           const std::filesystem::path path = entry.path;
           // A folder that cannot be identified is listed all the same, and
           // its listing tells why it fails.
@@ -193,17 +204,24 @@ class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  // With a "feed" the entries come from it, an archive's, instead.
+  // "destination": the destination folder, open (invalid for a dry run or
+  // an archive destination). "destinationCreated": the run created it.
+  // With a "feed" the entries come from it, an archive's, instead; with a
+  // "sink" the cleaned files go into an archive.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
-      ArchiveFeed* feed = nullptr, ArchiveSink* sink = nullptr)
+      platform::FolderHandle destination, bool destinationCreated, ArchiveFeed* feed = nullptr,
+      ArchiveSink* sink = nullptr)
       : options_(options),
         files_(files),
         entries_(std::move(entries)),
         inPlace_(inPlace),
         feed_(feed),
         sink_(sink),
-        queue_(files, [this](std::size_t index, std::uint64_t size,
-                             const platform::IoStatus& status) { Written(index, size, status); }) {}
+        destination_(std::move(destination)),
+        destinationCreated_(destinationCreated),
+        queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
+          Written(index, written);
+        }) {}
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
@@ -237,6 +255,10 @@ class Run {
       Report(&result);
     }
     queue_.Finish();
+
+    // What the run reports cleaned is on disk: one flush of every file
+    // system written to.
+    if (!flushTargets_.empty()) flushed_ = files_.FlushFolders(flushTargets_);
   }
 
   void FillReport(BatchReport* report) {
@@ -248,11 +270,19 @@ class Run {
     report->notKept = std::move(notKept_);
     std::sort(report->notKept.begin(), report->notKept.end(),
               [](const GamesNotKept& a, const GamesNotKept& b) { return a.name < b.name; });
+    report->notes.insert(report->notes.end(), std::make_move_iterator(notes_.begin()),
+                         std::make_move_iterator(notes_.end()));
     std::sort(detected_.begin(), detected_.end(),
               [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
     report->detected = std::move(detected_);
     report->notStarted = Total() - progress_.done;
     report->stopped = report->notStarted != 0;
+    if (!flushed_.ok()) {
+      // Nothing written can be called durable.
+      report->cleaned = 0;
+      report->failures.push_back(
+          FileFailure{std::filesystem::path(), FailureReason::CannotWrite, flushed_.message()});
+    }
   }
 
  private:
@@ -287,7 +317,7 @@ class Run {
       EntryResult result;
       try {
         if (ProcessSource(
-                item.index, item.name, *item.data, nullptr,
+                item.index, item.name, *item.data, platform::StageOptions(),
                 EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
                 [&item] { item.data.reset(); }, &result)) {
           continue;
@@ -341,8 +371,8 @@ class Run {
     }
     platform::FileIdentity identity;
     std::unique_ptr<platform::ByteSource> source;
-    const platform::IoStatus opened = files_.OpenFile(
-        entries_.SourcePath(index), &source, inPlace_ || sink_ != nullptr ? &identity : nullptr);
+    const platform::IoStatus opened =
+        files_.OpenFile(entries_.SourcePath(index), &source, &identity);
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = opened.message();
@@ -350,9 +380,14 @@ class Run {
     }
     EntryTime time;
     if (sink_ != nullptr) platform::ModifiedSinceEpoch(identity, &time.seconds, &time.nanoseconds);
+    // A new file is the user's to rewrite: owner write is added to the
+    // source's bits, so that a read-only archive does not make its cleaned
+    // copy refuse the next run.
+    const platform::StageOptions stage{
+        inPlace_ ? &identity : nullptr,
+        identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     return ProcessSource(
-        index, entries_.Name(index), *source, inPlace_ ? &identity : nullptr, time,
-        [&source] { source.reset(); }, result);
+        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
   }
 
   // When an entry's source was last modified.
@@ -361,18 +396,18 @@ class Run {
     std::int32_t nanoseconds = 0;
   };
 
-  // Cleans the entry "index", named "name", read from "source"; "identity"
-  // is the file read, when cleaning in place; "time" its time, for an
-  // archive destination. "release" lets the source go once it is read. As
-  // Process.
+  // Cleans the entry "index", named "name", read from "source"; "stage" is
+  // how its new files are made (the file read, when cleaning in place, and
+  // the permissions); "time" its time, for an archive destination. "release"
+  // lets the source go once it is read. As Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
-                     platform::ByteSource& source, const platform::FileIdentity* identity,
-                     EntryTime time, const std::function<void()>& release, EntryResult* result) {
+                     platform::ByteSource& source, platform::StageOptions stage, EntryTime time,
+                     const std::function<void()>& release, EntryResult* result) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
     // large (a cleaned collection), staged as it grows.
-    StreamedFile streamed(files_, target, identity);
+    StreamedFile streamed(files_, target, stage);
     bool folderReady = false;
     std::string toArchive;  // an archive destination's share of a large output
     GrowingOutput own([&](std::string_view bytes) {
@@ -441,7 +476,8 @@ class Run {
       }
       return false;
     }
-    const platform::IoStatus created = MirrorFolderOf(name);
+    platform::FolderHandle folder;
+    const platform::IoStatus created = FolderFor(name.parent_path(), &folder, &stage.nameIsFree);
     if (!created.ok()) {
       failure.reason = FailureReason::CannotWrite;
       failure.systemMessage = created.message();
@@ -456,14 +492,15 @@ class Run {
         held.notKept = result->notKept;
       }
     }
-    queue_.Write(target, *own.held(), identity, index);
+    queue_.Write(folder, name.filename(), *own.held(), stage, index);
     return true;
   }
 
   // The folder under the destination that mirrors the one of "name".
   platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
-    if (!name.has_parent_path()) return platform::IoStatus::Ok();
-    return CreateFolder(options_.destination / name.parent_path());
+    platform::FolderHandle folder;
+    bool created = false;
+    return FolderFor(name.parent_path(), &folder, &created);
   }
 
   // Where the games of one entry go: its own file, or numbered files.
@@ -525,7 +562,8 @@ class Run {
   }
 
   // The queue's report on one entry's write.
-  void Written(std::size_t index, std::uint64_t size, const platform::IoStatus& status) {
+  void Written(std::size_t index, const WriteQueue::Written& written) {
+    const platform::IoStatus& status = written.status;
     EntryResult result;
     result.failure.name = NameOf(index);
     {
@@ -541,7 +579,11 @@ class Run {
     }
     if (status.ok()) {
       result.cleaned = true;
-      result.bytesWritten = size;
+      result.bytesWritten = written.size;
+      if (!written.note.empty()) {
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        notes_.push_back(RunNote{NameOf(index), true, written.note});
+      }
     } else {
       if (status.changed()) {
         result.failure.reason = FailureReason::FileChanged;
@@ -569,13 +611,55 @@ class Run {
     result->cleaned = true;
   }
 
-  // Creates a mirrored folder once per run, whichever worker needs it first.
-  platform::IoStatus CreateFolder(const std::filesystem::path& folder) {
+  // The open folder "relative" below the destination, created when missing:
+  // opened once, whichever worker needs it first, and kept while the run
+  // works in it (the entries come folder by folder). The first time, the
+  // leftover temporaries of killed runs are removed from it, and its file
+  // system is noted for the final flush.
+  // "*created": the run created it, so that nothing stands under the names it
+  // gives.
+  platform::IoStatus FolderFor(const std::filesystem::path& relative,
+                               platform::FolderHandle* folder, bool* created) {
+    if (relative.empty()) {
+      *folder = destination_;
+      *created = destinationCreated_;
+      std::call_once(destinationSeen_, [this] { FirstSeen(destination_, destinationCreated_); });
+      return platform::IoStatus::Ok();
+    }
     std::lock_guard<std::mutex> lock(foldersMutex_);
-    if (createdFolders_.count(folder) != 0) return platform::IoStatus::Ok();
-    platform::IoStatus status = files_.CreateFolders(folder);
-    if (status.ok()) createdFolders_.insert(folder);
+    const auto found = openFolders_.find(relative);
+    if (found != openFolders_.end()) {
+      *folder = found->second.folder;
+      *created = found->second.folder.created();
+      return found->second.status;
+    }
+    OpenedFolder opened;
+    opened.status = files_.OpenSubfolder(destination_, relative, /*create=*/true, &opened.folder);
+    if (opened.status.ok() && seenFolders_.insert(relative).second) {
+      FirstSeen(opened.folder, opened.folder.created());
+    }
+    *created = opened.folder.created();
+    *folder = opened.folder;
+    const platform::IoStatus status = opened.status;
+    openFolders_.emplace(relative, std::move(opened));
+    openOrder_.push_back(relative);
+    if (openOrder_.size() > kOpenFolders) {
+      openFolders_.erase(openOrder_.front());
+      openOrder_.pop_front();
+    }
     return status;
+  }
+
+  // Once per folder written to. Holds foldersMutex_ or runs once.
+  void FirstSeen(const platform::FolderHandle& folder, bool created) {
+    // A folder that cannot be listed is no reason to fail the writes; one
+    // the run created holds nothing.
+    if (!created) (void)files_.RemoveLeftoverTemporaries(folder.path());
+    std::lock_guard<std::mutex> lock(flushMutex_);
+    for (const platform::FolderHandle& target : flushTargets_) {
+      if (target.device() == folder.device()) return;
+    }
+    flushTargets_.push_back(folder);
   }
 
   // Counts the entry, keeps its failure, and calls back.
@@ -621,11 +705,28 @@ class Run {
   std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
   std::vector<FileCharset> detected_;
 
+  // The folders below the destination kept open, the oldest first out.
+  static constexpr std::size_t kOpenFolders = 64;
+  struct OpenedFolder {
+    platform::IoStatus status;
+    platform::FolderHandle folder;
+  };
+  const platform::FolderHandle destination_;
+  const bool destinationCreated_;
+  std::once_flag destinationSeen_;
   std::mutex foldersMutex_;
-  std::set<std::filesystem::path> createdFolders_;
+  std::map<std::filesystem::path, OpenedFolder> openFolders_;
+  std::deque<std::filesystem::path> openOrder_;
+  std::set<std::filesystem::path> seenFolders_;
+
+  // One folder of each file system written to, for the final flush.
+  std::mutex flushMutex_;
+  std::vector<platform::FolderHandle> flushTargets_;
+  platform::IoStatus flushed_;
+  std::vector<RunNote> notes_;
 
   // Last, so that it finishes its writes while the rest is still alive.
-  platform::WriteQueue queue_;
+  WriteQueue queue_;
 };
 
 }  // namespace
@@ -645,7 +746,7 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       result.reason = FailureReason::CutShort;
       break;
     case CleanStatus::TooLarge:
-      result.reason = FailureReason::CannotWrite;
+      result.reason = FailureReason::TooLarge;
       break;
     case CleanStatus::OutOfMemory:
       result.reason = FailureReason::OutOfMemory;
@@ -705,6 +806,10 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   for (FileCharset& file : done.detected) {
     file.name = Joined(relative, file.name);
     report->detected.push_back(std::move(file));
+  }
+  for (RunNote& note : done.notes) {
+    note.name = Joined(relative, note.name);
+    report->notes.push_back(std::move(note));
   }
 }
 
@@ -773,7 +878,9 @@ BatchReport RunBatch(const BatchOptions& options) {
                                            ? options.destination.parent_path()
                                            : std::filesystem::path("."))
                   : resolved.destination;
+  bool destinationCreated = false;
   if (files.KindOf(outputFolder) != platform::PathKind::Folder) {
+    destinationCreated = !options.dryRun;
     if (!options.createDestination) {
       report.outcome = RunOutcome::DestinationNotFound;
       return report;
@@ -790,6 +897,18 @@ BatchReport RunBatch(const BatchOptions& options) {
   if (archiveKind) sink.emplace();
   ArchiveSink* const sinkUsed = sink ? &*sink : nullptr;
 
+  // The destination folder, opened once; an archive destination is written
+  // whole at the end, by its name.
+  platform::FolderHandle destination;
+  if (!options.dryRun && !sink) {
+    const platform::IoStatus openedFolder = files.OpenFolder(resolved.destination, &destination);
+    if (!openedFolder.ok()) {
+      report.outcome = RunOutcome::DestinationNotFound;
+      report.systemMessage = openedFolder.message();
+      return report;
+    }
+  }
+
   const std::size_t asked = std::max<std::size_t>(
       options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
   std::vector<FileFailure> folderFailures;
@@ -797,7 +916,8 @@ BatchReport RunBatch(const BatchOptions& options) {
     // An archive: its entries, as the feed hands them out.
     ArchiveFeed feed(std::move(reader), options.recursive);
     if (opened.ok()) {
-      Run run(resolved, files, EntryList(), false, &feed, sinkUsed);
+      Run run(resolved, files, EntryList(), false, std::move(destination), destinationCreated,
+              &feed, sinkUsed);
       // One worker more than asked: whichever is reading the archive, as
       // many as asked can clean at the same time.
       run.Execute(static_cast<unsigned>(asked + 1), 1);
@@ -815,7 +935,7 @@ BatchReport RunBatch(const BatchOptions& options) {
   EntryList entries;
   std::vector<std::filesystem::path> archiveFiles;
   if (sourceKind == platform::PathKind::Folder) {
-    entries = CollectEntries(resolved, folders, &folderFailures, &archiveFiles);
+    entries = CollectEntries(resolved, folders, &folderFailures, &report.notes, &archiveFiles);
   }
   const std::size_t workers =
       std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
@@ -826,7 +946,8 @@ BatchReport RunBatch(const BatchOptions& options) {
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
   if (sourceKind == platform::PathKind::Folder) {
-    Run run(resolved, files, std::move(entries), inPlace, nullptr, sinkUsed);
+    Run run(resolved, files, std::move(entries), inPlace, std::move(destination),
+            destinationCreated, nullptr, sinkUsed);
     run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
     run.FillReport(&report);
   }
@@ -861,6 +982,8 @@ BatchReport RunBatch(const BatchOptions& options) {
                      if (a.name != b.name) return a.name < b.name;
                      return a.game < b.game;
                    });
+  std::sort(report.notes.begin(), report.notes.end(),
+            [](const RunNote& a, const RunNote& b) { return a.name < b.name; });
   return report;
 }
 

@@ -33,6 +33,9 @@ enum class FailureReason {
   // replaced or removed after it was read (or, in another destination, the
   // file there changed while the run wrote it); it is left as it now is.
   FileChanged,
+  // "the cleaned record is too large": the cleaned text is longer than any
+  // file the program writes (over 2 GiB); named by its destination.
+  TooLarge,
   // "not extracted": an archive entry that is skipped for safety; the detail
   // says why (a name leading outside the destination, a link, a device, an
   // encrypted entry, a name taken by an earlier entry).
@@ -78,6 +81,20 @@ struct GamesNotKept {
   std::uint64_t count = 0;     // games not kept
 };
 
+// Something a run passed over or could not keep without failing a file: a
+// folder link in the source that was not followed, attributes of a replaced
+// file that could not be kept. Shown as a note, not counted as a failure.
+struct RunNote {
+  // The entry's path relative to the source (a passed-over folder link) or,
+  // "inDestination", to the destination (a written file).
+  std::filesystem::path name;
+  bool inDestination = false;
+  std::string text;
+};
+
+// The text of the note on a folder link that a recursive run did not follow.
+inline constexpr const char* kFolderLinkNotFollowed = "folder link not followed";
+
 // How a run ended as a whole.
 enum class RunOutcome {
   Completed,            // the folder was searched; see the counts
@@ -117,6 +134,7 @@ struct BatchReport {
   std::vector<FileFailure> failures;
   // Files whose further games were not kept, sorted by name.
   std::vector<GamesNotKept> notKept;
+  std::vector<RunNote> notes;  // sorted by name
   // Under charset detection, every file it was tried on, sorted by name,
   // whether or not the file was then cleaned.
   std::vector<FileCharset> detected;
@@ -141,6 +159,10 @@ struct BatchOptions {
   std::filesystem::path destination;
   // Also clean every subfolder, mirroring the tree under the destination.
   bool recursive = false;
+  // Under "recursive", also enter folders that links in the source lead to
+  // (each folder once, whatever leads there). Without it such a link is
+  // passed over with a note. Links to files are read as files either way.
+  bool followLinks = false;
   // Create the destination folder when it is missing (the command line does;
   // the dialogs do not).
   bool createDestination = false;
@@ -183,11 +205,16 @@ struct BatchOptions {
 // Cleans every "*.sgf" entry (letter case ignored) of the source folder into
 // the destination folder under the same name. A file that cannot be read or
 // holds no game is not written; a write that fails leaves any existing file
-// untouched. Files that replace others are made durable in groups, with one
-// barrier per group, before any of them takes its name. A file that runs out
-// of memory while other workers hold theirs is cleaned again alone once all
-// other files are done. Every failure is in the report; no failure stops the
-// run.
+// untouched. A new file takes the source file's permission bits, less the
+// umask. Below the destination, a link (to a folder or a file) is followed
+// only when it belongs to the running user or to the owner of the folder that
+// holds it. Files that replace others are made durable in groups, with one
+// barrier per group, before any of them takes its name; a write that finds
+// the disk full commits what is staged and is tried again alone. A file that
+// runs out of memory while other workers hold theirs is cleaned again alone
+// once all other files are done. Before it returns, the run flushes every
+// file system it wrote to, so that what it reports cleaned is on disk. Every
+// failure is in the report; no failure stops the run.
 BatchReport RunBatch(const BatchOptions& options);
 
 // True when the file at "path" is an archive or a compressed file that

@@ -382,13 +382,17 @@ void GrowingOutput::Add(std::string_view bytes) {
 }
 
 StreamedFile::StreamedFile(platform::FileSystem& files, std::filesystem::path target,
-                           const platform::FileIdentity* read)
-    : files_(files), target_(std::move(target)), read_(read) {}
+                           const platform::StageOptions& options)
+    : files_(files), target_(std::move(target)), options_(options) {}
 
 platform::IoStatus StreamedFile::Add(std::string_view bytes) {
   if (staged_) return files_.Append(&file_, bytes);
   staged_ = true;
-  return files_.Stage(target_, bytes, read_, &file_);
+  platform::FolderHandle folder;
+  const platform::IoStatus opened =
+      files_.OpenFolder(target_.has_parent_path() ? target_.parent_path() : ".", &folder);
+  if (!opened.ok()) return opened;
+  return files_.Stage(folder, target_.filename(), bytes, options_, &file_);
 }
 
 platform::IoStatus StreamedFile::Commit() {

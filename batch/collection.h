@@ -115,9 +115,9 @@ class GrowingOutput {
 // that is never whole in memory.
 class StreamedFile {
  public:
-  // "*files" must outlive it; "read" as for FileSystem::Stage, or null.
+  // "*files" must outlive it; "options" as for FileSystem::Stage.
   StreamedFile(platform::FileSystem& files, std::filesystem::path target,
-               const platform::FileIdentity* read);
+               const platform::StageOptions& options);
 
   platform::IoStatus Add(std::string_view bytes);
   platform::IoStatus Commit();
@@ -125,7 +125,7 @@ class StreamedFile {
  private:
   platform::FileSystem& files_;
   std::filesystem::path target_;
-  const platform::FileIdentity* read_;
+  platform::StageOptions options_;
   bool staged_ = false;
   platform::StagedFile file_;
 };

@@ -118,7 +118,9 @@ class SingleRun : public CollectionOutput {
     inPlace_ = readAFile_ && !options_.toStandardOutput &&
                files_.IdentifyFile(target_, &found).ok() && found.device == identity_.device &&
                found.file == identity_.file;
-    streamed_ = std::make_unique<StreamedFile>(files_, target_, inPlace_ ? &identity_ : nullptr);
+    streamed_ = std::make_unique<StreamedFile>(
+        files_, target_,
+        platform::StageOptions{inPlace_ ? &identity_ : nullptr, NewFileMode(), false});
     own_ = std::make_unique<GrowingOutput>([this](std::string_view bytes) {
       if (options_.dryRun) return platform::IoStatus::Ok();
       if (options_.toStandardOutput) return streams_.WriteStandardOutput(bytes);
@@ -151,8 +153,14 @@ class SingleRun : public CollectionOutput {
     const bool intoStream = files_.KindOf(target) == platform::PathKind::Other;
     if (options_.dryRun) return intoStream ? platform::IoStatus::Ok() : files_.ProbeWrite(target);
     return intoStream ? streams_.WriteNamedStream(target, bytes)
-                      : files_.WriteFileAtomically(target, bytes, read);
+                      : files_.WriteFileAtomically(
+                            target, bytes, platform::StageOptions{read, NewFileMode(), false});
   }
+
+  // A new file takes the source file's permission bits with owner write added,
+  // so that a read-only source does not make its cleaned copy refuse the next
+  // run; else the default.
+  std::uint32_t NewFileMode() const { return readAFile_ ? identity_.permissions | 0200 : 0666; }
 
   // Counts one write; workers may count numbered games at once.
   void Count(const std::filesystem::path& target, std::uint64_t size,

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -83,10 +84,24 @@ void LoadOrDie(const Input& input, GameRecord* record) {
 bool ReadsAsUtf8(const Input& input) {
   GameRecord record;
   LoadOrDie(input, &record);
-  return !record.systemCodePage();
+  return record.encoding().form == TextEncoding::Form::Utf8;
 }
 
-// Decoding the bytes to UTF-16 in the code page the reader chooses for them.
+// What the reader does with bytes that are not UTF-8: one code unit per byte.
+void Widen(std::string_view bytes, std::u16string* text) {
+  text->resize(bytes.size());
+  char16_t* write = text->data();
+  for (const char byte : bytes) *write++ = static_cast<char16_t>(static_cast<unsigned char>(byte));
+}
+
+// What the writer does with such text: one byte per code unit.
+void Narrow(std::u16string_view text, std::string* out) {
+  out->resize(text.size());
+  char* write = out->data();
+  for (const char16_t unit : text) *write++ = static_cast<char>(unit);
+}
+
+// Decoding the bytes to UTF-16 as the reader does.
 void Decode(benchmark::State& state, const Input& input) {
   const bool utf8 = ReadsAsUtf8(input);
   std::u16string text;
@@ -94,7 +109,7 @@ void Decode(benchmark::State& state, const Input& input) {
     if (utf8) {
       platform::DecodeUtf8(input.bytes, &text);
     } else {
-      platform::DecodeSystemCodePage(input.bytes, &text);
+      Widen(input.bytes, &text);
     }
     benchmark::DoNotOptimize(text.data());
   }
@@ -151,14 +166,14 @@ void SaveLoaded(benchmark::State& state, const Input& input) {
   SetInputRate(state, input);
 }
 
-// Encoding the decoded text back to bytes in the record's code page.
+// Encoding the decoded text back to bytes as the writer does.
 void Encode(benchmark::State& state, const Input& input) {
   const bool utf8 = ReadsAsUtf8(input);
   std::u16string text;
   if (utf8) {
     platform::DecodeUtf8(input.bytes, &text);
   } else {
-    platform::DecodeSystemCodePage(input.bytes, &text);
+    Widen(input.bytes, &text);
   }
   std::string out;
   for (auto _ : state) {
@@ -166,7 +181,7 @@ void Encode(benchmark::State& state, const Input& input) {
     if (utf8) {
       platform::AppendUtf8(text, &out);
     } else {
-      platform::AppendSystemCodePage(text, &out);
+      Narrow(text, &out);
     }
     benchmark::DoNotOptimize(out.data());
   }

@@ -35,23 +35,33 @@
 # varnoket-cli SRC DST (default jobs), deleting DST before every run.
 #
 # Disk mode works in a folder under $BENCH_DIR (default /var/tmp), which must
-# be on a real disk, not tmpfs, with room for the output of every run (it is
-# deleted only at the end). It alternates three kinds of run, each timed
-# for cp -r, varnoket-cli -j 1 and varnoket-cli:
-#   fresh   into a new folder               (cp -r SRC DST)
+# be on a real disk, not tmpfs, with room (and inodes) for the output of every
+# run (it is deleted only at the end). It alternates three kinds of run, each
+# timed for cp -r, varnoket-cli -j 1 and varnoket-cli:
+#   fresh   into a new folder               (cp -r SRC DST, and cp -r followed
+#                                            by sync, since every run of
+#                                            varnoket-cli ends with one flush)
 #   full    into the full destination that a fresh clean left
 #                                           (cp -r SRC/. DST: over every file)
 #   inplace over a fresh copy of the corpus (cp -r: the same copy into a new
 #                                            folder, for scale)
 # Everything a run needs is prepared, and the disk synced, before the clock
 # starts; a run that replaces files waits for the disk as part of its work.
+# To time an ext4 file system without the discard option, mount one on a loop
+# device and point BENCH_DIR there:
+#   truncate -s 4G /var/tmp/ext4.img && mkfs.ext4 -q -N 600000 /var/tmp/ext4.img
+#   mkdir -p /mnt/ext4 && mount -o loop,nodiscard /var/tmp/ext4.img /mnt/ext4
+#   BENCH_DIR=/mnt/ext4 bench/run.sh --disk
 #
 # Every command runs RUNS times (default 7 on the RAM disk, 5 on disk); the
 # table gives the median wall time, files/s and MB/s of SGF input, the peak
-# resident memory, and the ratio to cp -r (RAM) or to the fresh run of the
-# same command (disk). Any command that fails stops the benchmark with its
-# error output; for varnoket-cli only "no game found" and "the game record is
-# cut short" are accepted, for files that hold no whole game. The release build (build/bin/varnoket-cli) is built
+# resident memory, the ratio to its baseline (RAM: cp -r; disk: cp -r followed
+# by sync for a fresh run, and the fresh run of the same command for the
+# others; archives: the unpack-then-clean run of the same format), and the
+# target for that ratio, marked "missed" when it is. Any command that fails
+# stops the benchmark with its error output; for varnoket-cli only "no game
+# found" and "the game record is cut short" are accepted, for files that hold
+# no whole game. The release build (build/bin/varnoket-cli) is built
 # first when needed; VARNOKET_CLI names another binary to time instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -144,17 +154,22 @@ if ((!collection)); then
 fi
 jobs=$(nproc)
 
-# The commands: a label, the preparation before the clock starts, and the
-# command itself (the rest of the words).
+# The commands: a label, the preparation before the clock starts, the index
+# of the command its ratio is taken to, the target for that ratio ("-" for
+# none), and the command itself (the rest of the words).
 labels=()
 prepare=()
-declare -a cmd_0 cmd_1 cmd_2 cmd_3 cmd_4 cmd_5 cmd_6 cmd_7 cmd_8
+bases=()
+targets=()
+declare -a cmd_0 cmd_1 cmd_2 cmd_3 cmd_4 cmd_5 cmd_6 cmd_7 cmd_8 cmd_9
 add() {
   local i=${#labels[@]}
   labels+=("$1")
   prepare+=("$2")
+  bases+=("$3")
+  targets+=("$4")
   local -n words="cmd_$i"
-  words=("${@:3}")
+  words=("${@:5}")
 }
 if ((archives)); then
   command -v bsdtar >/dev/null || die "needs bsdtar (apt-get install libarchive-tools)"
@@ -168,28 +183,30 @@ if ((archives)); then
       zip) bsdtar -c --format zip -f "$work/A.$format" -C "$src" . ;;
       tar.zst) bsdtar -c --zstd -f "$work/A.$format" -C "$src" . ;;
     esac
-    add "bsdtar -xf + varnoket-cli ($format)" fresh "$work/unpack-clean" "$work/A.$format"
-    add "varnoket-cli A.$format" fresh "$cli" -q -r "$work/A.$format" "$dst"
+    unpack=${#labels[@]}
+    add "bsdtar -xf + varnoket-cli ($format)" fresh "$unpack" - "$work/unpack-clean" "$work/A.$format"
+    add "varnoket-cli A.$format" fresh "$unpack" 1.0 "$cli" -q -r "$work/A.$format" "$dst"
   done
 elif ((collection)); then
-  add "cp" fresh cp "$src" "$dst.sgf"
-  add "varnoket-cli (first game)" fresh "$cli" -q "$src" "$dst.sgf"
-  add "varnoket-cli --all-games" fresh "$cli" -q --all-games "$src" "$dst.sgf"
-  add "varnoket-cli --split" folder "$cli" -q --split "$src" "$dst"
+  add "cp" fresh 0 - cp "$src" "$dst.sgf"
+  add "varnoket-cli (first game)" fresh 0 - "$cli" -q "$src" "$dst.sgf"
+  add "varnoket-cli --all-games" fresh 0 - "$cli" -q --all-games "$src" "$dst.sgf"
+  add "varnoket-cli --split" folder 0 - "$cli" -q --split "$src" "$dst"
 elif ((disk)); then
-  add "fresh: cp -r" fresh cp -r "$src" "$dst"
-  add "fresh: varnoket-cli -j 1" fresh "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
-  add "fresh: varnoket-cli (-j $jobs)" fresh "$cli" -q "${recursive[@]}" "$src" "$dst"
-  add "full: cp -r" full cp -r "$src/." "$dst"
-  add "full: varnoket-cli -j 1" full "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
-  add "full: varnoket-cli (-j $jobs)" full "$cli" -q "${recursive[@]}" "$src" "$dst"
-  add "in place: cp -r" inplace cp -r "$work/in" "$dst"
-  add "in place: varnoket-cli -j 1" inplace "$cli" -q "${recursive[@]}" -j 1 "$work/in" "$work/in"
-  add "in place: varnoket-cli (-j $jobs)" inplace "$cli" -q "${recursive[@]}" "$work/in" "$work/in"
+  add "fresh: cp -r" fresh 0 - cp -r "$src" "$dst"
+  add "fresh: cp -r, then sync" fresh 1 - sh -c 'cp -r "$1" "$2" && sync -f "$2"' - "$src" "$dst"
+  add "fresh: varnoket-cli -j 1" fresh 1 1.0 "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
+  add "fresh: varnoket-cli (-j $jobs)" fresh 1 1.0 "$cli" -q "${recursive[@]}" "$src" "$dst"
+  add "full: cp -r" full 0 - cp -r "$src/." "$dst"
+  add "full: varnoket-cli -j 1" full 2 1.5 "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
+  add "full: varnoket-cli (-j $jobs)" full 3 1.5 "$cli" -q "${recursive[@]}" "$src" "$dst"
+  add "in place: cp -r" inplace 0 - cp -r "$work/in" "$dst"
+  add "in place: varnoket-cli -j 1" inplace 2 1.5 "$cli" -q "${recursive[@]}" -j 1 "$work/in" "$work/in"
+  add "in place: varnoket-cli (-j $jobs)" inplace 3 1.5 "$cli" -q "${recursive[@]}" "$work/in" "$work/in"
 else
-  add "cp -r" fresh cp -r "$src" "$dst"
-  add "varnoket-cli -j 1" fresh "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
-  add "varnoket-cli (-j $jobs)" fresh "$cli" -q "${recursive[@]}" "$src" "$dst"
+  add "cp -r" fresh 0 - cp -r "$src" "$dst"
+  add "varnoket-cli -j 1" fresh 0 1.3 "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
+  add "varnoket-cli (-j $jobs)" fresh 0 0.8 "$cli" -q "${recursive[@]}" "$src" "$dst"
 fi
 count=${#labels[@]}
 declare -a times rss
@@ -289,22 +306,26 @@ if diff -r -q "$work/one" "$dst" >/dev/null; then same="identical"; else same="D
 same_label="outputs of -j 1 and the default"
 if ((archives)); then same_label="outputs of the folder and of A.tar.bz2"; fi
 
-# The ratio column: to cp -r on the RAM disk; on disk, to the fresh run of the
-# same command (cp -r for cp -r).
-printf '\n%-34s %10s %10s %8s %14s %9s\n' "command" "median s" \
-  "$( ((collection)) && echo "games/s" || echo "files/s")" "MB/s" "peak RSS MB" \
-  "$( ((disk)) && echo "x fresh" || { ((archives)) && echo "x unpack"; } || echo "x cp")"
+# The ratio column: to the command named in "bases" (see add above), and the
+# target for it.
+printf '\n%-34s %10s %10s %8s %14s %9s %-24s\n' "command" "median s" \
+  "$( ((collection)) && echo "games/s" || echo "files/s")" "MB/s" \
+  "peak RSS MB" "ratio" "  target"
 for ((i = 0; i < count; ++i)); do
   us=$(median <<<"${times[i]}")
-  if ((archives)); then
-    base=$(median <<<"${times[$((i - i % 2))]}")
-  else
-    base=$(median <<<"${times[$( ((disk)) && echo $((i % 3)) || echo 0)]}")
-  fi
+  b=${bases[i]}
+  base=$(median <<<"${times[b]}")
   kb=$(tr ' ' '\n' <<<"${rss[i]}" | awk 'NF' | sort -n | tail -n 1)
-  awk -v n="${labels[i]}" -v us="$us" -v base="$base" -v f="$files" -v b="$bytes" -v kb="$kb" 'BEGIN {
+  awk -v n="${labels[i]}" -v us="$us" -v base="$base" -v f="$files" -v b="$bytes" -v kb="$kb" \
+    -v target="${targets[i]}" -v of="${labels[b]}" 'BEGIN {
     s = us / 1e6
-    printf "%-34s %10.3f %10.0f %8.1f %14.1f %9.2f\n", n, s, f / s, b / 1e6 / s, kb / 1024, us / base
+    goal = ""
+    if (target != "-") {
+      sub(/^[a-z ]*: /, "", of)
+      goal = sprintf("  <= %s x %s%s", target, of, us / base > target + 0 ? " (missed)" : "")
+    }
+    printf "%-34s %10.3f %10.0f %8.1f %14.1f %9.2f %s\n", n, s, f / s, b / 1e6 / s, kb / 1024,
+      us / base, goal
   }'
 done
 echo

@@ -354,16 +354,14 @@ std::size_t Utf16Length(std::string_view bytes) {
 }
 
 // Parses until the first tree is accepted and writes what cleaning keeps of it.
-// Bytes ("Char" char) are read byte for byte or, when UTF-8, well-formed UTF-8,
-// so the output bytes are the input's; UTF-16 text is encoded in the system
-// code page.
-template <typename Char>
-CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading& reading,
+// The bytes are read byte for byte or, when UTF-8, well-formed UTF-8, so the
+// output bytes are the input's.
+CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading& reading,
                       std::string* out) {
   const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
-  MainLineSink<Char> game(begin, static_cast<std::size_t>(end - begin));
-  grammar::Parser<Char, MainLineSink<Char>> parser(begin, end, &game, reading.encoding.grouping);
-  const Char* open = nullptr;
+  MainLineSink<char> game(begin, static_cast<std::size_t>(end - begin));
+  grammar::Parser<char, MainLineSink<char>> parser(begin, end, &game, reading.encoding.grouping);
+  const char* open = nullptr;
   bool accepted = false;
   while (!accepted && parser.NextOpening(&open)) {
     game.BeginTree();
@@ -371,28 +369,17 @@ CleanStatus CleanText(const Char* begin, const Char* end, const grammar::Reading
   }
   if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
 
-  using Writer = CleanedWriter<Char, UnitWriter<Char>>;
-  UnitCounter<Char> counter;
-  CleanedWriter<Char, UnitCounter<Char>>(begin, end, game, reading, &counter).Write();
-  if constexpr (sizeof(Char) == 1) {
-    out->resize(counter.size());
-    UnitWriter<char> writer(out->data());
-    Writer(begin, end, game, reading, &writer).Write();
-    // The writer converts from UTF-16 and refuses text longer than that.
-    const std::size_t units =
-        utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
-    if (units > platform::kMaxConvertibleLength) {
-      out->clear();
-      return CleanStatus::TooLarge;
-    }
-  } else {
-    std::u16string text(counter.size(), u'\0');
-    UnitWriter<char16_t> writer(text.data());
-    Writer(begin, end, game, reading, &writer).Write();
-    if (!platform::AppendSystemCodePage(text, out)) {
-      out->clear();
-      return CleanStatus::TooLarge;
-    }
+  UnitCounter<char> counter;
+  CleanedWriter<char, UnitCounter<char>>(begin, end, game, reading, &counter).Write();
+  out->resize(counter.size());
+  UnitWriter<char> writer(out->data());
+  CleanedWriter<char, UnitWriter<char>>(begin, end, game, reading, &writer).Write();
+  // The record path converts through UTF-16 and refuses text longer than that.
+  const std::size_t units =
+      utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
+  if (units > platform::kMaxConvertibleLength) {
+    out->clear();
+    return CleanStatus::TooLarge;
   }
   return CleanStatus::Cleaned;
 }
@@ -410,13 +397,7 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
   try {
     const grammar::Reading reading = grammar::ChooseReading(input, assumed);
     if (detection != nullptr) *detection = reading.detection;
-    if (reading.encoding.form != TextEncoding::Form::SystemCodePage ||
-        platform::kSystemCodePageIsLatin1) {
-      return CleanText(input.data(), input.data() + input.size(), reading, out);
-    }
-    std::u16string decoded;
-    if (!platform::DecodeSystemCodePage(input, &decoded)) return CleanStatus::NoGameFound;
-    return CleanText(decoded.data(), decoded.data() + decoded.size(), reading, out);
+    return CleanText(input.data(), input.data() + input.size(), reading, out);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }

@@ -297,6 +297,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.source = platform::PathFromUtf8(commandLine.source);
   options.destination = platform::PathFromUtf8(commandLine.destination);
   options.recursive = commandLine.recursive;
+  options.followLinks = commandLine.follow;
   options.createDestination = true;
   options.jobs = commandLine.jobs;
   options.dryRun = commandLine.dryRun;
@@ -344,7 +345,9 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     // A file that could not be written is named where it was to go; an empty
     // name is the source folder itself.
     const std::filesystem::path& folder =
-        failure.reason == FailureReason::CannotWrite ? options.destination : options.source;
+        failure.reason == FailureReason::CannotWrite || failure.reason == FailureReason::TooLarge
+            ? options.destination
+            : options.source;
     // Joined as text: an archive's entry may carry an absolute name.
     std::string path = platform::PathToUtf8(folder);
     if (!failure.name.empty()) {
@@ -359,6 +362,14 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     for (const GamesNotKept& note : report.notKept) {
       const std::string shown = QuoteIfNeeded(platform::PathToUtf8(options.source / note.name));
       platform::WriteText(console.err, Words(shown, ": ", NotKeptText(note.count), "\n"));
+    }
+  }
+  if (!commandLine.quiet) {
+    for (const RunNote& note : report.notes) {
+      const std::filesystem::path& folder =
+          note.inDestination ? options.destination : options.source;
+      PrintError(console.err, Words(QuoteIfNeeded(platform::PathToUtf8(folder / note.name)),
+                                    ": note: ", note.text));
     }
   }
   const int interruptStatus = platform::InterruptExitStatus();

@@ -12,6 +12,7 @@ namespace {
 
 enum class LongOption {
   Recursive,
+  Follow,
   Jobs,
   Quiet,
   DryRun,
@@ -31,6 +32,7 @@ struct LongOptionName {
 
 constexpr std::array kLongOptions = {
     LongOptionName{"recursive", LongOption::Recursive, false},
+    LongOptionName{"follow", LongOption::Follow, false},
     LongOptionName{"jobs", LongOption::Jobs, true},
     LongOptionName{"quiet", LongOption::Quiet, false},
     LongOptionName{"dry-run", LongOption::DryRun, false},
@@ -138,6 +140,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         case LongOption::Recursive:
           result.recursive = true;
           break;
+        case LongOption::Follow:
+          result.follow = true;
+          break;
         case LongOption::Quiet:
           result.quiet = true;
           break;
@@ -191,6 +196,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       const char letter = argument[k];
       if (letter == 'r') {
         result.recursive = true;
+      } else if (letter == 'L') {
+        result.follow = true;
       } else if (letter == 'q') {
         result.quiet = true;
       } else if (letter == 'n') {
@@ -234,6 +241,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return result;
 }
 
+// How a run is stopped, and the statuses that says so, as each system names
+// them.
+#ifdef _WIN32
+constexpr const char* kStopText =
+    "Ctrl-C (or Ctrl-Break) stops a run: the files in hand are finished, no\n"
+    "other is started, and the summary says the run was interrupted.\n";
+constexpr const char* kStopStatusText =
+    " 130  interrupted by Ctrl-C or Ctrl-Break\n"
+    " 143  stopped because the console was closed or Windows is shutting down\n";
+#else
+constexpr const char* kStopText =
+    "Ctrl-C (or SIGTERM) stops a run: the files in hand are finished, no other\n"
+    "is started, and the summary says the run was interrupted.\n";
+constexpr const char* kStopStatusText =
+    " 130  interrupted by Ctrl-C\n"
+    " 143  stopped by SIGTERM\n";
+#endif
+
 std::string HelpText() {
   std::string text;
   text += "Usage: ";
@@ -256,6 +281,8 @@ std::string HelpText() {
       "and a failed write leaves any existing file untouched.\n"
       "\n"
       "  -r, --recursive   also clean every subfolder, mirroring it under DEST\n"
+      "  -L, --follow      with -r, also enter folders that links in SOURCE lead to\n"
+      "                    (each folder once); without it they are passed over\n"
       "  -j, --jobs=N      clean N files (or the games of one file) at once; 0,\n"
       "                    the default, means one per hardware thread\n"
       "  -q, --quiet       print only errors, no progress or summary\n"
@@ -284,16 +311,15 @@ std::string HelpText() {
       "A progress bar is shown on standard error when it is a terminal. At the end\n"
       "a summary and every file that could not be cleaned, with the reason, are\n"
       "printed on standard error; with '-' as SOURCE or DEST they are printed only\n"
-      "when something failed.\n"
-      "Ctrl-C (or SIGTERM) stops a run: the files in hand are finished, no other\n"
-      "is started, and the summary says the run was interrupted.\n"
+      "when something failed.\n";
+  text += kStopText;
+  text +=
       "\n"
       "Exit status:\n"
       " 0  every file was cleaned\n"
       " 1  some files could not be cleaned\n"
-      " 2  usage error, or SOURCE does not exist\n"
-      " 130  interrupted by Ctrl-C\n"
-      " 143  stopped by SIGTERM\n";
+      " 2  usage error, or SOURCE does not exist\n";
+  text += kStopStatusText;
   return text;
 }
 

@@ -27,6 +27,8 @@ struct CommandLine {
   std::string source;
   std::string destination;
   bool recursive = false;
+  // -L, --follow: under -r, also enter folders that links in SOURCE lead to.
+  bool follow = false;
   bool quiet = false;
   // Read and clean everything, write nothing.
   bool dryRun = false;

@@ -9,7 +9,7 @@
 namespace varnoket::cli {
 namespace {
 
-// "\" and ":" are part of every Windows path, not characters to warn about.
+// Names are quoted for cmd and PowerShell where "\" separates them.
 constexpr bool kWindowsPaths = std::filesystem::path::preferred_separator == L'\\';
 
 // One character of a name: an ASCII byte, a whole UTF-8 sequence, or a byte
@@ -29,7 +29,7 @@ Unit UnitAt(std::string_view name, std::size_t i) {
   return Unit{size, !control};
 }
 
-// How one ASCII character affects the quoting: whether it makes a name need
+// The POSIX side. How one ASCII character affects the quoting: whether it makes a name need
 // quotes, and whether it may stand inside double quotes unchanged.
 struct AsciiClass {
   bool needsQuotes = false;
@@ -67,10 +67,10 @@ AsciiClass ClassOf(char c, std::size_t position, std::size_t nameSize) {
     case '|':
       return {true, false};
     case '\\':
-      return {!kWindowsPaths, kWindowsPaths};
+      return {true, false};
     case ':':
       // A colon would blur "name: reason".
-      return {!kWindowsPaths, true};
+      return {true, true};
     default:
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return {true, false};
       return {false, true};
@@ -123,6 +123,54 @@ Survey SurveyOf(std::string_view name) {
   return survey;
 }
 
+// The Windows side: whether a name needs quotes for cmd or PowerShell.
+bool WindowsNeedsQuotes(std::string_view name) {
+  if (name.empty()) return true;
+  for (std::size_t i = 0; i < name.size();) {
+    const Unit unit = UnitAt(name, i);
+    if (!unit.printable) return true;
+    if (unit.size == 1) {
+      const char c = name[i];
+      // Characters that cmd or PowerShell treat specially anywhere, and the
+      // ones that start a comment or a splat.
+      if (std::string_view(" \"&|<>^%!();,='`${}[]").find(c) != std::string_view::npos) return true;
+      if (i == 0 && (c == '#' || c == '@')) return true;
+    }
+    i += unit.size;
+  }
+  return false;
+}
+
+std::string WindowsQuoted(std::string_view name) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < name.size();) {
+    const Unit unit = UnitAt(name, i);
+    const char c = name[i];
+    const auto lead = static_cast<unsigned char>(c);
+    if (unit.printable) {
+      if (c == '"' || c == '`' || c == '$') out += '`';
+      out.append(name.substr(i, unit.size));
+    } else if (NamedEscape(c) != 0) {
+      out += '`';
+      out += NamedEscape(c);
+    } else if (unit.size == 1 && lead >= 0x80) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+    } else {
+      // A C0 or C1 control character, by its code point.
+      const unsigned code =
+          unit.size == 1 ? lead : static_cast<unsigned char>(name[i + 1]);  // C2 80 to C2 9F
+      constexpr char kHex[] = "0123456789ABCDEF";
+      out += "`u{";
+      if (code >= 0x10) out += kHex[code >> 4];
+      out += kHex[code & 15];
+      out += '}';
+    }
+    i += unit.size;
+  }
+  out += '"';
+  return out;
+}
+
 std::string ShellQuoted(std::string_view name) {
   const Survey survey = SurveyOf(name);
   if (survey.hasApostrophe && survey.fitsDoubleQuotes) {
@@ -172,10 +220,19 @@ std::string ShellQuoted(std::string_view name) {
 }  // namespace
 
 std::string QuoteIfNeeded(std::string_view name) {
-  if (!SurveyOf(name).needsQuotes) return std::string(name);
-  return ShellQuoted(name);
+  if constexpr (kWindowsPaths) {
+    return WindowsNeedsQuotes(name) ? WindowsQuoted(name) : std::string(name);
+  } else {
+    return SurveyOf(name).needsQuotes ? ShellQuoted(name) : std::string(name);
+  }
 }
 
-std::string Quote(std::string_view name) { return ShellQuoted(name); }
+std::string Quote(std::string_view name) {
+  if constexpr (kWindowsPaths) {
+    return WindowsQuoted(name);
+  } else {
+    return ShellQuoted(name);
+  }
+}
 
 }  // namespace varnoket::cli

@@ -19,6 +19,8 @@ std::string_view ReasonText(FailureReason reason) {
       return "cannot read the folder";
     case FailureReason::FileChanged:
       return "the file changed during cleaning";
+    case FailureReason::TooLarge:
+      return "the cleaned record is too large";
     case FailureReason::NotExtracted:
       return "not extracted";
     case FailureReason::DamagedArchive:

@@ -30,7 +30,7 @@ _varnoket_cli() {
         return
     fi
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "-r --recursive -j --jobs= -q --quiet -n --dry-run
+        COMPREPLY=($(compgen -W "-r --recursive -L --follow -j --jobs= -q --quiet -n --dry-run
                                  --charset= --all-games --split --archives -h --help --version" -- "$cur"))
         [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
         return

@@ -2,6 +2,7 @@
 # fish completion for varnoket-cli: its options, the values of --jobs, the
 # usual names for --charset (it takes more); operands complete as files.
 complete -c varnoket-cli -s r -l recursive -d 'Also clean every subfolder'
+complete -c varnoket-cli -s L -l follow -d 'With -r, also enter folders that links lead to'
 complete -c varnoket-cli -s j -l jobs -x -a '0 1 2 4 8 16' -d 'Clean N files at once'
 complete -c varnoket-cli -s q -l quiet -d 'Print only errors'
 complete -c varnoket-cli -s n -l dry-run -d 'Clean in memory, write nothing'

@@ -7,6 +7,7 @@ local -a charsets=(Shift_JIS GBK GB18030 Big5 EUC-KR CP949 EUC-JP ISO-2022-JP
                    windows-1251 windows-1252 KOI8-R ISO-8859-1)
 _arguments -s -S \
   '(-r --recursive)'{-r,--recursive}'[also clean every subfolder]' \
+  '(-L --follow)'{-L,--follow}'[with -r, also enter folders that links lead to]' \
   '(-j --jobs)'{-j+,--jobs=}'[clean N files at once]:files at once:(0 1 2 4 8 16)' \
   '(-q --quiet)'{-q,--quiet}'[print only errors]' \
   '(-n --dry-run)'{-n,--dry-run}'[clean in memory, write nothing]' \

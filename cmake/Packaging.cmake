@@ -37,6 +37,9 @@ else()
   set(CPACK_DEBIAN_CLI_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_GUI_PACKAGE_NAME varnoket)
   set(CPACK_DEBIAN_GUI_PACKAGE_SECTION utils)
+  # Qt's own translations, so that its dialogs speak the program's language;
+  # the libraries come from the shared-library dependencies.
+  set(CPACK_DEBIAN_GUI_PACKAGE_DEPENDS qt6-translations-l10n)
   # Each package carries the licence in Debian's machine-readable form and the
   # changelog, compressed as Debian's policy asks.
   include(GNUInstallDirs)

@@ -37,6 +37,8 @@ std::u16string_view RussianReason(FailureReason reason) {
       return u"не удалось прочитать папку";
     case FailureReason::FileChanged:
       return u"файл изменился во время очистки";
+    case FailureReason::TooLarge:
+      return u"очищенная запись слишком велика";
     case FailureReason::NotExtracted:
       return u"не извлечён из архива";
     case FailureReason::DamagedArchive:

@@ -2,8 +2,6 @@
 // The Linux desktop front end: one window that cleans a folder of SGF files.
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 #include <cstdio>
 #include <string>
@@ -13,6 +11,7 @@
 #include "desktop/program_arguments.h"
 #include "gui/about_box.h"
 #include "gui/main_dialog.h"
+#include "gui/qt_translations.h"
 #include "varnoket/version.h"
 
 int main(int argc, char** argv) {
@@ -39,10 +38,7 @@ int main(int argc, char** argv) {
 
   // Qt's own dialogs, the folder chooser among them, speak the user's language.
   QTranslator qtTranslator;
-  if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTranslator);
-  }
+  varnoket::gui::InstallQtTranslations(&qtTranslator);
 
   varnoket::gui::MainDialog dialog;
   return varnoket::gui::RunMainDialog(dialog);

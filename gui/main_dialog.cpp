@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -72,6 +73,7 @@ MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
   const DialogUnits units(font());
   QPushButton* clean = AddButton(this, "clean", VARNOKET_TEXT_CLEAN, units.ToPixels(7, 77, 50, 14));
   QPushButton* exit = AddButton(this, "exit", VARNOKET_TEXT_EXIT, units.ToPixels(65, 77, 50, 14));
+  exit_ = exit;
   QPushButton* about =
       AddButton(this, "about", VARNOKET_TEXT_ABOUT, units.ToPixels(230, 77, 60, 14));
   source_ = AddField(this, "source", units.ToPixels(7, 17, 265, 14));
@@ -94,7 +96,7 @@ MainDialog::MainDialog(DialogHost* host, platform::FileSystem* fileSystem)
   clean->setFocus();
 
   connect(clean, &QPushButton::clicked, this, &MainDialog::OnClean);
-  connect(exit, &QPushButton::clicked, this, &MainDialog::OnExit);
+  connect(exit, &QPushButton::clicked, this, &MainDialog::reject);
   connect(about, &QPushButton::clicked, this, &MainDialog::OnAbout);
   connect(browseSource, &QPushButton::clicked, this, &MainDialog::OnBrowseSource);
   connect(browseDestination, &QPushButton::clicked, this, &MainDialog::OnBrowseDestination);
@@ -117,12 +119,31 @@ void MainDialog::reject() {
   OnExit();
 }
 
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  const bool closesOrPresses = event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+                               event->key() == Qt::Key_Enter;
+  if (run_.running() && closesOrPresses && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void MainDialog::EnableControls(bool enable) {
+  for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (control != exit_) control->setEnabled(enable);
+  }
+}
+
 void MainDialog::OnClean() {
   if (run_.running()) return;
   title_ = windowTitle();
   focusBeforeRun_ = focusWidget();
   closeRequested_ = false;
-  setEnabled(false);
+  // The focus leaves the controls being disabled for Exit, on which Space
+  // stops the run.
+  exit_->setFocus();
+  EnableControls(false);
   setWindowTitle(QString::fromStdU16String(desktop::ProgressCaption(BatchProgress())));
   QApplication::setOverrideCursor(Qt::WaitCursor);
 
@@ -142,7 +163,7 @@ void MainDialog::OnRunNews() {
     return;
   }
   setWindowTitle(title_);
-  setEnabled(true);
+  EnableControls(true);
   QApplication::restoreOverrideCursor();
   if (closeRequested_) {
     OnExit();

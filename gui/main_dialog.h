@@ -9,6 +9,7 @@
 #include "desktop/clean_run.h"
 
 class QLineEdit;
+class QKeyEvent;
 class QPushButton;
 
 namespace varnoket::platform {
@@ -42,11 +43,11 @@ class DialogHost {
 // destination folder and reports how that went.
 //
 // The files are cleaned on a thread of their own while the window goes on
-// painting: for the run the dialog is disabled, as under a modal box, the
-// wait cursor is shown and the title counts the files. Closing the window
-// during a run stops the run: no further file is started, the files in hand
-// are finished, none is left half-written, and then the dialog ends without
-// the final message.
+// painting: for the run every control but Exit is disabled, Esc and Enter do
+// nothing, the wait cursor is shown and the title counts the files. Closing
+// the window during a run (its close button, Alt+F4, Exit) stops the run: no
+// further file is started, the files in hand are finished, none is left
+// half-written, and then the dialog ends without the final message.
 //
 // The children carry object names for tests: "clean", "exit", "about",
 // "source", "destination", "browseSource", "browseDestination".
@@ -60,9 +61,12 @@ class MainDialog : public QDialog {
   // Stops a run still going on and waits for its files in hand.
   ~MainDialog() override;
 
-  // Esc and the window's close button arrive here: they end the dialog with
-  // kExitCode, as Exit does; during a run, once the run has stopped.
+  // Exit, Esc and the window's close button arrive here: they end the dialog
+  // with kExitCode; during a run, once the run has stopped.
   void reject() override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnClean();
@@ -74,6 +78,8 @@ class MainDialog : public QDialog {
   void OnBrowseSource();
   void OnBrowseDestination();
 
+  // Every control but Exit enabled, or disabled for a run.
+  void EnableControls(bool enable);
   // Fills "field" with a folder chosen by the user; a cancelled choice leaves
   // its text alone.
   void Browse(QLineEdit* field);
@@ -85,6 +91,7 @@ class MainDialog : public QDialog {
   platform::FileSystem* fileSystem_;
   QLineEdit* source_;
   QLineEdit* destination_;
+  QPushButton* exit_;
 
   // While a run goes on: the title and focus to restore after it, and
   // whether the window was asked to close.

@@ -55,6 +55,13 @@ class FileFinder {
   // True when the current entry is a folder (or a link to one).
   bool IsFolder() const;
 
+  // True when the current entry is a symbolic link (on Windows, any reparse
+  // point), whatever it leads to.
+  bool IsLink() const;
+
+  // True when the current entry is a regular file itself, not a link to one.
+  bool IsFile() const;
+
   // Ends the enumeration; safe to call at any time.
   void Close();
 

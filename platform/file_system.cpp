@@ -10,9 +10,12 @@
 namespace varnoket::platform {
 
 IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                         const FileIdentity* read) {
+                                         const StageOptions& options) {
+  FolderHandle folder;
+  IoStatus status = OpenFolder(path.has_parent_path() ? path.parent_path() : ".", &folder);
+  if (!status.ok()) return status;
   StagedFile staged;
-  IoStatus status = Stage(path, bytes, read, &staged);
+  status = Stage(folder, path.filename(), bytes, options, &staged);
   if (status.ok() && staged.replaces()) status = Flush({&staged});
   if (status.ok()) status = Commit(&staged);
   return status;

@@ -27,9 +27,17 @@ class IoStatus {
     status.changed_ = true;
     return status;
   }
+  // The disk has no room left for the bytes or for one more file ("No space
+  // left on device", a full quota).
+  static IoStatus NoSpace(std::string message) {
+    IoStatus status(std::move(message));
+    status.noSpace_ = true;
+    return status;
+  }
 
   bool ok() const { return !failed_; }
   bool changed() const { return changed_; }
+  bool noSpace() const { return noSpace_; }
   const std::string& message() const { return message_; }
 
  private:
@@ -37,6 +45,7 @@ class IoStatus {
 
   bool failed_ = false;
   bool changed_ = false;
+  bool noSpace_ = false;
   std::string message_;
 };
 
@@ -60,8 +69,52 @@ struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t file = 0;  // the inode number; the file index on Windows
   std::uint64_t size = 0;
-  std::int64_t modified = 0;  // in nanoseconds; in 100-nanosecond ticks on Windows
+  std::int64_t modified = 0;      // in nanoseconds; in 100-nanosecond ticks on Windows
+  std::uint32_t permissions = 0;  // the POSIX permission bits; 0 on Windows
   bool operator==(const FileIdentity&) const = default;
+};
+
+// A folder that files are written in, opened once: every write in it is made
+// relative to its handle where the system has them (a descriptor on POSIX),
+// so that a name on the way that is swapped for a link afterwards cannot
+// redirect it. Copies share the one handle, which stays open while any copy
+// or any file staged in the folder lives.
+class FolderHandle {
+ public:
+  struct State;  // the platform side's handle
+
+  FolderHandle() = default;
+
+  bool valid() const { return state_ != nullptr; }
+  // The path it was opened by, for messages and for listing the folder.
+  const std::filesystem::path& path() const { return path_; }
+  // The file system that holds it (0 where the system does not tell).
+  std::uint64_t device() const { return device_; }
+  // OpenSubfolder created it: it was empty then.
+  bool created() const { return created_; }
+
+ private:
+  friend class FileSystem;
+
+  std::filesystem::path path_;
+  std::uint64_t device_ = 0;
+  bool created_ = false;
+  std::shared_ptr<const State> state_;
+};
+
+// What a write asks of Stage besides the bytes.
+struct StageOptions {
+  // Cleaning in place: the file that was read, which the name must still
+  // hold, unchanged; null otherwise.
+  const FileIdentity* read = nullptr;
+  // The permission bits of a new file, as the source file had them; the
+  // user's umask is applied, as cp(1) applies it. A replacement keeps the
+  // bits of the file it replaces. Ignored on Windows.
+  std::uint32_t permissions = 0666;
+  // The run created the folder and put nothing under this name: the name is
+  // not looked up first, and if another program took it meanwhile, Commit
+  // fails with Changed and leaves that file in place.
+  bool nameIsFree = false;
 };
 
 // A file written whole but not yet under its name: an unnamed file in the
@@ -82,6 +135,9 @@ class StagedFile {
   // made durable by FileSystem::Flush before FileSystem::Commit.
   bool replaces() const { return replaces_; }
   std::uint64_t size() const { return size_; }
+  // What of the replaced file could not be kept, such as extended attributes
+  // that the user may not set; empty when everything was kept.
+  const std::string& note() const { return note_; }
 
  private:
   friend class FileSystem;
@@ -89,6 +145,7 @@ class StagedFile {
   std::filesystem::path target_;
   bool replaces_ = false;
   std::uint64_t size_ = 0;
+  std::string note_;
   std::unique_ptr<State> state_;
 };
 
@@ -108,9 +165,15 @@ class FileSystem {
   // one request after its size is known, and, unless "identity" is null, sets
   // "*identity" to the file that was read, as it was then. Fails for a folder,
   // a pipe, a device, a file that cannot be opened, one larger than
-  // kMaxReadableFileSize, or a short read.
+  // kMaxReadableFileSize, or a short read. "listedAsFile": a folder listing
+  // just said that "path" is a regular file, so that only what is opened is
+  // checked (a pipe or a device that took the name meanwhile is still
+  // refused, though opening it may have had its effect).
   virtual IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes,
-                            FileIdentity* identity);
+                            FileIdentity* identity, bool listedAsFile);
+  IoStatus ReadFile(const std::filesystem::path& path, std::string* bytes, FileIdentity* identity) {
+    return ReadFile(path, bytes, identity, false);
+  }
 
   // Replacing a file is three steps, so that many replacements can share one
   // durability barrier: Stage writes each, Flush makes a group durable, Commit
@@ -118,16 +181,20 @@ class FileSystem {
   // complete new one, never a mixture; after a power cut at any moment the
   // name holds the old content or the new.
   //
-  // Stage writes "bytes" into "*staged", a new file in the folder that will
-  // hold it, with the owner (when the system allows it to be given away),
-  // group and permission bits of the file it is to replace. Nothing is visible
-  // under any name yet. The bytes of a replacement start on their way to the
-  // disk at once, without waiting (sync_file_range on Linux), so that the
-  // group's barrier finds little left to write. It refuses, leaving everything as it was, what
-  // ProbeWrite foresees, and, when "read" is given (cleaning in place), a name
-  // that no longer refers to that file in that state: Changed.
-  virtual IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
-                         const FileIdentity* read, StagedFile* staged);
+  // Stage writes "bytes" into "*staged", a new file that will take the name
+  // "name" (one component) in "folder", or wherever a link there leads, with
+  // the owner (when the system allows it to be given away), group, permission
+  // bits and extended attributes of the file it is to replace (the note says
+  // which could not be kept), or, for a new file, options.permissions. Nothing
+  // is visible under any name yet. Writeback is left to the group's barrier,
+  // which writes the whole group in one go (starting each file's writeback at
+  // once, with sync_file_range, made runs over a full destination slower on
+  // ext4, with and without discard). It refuses, leaving
+  // everything as it was, what ProbeWrite foresees, and, when options.read is
+  // given (cleaning in place), a name that no longer refers to that file in
+  // that state: Changed. A full disk fails with NoSpace.
+  virtual IoStatus Stage(const FolderHandle& folder, const std::filesystem::path& name,
+                         std::string_view bytes, const StageOptions& options, StagedFile* staged);
 
   // Adds "bytes" to the content of "*staged", after what Stage and earlier
   // calls wrote, so that a file of any size can be staged a part at a time.
@@ -167,6 +234,27 @@ class FileSystem {
   // Creates "path" and any missing parents; succeeds when it already is a folder.
   virtual IoStatus CreateFolders(const std::filesystem::path& path);
 
+  // Opens the folder "path" for writing in, as the user named it: links on
+  // the way are followed as any program follows them.
+  virtual IoStatus OpenFolder(const std::filesystem::path& path, FolderHandle* folder);
+
+  // Opens the folder "relative" below "base", one component at a time, each
+  // relative to the one before; with "create", a missing one is created. A
+  // link on the way is followed only under the rule Stage applies to a file's
+  // name (on POSIX, the kernel's protected-symlinks rule: it belongs to the
+  // running user or to the owner of the folder that holds it), and otherwise
+  // fails with kLinkNotFollowed, so nothing is written past a link that a
+  // stranger planted below "base".
+  virtual IoStatus OpenSubfolder(const FolderHandle& base, const std::filesystem::path& relative,
+                                 bool create, FolderHandle* folder);
+
+  // Makes durable everything written so far to the file systems that hold
+  // "folders": new files, replacements and the names given to them. One flush
+  // per file system where the system offers one without special rights
+  // (syncfs(2) on Linux); on Windows each new file was flushed at Commit and
+  // this does nothing.
+  virtual IoStatus FlushFolders(const std::vector<FolderHandle>& folders);
+
   // Report, without changing anything, the failure that a write (Stage) or
   // CreateFolders on "path" would meet before writing a byte: a missing
   // folder, something in the way that is not a folder, a folder that cannot be
@@ -202,16 +290,16 @@ class FileSystem {
   virtual IoStatus OpenFile(const std::filesystem::path& path, std::unique_ptr<ByteSource>* source,
                             FileIdentity* identity);
 
-  // Writes one file atomically: Stage, Flush when it replaces a file, Commit.
+  // Writes one file atomically: OpenFolder on its folder, Stage, Flush when it
+  // replaces a file, Commit.
   IoStatus WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                               const FileIdentity* read = nullptr);
-
- protected:
-  // Tests turn this on to take the general way that systems without unnamed
-  // files or an atomic exchange take: a named temporary file from the start,
-  // and a check of the name just before the rename.
-  bool forceGeneralPath_ = false;
+                               const StageOptions& options = StageOptions());
 };
+
+// Raises the process's limit on open files as far as it may without
+// privilege, and returns the limit then in force (on Windows, where files are
+// not counted so, a large number).
+std::uint64_t RaiseOpenFileLimit();
 
 // The process-wide object that uses the real disk.
 FileSystem& DefaultFileSystem();

@@ -18,6 +18,8 @@ IoStatus FolderLister::ListFolder(const std::filesystem::path& folder, std::stri
     entry.name = finder.FileName();
     entry.path = finder.FilePath();
     entry.isFolder = finder.IsFolder();
+    entry.isLink = finder.IsLink();
+    entry.isFile = finder.IsFile();
     onEntry(entry);
   }
   return finder.status();

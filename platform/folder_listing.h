@@ -22,6 +22,10 @@ struct FolderEntry {
   String path;
   // A folder, or a link to one.
   bool isFolder = false;
+  // A symbolic link (on Windows, any reparse point), whatever it leads to.
+  bool isLink = false;
+  // A regular file itself, not a link to one.
+  bool isFile = false;
 };
 
 // Which folder a path names: two paths of one folder, whatever links, "." or

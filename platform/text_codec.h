@@ -31,26 +31,11 @@ std::size_t Utf8SequenceLength(std::string_view bytes);
 // as U+FFFD.
 void AppendUtf8(std::u16string_view text, std::string* out);
 
-// True where the system's 8-bit code page is ISO-8859-1, so that decoding maps
-// byte n to code point n and encoding what was decoded gives the bytes back.
-// Text in it can then be parsed and copied as bytes, with no conversion.
-#ifdef _WIN32
-inline constexpr bool kSystemCodePageIsLatin1 = false;
-#else
-inline constexpr bool kSystemCodePageIsLatin1 = true;
-#endif
-
-// Replaces "*out" with "bytes" decoded in the system's 8-bit code page: the
-// ANSI code page on Windows, ISO-8859-1 (byte n is code point n) elsewhere.
-// Returns false, leaving "*out" empty, when the input is longer than
-// kMaxConvertibleLength or the platform conversion fails.
-bool DecodeSystemCodePage(std::string_view bytes, std::u16string* out);
-
-// Appends "text" encoded in the system's 8-bit code page to "*out". Characters
-// the code page lacks are replaced as the platform does by default ("?" for
-// everything above U+00FF outside Windows). Returns false, leaving "*out" as it
-// was, when the text is too long to convert or the conversion fails.
-bool AppendSystemCodePage(std::u16string_view text, std::string* out);
+// The number of the system's code page, which text that names no charset is
+// assumed to be in: the ANSI code page (932 on a Japanese Windows) on
+// Windows, 0 elsewhere, where none is assumed. Text is never converted
+// through it.
+unsigned SystemCodePage();
 
 }  // namespace varnoket::platform
 

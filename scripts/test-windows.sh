@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Cross-builds Varnoket.exe, varnoket-cli.exe and every test suite for 32-bit
-# Windows with mingw-w64, then runs the suites under Wine with ctest, in two
+# Windows with mingw-w64, then runs the suites under Wine with ctest, in three
 # system code pages: the core and batch suites, the front-end tests that drive
 # the real dialogs, and the command line run as a script runs it and writing to
 # a console.
@@ -10,6 +10,7 @@
 # open and close without waiting on an X window manager), and a private Xvfb
 # display when none is set.
 # Usage: scripts/test-windows.sh [build-dir]   (default: build/windows)
+#        VARNOKET_WINE_LOCALES="ja_JP.UTF-8" scripts/test-windows.sh   (one code page)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -62,18 +63,20 @@ for _ in $(seq 100); do
   sleep 0.2
 done
 
-# Every suite runs twice: under a single-byte system code page (1251, Russian)
-# and a multi-byte one (932, Japanese). Wine takes the code page (GetACP) from
-# the locale's language; it also needs the locale itself, or it cannot give
-# files non-ASCII names, so both are compiled here, privately (LOCPATH).
+# Every suite runs under a single-byte system code page (1251, Russian) and two
+# multi-byte ones (932, Japanese; 936, Chinese). Wine takes the code page
+# (GetACP) from the locale's language; it also needs the locale itself, or it
+# cannot give files non-ASCII names, so each is compiled here, privately
+# (LOCPATH). VARNOKET_WINE_LOCALES chooses some of them.
 # Wine's own loader now and then dies of SIGSEGV while a process exits, after
 # the test has passed; a test that fails for a reason of its own fails again
 # on the second try.
 mkdir "$prefix/locale"
-for locale in ru_RU.UTF-8 ja_JP.UTF-8; do
+locales=(${VARNOKET_WINE_LOCALES:-ru_RU.UTF-8 ja_JP.UTF-8 zh_CN.UTF-8})
+for locale in "${locales[@]}"; do
   localedef -i "${locale%.UTF-8}" -f UTF-8 "$prefix/locale/$locale"
 done
-for locale in ru_RU.UTF-8 ja_JP.UTF-8; do
+for locale in "${locales[@]}"; do
   echo "== Windows: tests under Wine, LC_ALL=$locale" >&2
   LOCPATH="$prefix/locale" LC_ALL="$locale" \
     ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 --repeat until-pass:2

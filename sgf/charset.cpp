@@ -94,6 +94,38 @@ std::optional<AssumedCharset> AssumeCharset(std::string_view name) {
   return AssumedCharset{label, known->grouping};
 }
 
+const CharsetName* CodePageCharset(unsigned codePage) {
+  constexpr struct {
+    unsigned codePage;
+    std::string_view name;
+  } kCodePages[] = {{932, "Shift_JIS"}, {936, "GBK"}, {949, "CP949"}, {950, "Big5"}};
+  for (const auto& entry : kCodePages) {
+    if (entry.codePage == codePage) return FindCharset(entry.name);
+  }
+  return nullptr;
+}
+
+bool IsValidIn(ByteGrouping grouping, std::string_view bytes) {
+  if (grouping == G::Single) return true;
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (p != end) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    const std::size_t length = MeasureCharacter(grouping, p, end).length;
+    if (length == 1) {
+      const bool alone =
+          (grouping == G::ShiftJis && c >= 0xA1 && c <= 0xDF) || (grouping == G::Gbk && c == 0x80);
+      if (!alone) return false;
+    }
+    p += length;
+  }
+  return true;
+}
+
 std::u16string CharsetToDeclare(std::u16string_view rootCharset, const TextEncoding& encoding,
                                 std::string_view label) {
   using Form = TextEncoding::Form;

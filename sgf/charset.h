@@ -116,7 +116,8 @@ std::optional<AssumedCharset> AssumeCharset(std::string_view name);
 // How a record's text is held and turned back into bytes.
 struct TextEncoding {
   enum class Form : std::uint8_t {
-    SystemCodePage,  // decoded in the system's 8-bit code page
+    SystemCodePage,  // one code unit per byte (byte n is U+00nn), in the
+                     // system's code page, unnamed; written back byte for byte
     Utf8,            // decoded from UTF-8
     Bytes,           // one code unit per byte (byte n is U+00nn), in a charset
                      // the file declares; written back byte for byte
@@ -246,6 +247,17 @@ std::size_t CharacterLength(ByteGrouping grouping, const Char* p, const Char* en
   if (grouping == ByteGrouping::Single) return 1;
   return MeasureCharacter(grouping, p, end).length;
 }
+
+// The multi-byte charset of a Windows system code page (932, 936, 949, 950),
+// by the name that labels a file assumed to be in it; null for any other.
+const CharsetName* CodePageCharset(unsigned codePage);
+
+// True when "bytes" are valid text in the multi-byte charset "grouping": every
+// byte above 0x7F is a lead byte with its trail bytes, or a character the
+// charset writes in one byte (the half-width katakana of Shift_JIS, the euro
+// sign of GBK). Always true for Single, never for text above 0x7F in
+// ISO-2022-JP.
+bool IsValidIn(ByteGrouping grouping, std::string_view bytes);
 
 }  // namespace varnoket
 

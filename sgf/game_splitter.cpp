@@ -18,6 +18,9 @@ constexpr std::size_t kMaxLooseBytes = 1 << 20;
 // Bytes of a value looked at again when scanning goes on inside it: more than
 // the longest character and its escape.
 constexpr std::size_t kValueOverlap = 8;
+// Bytes after a character that must be there before it is taken as measured:
+// the longest escape sequence (ESC $ ( D).
+constexpr std::size_t kCharacterLookahead = 4;
 
 // The bytes a tree's scan steps over one by one: all but the punctuation it
 // looks at, and, where characters may span bytes, those that may lead one.
@@ -200,8 +203,10 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
         }
         break;
       default: {
+        // A character measured too near the end may be longer once more
+        // bytes come (an ISO-2022-JP escape cut after its ESC).
         const Character character = MeasureCharacter(grouping_, data + p, data + end);
-        if (!finished_ && (character.open || p + character.length >= end)) {
+        if (!finished_ && (character.open || p + character.length + kCharacterLookahead > end)) {
           scan_ = p;
           return Scan::NeedMore;
         }

@@ -7,11 +7,11 @@
 // knows the grammar and nothing of what is built: it hands nodes and complete
 // properties to a sink, a template parameter, so no call is virtual.
 //
-// It works on code units of either width: bytes in a known ByteGrouping
-// (single-byte code pages, well-formed UTF-8, the multi-byte charsets a file
-// declares), or UTF-16 text decoded in the system code page. Every character
-// the grammar looks at is ASCII, and it steps over every other character
-// whole, so a trail byte is never taken for punctuation.
+// It works on code units of any width; the program gives it bytes in a known
+// ByteGrouping (single-byte code pages, well-formed UTF-8, the multi-byte
+// charsets a file declares or that are assumed for it). Every character the
+// grammar looks at is ASCII, and it steps over every other character whole,
+// so a trail byte is never taken for punctuation.
 //
 // A Sink provides:
 //   using Node = ...;              a handle, copied freely
@@ -302,6 +302,18 @@ inline std::string DeclaredCharset(std::string_view bytes) {
   return {};
 }
 
+// True when a game tree of "bytes" parses with the bytes grouped as
+// "grouping" says.
+inline bool HoldsGameTree(std::string_view bytes, ByteGrouping grouping) {
+  CharsetProbe probe;  // as a sink that keeps nothing of use here
+  Parser<char, CharsetProbe> parser(bytes.data(), bytes.data() + bytes.size(), &probe, grouping);
+  const char* open = nullptr;
+  while (parser.NextOpening(&open)) {
+    if (parser.ParseGameTree()) return true;
+  }
+  return false;
+}
+
 // How a file's bytes are read.
 struct Reading {
   TextEncoding encoding;
@@ -321,7 +333,13 @@ struct Reading {
 //   no charset and is not well-formed UTF-8; when "assumed" asks for
 //   detection, in the charset DetectCharset finds, for such a file and for
 //   one whose first node declares UTF-8 but that is not well-formed UTF-8;
-// - else in the system code page.
+// - else, for a file that names no charset and is not well-formed UTF-8, when
+//   no "assumed" is given, byte for byte in the multi-byte charset of the
+//   system code page (CodePageCharset, Windows only), as if it were
+//   "assumed", when its bytes are valid in it (IsValidIn) and a game tree
+//   parses in it, so that the assumption never loses a game that reading
+//   byte for byte keeps;
+// - else byte for byte in the system code page, which is never converted.
 // A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
 // its bytes through unchanged instead of replacing them.
 inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed) {
@@ -348,6 +366,12 @@ inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assum
   }
   if (const CharsetName* named = FindCharset(std::string_view(declared))) {
     return Reading{TextEncoding{Form::Bytes, named->grouping}, declared, detection};
+  }
+  if (const CharsetName* system = CodePageCharset(platform::SystemCodePage());
+      namesNone && assumed == nullptr && system != nullptr && IsValidIn(system->grouping, bytes) &&
+      !platform::IsWellFormedUtf8(bytes) && HoldsGameTree(bytes, system->grouping)) {
+    return Reading{TextEncoding{Form::Bytes, system->grouping}, std::string(system->name),
+                   detection};
   }
   return Reading{TextEncoding{Form::SystemCodePage}, {}, detection};
 }

@@ -58,6 +58,8 @@ struct FileFinder::State {
   std::string name;
   bool found = false;
   bool isFolder = false;
+  bool isLink = false;
+  bool isFile = false;
   IoStatus status;
 
   bool Advance() {
@@ -73,8 +75,20 @@ struct FileFinder::State {
       if (candidate == "." || candidate == "..") continue;
       if (!WildcardMatch(glob, candidate)) continue;
       name = candidate;
+      // The listing's own type where the file system gives one; a stat only
+      // for a link (to see what it leads to) or an unknown type.
       isFolder = entry->d_type == DT_DIR;
-      if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      isLink = entry->d_type == DT_LNK;
+      isFile = entry->d_type == DT_REG;
+      if (entry->d_type == DT_UNKNOWN) {
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+          isFolder = S_ISDIR(info.st_mode);
+          isLink = S_ISLNK(info.st_mode);
+          isFile = S_ISREG(info.st_mode);
+        }
+      }
+      if (isLink) {
         struct stat info {};
         isFolder = ::fstatat(::dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
       }
@@ -137,6 +151,10 @@ FileFinder::String FileFinder::FilePath() const {
 const IoStatus& FileFinder::status() const { return state_->status; }
 
 bool FileFinder::IsFolder() const { return state_->found && state_->isFolder; }
+
+bool FileFinder::IsLink() const { return state_->found && state_->isLink; }
+
+bool FileFinder::IsFile() const { return state_->found && state_->isFile; }
 
 void FileFinder::Close() {
   if (state_->folder != nullptr) ::closedir(state_->folder);

@@ -7,12 +7,15 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -22,12 +25,18 @@
 
 #include "platform/byte_source.h"
 #include "platform/posix/path_at.h"
+#include "platform/posix/write_way.h"
 #include "platform/temporary_name.h"
 
 namespace varnoket::platform {
 namespace {
 
-IoStatus PosixError(int error) { return IoStatus::Error(std::strerror(error)); }
+IoStatus PosixError(int error) {
+  if (error == ENOSPC || error == EDQUOT) return IoStatus::NoSpace(std::strerror(error));
+  return IoStatus::Error(std::strerror(error));
+}
+
+std::atomic<bool> generalWay{false};
 
 // Owns a descriptor: closes it on every path out of a scope.
 class FileDescriptor {
@@ -74,6 +83,7 @@ IoStatus WriteAll(int fd, std::string_view bytes) {
 
 FileIdentity IdentityOf(const struct stat& info) {
   FileIdentity identity;
+  identity.permissions = static_cast<std::uint32_t>(info.st_mode & 07777);
   identity.device = static_cast<std::uint64_t>(info.st_dev);
   identity.file = static_cast<std::uint64_t>(info.st_ino);
   identity.size = static_cast<std::uint64_t>(info.st_size);
@@ -172,9 +182,25 @@ bool UnnamedFilesWork(int folder) {
 // The most links followed for one name, as the kernel allows.
 constexpr int kMaxLinks = 40;
 
+}  // namespace
+
+struct FolderHandle::State {
+  FileDescriptor fd;
+};
+
+namespace {
+
+using FolderState = std::shared_ptr<const FolderHandle::State>;
+
+FolderState WrapFolder(FileDescriptor fd) {
+  auto state = std::make_shared<FolderHandle::State>();
+  state->fd = std::move(fd);
+  return state;
+}
+
 // Where a destination name leads: a name in a folder, and what is there now.
 struct Destination {
-  FileDescriptor folder;
+  FolderState folder;
   std::string name;
   bool exists = false;
   struct stat info {};
@@ -195,17 +221,54 @@ IoStatus ReadLink(int link, std::size_t sizeHint, std::string* text) {
   }
 }
 
+// Follows the link "component" in "*folder" under the kernel's
+// protected-symlinks rule: only a link that belongs to the running user or
+// to the owner of the folder that holds it is followed. Its components take
+// its place on "pending" (the next one last), and "*folder" becomes the root
+// for an absolute link. "*linkInfo" is the link's own status.
+IoStatus FollowLink(FolderState* folder, const std::string& component,
+                    std::vector<std::string>* pending, struct stat* linkInfo) {
+  // The owner and the text come from one open link, so that nothing can
+  // swap it in between.
+  const int at = (*folder)->fd.get();
+  FileDescriptor link(::openat(at, component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  struct stat folderInfo {};
+  if (!link.valid() || ::fstat(link.get(), linkInfo) != 0 || ::fstat(at, &folderInfo) != 0) {
+    return PosixError(errno);
+  }
+  if (!S_ISLNK(linkInfo->st_mode)) return IoStatus::Changed();
+  if (linkInfo->st_uid != ::geteuid() && linkInfo->st_uid != folderInfo.st_uid) {
+    return IoStatus::Error(kLinkNotFollowed);
+  }
+  std::string text;
+  const IoStatus read = ReadLink(link.get(), static_cast<std::size_t>(linkInfo->st_size), &text);
+  if (!read.ok()) return read;
+  if (text.empty()) return PosixError(ENOENT);
+  if (text.front() == '/') {
+    FileDescriptor root(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root.valid()) return PosixError(errno);
+    *folder = WrapFolder(std::move(root));
+  }
+  std::size_t end = text.size();
+  for (;;) {
+    const std::size_t slash = text.rfind('/', end == 0 ? 0 : end - 1);
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    pending->push_back(text.substr(start, end - start));
+    if (slash == std::string::npos || slash == 0) break;
+    end = slash;
+  }
+  return IoStatus::Ok();
+}
+
 // Finds where "name" in "folder" leads, following links one openat step at a
-// time with the kernel's protected-symlinks rule applied in every folder: a
-// link is followed only when it belongs to the running user or to the owner
-// of the folder that holds it. A link whose target is missing leads to the
-// link itself.
-IoStatus FindDestination(FileDescriptor folder, std::string name, Destination* destination) {
+// time with FollowLink's rule applied in every folder. A link whose target is
+// missing leads to the link itself.
+IoStatus FindDestination(FolderState folder, std::string name, Destination* destination) {
   // The components still to walk, the next one last.
   std::vector<std::string> pending{std::move(name)};
-  FileDescriptor current = std::move(folder);
+  FolderState current = std::move(folder);
   // The first link met, replaced by the file itself when its target is missing.
-  FileDescriptor firstLinkFolder;
+  FolderState firstLinkFolder;
   std::string firstLinkName;
   struct stat firstLinkInfo {};
   int links = 0;
@@ -218,7 +281,7 @@ IoStatus FindDestination(FileDescriptor folder, std::string name, Destination* d
       continue;
     }
     struct stat info {};
-    if (::fstatat(current.get(), component.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(current->fd.get(), component.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT) return PosixError(errno);
       if (links > 0) {
         // A dangling link: the link itself is what gets replaced.
@@ -235,43 +298,14 @@ IoStatus FindDestination(FileDescriptor folder, std::string name, Destination* d
     }
     if (S_ISLNK(info.st_mode)) {
       if (++links > kMaxLinks) return PosixError(ELOOP);
-      // The owner and the text come from one open link, so that nothing can
-      // swap it in between.
-      FileDescriptor link(
-          ::openat(current.get(), component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-      struct stat linkInfo {};
-      struct stat folderInfo {};
-      if (!link.valid() || ::fstat(link.get(), &linkInfo) != 0 ||
-          ::fstat(current.get(), &folderInfo) != 0) {
-        return PosixError(errno);
-      }
-      if (!S_ISLNK(linkInfo.st_mode)) return IoStatus::Changed();
-      if (linkInfo.st_uid != ::geteuid() && linkInfo.st_uid != folderInfo.st_uid) {
-        return IoStatus::Error(kLinkNotFollowed);
-      }
-      std::string text;
-      const IoStatus read = ReadLink(link.get(), static_cast<std::size_t>(linkInfo.st_size), &text);
-      if (!read.ok()) return read;
-      if (text.empty()) return PosixError(ENOENT);
       if (links == 1) {
-        firstLinkFolder = FileDescriptor(::fcntl(current.get(), F_DUPFD_CLOEXEC, 0));
-        if (!firstLinkFolder.valid()) return PosixError(errno);
+        firstLinkFolder = current;
         firstLinkName = component;
-        firstLinkInfo = linkInfo;
       }
-      if (text.front() == '/') {
-        current = FileDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!current.valid()) return PosixError(errno);
-      }
-      // The link's components take its place, the first one last.
-      std::size_t end = text.size();
-      for (;;) {
-        const std::size_t slash = text.rfind('/', end == 0 ? 0 : end - 1);
-        const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-        pending.push_back(text.substr(start, end - start));
-        if (slash == std::string::npos || slash == 0) break;
-        end = slash;
-      }
+      struct stat linkInfo {};
+      const IoStatus followed = FollowLink(&current, component, &pending, &linkInfo);
+      if (!followed.ok()) return followed;
+      if (links == 1) firstLinkInfo = linkInfo;
       continue;
     }
     if (last) {
@@ -282,12 +316,59 @@ IoStatus FindDestination(FileDescriptor folder, std::string name, Destination* d
       return IoStatus::Ok();
     }
     // A folder on the way; O_NOFOLLOW fails if a link took its place meanwhile.
-    FileDescriptor next(
-        ::openat(current.get(), component.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor next(::openat(current->fd.get(), component.c_str(),
+                                 O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!next.valid()) return PosixError(errno);
-    current = std::move(next);
+    current = WrapFolder(std::move(next));
   }
   return PosixError(ENOENT);
+}
+
+// Walks from "folder" through "pending" (the next component last) to a
+// folder, following links with FollowLink's rule and, with "create",
+// creating what is missing.
+IoStatus WalkToFolder(FolderState folder, std::vector<std::string> pending, bool create,
+                      FolderState* result, bool* madeLast) {
+  FolderState current = std::move(folder);
+  int links = 0;
+  int created = 0;
+  std::string made;  // the component just created, while it is looked at again
+  *madeLast = false;
+  while (!pending.empty()) {
+    const std::string component = std::move(pending.back());
+    pending.pop_back();
+    if (component.empty() || component == ".") continue;
+    const bool madeNow = !made.empty() && component == made;
+    made.clear();
+    struct stat info {};
+    if (::fstatat(current->fd.get(), component.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT || !create) return PosixError(errno);
+      if (::mkdirat(current->fd.get(), component.c_str(), 0777) == 0) {
+        made = component;
+      } else if (errno != EEXIST) {
+        return PosixError(errno);
+      }
+      // Looked at again: another program may have put something else there.
+      if (++created > 1000) return PosixError(ENOENT);
+      pending.push_back(component);
+      continue;
+    }
+    if (S_ISLNK(info.st_mode)) {
+      if (++links > kMaxLinks) return PosixError(ELOOP);
+      struct stat linkInfo {};
+      const IoStatus followed = FollowLink(&current, component, &pending, &linkInfo);
+      if (!followed.ok()) return followed;
+      continue;
+    }
+    if (!S_ISDIR(info.st_mode)) return PosixError(ENOTDIR);
+    FileDescriptor next(::openat(current->fd.get(), component.c_str(),
+                                 O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!next.valid()) return PosixError(errno);
+    current = WrapFolder(std::move(next));
+    *madeLast = madeNow;
+  }
+  *result = std::move(current);
+  return IoStatus::Ok();
 }
 
 // True when the running user may not write the file "name" in "folder": its
@@ -299,43 +380,17 @@ bool IsReadOnly(int folder, const std::string& name, const struct stat& info) {
   return errno == EACCES || errno == EPERM;
 }
 
-// One descriptor for "folder" and every other open one of the same folder,
-// so that a group of hundreds of staged files holds one descriptor each.
-std::shared_ptr<const FileDescriptor> SharedFolder(FileDescriptor folder) {
-  struct stat info {};
-  if (::fstat(folder.get(), &info) != 0) {
-    return std::make_shared<const FileDescriptor>(std::move(folder));
-  }
-  struct Entry {
-    dev_t device = 0;
-    ino_t inode = 0;
-    std::weak_ptr<const FileDescriptor> folder;
-  };
-  static std::mutex mutex;
-  static Entry recent[8];
-  static unsigned next = 0;
-  std::lock_guard<std::mutex> lock(mutex);
-  for (const Entry& entry : recent) {
-    if (entry.device != info.st_dev || entry.inode != info.st_ino) continue;
-    if (std::shared_ptr<const FileDescriptor> shared = entry.folder.lock()) return shared;
-  }
-  auto shared = std::make_shared<const FileDescriptor>(std::move(folder));
-  recent[next] = Entry{info.st_dev, info.st_ino, shared};
-  next = (next + 1) % std::size(recent);
-  return shared;
-}
-
 // Opens the folder of "path", "." when it has none, through PathAt so that
 // its length never matters, and sets "*name" to the last component.
-IoStatus OpenFolderOf(const std::filesystem::path& path, FileDescriptor* folder,
-                      std::string* name) {
+IoStatus OpenFolderOf(const std::filesystem::path& path, FolderState* folder, std::string* name) {
   *name = path.filename().native();
   if (name->empty()) return PosixError(EISDIR);
   PathAt at;
   const IoStatus opened = at.Open(path.has_parent_path() ? path.parent_path() : ".");
   if (!opened.ok()) return opened;
-  *folder = FileDescriptor(::openat(at.folder(), at.rest(), kOpenToWalk));
-  if (!folder->valid()) return PosixError(errno);
+  FileDescriptor fd(::openat(at.folder(), at.rest(), kOpenToWalk));
+  if (!fd.valid()) return PosixError(errno);
+  *folder = WrapFolder(std::move(fd));
   return IoStatus::Ok();
 }
 
@@ -344,34 +399,82 @@ IoStatus OpenFolderOf(const std::filesystem::path& path, FileDescriptor* folder,
 // FindDestination follows them. Anything there but a regular file (a folder,
 // a device, a pipe) is refused: renaming over it would destroy it. So is a
 // file the running user may not write.
-IoStatus ResolveWriteTarget(const std::filesystem::path& path, Destination* destination) {
-  FileDescriptor parent;
-  std::string name;
-  IoStatus status = OpenFolderOf(path, &parent, &name);
-  if (!status.ok()) return status;
-  status = FindDestination(std::move(parent), std::move(name), destination);
+IoStatus ResolveWriteTarget(FolderState folder, std::string name, Destination* destination) {
+  const IoStatus status = FindDestination(std::move(folder), std::move(name), destination);
   if (!status.ok() || !destination->exists) return status;
   const struct stat& existing = destination->info;
   if (S_ISLNK(existing.st_mode)) return IoStatus::Ok();  // dangling: the link is replaced
   if (S_ISDIR(existing.st_mode)) return PosixError(EISDIR);
   if (!S_ISREG(existing.st_mode)) return IoStatus::Error(kNotARegularFile);
-  if (IsReadOnly(destination->folder.get(), destination->name, existing)) {
+  if (IsReadOnly(destination->folder->fd.get(), destination->name, existing)) {
     return IoStatus::Error(kReadOnly);
   }
   return IoStatus::Ok();
 }
 
+// Gives the new file "to" the extended attributes (ACLs included) of the file
+// "name" in "folder"; returns what could not be kept, or empty.
+std::string CopyExtendedAttributes(int folder, const std::string& name, int to) {
+  FileDescriptor from(
+      ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!from.valid()) return std::string("extended attributes not kept: ") + std::strerror(errno);
+  std::string names;
+  for (;;) {
+    const ssize_t size = ::flistxattr(from.get(), nullptr, 0);
+    if (size <= 0) {
+      if (size == 0 || errno == ENOTSUP) return std::string();
+      return std::string("extended attributes not kept: ") + std::strerror(errno);
+    }
+    names.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::flistxattr(from.get(), names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<std::size_t>(got));
+      break;
+    }
+    if (errno != ERANGE)
+      return std::string("extended attributes not kept: ") + std::strerror(errno);
+  }
+  std::string lost;
+  std::string value;
+  for (std::size_t start = 0; start < names.size();) {
+    const std::size_t end = std::min(names.find('\0', start), names.size());
+    const std::string attribute = names.substr(start, end - start);
+    start = end + 1;
+    if (attribute.empty()) continue;
+    bool kept = false;
+    for (int attempt = 0; attempt < 4 && !kept; ++attempt) {
+      const ssize_t size = ::fgetxattr(from.get(), attribute.c_str(), nullptr, 0);
+      if (size < 0) break;
+      value.resize(static_cast<std::size_t>(size));
+      const ssize_t got = ::fgetxattr(from.get(), attribute.c_str(), value.data(), value.size());
+      if (got < 0) {
+        if (errno == ERANGE) continue;
+        break;
+      }
+      kept =
+          ::fsetxattr(to, attribute.c_str(), value.data(), static_cast<std::size_t>(got), 0) == 0;
+      if (!kept) break;
+    }
+    if (!kept) lost += (lost.empty() ? "" : ", ") + attribute;
+  }
+  return lost.empty() ? std::string() : "extended attributes not kept: " + lost;
+}
+
 }  // namespace
 
+void SetWriteWay(WriteWay way) { generalWay.store(way == WriteWay::General); }
+
 struct StagedFile::State {
-  std::shared_ptr<const FileDescriptor> folder;  // where the name goes
+  FolderState folder;  // where the name goes
   std::string name;
   FileDescriptor file;    // the new content
   std::string temporary;  // its name in "folder"; empty while unnamed
   FileIdentity expected;  // what the name held at Stage, when replacing
 
   ~State() {
-    if (!temporary.empty() && folder != nullptr) ::unlinkat(folder->get(), temporary.c_str(), 0);
+    if (!temporary.empty() && folder != nullptr) {
+      ::unlinkat(folder->fd.get(), temporary.c_str(), 0);
+    }
   }
 };
 
@@ -383,7 +486,7 @@ StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
 FileSystem::FileSystem() { IgnoreFileSizeSignal(); }
 
 IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes,
-                              FileIdentity* identity) {
+                              FileIdentity* identity, bool listedAsFile) {
   bytes->clear();
   PathAt at;
   const IoStatus opened = at.Open(path);
@@ -393,9 +496,11 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   // the open and again on what was opened, without waiting, in case something
   // else took the name in between.
   struct stat info {};
-  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
-  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
-  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  if (!listedAsFile) {
+    if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
+    if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
+    if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  }
   FileDescriptor fd(::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) return PosixError(errno);
   if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
@@ -425,36 +530,52 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   return IoStatus::Ok();
 }
 
-IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view bytes,
-                           const FileIdentity* read, StagedFile* staged) {
+IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesystem::path& name,
+                           std::string_view bytes, const StageOptions& options,
+                           StagedFile* staged) {
   *staged = StagedFile();
-  staged->target_ = path;
+  staged->target_ = folderHandle.path() / name;
   staged->size_ = bytes.size();
+  if (folderHandle.state_ == nullptr) return PosixError(EBADF);
+  if (name.native().find('/') != std::string::npos) return PosixError(EINVAL);
 
   Destination destination;
-  IoStatus status = ResolveWriteTarget(path, &destination);
-  if (!status.ok()) return status;
+  IoStatus status;
+  if (options.nameIsFree) {
+    destination.folder = folderHandle.state_;
+    destination.name = name.native();
+  } else {
+    status = ResolveWriteTarget(folderHandle.state_, name.native(), &destination);
+    if (!status.ok()) return status;
+  }
   const struct stat& existing = destination.info;
   const bool isLink = destination.exists && S_ISLNK(existing.st_mode);
   const FileIdentity found = destination.exists ? IdentityOf(existing) : FileIdentity();
-  if (read != nullptr && (!destination.exists || found != *read)) return IoStatus::Changed();
+  if (options.read != nullptr && (!destination.exists || found != *options.read)) {
+    return IoStatus::Changed();
+  }
 
   auto state = std::make_unique<StagedFile::State>();
-  state->folder = SharedFolder(std::move(destination.folder));
+  state->folder = std::move(destination.folder);
   state->name = std::move(destination.name);
   state->expected = found;
-  const int folder = state->folder->get();
+  const int folder = state->folder->fd.get();
+  // A new file takes the source's permission bits, less the umask (which
+  // open(2) applies); a replacement is given the old file's below.
+  const mode_t mode =
+      destination.exists && !isLink ? 0600 : static_cast<mode_t>(options.permissions & 0777);
   // The unnamed file (O_TMPFILE) is the quick way, and it vanishes with its
   // descriptor on any failure. A system without it, or a file system that
   // refuses it, takes a temporary name from the start.
-  if (!forceGeneralPath_ && UnnamedFilesWork(folder)) {
-    state->file = FileDescriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (!generalWay.load(std::memory_order_relaxed) && UnnamedFilesWork(folder)) {
+    state->file = FileDescriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (!state->file.valid() && (errno == ENOSPC || errno == EDQUOT)) return PosixError(errno);
   }
   if (!state->file.valid()) {
     const int error = ClaimTemporaryName(
-        [&](const char* name) {
-          state->file =
-              FileDescriptor(::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        [&](const char* temporary) {
+          state->file = FileDescriptor(
+              ::openat(folder, temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
           return state->file.valid() ? 0 : errno;
         },
         &state->temporary);
@@ -478,11 +599,7 @@ IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view b
     if (::fchmod(state->file.get(), existing.st_mode & 07777) != 0 && errno != EPERM) {
       return PosixError(errno);
     }
-  }
-  if (destination.exists) {
-    // Start writing the new content out now, without waiting: the group's
-    // barrier (Flush) then finds little left to write.
-    (void)::sync_file_range(state->file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    staged->note_ = CopyExtendedAttributes(folder, state->name, state->file.get());
   }
   staged->replaces_ = destination.exists;
   staged->state_ = std::move(state);
@@ -518,7 +635,7 @@ namespace {
 
 // Puts a new file under its name, which must still be free.
 IoStatus CommitNew(StagedFile::State* state) {
-  const int folder = state->folder->get();
+  const int folder = state->folder->fd.get();
   const char* name = state->name.c_str();
   if (state->temporary.empty()) {
     const int error = LinkUnnamed(state->file.get(), folder, name);
@@ -558,7 +675,7 @@ IoStatus FileSystem::Commit(StagedFile* staged) {
   if (state == nullptr) return IoStatus::Error("nothing was staged");
   if (!staged->replaces_) return CommitNew(state.get());
 
-  const int folder = state->folder->get();
+  const int folder = state->folder->fd.get();
   const char* name = state->name.c_str();
   struct stat mine {};
   if (::fstat(state->file.get(), &mine) != 0) return PosixError(errno);
@@ -572,7 +689,7 @@ IoStatus FileSystem::Commit(StagedFile* staged) {
   if (!state->file.Close()) return PosixError(errno);
   const char* temporary = state->temporary.c_str();
 
-  if (!forceGeneralPath_) {
+  if (!generalWay.load(std::memory_order_relaxed)) {
     if (::renameat2(folder, temporary, folder, name, RENAME_EXCHANGE) == 0) {
       if (Holds(folder, temporary, state->expected)) {
         ::unlinkat(folder, temporary, 0);  // the old file
@@ -634,13 +751,79 @@ IoStatus FileSystem::CreateFolders(const std::filesystem::path& path) {
   return IoStatus::Ok();
 }
 
+IoStatus FileSystem::OpenFolder(const std::filesystem::path& path, FolderHandle* folder) {
+  *folder = FolderHandle();
+  PathAt at;
+  const IoStatus opened = at.Open(path);
+  if (!opened.ok()) return opened;
+  FileDescriptor fd(::openat(at.folder(), at.rest(), kOpenToWalk));
+  if (!fd.valid()) return PosixError(errno);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
+  folder->path_ = path;
+  folder->device_ = static_cast<std::uint64_t>(info.st_dev);
+  folder->state_ = WrapFolder(std::move(fd));
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::OpenSubfolder(const FolderHandle& base, const std::filesystem::path& relative,
+                                   bool create, FolderHandle* folder) {
+  *folder = FolderHandle();
+  if (base.state_ == nullptr) return PosixError(EBADF);
+  const std::string& text = relative.native();
+  if (text.starts_with('/')) return PosixError(EINVAL);
+  std::vector<std::string> pending;  // the next component last
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t slash = text.rfind('/', end - 1);
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    pending.push_back(text.substr(start, end - start));
+    if (slash == std::string::npos) break;
+    end = slash;
+  }
+  FolderState result;
+  bool made = false;
+  const IoStatus status = WalkToFolder(base.state_, std::move(pending), create, &result, &made);
+  if (!status.ok()) return status;
+  struct stat info {};
+  if (::fstat(result->fd.get(), &info) != 0) return PosixError(errno);
+  folder->path_ = base.path_ / relative;
+  folder->device_ = static_cast<std::uint64_t>(info.st_dev);
+  folder->created_ = made;
+  folder->state_ = std::move(result);
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::FlushFolders(const std::vector<FolderHandle>& folders) {
+  std::vector<dev_t> flushed;
+  for (const FolderHandle& folder : folders) {
+    if (folder.state_ == nullptr) continue;
+    struct stat info {};
+    if (::fstat(folder.state_->fd.get(), &info) != 0) return PosixError(errno);
+    if (std::find(flushed.begin(), flushed.end(), info.st_dev) != flushed.end()) continue;
+    // syncfs(2) takes no O_PATH descriptor: the folder is opened for reading.
+    FileDescriptor readable(
+        ::openat(folder.state_->fd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!readable.valid()) return PosixError(errno);
+    if (::syncfs(readable.get()) != 0) return PosixError(errno);
+    flushed.push_back(info.st_dev);
+  }
+  return IoStatus::Ok();
+}
+
 IoStatus FileSystem::ProbeWrite(const std::filesystem::path& path) {
+  FolderState folder;
+  std::string name;
+  IoStatus resolved = OpenFolderOf(path, &folder, &name);
+  if (!resolved.ok()) return resolved;
   Destination destination;
-  const IoStatus resolved = ResolveWriteTarget(path, &destination);
+  resolved = ResolveWriteTarget(std::move(folder), std::move(name), &destination);
   if (!resolved.ok()) return resolved;
   // The new file is made in the target's folder, which must be searchable
   // and writable (open(2) there would fail with the same error).
-  if (::faccessat(destination.folder.get(), ".", W_OK | X_OK, 0) != 0) return PosixError(errno);
+  if (::faccessat(destination.folder->fd.get(), ".", W_OK | X_OK, 0) != 0) {
+    return PosixError(errno);
+  }
   return IoStatus::Ok();
 }
 
@@ -773,6 +956,18 @@ void RemoveIfRegularFile(const std::filesystem::path& path) {
   if (::fstatat(at.folder(), at.rest(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
     ::unlinkat(at.folder(), at.rest(), 0);
   }
+}
+
+std::uint64_t RaiseOpenFileLimit() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  if (limit.rlim_cur < limit.rlim_max) {
+    const rlim_t wanted = limit.rlim_max;
+    struct rlimit raised = limit;
+    raised.rlim_cur = wanted;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit.rlim_cur = wanted;
+  }
+  return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 FileSystem& DefaultFileSystem() {

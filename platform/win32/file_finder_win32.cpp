@@ -97,6 +97,16 @@ FileFinder::String FileFinder::FilePath() const {
 
 const IoStatus& FileFinder::status() const { return state_->status; }
 
+bool FileFinder::IsFile() const {
+  constexpr DWORD kNotAFile =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  return state_->found && (state_->findData.dwFileAttributes & kNotAFile) == 0;
+}
+
+bool FileFinder::IsLink() const {
+  return state_->found && (state_->findData.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool FileFinder::IsFolder() const {
   return state_->found && (state_->findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

@@ -22,7 +22,12 @@
 namespace varnoket::platform {
 namespace {
 
-IoStatus Win32Error(DWORD code) { return IoStatus::Error(Win32ErrorText(code)); }
+IoStatus Win32Error(DWORD code) {
+  if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) {
+    return IoStatus::NoSpace(Win32ErrorText(code));
+  }
+  return IoStatus::Error(Win32ErrorText(code));
+}
 
 // Closes a handle on every path out of a scope.
 class Handle {
@@ -150,7 +155,7 @@ StagedFile& StagedFile::operator=(StagedFile&&) noexcept = default;
 FileSystem::FileSystem() = default;
 
 IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* bytes,
-                              FileIdentity* identity) {
+                              FileIdentity* identity, bool) {
   bytes->clear();
   Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -189,11 +194,54 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   return IoStatus::Ok();
 }
 
-IoStatus FileSystem::Stage(const std::filesystem::path& path, std::string_view bytes,
-                           const FileIdentity* read, StagedFile* staged) {
+// Windows has no folder descriptors to write relative to: a handle is the
+// folder's path.
+struct FolderHandle::State {};
+
+IoStatus FileSystem::OpenFolder(const std::filesystem::path& path, FolderHandle* folder) {
+  *folder = FolderHandle();
+  // A folder that is missing, or is a file, is reported as creating a file
+  // in it would report it, and as the dry run's probe foresees it.
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return Win32Error(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Win32Error(ERROR_PATH_NOT_FOUND);
+  folder->path_ = path;
+  folder->state_ = std::make_shared<const FolderHandle::State>();
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::OpenSubfolder(const FolderHandle& base, const std::filesystem::path& relative,
+                                   bool create, FolderHandle* folder) {
+  *folder = FolderHandle();
+  if (base.state_ == nullptr) return Win32Error(ERROR_INVALID_HANDLE);
+  const std::filesystem::path path = base.path_ / relative;
+  const bool missing = ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  if (create) {
+    const IoStatus created = CreateFolders(path);
+    if (!created.ok()) return created;
+  }
+  const IoStatus opened = OpenFolder(path, folder);
+  folder->created_ = opened.ok() && create && missing;
+  return opened;
+}
+
+IoStatus FileSystem::FlushFolders(const std::vector<FolderHandle>&) {
+  // Each new file was flushed at Commit: a whole volume can be flushed only
+  // with administrator rights.
+  return IoStatus::Ok();
+}
+
+IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesystem::path& name,
+                           std::string_view bytes, const StageOptions& options,
+                           StagedFile* staged) {
   *staged = StagedFile();
+  const std::filesystem::path path = folderHandle.path() / name;
   staged->target_ = path;
   staged->size_ = bytes.size();
+  const FileIdentity* read = options.read;
 
   BY_HANDLE_FILE_INFORMATION existing{};
   bool exists = false;
@@ -265,6 +313,12 @@ IoStatus FileSystem::Flush(const std::vector<StagedFile*>& files) {
 IoStatus FileSystem::Commit(StagedFile* staged) {
   std::unique_ptr<StagedFile::State> state = std::move(staged->state_);
   if (state == nullptr) return IoStatus::Error("nothing was staged");
+  // A new file's content is flushed on its own, for want of anything coarser
+  // without administrator rights: a run's files are on disk when it reports
+  // them cleaned. A replacement was flushed with its group.
+  if (!staged->replaces_ && !::FlushFileBuffers(state->file.get())) {
+    return Win32Error(::GetLastError());
+  }
   if (!state->file.Close()) return Win32Error(::GetLastError());
   const wchar_t* target = state->target.c_str();
   const wchar_t* temporary = state->temporary.c_str();
@@ -464,6 +518,8 @@ void RemoveIfRegularFile(const std::filesystem::path& path) {
   }
   ::DeleteFileW(path.c_str());
 }
+
+std::uint64_t RaiseOpenFileLimit() { return 16384; }
 
 FileSystem& DefaultFileSystem() {
   static FileSystem fileSystem;

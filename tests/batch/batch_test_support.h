@@ -30,11 +30,12 @@ inline constexpr const char* kDamaged = "this is not a game record";
 // created. Safe to use from the run's worker threads once set up.
 class FaultyFileSystem : public platform::FileSystem {
  public:
+  using FileSystem::ReadFile;
   std::set<std::string> unreadable;  // file names whose reads are denied
   // File names whose next reads run out of memory, with how many do.
   std::map<std::string, int> outOfMemory;
   bool diskFull = false;           // every write fails
-  bool foldersDenied = false;      // CreateFolders fails
+  bool foldersDenied = false;      // creating folders fails
   std::vector<std::string> reads;  // the name of every file read, in order
   // Runs before each write begins, as another program could act then.
   std::function<void(const std::filesystem::path&)> beforeStage;
@@ -56,17 +57,24 @@ class FaultyFileSystem : public platform::FileSystem {
     return FileSystem::OpenFile(path, source, identity);
   }
 
-  platform::IoStatus Stage(const std::filesystem::path& path, std::string_view bytes,
-                           const platform::FileIdentity* read,
+  platform::IoStatus Stage(const platform::FolderHandle& folder, const std::filesystem::path& name,
+                           std::string_view bytes, const platform::StageOptions& options,
                            platform::StagedFile* staged) override {
-    if (diskFull) return platform::IoStatus::Error("No space left on device");
-    if (beforeStage) beforeStage(path);
-    return FileSystem::Stage(path, bytes, read, staged);
+    if (diskFull) return platform::IoStatus::NoSpace("No space left on device");
+    if (beforeStage) beforeStage(folder.path() / name);
+    return FileSystem::Stage(folder, name, bytes, options, staged);
   }
 
   platform::IoStatus CreateFolders(const std::filesystem::path& path) override {
     if (foldersDenied) return platform::IoStatus::Error("Permission denied");
     return FileSystem::CreateFolders(path);
+  }
+
+  platform::IoStatus OpenSubfolder(const platform::FolderHandle& base,
+                                   const std::filesystem::path& relative, bool create,
+                                   platform::FolderHandle* folder) override {
+    if (foldersDenied && create) return platform::IoStatus::Error("Permission denied");
+    return FileSystem::OpenSubfolder(base, relative, create, folder);
   }
 
  private:

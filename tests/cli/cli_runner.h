@@ -21,6 +21,17 @@ struct Outcome {
 Outcome RunCli(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                const std::string& input = "");
 
+// A plain text as the command line's messages quote what the user typed on
+// this system: '...' as a POSIX shell reads it, "..." as cmd and PowerShell
+// do.
+inline std::string Quoted(const std::string& plain) {
+#ifdef _WIN32
+  return '"' + plain + '"';
+#else
+  return "'" + plain + "'";
+#endif
+}
+
 // "path" with "/" as this system writes it ("\" on Windows), as UTF-8.
 std::string Native(const std::string& path);
 

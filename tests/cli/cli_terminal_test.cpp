@@ -341,7 +341,7 @@ TEST_F(CliTerminalTest, TreesDeeperThanAPathCanNameAreCleanedWhole) {
     ::close(folder);
   }
 
-  const Outcome outcome = test::RunCli(temp_.path(), {"-r", "-j3", "games", "out"});
+  const Outcome outcome = test::RunCli(temp_.path(), {"-r", "-L", "-j3", "games", "out"});
 
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(outcome.err.starts_with("41 files cleaned, 0 failed, ")) << outcome.err;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/path_text.h"
+#include "platform/text_codec.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
@@ -19,6 +20,14 @@ namespace fs = std::filesystem;
 using test::Native;
 using test::Numbered;
 using test::Outcome;
+using test::Quoted;
+
+constexpr bool kWindows =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
 
 constexpr const char* kGame =
     "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
@@ -59,11 +68,14 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "varnoket-cli: missing operand\n"},
-      {{"games"}, "varnoket-cli: missing destination operand after 'games'\n"},
+      {{"games"}, "varnoket-cli: missing destination operand after " + Quoted("games") + "\n"},
       {{"-z", "a", "b"}, "varnoket-cli: invalid option -- 'z'\n"},
-      {{"--jobs=lots", "a", "b"}, "varnoket-cli: invalid number of jobs: 'lots' (0 to 1024)\n"},
-      {{"a", "b", "c d"}, "varnoket-cli: extra operand 'c d'\n"},
-      {{"a", "b", "c\nd"}, "varnoket-cli: extra operand 'c'$'\\n''d'\n"},
+      {{"--jobs=lots", "a", "b"},
+       "varnoket-cli: invalid number of jobs: " + Quoted("lots") + " (0 to 1024)\n"},
+      {{"a", "b", "c d"}, "varnoket-cli: extra operand " + Quoted("c d") + "\n"},
+      {{"a", "b", "c\nd"},
+       std::string("varnoket-cli: extra operand ") + (kWindows ? "\"c`nd\"" : "'c'$'\\n''d'") +
+           "\n"},
   };
   for (const auto& [arguments, message] : cases) {
     SCOPED_TRACE(message);
@@ -83,9 +95,61 @@ TEST_F(CliTest, CharsetReadsFilesThatNameNone) {
             "(;GM[1]FF[4]CA[sjis]PW[x]PB[\x83\\])");
   const Outcome unknown = Run({"--charset=klingon", "in", "out"});
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_TRUE(unknown.err.starts_with("varnoket-cli: unknown charset 'klingon'")) << unknown.err;
+  EXPECT_TRUE(unknown.err.starts_with("varnoket-cli: unknown charset " + Quoted("klingon")))
+      << unknown.err;
   EXPECT_NE(unknown.err.find(" Shift_JIS "), std::string::npos);
   EXPECT_TRUE(unknown.err.ends_with(kTryHelp));
+}
+
+// A Japanese or Chinese Windows changes no byte: each file comes out as the
+// Linux build writes it by default or, when the file names no charset, is not
+// UTF-8, is valid in the system code page and holds a game in it, as it does
+// with --charset and that code page's name.
+TEST_F(CliTest, FilesComeOutAsOnLinuxInEverySystemCodePage) {
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::string byDefault;  // Linux, and a single-byte code page
+    std::string shiftJis;   // code page 932
+    std::string gbk;        // code page 936
+  };
+  const std::string sjis = "(;GM[1]FF[4]CA[Shift_JIS]";
+  const std::vector<Case> cases = {
+      {"utf-8", "(;PB[\xEB\xB0\x95\xEC\x8B\xA0]PW[x];B[pd])",
+       "(;GM[1]FF[4]PW[x]PB[\xEB\xB0\x95\xEC\x8B\xA0]\r\n;B[pd])",
+       "(;GM[1]FF[4]PW[x]PB[\xEB\xB0\x95\xEC\x8B\xA0]\r\n;B[pd])",
+       "(;GM[1]FF[4]PW[x]PB[\xEB\xB0\x95\xEC\x8B\xA0]\r\n;B[pd])"},
+      {"shift_jis", "(;PB[\x83\\]PW[\x96{];B[pd])", "(;GM[1]FF[4]PB[\x83\\]PW[\x96{]\r\n;B[pd])",
+       sjis + "PW[\x96{]PB[\x83\\]\r\n;B[pd])",
+       "(;GM[1]FF[4]CA[GBK]PW[\x96{]PB[\x83\\]\r\n;B[pd])"},
+      // In Shift_JIS the second byte of GBK's name swallows the "]".
+      {"gbk", "(;PB[\xC0\xEE]PW[x];B[pd])", "(;GM[1]FF[4]PW[x]PB[\xC0\xEE]\r\n;B[pd])",
+       sjis + "PB[\xC0\xEE]PW[x]\r\n;B[pd])", "(;GM[1]FF[4]CA[GBK]PW[x]PB[\xC0\xEE]\r\n;B[pd])"},
+      // Read in either charset, the record would break off: "]" trails 0x93.
+      {"cut short", "(;PB[x]PW[\x93])", "(;GM[1]FF[4]PW[\x93]PB[x])", "(;GM[1]FF[4]PW[\x93]PB[x])",
+       "(;GM[1]FF[4]PW[\x93]PB[x])"},
+      // 0xFF is valid in neither.
+      {"latin-1", "(;PB[\xFFJos\xE9]PW[x];B[pd])", "(;GM[1]FF[4]PW[x]PB[\xFFJos\xE9]\r\n;B[pd])",
+       "(;GM[1]FF[4]PW[x]PB[\xFFJos\xE9]\r\n;B[pd])",
+       "(;GM[1]FF[4]PW[x]PB[\xFFJos\xE9]\r\n;B[pd])"},
+      {"damaged utf-8", "(;CA[UTF-8]PB[\x83\\]PW[x];B[pd])",
+       "(;GM[1]FF[4]CA[UTF-8]PB[\x83\\]PW[x]\r\n;B[pd])",
+       "(;GM[1]FF[4]CA[UTF-8]PB[\x83\\]PW[x]\r\n;B[pd])",
+       "(;GM[1]FF[4]CA[UTF-8]PB[\x83\\]PW[x]\r\n;B[pd])"},
+      {"big5", "(;CA[Big5]PB[\xB3\\]PW[x];B[pd])", "(;GM[1]FF[4]CA[Big5]PW[x]PB[\xB3\\]\r\n;B[pd])",
+       "(;GM[1]FF[4]CA[Big5]PW[x]PB[\xB3\\]\r\n;B[pd])",
+       "(;GM[1]FF[4]CA[Big5]PW[x]PB[\xB3\\]\r\n;B[pd])"},
+  };
+  for (const Case& c : cases) Put("in/" + c.name + ".sgf", c.bytes);
+  ASSERT_EQ(Run({"-q", "in", "out"}).status, 0);
+  const unsigned codePage = platform::SystemCodePage();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + " in code page " + std::to_string(codePage));
+    const std::string& expected = codePage == 932   ? c.shiftJis
+                                  : codePage == 936 ? c.gbk
+                                                    : c.byDefault;
+    EXPECT_EQ(Read("out/" + c.name + ".sgf"), expected);
+  }
 }
 
 TEST_F(CliTest, CharsetAutoSaysWhatItDecided) {
@@ -110,7 +174,8 @@ TEST_F(CliTest, CharsetAutoSaysWhatItDecided) {
 TEST_F(CliTest, MissingSourceExitsWithTwo) {
   const Outcome outcome = Run({"missing", "out"});
   EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "varnoket-cli: cannot access 'missing': No such file or directory\n");
+  EXPECT_EQ(outcome.err,
+            "varnoket-cli: cannot access " + Quoted("missing") + ": No such file or directory\n");
   EXPECT_FALSE(Exists("out"));
 }
 
@@ -192,15 +257,16 @@ TEST_F(CliTest, EmptyFolderIsNotAnError) {
   MakeFolder("games");
   const Outcome outcome = Run({"games", "out"});
   EXPECT_EQ(outcome.status, 0);
-  EXPECT_TRUE(outcome.err.starts_with("no *.sgf files found in 'games'\n0 files cleaned, 0 failed"))
+  EXPECT_TRUE(outcome.err.starts_with("no *.sgf files found in " + Quoted("games") +
+                                      "\n0 files cleaned, 0 failed"))
       << outcome.err;
 
   // Records kept only in subfolders: the message points to -r.
   Put("games/2024/a.sgf", kGame);
   const Outcome flat = Run({"games", "out"});
   EXPECT_EQ(flat.status, 0);
-  EXPECT_TRUE(flat.err.starts_with(
-      "no *.sgf files found in 'games' (it has 1 subfolder; -r cleans them too)\n"))
+  EXPECT_TRUE(flat.err.starts_with("no *.sgf files found in " + Quoted("games") +
+                                   " (it has 1 subfolder; -r cleans them too)\n"))
       << flat.err;
 }
 

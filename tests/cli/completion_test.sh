@@ -46,12 +46,12 @@ expect() {
     fi
 }
 
-long_options=$("$program" --help | grep -oE -- '^ +(-[a-z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort)
+long_options=$("$program" --help | grep -oE -- '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort)
 offered=$(complete_typed "varnoket-cli --" | grep -- '^--' | tr -d '=' | sort)
 expect "every long option of --help" "$offered" "$long_options"
 
-listed=$("$program" --help | grep -oE -- '^ +-[a-z],' | tr -d ' ,' | sort)
-offered=$(complete_typed "varnoket-cli -" | grep -E -- '^-[a-z]$' | sort)
+listed=$("$program" --help | grep -oE -- '^ +-[a-zA-Z],' | tr -d ' ,' | sort)
+offered=$(complete_typed "varnoket-cli -" | grep -E -- '^-[a-zA-Z]$' | sort)
 expect "every short option of --help" "$offered" "$listed"
 
 # Typed line, then what is offered; a blank line between the offers.

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "cli/progress.h"
+#include "tests/cli/cli_runner.h"
 
 namespace varnoket::cli {
 namespace {
 
 using Arguments = std::vector<std::string>;
+using test::Quoted;
 
 std::string Joined(const Arguments& arguments) {
   std::string text;
@@ -29,6 +31,7 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
     std::string source;
     std::string destination;
     bool dryRun = false;
+    bool follow = false;
   };
   const std::vector<Case> cases = {
       {{"in", "out"}, false, false, 0, "in", "out"},
@@ -51,12 +54,15 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
       {{"-n", "in", "out"}, false, false, 0, "in", "out", true},
       {{"-rnq", "in", "out"}, true, true, 0, "in", "out", true},
       {{"in", "out", "--dry"}, false, false, 0, "in", "out", true},
+      {{"-rL", "in", "out"}, true, false, 0, "in", "out", false, true},
+      {{"-r", "in", "out", "--follow"}, true, false, 0, "in", "out", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));
     const CommandLine line = ParseCommandLine(c.arguments);
     ASSERT_EQ(line.action, CommandLine::Action::Clean) << line.error;
     EXPECT_EQ(line.recursive, c.recursive);
+    EXPECT_EQ(line.follow, c.follow);
     EXPECT_EQ(line.quiet, c.quiet);
     EXPECT_EQ(line.jobs, c.jobs);
     EXPECT_EQ(line.source, c.source);
@@ -69,8 +75,8 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
   const std::vector<std::pair<Arguments, std::string>> cases = {
       {{}, "missing operand"},
       {{"-r"}, "missing operand"},
-      {{"games"}, "missing destination operand after 'games'"},
-      {{"a", "b", "c"}, "extra operand 'c'"},
+      {{"games"}, "missing destination operand after " + Quoted("games")},
+      {{"a", "b", "c"}, "extra operand " + Quoted("c")},
       {{"-x", "a", "b"}, "invalid option -- 'x'"},
       {{"-rx", "a", "b"}, "invalid option -- 'x'"},
       {{"--frobnicate", "a", "b"}, "unrecognized option '--frobnicate'"},
@@ -78,11 +84,12 @@ TEST(CommandLineTest, ReportsTheFirstMistakeAsGnuToolsWordIt) {
       {{"a", "b", "-j"}, "option requires an argument -- 'j'"},
       {{"a", "b", "--jobs"}, "option '--jobs' requires an argument"},
       {{"a", "b", "--charset"}, "option '--charset' requires an argument"},
-      {{"-j", "many", "a", "b"}, "invalid number of jobs: 'many' (0 to 1024)"},
-      {{"-j-1", "a", "b"}, "invalid number of jobs: '-1' (0 to 1024)"},
-      {{"--jobs=", "a", "b"}, "invalid number of jobs: '' (0 to 1024)"},
-      {{"--jobs=1025", "a", "b"}, "invalid number of jobs: '1025' (0 to 1024)"},
-      {{"--jobs=99999999999", "a", "b"}, "invalid number of jobs: '99999999999' (0 to 1024)"},
+      {{"-j", "many", "a", "b"}, "invalid number of jobs: " + Quoted("many") + " (0 to 1024)"},
+      {{"-j-1", "a", "b"}, "invalid number of jobs: " + Quoted("-1") + " (0 to 1024)"},
+      {{"--jobs=", "a", "b"}, "invalid number of jobs: " + Quoted("") + " (0 to 1024)"},
+      {{"--jobs=1025", "a", "b"}, "invalid number of jobs: " + Quoted("1025") + " (0 to 1024)"},
+      {{"--jobs=99999999999", "a", "b"},
+       "invalid number of jobs: " + Quoted("99999999999") + " (0 to 1024)"},
       {{"", "b"}, "invalid empty operand ''"},
       {{"-x", "--help"}, "invalid option -- 'x'"},
   };
@@ -101,7 +108,8 @@ TEST(CommandLineTest, CharsetTakesAKnownNameAndListsThemOtherwise) {
   EXPECT_TRUE(ParseCommandLine({"--charset=auto", "a", "b"}).charset->detect);
   const CommandLine unknown = ParseCommandLine({"--charset=klingon", "a", "b"});
   ASSERT_EQ(unknown.action, CommandLine::Action::UsageError);
-  EXPECT_TRUE(unknown.error.starts_with("unknown charset 'klingon'; accepted names"))
+  EXPECT_TRUE(
+      unknown.error.starts_with("unknown charset " + Quoted("klingon") + "; accepted names"))
       << unknown.error;
   for (const CharsetName& known : KnownCharsets()) {
     std::string listed = " ";
@@ -119,6 +127,18 @@ TEST(CommandLineTest, HelpAndVersionWinOverWhatFollows) {
   EXPECT_TRUE(VersionText().starts_with("varnoket-cli (Varnoket) 1.0.0.1\n")) << VersionText();
   EXPECT_NE(VersionText().find("\nLicense MIT: "), std::string::npos) << VersionText();
   EXPECT_TRUE(HelpText().starts_with("Usage: varnoket-cli [OPTION]... SOURCE DEST\n"));
+}
+
+TEST(CommandLineTest, HelpNamesTheWaysOfStoppingARunThatTheSystemHas) {
+#ifdef _WIN32
+  const bool windows = true;
+#else
+  const bool windows = false;
+#endif
+  const std::string help = HelpText();
+  EXPECT_NE(help.find("Ctrl-C"), std::string::npos);
+  EXPECT_EQ(help.find("Ctrl-Break") != std::string::npos, windows);
+  EXPECT_EQ(help.find("SIGTERM") != std::string::npos, !windows);
 }
 
 TEST(ProgressTest, LineShowsDoneOfTotalRateAndTimeLeft) {

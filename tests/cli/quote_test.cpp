@@ -13,13 +13,23 @@ namespace {
 
 constexpr bool kWindowsPaths = std::filesystem::path::preferred_separator == L'\\';
 
+struct Case {
+  std::string name;
+  std::string ifNeeded;
+  std::string always;
+};
+
+void ExpectQuoted(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(QuoteIfNeeded(c.name), c.ifNeeded);
+    EXPECT_EQ(Quote(c.name), c.always);
+  }
+}
+
 TEST(QuoteTest, NamesAreQuotedAsGnuToolsQuoteThemForAShell) {
-  struct Case {
-    std::string name;
-    std::string ifNeeded;
-    std::string always;
-  };
-  const std::vector<Case> cases = {
+  if (kWindowsPaths) GTEST_SKIP() << "Windows quotes for cmd and PowerShell";
+  ExpectQuoted({
       {"games/a-1_b.2+c,d%e@f.sgf", "games/a-1_b.2+c,d%e@f.sgf", "'games/a-1_b.2+c,d%e@f.sgf'"},
       {"Партия 李昌镐.sgf", "'Партия 李昌镐.sgf'", "'Партия 李昌镐.sgf'"},
       {"Партия.sgf", "Партия.sgf", "'Партия.sgf'"},
@@ -38,21 +48,31 @@ TEST(QuoteTest, NamesAreQuotedAsGnuToolsQuoteThemForAShell) {
       {"a#1~", "a#1~", "'a#1~'"},
       {"{", "'{'", "'{'"},
       {"{a}", "{a}", "'{a}'"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(QuoteIfNeeded(c.name), c.ifNeeded);
-    EXPECT_EQ(Quote(c.name), c.always);
-  }
+      {"a\\b", "'a\\b'", "'a\\b'"},
+      {"12:30.sgf", "'12:30.sgf'", "'12:30.sgf'"},
+  });
 }
 
-TEST(QuoteTest, SeparatorsAndColonsFollowThePlatform) {
-  if (kWindowsPaths) {
-    EXPECT_EQ(QuoteIfNeeded("C:\\Games\\a.sgf"), "C:\\Games\\a.sgf");
-  } else {
-    EXPECT_EQ(QuoteIfNeeded("a\\b"), "'a\\b'");
-    EXPECT_EQ(QuoteIfNeeded("12:30.sgf"), "'12:30.sgf'");
-  }
+TEST(QuoteTest, NamesAreQuotedAsCmdAndPowerShellReadThemOnWindows) {
+  if (!kWindowsPaths) GTEST_SKIP() << "a POSIX shell's quoting";
+  ExpectQuoted({
+      {"C:\\Games\\a-1_b.2+c~d.sgf", "C:\\Games\\a-1_b.2+c~d.sgf",
+       "\"C:\\Games\\a-1_b.2+c~d.sgf\""},
+      {"Z:\\棋譜 ソース\\x.sgf", "\"Z:\\棋譜 ソース\\x.sgf\"", "\"Z:\\棋譜 ソース\\x.sgf\""},
+      {"Партия.sgf", "Партия.sgf", "\"Партия.sgf\""},
+      {"", "\"\"", "\"\""},
+      {"it's", "\"it's\"", "\"it's\""},
+      {"a&b|c", "\"a&b|c\"", "\"a&b|c\""},
+      {"$5 `x`", "\"`$5 ``x``\"", "\"`$5 ``x``\""},
+      {"say \"hi\"", "\"say `\"hi`\"\"", "\"say `\"hi`\"\""},
+      {"game#1@2.sgf", "game#1@2.sgf", "\"game#1@2.sgf\""},
+      {"#1", "\"#1\"", "\"#1\""},
+      {"dam\naged\t.sgf", "\"dam`naged`t.sgf\"", "\"dam`naged`t.sgf\""},
+      {"a\x01\x1b", "\"a`u{1}`u{1B}\"", "\"a`u{1}`u{1B}\""},
+      {"del\x7f", "\"del`u{7F}\"", "\"del`u{7F}\""},
+      {"c1\xc2\x85", "\"c1`u{85}\"", "\"c1`u{85}\""},
+      {"cut\xe2\x82", "\"cut\xEF\xBF\xBD\xEF\xBF\xBD\"", "\"cut\xEF\xBF\xBD\xEF\xBF\xBD\""},
+  });
 }
 
 }  // namespace

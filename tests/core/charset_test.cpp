@@ -136,6 +136,36 @@ TEST(CharsetTest, SingleByteAndUndeclaredFilesReadAsBefore) {
   }
 }
 
+TEST(CharsetTest, TextIsValidInAMultiByteCharsetWhenEveryHighByteBelongs) {
+  using G = ByteGrouping;
+  const struct {
+    G grouping;
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {G::ShiftJis, "(;PB[\x83\\\x96\x7B])", true},  // a pair with "\" as trail
+      {G::ShiftJis, "\xB1\xDF", true},               // half-width katakana
+      {G::ShiftJis, "\x83", false},                  // a lead byte at the end
+      {G::ShiftJis, "\x83 ", false},                 // no trail byte
+      {G::ShiftJis, "\xA0", false},
+      {G::ShiftJis, "\xFD\x40", false},
+      {G::ShiftJis, "\xEB\xB0\x95", false},  // UTF-8 Hangul
+      {G::Gbk, "\xC0\xEE\x80", true},        // a pair and the euro sign
+      {G::Gbk, "\x81\x30\x81\x30", false},   // GB18030's four bytes
+      {G::Gbk, "\xFF\x40", false},
+      {G::Big5, "\xB3\\", true},
+      {G::Big5, "\xB3\x80", false},
+      {G::Korean, "\xB9\xDA\x81\x41", true},
+      {G::Korean, "\xB9[", false},
+      {G::Single, "\xFF", true},
+      {G::ShiftJis, "plain ASCII", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    EXPECT_EQ(IsValidIn(c.grouping, c.bytes), c.valid);
+  }
+}
+
 TEST(CharsetTest, AssumedCharsetsAreKnownNames) {
   EXPECT_EQ(AssumeCharset(" windows-1251\t")->name, "windows-1251");
   EXPECT_EQ(AssumeCharset("euc-kr")->grouping, ByteGrouping::Korean);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/text_codec.h"
+#include "sgf/charset.h"
 #include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
@@ -69,7 +71,17 @@ TEST(CorpusTest, EveryLoadedFileRoundTripsAndCleaningIsStable) {
     }
     ASSERT_EQ(again.trailingText(), record.trailingText());
     const test::Cleaning once = test::CleanInOnePass(input);
-    ASSERT_EQ(test::CleanInOnePass(once.bytes), once);
+    test::Cleaning twice = test::CleanInOnePass(once.bytes);
+    if (test::ReadByteForByte(input) && !test::ReadByteForByte(once.bytes)) {
+      // In a multi-byte system code page: the bytes that did not fit it were
+      // dropped, so the cleaned file is read in it and only gains its label.
+      const std::string label =
+          "CA[" + std::string(CodePageCharset(platform::SystemCodePage())->name) + "]";
+      const std::size_t at = twice.bytes.find(label);
+      ASSERT_NE(at, std::string::npos);
+      twice.bytes.erase(at, label.size());
+    }
+    ASSERT_EQ(twice, once);
     ++roundTripped;
   }
   std::printf("corpus: %zu files, %zu loaded, %zu round-tripped\n", files, loaded, roundTripped);

@@ -83,6 +83,25 @@ TEST(GameSplitterTest, AssumedCharsetGroupsGamesThatNameNone) {
   EXPECT_EQ(Split(stream, 2), (std::vector<std::string>{"(;PB[\x8D])", "(;B[aa]])", "(;W[bb])"}));
 }
 
+// Found by the fuzzer: an ISO-2022-JP escape sequence that a block ends inside
+// ("ESC (" now, "B" later) is one character all the same, so the games are
+// cut where they are cut when the stream comes whole.
+TEST(GameSplitterTest, AnEscapeSequenceCutBetweenBlocksIsOneCharacter) {
+  const AssumedCharset iso2022{"ISO-2022-JP", ByteGrouping::Iso2022Jp};
+  const std::string stream(
+      "(;\xEF\xBB\xBF(;\xECM\x1B(B[1]FF[4])\xC2(;)111];11(;GM[1]F\x16[4]SZ["
+      "19]\x8BzHA111111111111111\xEF\xBB\xBFGM \x00\x00\x00\x00\x00\x00\x00"
+      "[\xE6\x9D\x8E\xE6\x98\x8C(\x8E\xAC];B[[(;\xEC]aaM[1]F[4]AB[dd:eFe[41"
+      "2]111B[pp][a;W0a])\xAF[a])]",
+      147);
+  const std::vector<std::string> whole = Split(stream, stream.size(), &iso2022);
+  EXPECT_EQ(whole.size(), 2u);
+  for (const std::size_t block : {std::size_t{1}, std::size_t{2}, std::size_t{5}}) {
+    SCOPED_TRACE(block);
+    EXPECT_EQ(Split(stream, block, &iso2022), whole);
+  }
+}
+
 TEST(GameSplitterTest, AGameLongerThanTheLimitIsPassedOverWithBoundedMemory) {
   const std::string longGame = "(;GM[1]C[" + std::string(10000, 'x') + "];B[aa])";
   const std::string stream = "(;B[aa])" + longGame + "(;W[bb])";

@@ -52,22 +52,5 @@ TEST(TextCodecTest, Utf8EncodingRoundTripsAndReplacesLoneSurrogates) {
   EXPECT_EQ(bytes, "\xEF\xBF\xBDx");
 }
 
-#ifndef _WIN32
-TEST(TextCodecTest, SystemCodePageIsLatin1) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  std::u16string text;
-  ASSERT_TRUE(DecodeSystemCodePage(all, &text));
-  ASSERT_EQ(text.size(), 256u);
-  for (int b = 0; b < 256; ++b) EXPECT_EQ(text[static_cast<std::size_t>(b)], b);
-  std::string back;
-  ASSERT_TRUE(AppendSystemCodePage(text, &back));
-  EXPECT_EQ(back, all);
-  back.clear();
-  ASSERT_TRUE(AppendSystemCodePage(u"\u674E", &back));
-  EXPECT_EQ(back, "?");
-}
-#endif
-
 }  // namespace
 }  // namespace varnoket::platform

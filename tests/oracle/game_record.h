@@ -131,7 +131,7 @@ class GameRecord {
 
   // Parses SGF bytes. The encoding is chosen from the first node's CA, a UTF-8
   // byte-order mark and "assumed" (see grammar::ChooseReading): UTF-8, a known
-  // charset read byte for byte, or the system code page. A file that claims
+  // charset read byte for byte, or the system code page, also byte for byte. A file that claims
   // UTF-8 but is not valid UTF-8 gets an 8-bit reading, so its bytes survive
   // unchanged. Every game tree that parses is kept with the text around it.
   // Returns true when at least one game tree was accepted; otherwise the

@@ -4,10 +4,9 @@
 // The encoding is chosen first, then the text is scanned for game trees. A
 // tree that does not parse is dropped and scanning resumes where its parse
 // stopped; the text of dropped trees stays with the text around the accepted
-// ones. Text whose code units can be parsed as bytes (well-formed UTF-8, a
-// declared charset, or an ISO-8859-1 system code page) is parsed in place, and
-// only the pieces the record keeps are converted; a system code page that is
-// not ISO-8859-1 is decoded whole first.
+// ones. The bytes are parsed in place (well-formed UTF-8, or byte for byte in
+// a declared, assumed or system charset), and only the pieces the record keeps
+// are converted to UTF-16.
 #include <cstddef>
 #include <new>
 #include <span>
@@ -43,10 +42,6 @@ class TextConverter {
       *write++ = static_cast<char16_t>(static_cast<unsigned char>(byte));
   }
 
-  void Assign(const char16_t* begin, const char16_t* end, WideString* out) {
-    out->assign(begin, end);
-  }
-
   void AssignValue(const RawValue<char>& value, WideString* out) {
     if (!value.escaped) {
       Assign(value.begin, value.end, out);
@@ -55,11 +50,6 @@ class TextConverter {
     unescaped_.clear();
     grammar::AppendUnescaped(grouping_, value.begin, value.end, &unescaped_);
     Assign(unescaped_.data(), unescaped_.data() + unescaped_.size(), out);
-  }
-
-  void AssignValue(const RawValue<char16_t>& value, WideString* out) {
-    out->clear();
-    grammar::AppendUnescaped(grouping_, value.begin, value.end, out);
   }
 
   ByteGrouping grouping() const { return grouping_; }
@@ -161,12 +151,7 @@ bool SgfReader::Load(std::string_view bytes, const AssumedCharset* assumed) {
   record_->encoding_ = reading.encoding;
   record_->charsetLabel_ = reading.label;
   TextConverter converter(reading.encoding.form == Form::Utf8, reading.encoding.grouping);
-  if (reading.encoding.form != Form::SystemCodePage || platform::kSystemCodePageIsLatin1) {
-    return ParseTrees(begin, end, &converter);
-  }
-  std::u16string decoded;
-  if (!platform::DecodeSystemCodePage(bytes, &decoded)) return false;
-  return ParseTrees(decoded.data(), decoded.data() + decoded.size(), &converter);
+  return ParseTrees(begin, end, &converter);
 }
 
 template <typename Char>

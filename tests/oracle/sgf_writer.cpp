@@ -91,16 +91,11 @@ bool GameRecord::SaveToBytes(std::string* out) const {
     }
     text.append(trailingText_);
     switch (encoding_.form) {
-      case TextEncoding::Form::SystemCodePage:
-        if (!platform::AppendSystemCodePage(text, out)) {
-          out->clear();
-          return false;
-        }
-        break;
       case TextEncoding::Form::Utf8:
         if (text.size() > platform::kMaxConvertibleLength) return false;
         platform::AppendUtf8(text, out);
         break;
+      case TextEncoding::Form::SystemCodePage:
       case TextEncoding::Form::Bytes:
         if (text.size() > platform::kMaxConvertibleLength) return false;
         AppendBytes(text, out);

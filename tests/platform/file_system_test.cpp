@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/write_queue.h"
+#include "tests/support/recording_file_system.h"
 #include "tests/support/test_support.h"
 
 #ifdef _WIN32
@@ -22,7 +22,10 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include "platform/posix/write_way.h"
 #endif
 
 namespace varnoket {
@@ -32,6 +35,7 @@ namespace fs = std::filesystem;
 using platform::FileIdentity;
 using platform::IoStatus;
 using platform::StagedFile;
+using test::RecordingFileSystem;
 
 std::uint64_t ThisProcess() {
 #ifdef _WIN32
@@ -41,47 +45,25 @@ std::uint64_t ThisProcess() {
 #endif
 }
 
-// The real disk, with a log of every step of a write and a hook that runs
-// just before a commit (where another program could change the file).
-class RecordingFileSystem : public platform::FileSystem {
+// The general way of writing, which systems without unnamed files or an
+// atomic exchange take, for as long as it lives.
+class GeneralWay {
  public:
-  explicit RecordingFileSystem(bool generalPath = false) { forceGeneralPath_ = generalPath; }
-
-  std::function<void(const fs::path& target)> beforeCommit;
-
-  IoStatus Stage(const fs::path& path, std::string_view bytes, const FileIdentity* read,
-                 StagedFile* staged) override {
-    IoStatus status = FileSystem::Stage(path, bytes, read, staged);
-    if (status.ok()) Log({"stage", path.filename().string(), staged->replaces()});
-    return status;
+  explicit GeneralWay(bool on) : on_(on) {
+#ifndef _WIN32
+    if (on_) platform::SetWriteWay(platform::WriteWay::General);
+#endif
   }
-
-  IoStatus Flush(const std::vector<StagedFile*>& files) override {
-    std::string names;
-    for (const StagedFile* file : files) names += file->target().filename().string() + " ";
-    Log({"flush", names, false});
-    return FileSystem::Flush(files);
+  ~GeneralWay() {
+#ifndef _WIN32
+    if (on_) platform::SetWriteWay(platform::WriteWay::Best);
+#endif
   }
-
-  IoStatus Commit(StagedFile* staged) override {
-    if (beforeCommit) beforeCommit(staged->target());
-    Log({"commit", staged->target().filename().string(), staged->replaces()});
-    return FileSystem::Commit(staged);
-  }
-
-  struct Step {
-    std::string what;
-    std::string names;  // one name, or a flush's names each followed by a space
-    bool replaces;
-  };
-  std::vector<Step> steps;
+  GeneralWay(const GeneralWay&) = delete;
+  GeneralWay& operator=(const GeneralWay&) = delete;
 
  private:
-  void Log(Step step) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    steps.push_back(std::move(step));
-  }
-  std::mutex mutex_;
+  bool on_;
 };
 
 class FileSystemTest : public ::testing::Test {
@@ -107,65 +89,6 @@ class FileSystemTest : public ::testing::Test {
 
   test::TempFolder temp_;
 };
-
-TEST_F(FileSystemTest, EveryReplacementIsCommittedAfterABarrierThatCoveredIt) {
-  constexpr int kOld = 600;
-  constexpr int kNew = 100;
-  for (int i = 0; i < kOld; ++i) Put(test::Numbered("old", i, ".sgf"), "before");
-  RecordingFileSystem files;
-  std::mutex mutex;
-  std::vector<std::size_t> done;
-  {
-    platform::WriteQueue queue(files,
-                               [&](std::size_t tag, std::uint64_t size, const IoStatus& status) {
-                                 std::lock_guard<std::mutex> lock(mutex);
-                                 EXPECT_TRUE(status.ok()) << tag << ": " << status.message();
-                                 EXPECT_EQ(size, 5u);
-                                 done.push_back(tag);
-                               });
-    std::vector<std::thread> writers;
-    for (int w = 0; w < 3; ++w) {
-      writers.emplace_back([&, w] {
-        for (int i = w; i < kOld + kNew; i += 3) {
-          const fs::path name =
-              i < kOld ? test::Numbered("old", i, ".sgf") : test::Numbered("new", i, ".sgf");
-          queue.Write(temp_ / name, "after", nullptr, static_cast<std::size_t>(i));
-        }
-      });
-    }
-    for (std::thread& writer : writers) writer.join();
-    queue.Finish();
-  }
-
-  EXPECT_EQ(done.size(), static_cast<std::size_t>(kOld + kNew));
-  // Each replacement: staged, then covered by a flush, then committed.
-  std::set<std::string> staged;
-  std::set<std::string> covered;
-  int flushes = 0;
-  for (const auto& step : files.steps) {
-    if (step.what == "stage") {
-      staged.insert(step.names);
-    } else if (step.what == "flush") {
-      ++flushes;
-      std::size_t start = 0;
-      for (std::size_t end; (end = step.names.find(' ', start)) != std::string::npos;
-           start = end + 1) {
-        const std::string name = step.names.substr(start, end - start);
-        EXPECT_EQ(staged.count(name), 1u) << name << " flushed before it was staged";
-        covered.insert(name);
-      }
-    } else if (step.replaces) {
-      EXPECT_EQ(covered.count(step.names), 1u) << step.names << " committed before a flush";
-    } else {
-      EXPECT_EQ(step.names.rfind("new", 0), 0u) << step.names << " replaced without a flush";
-    }
-  }
-  EXPECT_EQ(covered.size(), static_cast<std::size_t>(kOld));
-  EXPECT_EQ(flushes, 3) << "groups of 256: two full ones and the rest";
-  EXPECT_EQ(test::ReadBytes(temp_ / "old599.sgf"), "after");
-  EXPECT_EQ(test::ReadBytes(temp_ / "new650.sgf"), "after");
-  EXPECT_EQ(Names(temp_.path()).size(), static_cast<std::size_t>(kOld + kNew));
-}
 
 // Cleaning in place: the name is replaced only while it holds the file that
 // was read, unchanged. Another program acts after the read, either before the
@@ -198,7 +121,8 @@ TEST_F(FileSystemTest, ReplacesOnlyTheFileThatWasRead) {
         SCOPED_TRACE(std::string(c.what) + (generalPath ? ", general path" : "") +
                      (when == When::BeforeStage ? ", before the write" : ", before the commit"));
         const fs::path path = Put("game.sgf", "original");
-        RecordingFileSystem files(generalPath);
+        const GeneralWay way(generalPath);
+        RecordingFileSystem files;
         std::string bytes;
         FileIdentity read;
         ASSERT_TRUE(files.ReadFile(path, &bytes, &read).ok());
@@ -206,7 +130,7 @@ TEST_F(FileSystemTest, ReplacesOnlyTheFileThatWasRead) {
         if (when == When::BeforeStage) c.act(path);
         if (when == When::BeforeCommit) files.beforeCommit = c.act;
 
-        const IoStatus status = files.WriteFileAtomically(path, "cleaned", &read);
+        const IoStatus status = files.WriteFileAtomically(path, "cleaned", {&read});
 
         EXPECT_EQ(status.ok(), !c.changed) << status.message();
         EXPECT_EQ(status.changed(), c.changed);
@@ -225,7 +149,8 @@ TEST_F(FileSystemTest, ReplacesOnlyTheFileThatWasRead) {
 TEST_F(FileSystemTest, NewNameTakenMeanwhileIsLeftToTheOtherFile) {
   for (const bool generalPath : {false, true}) {
     SCOPED_TRACE(generalPath ? "general path" : "unnamed file");
-    RecordingFileSystem files(generalPath);
+    const GeneralWay way(generalPath);
+    RecordingFileSystem files;
     files.beforeCommit = [](const fs::path& p) { test::WriteBytes(p, "someone else's"); };
     const IoStatus status = files.WriteFileAtomically(temp_ / "new.sgf", "cleaned");
     EXPECT_TRUE(status.changed()) << status.message();
@@ -264,7 +189,8 @@ TEST_F(FileSystemTest, KeepsOwnerAndPermissionsAndRefusesReadOnlyFiles) {
       }
 #endif
       fs::permissions(path, c.mode);
-      RecordingFileSystem files(generalPath);
+      const GeneralWay way(generalPath);
+      RecordingFileSystem files;
 
       // A dry run foresees what the write meets.
       EXPECT_EQ(files.ProbeWrite(path).message(), c.message != nullptr ? c.message : "");
@@ -298,7 +224,8 @@ TEST_F(FileSystemTest, ReplacesFilesWhoseNamesAreAsLongAsNamesGet) {
     const fs::path path = Put(name, "original");
     ASSERT_TRUE(fs::exists(path));
     for (const bool generalPath : {false, true}) {
-      RecordingFileSystem files(generalPath);
+      const GeneralWay way(generalPath);
+      RecordingFileSystem files;
       EXPECT_TRUE(files.WriteFileAtomically(path, name).ok());
       EXPECT_EQ(test::ReadBytes(path), name);
     }
@@ -334,16 +261,9 @@ TEST_F(FileSystemTest, LeftoverTemporariesOfDeadRunsAreRemovedAndNothingElse) {
   fs::create_directories(temp_ / "games" / (".varnoket-" + dead + "-7.tmp"));
   std::vector<std::string> expected = kept;
   expected.push_back(".varnoket-" + dead + "-7.tmp");  // a folder
-  expected.push_back("new.sgf");
   std::sort(expected.begin(), expected.end());
 
-  // The first write into the folder clears it.
-  RecordingFileSystem files;
-  platform::WriteQueue queue(files, [](std::size_t, std::uint64_t, const IoStatus& status) {
-    EXPECT_TRUE(status.ok()) << status.message();
-  });
-  queue.Write(temp_ / "games" / "new.sgf", "(;)", nullptr, 0);
-  queue.Finish();
+  EXPECT_TRUE(platform::DefaultFileSystem().RemoveLeftoverTemporaries(temp_ / "games").ok());
 
   EXPECT_EQ(Names(temp_ / "games"), expected);
 }
@@ -400,6 +320,35 @@ TEST_F(FileSystemTest, FollowsOnlyLinksOwnedByTheUserOrTheFolderOwner) {
     EXPECT_EQ(test::ReadBytes(target), c.followed ? "cleaned" : "root's file");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), pointsTo);
+  }
+}
+
+// A replacement keeps the old file's extended attributes, and says which it
+// could not keep.
+TEST_F(FileSystemTest, ReplacementKeepsExtendedAttributes) {
+  const fs::path path = Put("game.sgf", "original");
+  const std::string value = "from the archive";
+  if (::setxattr(path.c_str(), "user.varnoket.test", value.data(), value.size(), 0) != 0) {
+    GTEST_SKIP() << "no user attributes on this file system";
+  }
+  for (const bool generalPath : {false, true}) {
+    SCOPED_TRACE(generalPath ? "general path" : "unnamed file");
+    const GeneralWay way(generalPath);
+    platform::FileSystem& files = platform::DefaultFileSystem();
+    platform::FolderHandle folder;
+    ASSERT_TRUE(files.OpenFolder(temp_.path(), &folder).ok());
+    StagedFile staged;
+    ASSERT_TRUE(files.Stage(folder, "game.sgf", "cleaned", {}, &staged).ok());
+    EXPECT_EQ(staged.note(), "");
+    ASSERT_TRUE(files.Flush({&staged}).ok());
+    ASSERT_TRUE(files.Commit(&staged).ok());
+
+    EXPECT_EQ(test::ReadBytes(path), "cleaned");
+    std::string kept(64, '\0');
+    const ssize_t size = ::getxattr(path.c_str(), "user.varnoket.test", kept.data(), kept.size());
+    ASSERT_GE(size, 0) << "attribute lost";
+    kept.resize(static_cast<std::size_t>(size));
+    EXPECT_EQ(kept, value);
   }
 }
 

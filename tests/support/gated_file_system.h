@@ -37,6 +37,12 @@ class GatedFileSystem : public platform::FileSystem {
     gate_.notify_all();
   }
 
+  // Stops every read again, as before the first Allow.
+  void Close() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    allowed_ = 0;
+  }
+
   // Lets every read through from now on. A test calls it before it lets a
   // run end, so that no failure of its own leaves the run waiting forever.
   void Open() {

@@ -60,10 +60,10 @@ Cleaning CleanThroughRecords(std::string_view input, const AssumedCharset* assum
 void ExpectCleaned(std::string_view input, std::string_view cleaned,
                    const AssumedCharset* assumed = nullptr);
 
-// False where "input" is read in the system code page and that code page
-// groups bytes into multi-byte characters (a Japanese, Chinese or Korean
-// Windows): its 8-bit text is then read as that code page says, not byte for
-// byte as everywhere else.
+// False where "input" names no charset and is read in the multi-byte charset
+// of the system code page (on a Japanese, Chinese or Korean Windows): its
+// 8-bit text is then grouped as that charset says and its cleaned file
+// labelled with it, unlike everywhere else.
 bool ReadByteForByte(std::string_view input, const AssumedCharset* assumed = nullptr);
 
 // Loads "input" into a fresh record and writes it again; "*loaded" tells

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop.h"
+#include "app/dialog_host.h"
 #include "app/folder_chooser.h"
 #include "desktop/window_placement.h"
 
 namespace varnoket::test {
 
-// A desktop with no person at it: message boxes are recorded and answered
-// with OK at once, and the folder chooser gives a scripted answer.
-class FakeDesktop : public app::Desktop {
+// A host with no person at the desktop: message boxes are recorded and
+// answered with OK at once, and the folder chooser gives a scripted answer.
+class FakeDialogHost : public app::DialogHost {
  public:
   struct Message {
     std::wstring text;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The real main dialog, created from the program's resources and driven
 // through window messages on the program's own message loop. Message boxes
-// and the folder chooser go to a FakeDesktop.
+// and the folder chooser go to a FakeDialogHost.
 #include "app/main_dialog.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,6 @@
 #include <vector>
 
 #include "app/about_dialog.h"
-#include "app/message_loop.h"
-#include "app/module_state.h"
 #include "app/window_placement.h"
 #include "res/resource_ids.h"
 #include "tests/support/gated_file_system.h"
@@ -28,7 +26,7 @@ namespace varnoket::app {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FakeDesktop;
+using test::FakeDialogHost;
 using test::Utf8;
 using test::Wide;
 using test::WindowText;
@@ -39,38 +37,17 @@ constexpr int kTimedOut = 1001;
 
 void CALLBACK QuitOnTimeout(HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(kTimedOut); }
 
-// Ends the loop, the first time it runs out of messages, once "done" holds.
-class QuitWhen : public IdleHandler {
- public:
-  explicit QuitWhen(std::function<bool()> done) : done_(std::move(done)) {}
-  bool OnIdle(int) override {
-    if (!quit_ && done_()) {
-      quit_ = true;
-      ::PostQuitMessage(kDrained);
-    }
-    return false;
-  }
-
- private:
-  std::function<bool()> done_;
-  bool quit_ = false;
-};
-
 // Public throughout, so that the tables of actions below can use it.
 class MainDialogTest : public ::testing::Test {
  public:
   void SetUp() override {
     instance_ = ::GetModuleHandleW(nullptr);
-    Module().Init(instance_);
-    Module().AddMessageLoop(::GetCurrentThreadId(), &loop_);
     OpenDialog();
   }
 
   void TearDown() override {
     gate_.Open();  // a failed test leaves no run waiting
     dialog_.reset();
-    Module().RemoveMessageLoop(::GetCurrentThreadId());
-    Module().Term();
     // Nothing of one test may reach the next, a pending quit included.
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -81,8 +58,8 @@ class MainDialogTest : public ::testing::Test {
   // through "fileSystem" (null: the real disk).
   void OpenDialog(platform::FileSystem* fileSystem = nullptr) {
     dialog_.reset();
-    desktop_ = FakeDesktop();
-    dialog_ = std::make_unique<MainDialog>(&desktop_, fileSystem);
+    host_ = FakeDialogHost();
+    dialog_ = std::make_unique<MainDialog>(&host_, fileSystem);
     ASSERT_TRUE(dialog_->Create(instance_));
     window_ = dialog_->window();
     ::ShowWindow(window_, SW_SHOWNORMAL);
@@ -90,29 +67,47 @@ class MainDialogTest : public ::testing::Test {
     Pump();
   }
 
-  // Lets the program's loop handle everything queued so far.
-  void Pump() {
-    ::PostQuitMessage(kDrained);
-    ASSERT_EQ(loop_.Run(), kDrained);
+  // A message loop as the program runs it, the dialog's keys first, until a
+  // quit message arrives; returns its code. "idle", when given, is called
+  // whenever the queue has run empty.
+  int RunLoop(const std::function<void()>& idle = {}) {
+    MSG message{};
+    for (;;) {
+      if (idle && !::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) idle();
+      const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+      if (got == 0) return static_cast<int>(message.wParam);
+      if (got == -1 || (dialog_ != nullptr && dialog_->HandleDialogKey(&message))) continue;
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
   }
 
-  // Runs the program's loop until it has nothing left to do and "done"
-  // holds, or for at most a few seconds. The runs' threads post to the loop,
-  // which wakes it.
-  void RunUntil(std::function<bool()> done) {
-    QuitWhen quit(std::move(done));
-    loop_.AddIdleHandler(&quit);
+  // Lets the loop handle everything queued so far.
+  void Pump() {
+    ::PostQuitMessage(kDrained);
+    ASSERT_EQ(RunLoop(), kDrained);
+  }
+
+  // Runs the loop until it has nothing left to do and "done" holds, or for
+  // at most a few seconds. The runs' threads post to the loop, which wakes
+  // it.
+  void RunUntil(const std::function<bool()>& done) {
+    bool quit = false;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 10000, &QuitOnTimeout);
-    const int code = loop_.Run();
+    const int code = RunLoop([&] {
+      if (!quit && done()) {
+        quit = true;
+        ::PostQuitMessage(kDrained);
+      }
+    });
     ::KillTimer(nullptr, timer);
-    loop_.RemoveIdleHandler(&quit);
     EXPECT_EQ(code, kDrained);
   }
 
-  // Runs the program's loop until it quits, for at most a few seconds.
+  // Runs the loop until it quits, for at most a few seconds.
   int RunUntilQuit() {
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 5000, &QuitOnTimeout);
-    const int code = loop_.Run();
+    const int code = RunLoop();
     ::KillTimer(nullptr, timer);
     return code;
   }
@@ -138,18 +133,17 @@ class MainDialogTest : public ::testing::Test {
   }
 
   // Presses Clean and returns the one message it showed.
-  FakeDesktop::Message Clean() {
-    desktop_.messages.clear();
+  FakeDialogHost::Message Clean() {
+    host_.messages.clear();
     ::SendMessageW(Item(IDC_CLEAN), BM_CLICK, 0, 0);
-    RunUntil([this] { return !desktop_.messages.empty(); });
-    EXPECT_EQ(desktop_.messages.size(), 1u);
-    return desktop_.messages.empty() ? FakeDesktop::Message{} : desktop_.messages.back();
+    RunUntil([this] { return !host_.messages.empty(); });
+    EXPECT_EQ(host_.messages.size(), 1u);
+    return host_.messages.empty() ? FakeDialogHost::Message{} : host_.messages.back();
   }
 
   HINSTANCE instance_ = nullptr;
-  MessageLoop loop_;
   test::GatedFileSystem gate_;
-  FakeDesktop desktop_;
+  FakeDialogHost host_;
   std::unique_ptr<MainDialog> dialog_;
   HWND window_ = nullptr;
 };
@@ -280,12 +274,12 @@ TEST_F(MainDialogTest, StartsCentredWithEmptyFieldsBothIconsAndCleanFocused) {
 
 TEST_F(MainDialogTest, EnterPressesCleanWhichAsksForTheSourceFolderFirst) {
   PostKey(VK_RETURN);
-  RunUntil([this] { return !desktop_.messages.empty(); });
-  ASSERT_EQ(desktop_.messages.size(), 1u);
-  EXPECT_EQ(Utf8(desktop_.messages[0].text), "Укажите папку с исходными файлами.");
-  EXPECT_EQ(desktop_.messages[0].caption, L"Varnoket");
-  EXPECT_EQ(desktop_.messages[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
-  EXPECT_EQ(desktop_.owners[0], window_);
+  RunUntil([this] { return !host_.messages.empty(); });
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(Utf8(host_.messages[0].text), "Укажите папку с исходными файлами.");
+  EXPECT_EQ(host_.messages[0].caption, L"Varnoket");
+  EXPECT_EQ(host_.messages[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+  EXPECT_EQ(host_.owners[0], window_);
   EXPECT_EQ(::GetFocus(), Item(IDC_SOURCE_FOLDER));
 }
 
@@ -312,7 +306,7 @@ TEST_F(MainDialogTest, EscCloseAndExitEachQuitWithCodeTwo) {
     EXPECT_EQ(RunUntilQuit(), 2);
     EXPECT_EQ(dialog_->window(), nullptr);
     EXPECT_FALSE(::IsWindow(window_));
-    EXPECT_TRUE(desktop_.messages.empty());
+    EXPECT_TRUE(host_.messages.empty());
   }
 }
 
@@ -322,10 +316,10 @@ TEST_F(MainDialogTest, BrowseButtonsReactOnlyToTheClickNotification) {
     for (const int notification : {BN_SETFOCUS, BN_KILLFOCUS, BN_DBLCLK, 1234}) {
       Command(button, notification);
     }
-    EXPECT_EQ(desktop_.chooserCalls, 0);
+    EXPECT_EQ(host_.chooserCalls, 0);
     ::SendMessageW(Item(button), BM_CLICK, 0, 0);
-    EXPECT_EQ(desktop_.chooserCalls, 1);
-    desktop_.chooserCalls = 0;
+    EXPECT_EQ(host_.chooserCalls, 1);
+    host_.chooserCalls = 0;
   }
 }
 
@@ -348,23 +342,23 @@ TEST_F(MainDialogTest, ChosenFolderReplacesTheFieldAndAnyOtherAnswerLeavesIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.button) + " answered " + std::to_string(c.answer));
     SetFields(L"typed", L"typed");
-    desktop_.chooserResult = c.answer;
-    desktop_.chosenFolder = chosen;
+    host_.chooserResult = c.answer;
+    host_.chosenFolder = chosen;
     Command(c.button, BN_CLICKED);
     EXPECT_EQ(WindowText(Item(c.field)), c.expected);
     const int other = c.field == IDC_SOURCE_FOLDER ? IDC_DESTINATION_FOLDER : IDC_SOURCE_FOLDER;
     EXPECT_EQ(WindowText(Item(other)), L"typed");
   }
-  EXPECT_TRUE(desktop_.messages.empty());
+  EXPECT_TRUE(host_.messages.empty());
 }
 
 TEST_F(MainDialogTest, CleanReactsToAnyNotificationCode) {
   for (const int notification : {BN_CLICKED, BN_SETFOCUS, 1234}) {
     SCOPED_TRACE(notification);
-    desktop_.messages.clear();
+    host_.messages.clear();
     Command(IDC_CLEAN, notification);
-    RunUntil([this] { return !desktop_.messages.empty(); });
-    EXPECT_EQ(desktop_.messages.size(), 1u);
+    RunUntil([this] { return !host_.messages.empty(); });
+    EXPECT_EQ(host_.messages.size(), 1u);
   }
 }
 
@@ -422,7 +416,7 @@ TEST_F(CleanTest, WarnsAboutTheFoldersAndFocusesTheFieldConcerned) {
     SCOPED_TRACE(c.what);
     ::SetFocus(Item(IDC_CLEAN));
     SetFields(c.source, c.destination);
-    const FakeDesktop::Message message = Clean();
+    const FakeDialogHost::Message message = Clean();
     EXPECT_EQ(Utf8(message.text), c.text);
     EXPECT_EQ(message.caption, L"Varnoket");
     EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
@@ -435,7 +429,7 @@ TEST_F(CleanTest, LongFolderTextsAreTakenWhole) {
   // Longer than a 256-character buffer would hold.
   const std::wstring missing = Text(temp_.path()) + L"\\" + std::wstring(300, L'я');
   SetFields(missing, Text(temp_.path()));
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
   EXPECT_EQ(Utf8(message.text), "Папка с исходными файлами не найдена:\n" + Utf8(missing));
 }
 
@@ -448,7 +442,7 @@ TEST_F(CleanTest, EveryFileCleanedIsCounted) {
   // The source as Explorer's "Copy as path" gives it, pasted with a space.
   SetFields(L" \"" + Text(source_) + L"\"", Text(destination_));
 
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
   EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nОчищено файлов: 2.");
   EXPECT_EQ(message.caption, L"Varnoket");
   EXPECT_EQ(message.type, static_cast<UINT>(MB_OK));
@@ -459,7 +453,14 @@ TEST_F(CleanTest, EveryFileCleanedIsCounted) {
 
 TEST_F(CleanTest, TheWindowPaintsAndCountsWhileTheRunGoesOn) {
   StartGatedRun(3);
-  EXPECT_FALSE(::IsWindowEnabled(window_));
+  // The frame stays enabled, so that it can be closed; of the controls only
+  // Exit is.
+  EXPECT_TRUE(::IsWindowEnabled(window_));
+  for (const int id : {IDC_CLEAN, IDC_ABOUT, IDC_SOURCE_FOLDER, IDC_DESTINATION_FOLDER,
+                       IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION}) {
+    EXPECT_FALSE(::IsWindowEnabled(Item(id))) << id;
+  }
+  EXPECT_TRUE(::IsWindowEnabled(Item(IDC_EXIT)));
   // The wait cursor over the window, its fields included.
   for (const HWND target : {window_, Item(IDC_SOURCE_FOLDER)}) {
     ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
@@ -472,39 +473,70 @@ TEST_F(CleanTest, TheWindowPaintsAndCountsWhileTheRunGoesOn) {
   PostKey(VK_RETURN);
   ::InvalidateRect(window_, nullptr, TRUE);
   RunUntil([this] { return ::GetUpdateRect(window_, nullptr, FALSE) == FALSE; });
-  EXPECT_TRUE(desktop_.messages.empty());
+  EXPECT_TRUE(host_.messages.empty());
 
   gate_.Open();
-  RunUntil([this] { return !desktop_.messages.empty(); });
-  ASSERT_EQ(desktop_.messages.size(), 1u);
-  EXPECT_EQ(Utf8(desktop_.messages[0].text), "Очистка завершена.\n\nОчищено файлов: 3.");
-  EXPECT_EQ(desktop_.messages[0].type, static_cast<UINT>(MB_OK));
+  RunUntil([this] { return !host_.messages.empty(); });
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(Utf8(host_.messages[0].text), "Очистка завершена.\n\nОчищено файлов: 3.");
+  EXPECT_EQ(host_.messages[0].type, static_cast<UINT>(MB_OK));
   EXPECT_EQ(Utf8(WindowText(window_)), "Очистка SGF-файла от лишнего (остается только игра)");
-  EXPECT_TRUE(::IsWindowEnabled(window_));
+  for (const int id : {IDC_CLEAN, IDC_ABOUT, IDC_SOURCE_FOLDER, IDC_DESTINATION_FOLDER,
+                       IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION}) {
+    EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
+  }
   EXPECT_EQ(::GetFocus(), Item(IDC_CLEAN));
 }
 
-TEST_F(CleanTest, ClosingDuringARunStopsItThenClosesTheWindow) {
+TEST_F(CleanTest, EveryWayOfClosingDuringARunStopsItThenClosesTheWindow) {
+  struct Case {
+    const char* what;
+    void (*close)(CleanTest& test);
+  };
+  const std::vector<Case> cases = {
+      // The close box and the system menu's Close send this.
+      {"close box", [](CleanTest& t) { ::PostMessageW(t.window_, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"Alt+F4",
+       [](CleanTest& t) {
+         HWND target = ::GetFocus();
+         if (target == nullptr) target = t.window_;
+         ::PostMessageW(target, WM_SYSKEYDOWN, VK_F4, LPARAM{1} << 29);  // Alt held
+       }},
+      {"Exit", [](CleanTest& t) { ::PostMessageW(t.Item(IDC_EXIT), BM_CLICK, 0, 0); }},
+      {"WM_CLOSE from another program",
+       [](CleanTest& t) { ::PostMessageW(t.window_, WM_CLOSE, 0, 0); }},
+  };
   // More games than the run can have in hand: one per hardware thread.
   const int workers = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  StartGatedRun(workers + 3);
-  ::PostMessageW(window_, WM_CLOSE, 0, 0);
-  ::PostMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_CLEAN, BN_CLICKED), 0);
-  RunUntil([] { return true; });
-  EXPECT_TRUE(::IsWindow(window_)) << "the window stays until the run has stopped";
+  const int games = workers + 3;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(destination_);
+    StartGatedRun(games);
+    c.close(*this);
+    ::PostMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_CLEAN, BN_CLICKED), 0);
+    // The files in hand go on, and the caption counts them. Progress reaches
+    // the window at most ten times a second: the first file's is past.
+    ::Sleep(150);
+    gate_.Allow(1);
+    const std::string caption = "Очистка… 2 из " + std::to_string(games);
+    RunUntil([&] { return Utf8(WindowText(window_)) == caption; });
+    EXPECT_TRUE(::IsWindow(window_)) << "the window stays until the run has stopped";
 
-  gate_.Open();
-  EXPECT_EQ(RunUntilQuit(), 2);
-  EXPECT_FALSE(::IsWindow(window_));
-  EXPECT_TRUE(desktop_.messages.empty());
-  // The one done before the close, and at most one in hand per worker, each
-  // written whole.
-  int written = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator(destination_)) {
-    EXPECT_EQ(test::ReadBytes(entry.path()), kGameCleaned) << entry.path();
-    ++written;
+    gate_.Open();
+    EXPECT_EQ(RunUntilQuit(), 2);
+    EXPECT_FALSE(::IsWindow(window_));
+    EXPECT_TRUE(host_.messages.empty());
+    // The two let through, and at most one more in hand per worker, each
+    // written whole.
+    int written = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(destination_)) {
+      EXPECT_EQ(test::ReadBytes(entry.path()), kGameCleaned) << entry.path();
+      ++written;
+    }
+    EXPECT_LE(written, 2 + workers);
+    gate_.Close();
   }
-  EXPECT_LE(written, 1 + workers);
 }
 
 TEST_F(CleanTest, FolderWithoutGameFilesSaysSo) {
@@ -513,7 +545,7 @@ TEST_F(CleanTest, FolderWithoutGameFilesSaysSo) {
   test::WriteBytes(source_ / "readme.txt", "not a game");
   SetFields(Text(source_), Text(destination_));
 
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
   EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nФайлы *.sgf в папке не найдены.");
   EXPECT_EQ(message.type, static_cast<UINT>(MB_OK));
   EXPECT_TRUE(fs::is_empty(destination_));
@@ -527,7 +559,7 @@ TEST_F(CleanTest, FailuresAreListedByNameWithTheirReason) {
   test::WriteBytes(source_ / fs::path(L"оборвана.sgf"), "(;GM[1];B[aa];W[b");
   SetFields(Text(source_), Text(destination_));
 
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
   EXPECT_EQ(Utf8(message.text),
             "Очистка завершена.\n\nОчищено файлов: 1 из 3.\nНе удалось очистить:\n"
             "битая.sgf — в файле нет игры\n"
@@ -551,7 +583,7 @@ TEST_F(CleanTest, AtMostTenFailuresAreNamedAndTheRestCounted) {
   test::WriteBytes(source_ / "good.sgf", kGame);
   SetFields(Text(source_), Text(destination_));
 
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
   EXPECT_EQ(Utf8(message.text), expected);
   EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
 }
@@ -564,7 +596,7 @@ TEST_F(CleanTest, FileThatCannotBeWrittenIsReported) {
   fs::create_directories(destination_ / "a.sgf");
   SetFields(Text(source_), Text(destination_));
 
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
   EXPECT_EQ(Utf8(message.text),
             "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
             "a.sgf — не удалось записать файл");
@@ -582,7 +614,7 @@ TEST_F(CleanTest, BareDriveAsDestinationMeansTheDrivesRootFolder) {
   fs::current_path(temp_.path());
   SetFields(Text(source_), temp_.path().root_name().wstring());
 
-  const FakeDesktop::Message message = Clean();
+  const FakeDialogHost::Message message = Clean();
 
   fs::current_path(saved);
   EXPECT_EQ(Utf8(message.text), "Очистка завершена.\n\nОчищено файлов: 1.");
@@ -603,6 +635,7 @@ struct AboutProbe {
   std::string caption;
   std::string text;
   bool hasIcon = false;
+  bool captionIcon = false;  // the program's, in the caption
   bool checkLayout = false;  // also compare the box with its template
   int ticks = 0;
 };
@@ -657,6 +690,8 @@ void CALLBACK InspectAbout(HWND, UINT, UINT_PTR timer, DWORD) {
   ::GetWindowRect(probe.mainWindow, &probe.mainRect);
   probe.mainEnabled = ::IsWindowEnabled(probe.mainWindow) != FALSE;
   probe.caption = Utf8(WindowText(probe.about));
+  probe.captionIcon = ::SendMessageW(probe.about, WM_GETICON, ICON_SMALL, 0) ==
+                      ::SendMessageW(probe.mainWindow, WM_GETICON, ICON_SMALL, 0);
   ::EnumChildWindows(probe.about, &ReadStatics, 0);
   if (probe.checkLayout) ExpectAboutLayout(probe.about);
   probe.close(probe.about);
@@ -707,6 +742,28 @@ TEST_F(MainDialogTest, AboutBoxShowsCentredOverTheDialogAndEveryWayOutCloses) {
   }
 }
 
+TEST_F(MainDialogTest, EveryWindowTheProgramOpensCarriesItsIcon) {
+  struct Case {
+    const char* what;
+    void (*open)(MainDialogTest& test);
+  };
+  const std::vector<Case> cases = {
+      {"About box", [](MainDialogTest& t) { t.Command(IDC_ABOUT, BN_CLICKED); }},
+      {"message box",
+       [](MainDialogTest& t) { DialogHost().ShowMessage(t.window_, L"?", L"Varnoket", MB_OK); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    probe = AboutProbe();
+    probe.mainWindow = window_;
+    probe.close = [](HWND box) { ::PostMessageW(box, WM_COMMAND, IDOK, 0); };
+    ::SetTimer(nullptr, 0, 50, &InspectAbout);
+    c.open(*this);
+    ASSERT_NE(probe.about, nullptr);
+    EXPECT_TRUE(probe.captionIcon);
+  }
+}
+
 TEST_F(MainDialogTest, AboutCommandOpensTheBoxOnAnyNotificationCode) {
   for (const int notification : {BN_CLICKED, BN_SETFOCUS}) {
     SCOPED_TRACE(notification);
@@ -717,7 +774,7 @@ TEST_F(MainDialogTest, AboutCommandOpensTheBoxOnAnyNotificationCode) {
     Command(IDC_ABOUT, notification);
     EXPECT_NE(probe.about, nullptr);
   }
-  EXPECT_TRUE(desktop_.messages.empty());
+  EXPECT_TRUE(host_.messages.empty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#ifndef VARNOKET_APP_DESKTOP_H_
-#define VARNOKET_APP_DESKTOP_H_
+#ifndef VARNOKET_APP_DIALOG_HOST_H_
+#define VARNOKET_APP_DIALOG_HOST_H_
 
 #include <windows.h>
 
@@ -11,9 +11,9 @@ namespace varnoket::app {
 // The modal windows that the main dialog opens and waits for: message boxes
 // and the folder chooser. This object shows the real ones; tests derive from
 // it to see the messages and answer the chooser without a person.
-class Desktop {
+class DialogHost {
  public:
-  virtual ~Desktop() = default;
+  virtual ~DialogHost() = default;
 
   // Shows a message box owned by "owner" and returns MessageBoxW's answer once
   // it is closed. "type" is a combination of MB_* flags.
@@ -27,4 +27,4 @@ class Desktop {
 
 }  // namespace varnoket::app
 
-#endif  // VARNOKET_APP_DESKTOP_H_
+#endif  // VARNOKET_APP_DIALOG_HOST_H_
