@@ -18,11 +18,13 @@ void ArchiveSink::Put(std::size_t index, std::uint64_t number, const std::filesy
       File{std::move(text), std::move(bytes), modifiedSeconds, modifiedNanoseconds};
 }
 
-platform::IoStatus ArchiveSink::Write(platform::Archives& archives,
-                                      const std::filesystem::path& path,
+platform::IoStatus ArchiveSink::Write(platform::Archives& archives, platform::FileSystem& files,
+                                      const platform::FolderHandle& folder,
+                                      const std::filesystem::path& name,
+                                      const platform::StageOptions& stage,
                                       platform::ArchiveKind kind) {
   std::unique_ptr<platform::ArchiveWriter> writer;
-  platform::IoStatus status = archives.Create(path, kind, &writer);
+  platform::IoStatus status = archives.Create(files, folder, name, stage, kind, &writer);
   for (auto it = files_.begin(); status.ok() && it != files_.end(); ++it) {
     status = writer->Add(it->second.name, it->second.bytes, it->second.modifiedSeconds,
                          it->second.modifiedNanoseconds);

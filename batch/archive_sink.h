@@ -26,10 +26,12 @@ class ArchiveSink {
   void Put(std::size_t index, std::uint64_t number, const std::filesystem::path& name,
            std::string bytes, std::int64_t modifiedSeconds, std::int32_t modifiedNanoseconds);
 
-  // Writes every file kept into a new archive of "kind" at "path", which
-  // takes that name only when complete.
-  platform::IoStatus Write(platform::Archives& archives, const std::filesystem::path& path,
-                           platform::ArchiveKind kind);
+  // Writes every file kept into a new archive of "kind" named "name" in
+  // "folder", staged through "files" as "stage" says; it takes that name only
+  // when complete and durable.
+  platform::IoStatus Write(platform::Archives& archives, platform::FileSystem& files,
+                           const platform::FolderHandle& folder, const std::filesystem::path& name,
+                           const platform::StageOptions& stage, platform::ArchiveKind kind);
 
  private:
   struct File {

@@ -223,6 +223,9 @@ class Run {
           Written(index, written);
         }) {}
 
+  // The permission bits of the new files made from the feed's entries.
+  void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
+
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
   // A run of a single entry gives "gameWorkers" threads to its games.
@@ -317,7 +320,8 @@ class Run {
       EntryResult result;
       try {
         if (ProcessSource(
-                item.index, item.name, *item.data, platform::StageOptions(),
+                item.index, item.name, *item.data,
+                platform::StageOptions{nullptr, feedPermissions_},
                 EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
                 [&item] { item.data.reset(); }, &result)) {
           continue;
@@ -684,6 +688,7 @@ class Run {
   const EntryList entries_;
   const bool inPlace_;
   ArchiveFeed* const feed_;
+  std::uint32_t feedPermissions_ = 0666;
   // With a sink, the cleaned files go into an archive, not onto the disk.
   ArchiveSink* const sink_;
   std::atomic<std::size_t> next_{0};
@@ -893,6 +898,15 @@ BatchReport RunBatch(const BatchOptions& options) {
       return report;
     }
   }
+  // New files made from an archive take its permission bits with owner
+  // write, as a file's cleaned copy takes the file's.
+  std::uint32_t archivePermissions = 0666;
+  if (sourceKind == platform::PathKind::File) {
+    platform::FileIdentity identity;
+    if (files.IdentifyFile(options.source, &identity).ok() && identity.permissions != 0) {
+      archivePermissions = identity.permissions | 0200;
+    }
+  }
   std::optional<ArchiveSink> sink;
   if (archiveKind) sink.emplace();
   ArchiveSink* const sinkUsed = sink ? &*sink : nullptr;
@@ -918,6 +932,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     if (opened.ok()) {
       Run run(resolved, files, EntryList(), false, std::move(destination), destinationCreated,
               &feed, sinkUsed);
+      run.SetFeedPermissions(archivePermissions);
       // One worker more than asked: whichever is reading the archive, as
       // many as asked can clean at the same time.
       run.Execute(static_cast<unsigned>(asked + 1), 1);
@@ -965,9 +980,20 @@ BatchReport RunBatch(const BatchOptions& options) {
     // The archive takes its name only when complete; a dry run foresees it.
     platform::Archives& archives =
         options.archives != nullptr ? *options.archives : platform::DefaultArchives();
-    const platform::IoStatus written =
-        options.dryRun ? files.ProbeWrite(options.destination)
-                       : sink->Write(archives, options.destination, *archiveKind);
+    platform::IoStatus written;
+    if (options.dryRun) {
+      written = files.ProbeWrite(options.destination);
+    } else {
+      // Written relative to the folder that holds it, as the run's files are;
+      // a new archive takes the source archive's permission bits with owner
+      // write, or those of a new file.
+      platform::FolderHandle folder;
+      written = files.OpenFolder(outputFolder, &folder);
+      if (written.ok()) {
+        written = sink->Write(archives, files, folder, options.destination.filename(),
+                              platform::StageOptions{nullptr, archivePermissions}, *archiveKind);
+      }
+    }
     if (!written.ok()) {
       report.failures.push_back(FileFailure{{}, FailureReason::CannotWrite, written.message()});
       report.cleaned = 0;

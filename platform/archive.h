@@ -73,9 +73,10 @@ class ArchiveReader {
   virtual std::uint64_t BytesConsumed() = 0;
 };
 
-// An archive being written into a temporary file beside its target. Nothing
-// is visible under the target's name until Commit; destroying it before then
-// removes the temporary file and leaves the target as it was.
+// An archive being written into a staged file (FileSystem::Stage) in its
+// target's folder. Nothing is visible under the target's name until Commit;
+// destroying it before then discards the staged file and leaves the target as
+// it was.
 class ArchiveWriter {
  public:
   virtual ~ArchiveWriter() = default;
@@ -114,10 +115,19 @@ class Archives {
   virtual IoStatus Open(const std::filesystem::path& path, const ArchiveReadOptions& options,
                         std::unique_ptr<ArchiveReader>* reader, bool* isArchive);
 
-  // Starts a new archive of "kind" for "path", in a temporary file in the
-  // same folder.
-  virtual IoStatus Create(const std::filesystem::path& path, ArchiveKind kind,
-                          std::unique_ptr<ArchiveWriter>* writer);
+  // Starts a new archive of "kind" that is to take the name "name" (one
+  // component) in "folder", staged through "files" as "options" say: a new
+  // archive takes options.permissions, a replacement keeps the bits of the
+  // file it replaces, and a link there is treated as FileSystem::Stage treats
+  // it. Commit makes it durable and puts it under its name.
+  virtual IoStatus Create(FileSystem& files, const FolderHandle& folder,
+                          const std::filesystem::path& name, const StageOptions& options,
+                          ArchiveKind kind, std::unique_ptr<ArchiveWriter>* writer);
+
+  // Starts a new archive of "kind" for "path" on the real disk, its folder
+  // opened as the user named it, with the default stage options.
+  IoStatus Create(const std::filesystem::path& path, ArchiveKind kind,
+                  std::unique_ptr<ArchiveWriter>* writer);
 };
 
 // The process-wide object that uses the real disk.

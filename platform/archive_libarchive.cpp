@@ -9,20 +9,14 @@
 #include <archive_entry.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "platform/path_text.h"
-#include "platform/temporary_name.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
+#ifndef _WIN32
 #include <locale.h>
-#include <unistd.h>
 #endif
 
 namespace varnoket::platform {
@@ -204,44 +198,25 @@ class LibarchiveReader final : public ArchiveReader {
   bool atEnd_ = false;
 };
 
-std::atomic<std::uint64_t> archiveCounter{0};
-
-// The temporary file's name beside "target". The counter starts far from the
-// file writes' own, so the two never meet in one folder.
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& target) {
-  const std::uint64_t n = (std::uint64_t{1} << 40) + archiveCounter.fetch_add(1);
-  return target.parent_path() / TemporaryName<std::filesystem::path::value_type>(ThisProcess(), n);
-}
-
-std::FILE* OpenForWriting(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return ::_wfopen(path.c_str(), L"wb");
-#else
-  return std::fopen(path.c_str(), "wb");
-#endif
-}
-
 class LibarchiveWriter final : public ArchiveWriter {
  public:
-  LibarchiveWriter(std::filesystem::path target, std::filesystem::path temporary)
-      : target_(std::move(target)), temporary_(std::move(temporary)) {}
+  explicit LibarchiveWriter(FileSystem& files) : files_(files) {}
   ~LibarchiveWriter() override {
     Utf8Scope scope;
     if (handle_ != nullptr) archive_write_free(handle_);
     if (entry_ != nullptr) archive_entry_free(entry_);
-    if (file_ != nullptr) std::fclose(file_);
-    if (!committed_) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary_, ignored);
-    }
+    // An uncommitted staged file is discarded as it goes.
   }
   LibarchiveWriter(const LibarchiveWriter&) = delete;
   LibarchiveWriter& operator=(const LibarchiveWriter&) = delete;
 
-  IoStatus Start(ArchiveKind kind) {
+  // Stages the archive as the file "name" in "folder", made as "options" say.
+  IoStatus Start(const FolderHandle& folder, const std::filesystem::path& name,
+                 const StageOptions& options, ArchiveKind kind) {
     Utf8Scope scope;
-    file_ = OpenForWriting(temporary_);
-    if (file_ == nullptr) return IoStatus::Error("cannot create the archive file");
+    const IoStatus staged = files_.Stage(folder, name, std::string_view(), options, &staged_);
+    if (!staged.ok()) return staged;
+    staging_ = true;
     handle_ = archive_write_new();
     entry_ = archive_entry_new();
     if (handle_ == nullptr || entry_ == nullptr) return IoStatus::Error("not enough memory");
@@ -326,28 +301,27 @@ class LibarchiveWriter final : public ArchiveWriter {
     Utf8Scope scope;
     if (failed_) return IoStatus::Error("cannot write the archive");
     if (archive_write_close(handle_) != ARCHIVE_OK) return Fail();
-    bool durable = std::fflush(file_) == 0;
-#ifdef _WIN32
-    durable = durable && ::_commit(::_fileno(file_)) == 0;
-#else
-    durable = durable && ::fsync(::fileno(file_)) == 0;
-#endif
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!durable || !closed)
-      return IoStatus::Error(writeError_.empty() ? "cannot write the archive" : writeError_);
-    std::error_code error;
-    std::filesystem::rename(temporary_, target_, error);
-    if (error) return IoStatus::Error(error.message());
-    committed_ = true;
-    return IoStatus::Ok();
+    // A new archive is made durable as a replacement is: it is written once,
+    // at the end of its run.
+    IoStatus status = files_.Flush({&staged_});
+    if (status.ok()) status = files_.Commit(&staged_);
+    staging_ = false;
+    return status;
   }
 
  private:
   static la_ssize_t WriteCallback(archive*, void* self, const void* buffer, size_t length) {
     auto* writer = static_cast<LibarchiveWriter*>(self);
-    if (std::fwrite(buffer, 1, length, writer->file_) != length) {
+    if (!writer->staging_) {
       writer->writeError_ = "cannot write the archive file";
+      return -1;
+    }
+    const IoStatus appended = writer->files_.Append(
+        &writer->staged_, std::string_view(static_cast<const char*>(buffer), length));
+    if (!appended.ok()) {
+      // The staged file is discarded.
+      writer->staging_ = false;
+      writer->writeError_ = appended.message();
       return -1;
     }
     return static_cast<la_ssize_t>(length);
@@ -359,15 +333,14 @@ class LibarchiveWriter final : public ArchiveWriter {
     return ArchiveError(handle_, "cannot write the archive");
   }
 
-  std::filesystem::path target_;
-  std::filesystem::path temporary_;
+  FileSystem& files_;
+  StagedFile staged_;
+  bool staging_ = false;  // "staged_" holds the archive so far
   archive* handle_ = nullptr;
   archive_entry* entry_ = nullptr;
-  std::FILE* file_ = nullptr;
   std::string writeError_;
   bool zip_ = false;
   bool failed_ = false;
-  bool committed_ = false;
 };
 
 }  // namespace
@@ -464,14 +437,26 @@ IoStatus Archives::Open(const std::filesystem::path& path, const ArchiveReadOpti
   return IoStatus::Ok();
 }
 
-IoStatus Archives::Create(const std::filesystem::path& path, ArchiveKind kind,
-                          std::unique_ptr<ArchiveWriter>* writer) {
+IoStatus Archives::Create(FileSystem& files, const FolderHandle& folder,
+                          const std::filesystem::path& name, const StageOptions& options,
+                          ArchiveKind kind, std::unique_ptr<ArchiveWriter>* writer) {
   writer->reset();
-  auto owned = std::make_unique<LibarchiveWriter>(path, TemporaryPathFor(path));
-  IoStatus status = owned->Start(kind);
+  auto owned = std::make_unique<LibarchiveWriter>(files);
+  IoStatus status = owned->Start(folder, name, options, kind);
   if (!status.ok()) return status;
   *writer = std::move(owned);
   return IoStatus::Ok();
+}
+
+IoStatus Archives::Create(const std::filesystem::path& path, ArchiveKind kind,
+                          std::unique_ptr<ArchiveWriter>* writer) {
+  writer->reset();
+  FileSystem& files = DefaultFileSystem();
+  FolderHandle folder;
+  const IoStatus opened =
+      files.OpenFolder(path.has_parent_path() ? path.parent_path() : ".", &folder);
+  if (!opened.ok()) return opened;
+  return Create(files, folder, path.filename(), StageOptions(), kind, writer);
 }
 
 Archives& DefaultArchives() {

@@ -24,7 +24,8 @@ TEST(WriteQueueTest, EveryReplacementIsCommittedAfterABarrierThatCoveredIt) {
   constexpr int kOld = 600;
   constexpr int kNew = 100;
   test::TempFolder temp;
-  for (int i = 0; i < kOld; ++i) test::WriteBytes(temp / test::Numbered("old", i, ".sgf"), "before");
+  for (int i = 0; i < kOld; ++i)
+    test::WriteBytes(temp / test::Numbered("old", i, ".sgf"), "before");
   test::RecordingFileSystem files;
   platform::FolderHandle folder;
   ASSERT_TRUE(files.OpenFolder(temp.path(), &folder).ok());

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "platform/path_text.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/archive_maker.h"
@@ -237,6 +241,28 @@ TEST_F(ArchiveSourceTest, WrittenArchivesHoldWhatAFolderRunWritesAndRepeat) {
     EXPECT_EQ(Snapshot(back), expected);
   }
 }
+
+#ifndef _WIN32
+TEST_F(ArchiveSourceTest, NewFilesTakeTheArchivesPermissionBitsWithOwnerWrite) {
+  const ::mode_t umask = ::umask(022);
+  Put("ro.zip", test::MakeArchive(MadeFormat::Zip, {{"sub/a.sgf", "(;B[aa])"}}));
+  fs::permissions(temp_ / "ro.zip", fs::perms::owner_read | fs::perms::group_read);
+  const auto bits = [this](const char* name) {
+    return fs::status(temp_ / name).permissions() & fs::perms::mask;
+  };
+  const fs::perms expected = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+
+  ASSERT_EQ(Run({"-q", "-r", "ro.zip", "out"}).status, 0);
+  EXPECT_EQ(bits("out/sub/a.sgf"), expected);
+  ASSERT_EQ(Run({"-q", "-r", "ro.zip", "copy.tar"}).status, 0);
+  EXPECT_EQ(bits("copy.tar"), expected);
+  // A replaced archive keeps the bits of the one it replaces.
+  fs::permissions(temp_ / "copy.tar", fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_EQ(Run({"-q", "-r", "ro.zip", "copy.tar"}).status, 0);
+  EXPECT_EQ(bits("copy.tar"), fs::perms::owner_read | fs::perms::owner_write);
+  ::umask(umask);
+}
+#endif
 
 }  // namespace
 }  // namespace varnoket
