@@ -776,8 +776,22 @@ std::filesystem::path Joined(const std::filesystem::path& relative,
 // Cleans the archive "relative" of the source folder into the folder of the
 // same name under the destination, and adds what it did to "*report", its
 // entries named "relative/entry".
+// "destination": the destination folder, open (invalid for a dry run), below
+// which the archive's folder is first looked up as the run's own files are,
+// so that a link planted there by another user is not written through.
 void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
+                          platform::FileSystem& files, const platform::FolderHandle& destination,
                           BatchReport* report) {
+  if (destination.valid()) {
+    // What is missing is created below as plain folders.
+    platform::FolderHandle below;
+    const platform::IoStatus checked = files.OpenSubfolder(destination, relative, false, &below);
+    if (!checked.ok() && checked.message() == platform::kLinkNotFollowed) {
+      report->failures.push_back(
+          FileFailure{relative, FailureReason::CannotWrite, checked.message()});
+      return;
+    }
+  }
   BatchOptions inner = options;
   inner.source = options.source / relative;
   // The trailing separator keeps a folder named "x.zip" a folder.
@@ -971,9 +985,11 @@ BatchReport RunBatch(const BatchOptions& options) {
   if (!options.openArchives || sink) {
     report.archivesLeft = archiveFiles.size();
   } else {
+    platform::FolderHandle openDestination;
+    if (!options.dryRun) (void)files.OpenFolder(resolved.destination, &openDestination);
     for (const std::filesystem::path& archive : archiveFiles) {
       if (options.stop != nullptr && options.stop->load()) break;
-      CleanArchiveInFolder(resolved, archive, &report);
+      CleanArchiveInFolder(resolved, archive, files, openDestination, &report);
     }
   }
   if (sink && !report.stopped) {
