@@ -16,6 +16,8 @@
 #include <thread>
 #include <utility>
 
+#include "batch/archive_feed.h"
+#include "batch/archive_sink.h"
 #include "batch/collection.h"
 #include "batch/write_queue.h"
 #include "clean/clean_bytes.h"
@@ -119,8 +121,11 @@ struct EntryResult {
 // folder that receives the results is skipped when it lies inside the source,
 // a folder link is passed over with a note unless links are followed, and a
 // folder reached again through links is walked once. A stop ends the walk.
+// Files named like archives (platform::HasArchiveName) in the folders walked
+// go to "*archives", by their paths relative to the source, sorted.
 EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& folders,
-                         std::vector<FileFailure>* failures, std::vector<RunNote>* notes) {
+                         std::vector<FileFailure>* failures, std::vector<RunNote>* notes,
+                         std::vector<std::filesystem::path>* archives) {
   const auto stopped = [&options] { return options.stop != nullptr && options.stop->load(); };
   EntryList entries;
   std::set<platform::FolderIdentity> visited;
@@ -163,11 +168,15 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
       failed(relative, listed);
       continue;
     }
-    if (!options.recursive) break;
 
     const platform::IoStatus walked =
         folders.ListFolder(folder, "*", [&](const platform::FolderEntry& entry) {
-          if (!entry.isFolder || stopped()) return;
+          if (stopped()) return;
+          if (!entry.isFolder) {
+            if (platform::HasArchiveName(entry.name)) archives->push_back(relative / entry.name);
+            return;
+          }
+          if (!options.recursive) return;
           if (entry.isLink && !options.followLinks) {
             notes->push_back(RunNote{relative / entry.name, false, kFolderLinkNotFollowed});
             return;
@@ -183,7 +192,9 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
           pending.emplace_back(path, relative / entry.name);
         });
     if (!walked.ok()) failed(relative, walked);
+    if (!options.recursive) break;
   }
+  std::sort(archives->begin(), archives->end());
   entries.Sort();
   return entries;
 }
@@ -193,27 +204,34 @@ class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  // "destination": the destination folder, open (invalid for a dry run).
-  // "destinationCreated": the run created it.
+  // "destination": the destination folder, open (invalid for a dry run or
+  // an archive destination). "destinationCreated": the run created it.
+  // With a "feed" the entries come from it, an archive's, instead; with a
+  // "sink" the cleaned files go into an archive.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
-      platform::FolderHandle destination, bool destinationCreated)
+      platform::FolderHandle destination, bool destinationCreated, ArchiveFeed* feed = nullptr,
+      ArchiveSink* sink = nullptr)
       : options_(options),
         files_(files),
         entries_(std::move(entries)),
         inPlace_(inPlace),
-        bytesRead_(entries_.size()),
+        feed_(feed),
+        sink_(sink),
         destination_(std::move(destination)),
         destinationCreated_(destinationCreated),
         queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
           Written(index, written);
         }) {}
 
+  // The permission bits of the new files made from the feed's entries.
+  void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
+
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
   // A run of a single entry gives "gameWorkers" threads to its games.
   void Execute(unsigned workers, unsigned gameWorkers) {
-    retryAlone_ = workers > 1;
-    gameWorkers_ = entries_.size() == 1 ? gameWorkers : 1;
+    retryAlone_ = workers > 1 && feed_ == nullptr;
+    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr ? gameWorkers : 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -247,7 +265,7 @@ class Run {
   }
 
   void FillReport(BatchReport* report) {
-    report->found = entries_.size();
+    report->found = Total();
     report->cleaned = cleaned_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
@@ -260,7 +278,7 @@ class Run {
     std::sort(detected_.begin(), detected_.end(),
               [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
     report->detected = std::move(detected_);
-    report->notStarted = entries_.size() - progress_.done;
+    report->notStarted = Total() - progress_.done;
     report->stopped = report->notStarted != 0;
     if (!flushed_.ok()) {
       // Nothing written can be called durable.
@@ -272,6 +290,10 @@ class Run {
 
  private:
   void Work() {
+    if (feed_ != nullptr) {
+      WorkOnFeed();
+      return;
+    }
     for (;;) {
       if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
@@ -286,6 +308,42 @@ class Run {
       }
       Report(&result);
     }
+  }
+
+  // Takes the archive's entries one by one until there are none left, or the
+  // run is stopped.
+  void WorkOnFeed() {
+    for (;;) {
+      if (options_.stop != nullptr && options_.stop->load()) return;
+      ArchiveFeed::Item item;
+      if (!feed_->Take(&item)) return;
+      EntryResult result;
+      try {
+        if (ProcessSource(
+                item.index, item.name, *item.data,
+                platform::StageOptions{nullptr, feedPermissions_},
+                EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
+                [&item] { item.data.reset(); }, &result)) {
+          continue;
+        }
+      } catch (const std::bad_alloc&) {
+        result = EntryResult();
+        result.failure.reason = FailureReason::OutOfMemory;
+      } catch (const std::exception& error) {
+        result = EntryResult();
+        result.failure.reason = FailureReason::CannotRead;
+        result.failure.systemMessage = error.what();
+      }
+      result.failure.name = item.name;
+      Report(&result);
+    }
+  }
+
+  // The entries found so far: all of a folder's, or those the archive gave.
+  std::size_t Total() { return feed_ != nullptr ? feed_->taken() : entries_.size(); }
+
+  std::filesystem::path NameOf(std::size_t index) {
+    return feed_ != nullptr ? feed_->NameOf(index) : entries_.Name(index);
   }
 
   // Cleans one entry and hands it to the queue (true), or fills "*result"
@@ -324,31 +382,56 @@ class Run {
       failure.systemMessage = opened.message();
       return false;
     }
+    EntryTime time;
+    if (sink_ != nullptr) platform::ModifiedSinceEpoch(identity, &time.seconds, &time.nanoseconds);
     // A new file is the user's to rewrite: owner write is added to the
     // source's bits, so that a read-only archive does not make its cleaned
     // copy refuse the next run.
-    platform::StageOptions stage{inPlace_ ? &identity : nullptr,
-                                 identity.permissions != 0 ? identity.permissions | 0200 : 0666};
-    const std::filesystem::path name = entries_.Name(index);
+    const platform::StageOptions stage{
+        inPlace_ ? &identity : nullptr,
+        identity.permissions != 0 ? identity.permissions | 0200 : 0666};
+    return ProcessSource(
+        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
+  }
+
+  // When an entry's source was last modified.
+  struct EntryTime {
+    std::int64_t seconds = 0;
+    std::int32_t nanoseconds = 0;
+  };
+
+  // Cleans the entry "index", named "name", read from "source"; "stage" is
+  // how its new files are made (the file read, when cleaning in place, and
+  // the permissions); "time" its time, for an archive destination. "release"
+  // lets the source go once it is read. As Process.
+  bool ProcessSource(std::size_t index, const std::filesystem::path& name,
+                     platform::ByteSource& source, platform::StageOptions stage, EntryTime time,
+                     const std::function<void()>& release, EntryResult* result) {
+    FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
     // large (a cleaned collection), staged as it grows.
     StreamedFile streamed(files_, target, stage);
     bool folderReady = false;
+    std::string toArchive;  // an archive destination's share of a large output
     GrowingOutput own([&](std::string_view bytes) {
       if (options_.dryRun) return platform::IoStatus::Ok();
+      if (sink_ != nullptr) {
+        toArchive += bytes;
+        return platform::IoStatus::Ok();
+      }
       platform::IoStatus status;
       if (!folderReady) status = MirrorFolderOf(name);
       folderReady = status.ok();
       return status.ok() ? streamed.Add(bytes) : status;
     });
-    EntryOutput output(*this, name, &own, result);
+    EntryOutput output(*this, index, time, name, &own, result);
     CollectionOptions collectionOptions;
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
-    const CollectionResult collection = CleanCollection(*source, collectionOptions, output);
-    source.reset();
+    const CollectionResult collection = CleanCollection(source, collectionOptions, output);
+    release();
     result->bytesRead = collection.bytesRead;
     // A file that ran out of memory is cleaned again, and reported then.
     if (collection.detection.tried &&
@@ -369,6 +452,16 @@ class Run {
     }
     if (!output.hasOwn()) {
       result->splitWhole = true;
+      return false;
+    }
+    if (sink_ != nullptr) {
+      // The archive itself is written, or foreseen, once the run is over.
+      if (!options_.dryRun) {
+        if (!own.spilled()) toArchive = std::move(*own.held());
+        sink_->Put(index, 0, name, std::move(toArchive), time.seconds, time.nanoseconds);
+      }
+      result->cleaned = true;
+      result->bytesWritten = own.size();
       return false;
     }
     if (options_.dryRun) {
@@ -417,9 +510,9 @@ class Run {
   // Where the games of one entry go: its own file, or numbered files.
   class EntryOutput : public CollectionOutput {
    public:
-    EntryOutput(Run& run, const std::filesystem::path& name, GrowingOutput* own,
-                EntryResult* result)
-        : run_(run), name_(name), own_(own), result_(result) {}
+    EntryOutput(Run& run, std::size_t index, EntryTime time, const std::filesystem::path& name,
+                GrowingOutput* own, EntryResult* result)
+        : run_(run), index_(index), time_(time), name_(name), own_(own), result_(result) {}
     void Own(std::string_view bytes) override {
       hasOwn_ = true;
       own_->Add(bytes);
@@ -427,7 +520,7 @@ class Run {
     void Numbered(std::uint64_t number, std::string* bytes) override {
       // Several workers may write numbered games at once.
       const std::filesystem::path name = SplitName(name_, number);
-      const platform::IoStatus status = run_.WriteGame(name, *bytes);
+      const platform::IoStatus status = run_.WriteGame(index_, number, time_, name, bytes);
       const std::lock_guard<std::mutex> lock(mutex_);
       if (status.ok()) {
         ++result_->gamesWritten;
@@ -442,6 +535,8 @@ class Run {
 
    private:
     Run& run_;
+    std::size_t index_;
+    EntryTime time_;
     const std::filesystem::path& name_;
     GrowingOutput* own_;
     EntryResult* result_;
@@ -451,7 +546,13 @@ class Run {
 
   // Writes one numbered game of a collection under Split at once, or in a
   // dry run foresees its failure.
-  platform::IoStatus WriteGame(const std::filesystem::path& name, std::string_view bytes) {
+  platform::IoStatus WriteGame(std::size_t index, std::uint64_t number, EntryTime time,
+                               const std::filesystem::path& name, std::string* game) {
+    const std::string_view bytes = *game;
+    if (sink_ != nullptr) {
+      if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
+      return platform::IoStatus::Ok();
+    }
     const std::filesystem::path target = options_.destination / name;
     if (options_.dryRun) {
       const std::filesystem::path folder = target.parent_path();
@@ -468,10 +569,11 @@ class Run {
   void Written(std::size_t index, const WriteQueue::Written& written) {
     const platform::IoStatus& status = written.status;
     EntryResult result;
-    result.failure.name = entries_.Name(index);
+    result.failure.name = NameOf(index);
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
       result.bytesRead = bytesRead_[index];
+      bytesRead_.erase(index);
       const auto held = held_.find(index);
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
@@ -484,10 +586,9 @@ class Run {
       result.bytesWritten = written.size;
       if (!written.note.empty()) {
         std::lock_guard<std::mutex> lock(progressMutex_);
-        notes_.push_back(RunNote{entries_.Name(index), true, written.note});
+        notes_.push_back(RunNote{NameOf(index), true, written.note});
       }
     } else {
-      result.failure.name = entries_.Name(index);
       if (status.changed()) {
         result.failure.reason = FailureReason::FileChanged;
       } else {
@@ -569,7 +670,7 @@ class Run {
   void Report(EntryResult* result) {
     std::lock_guard<std::mutex> lock(progressMutex_);
     ++progress_.done;
-    progress_.total = entries_.size();
+    progress_.total = Total();
     progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
     if (result->cleaned) ++cleaned_;
@@ -586,9 +687,13 @@ class Run {
   platform::FileSystem& files_;
   const EntryList entries_;
   const bool inPlace_;
+  ArchiveFeed* const feed_;
+  std::uint32_t feedPermissions_ = 0666;
+  // With a sink, the cleaned files go into an archive, not onto the disk.
+  ArchiveSink* const sink_;
   std::atomic<std::size_t> next_{0};
   // The size read of each entry handed to the queue, until it is written.
-  std::vector<std::uint64_t> bytesRead_;
+  std::map<std::size_t, std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
   // Threads that clean the games of one collection.
@@ -655,6 +760,90 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   return result;
 }
 
+namespace {
+
+// "relative" joined to "name" as text: an archive's refused entry may carry
+// an absolute name, which must not replace the rest.
+std::filesystem::path Joined(const std::filesystem::path& relative,
+                             const std::filesystem::path& name) {
+  if (name.empty()) return relative;
+  std::filesystem::path::string_type text = relative.native();
+  text += std::filesystem::path::preferred_separator;
+  text += name.native();
+  return text;
+}
+
+// Cleans the archive "relative" of the source folder into the folder of the
+// same name under the destination, and adds what it did to "*report", its
+// entries named "relative/entry".
+// "destination": the destination folder, open (invalid for a dry run), below
+// which the archive's folder is first looked up as the run's own files are,
+// so that a link planted there by another user is not written through.
+void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
+                          platform::FileSystem& files, const platform::FolderHandle& destination,
+                          BatchReport* report) {
+  if (destination.valid()) {
+    // What is missing is created below as plain folders.
+    platform::FolderHandle below;
+    const platform::IoStatus checked = files.OpenSubfolder(destination, relative, false, &below);
+    if (!checked.ok() && checked.message() == platform::kLinkNotFollowed) {
+      report->failures.push_back(
+          FileFailure{relative, FailureReason::CannotWrite, checked.message()});
+      return;
+    }
+  }
+  BatchOptions inner = options;
+  inner.source = options.source / relative;
+  // The trailing separator keeps a folder named "x.zip" a folder.
+  inner.destination = options.destination / relative / "";
+  inner.createDestination = true;
+  inner.openArchives = false;
+  inner.onProgress = nullptr;
+  BatchReport done = RunBatch(inner);
+  if (done.outcome == RunOutcome::NotAnArchive) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotRead, "not an archive Varnoket can read"});
+    return;
+  }
+  if (done.outcome != RunOutcome::Completed) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotWrite, done.systemMessage});
+    return;
+  }
+  report->found += done.found;
+  report->cleaned += done.cleaned;
+  report->bytesRead += done.bytesRead;
+  report->bytesWritten += done.bytesWritten;
+  for (FileFailure& failure : done.failures) {
+    failure.name = Joined(relative, failure.name);
+    report->failures.push_back(std::move(failure));
+  }
+  for (GamesNotKept& note : done.notKept) {
+    note.name = Joined(relative, note.name);
+    report->notKept.push_back(std::move(note));
+  }
+  for (FileCharset& file : done.detected) {
+    file.name = Joined(relative, file.name);
+    report->detected.push_back(std::move(file));
+  }
+  for (RunNote& note : done.notes) {
+    note.name = Joined(relative, note.name);
+    report->notes.push_back(std::move(note));
+  }
+}
+
+}  // namespace
+
+bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives) {
+  // A pipe or a device is never read ahead: its bytes would be spent.
+  if (platform::DefaultFileSystem().KindOf(path) != platform::PathKind::File) return false;
+  platform::Archives& used = archives != nullptr ? *archives : platform::DefaultArchives();
+  std::unique_ptr<platform::ArchiveReader> reader;
+  bool isArchive = false;
+  used.Open(path, {}, &reader, &isArchive);
+  return isArchive;
+}
+
 BatchReport RunBatch(const BatchOptions& options) {
   BatchReport report;
   report.source = options.source;
@@ -674,43 +863,109 @@ BatchReport RunBatch(const BatchOptions& options) {
   resolved.destination = platform::AsFolder(options.destination);
   platform::FileSystem& files =
       options.fileSystem != nullptr ? *options.fileSystem : platform::DefaultFileSystem();
-  if (files.KindOf(resolved.source) != platform::PathKind::Folder) {
+  const platform::PathKind sourceKind = files.KindOf(options.source);
+  std::unique_ptr<platform::ArchiveReader> reader;
+  platform::IoStatus opened;
+  if (sourceKind == platform::PathKind::File) {
+    resolved.source = options.source;
+    platform::Archives& archives =
+        options.archives != nullptr ? *options.archives : platform::DefaultArchives();
+    bool isArchive = false;
+    opened = archives.Open(options.source, {options.archiveNameCharset}, &reader, &isArchive);
+    if (!isArchive) {
+      // Named like an archive, it gets the reason; any other file is no
+      // source folder.
+      report.outcome = opened.ok() && platform::HasArchiveName(options.source)
+                           ? RunOutcome::NotAnArchive
+                           : RunOutcome::SourceNotFound;
+      report.systemMessage = opened.message();
+      return report;
+    }
+  } else if (files.KindOf(resolved.source) != platform::PathKind::Folder) {
     report.outcome = RunOutcome::SourceNotFound;
     return report;
   }
+  // A destination named like an archive that is not a folder is a new
+  // archive; the folder that holds it is as a destination folder.
+  const platform::PathKind destinationKind = files.KindOf(options.destination);
+  const std::optional<platform::ArchiveKind> archiveKind =
+      destinationKind == platform::PathKind::Folder
+          ? std::nullopt
+          : platform::ArchiveKindOfName(options.destination);
+  const std::filesystem::path outputFolder =
+      archiveKind ? platform::AsFolder(options.destination.has_parent_path()
+                                           ? options.destination.parent_path()
+                                           : std::filesystem::path("."))
+                  : resolved.destination;
   bool destinationCreated = false;
-  if (files.KindOf(resolved.destination) != platform::PathKind::Folder) {
+  if (files.KindOf(outputFolder) != platform::PathKind::Folder) {
     destinationCreated = !options.dryRun;
     if (!options.createDestination) {
       report.outcome = RunOutcome::DestinationNotFound;
       return report;
     }
-    const platform::IoStatus created = options.dryRun
-                                           ? files.ProbeCreateFolders(resolved.destination)
-                                           : files.CreateFolders(resolved.destination);
+    const platform::IoStatus created =
+        options.dryRun ? files.ProbeCreateFolders(outputFolder) : files.CreateFolders(outputFolder);
     if (!created.ok()) {
       report.outcome = RunOutcome::CannotCreateDestination;
       report.systemMessage = created.message();
       return report;
     }
   }
+  // New files made from an archive take its permission bits with owner
+  // write, as a file's cleaned copy takes the file's.
+  std::uint32_t archivePermissions = 0666;
+  if (sourceKind == platform::PathKind::File) {
+    platform::FileIdentity identity;
+    if (files.IdentifyFile(options.source, &identity).ok() && identity.permissions != 0) {
+      archivePermissions = identity.permissions | 0200;
+    }
+  }
+  std::optional<ArchiveSink> sink;
+  if (archiveKind) sink.emplace();
+  ArchiveSink* const sinkUsed = sink ? &*sink : nullptr;
 
+  // The destination folder, opened once; an archive destination is written
+  // whole at the end, by its name.
   platform::FolderHandle destination;
-  if (!options.dryRun) {
-    const platform::IoStatus opened = files.OpenFolder(resolved.destination, &destination);
-    if (!opened.ok()) {
+  if (!options.dryRun && !sink) {
+    const platform::IoStatus openedFolder = files.OpenFolder(resolved.destination, &destination);
+    if (!openedFolder.ok()) {
       report.outcome = RunOutcome::DestinationNotFound;
-      report.systemMessage = opened.message();
+      report.systemMessage = openedFolder.message();
       return report;
+    }
+  }
+
+  const std::size_t asked = std::max<std::size_t>(
+      options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
+  std::vector<FileFailure> folderFailures;
+  if (sourceKind == platform::PathKind::File) {
+    // An archive: its entries, as the feed hands them out.
+    ArchiveFeed feed(std::move(reader), options.recursive);
+    if (opened.ok()) {
+      Run run(resolved, files, EntryList(), false, std::move(destination), destinationCreated,
+              &feed, sinkUsed);
+      run.SetFeedPermissions(archivePermissions);
+      // One worker more than asked: whichever is reading the archive, as
+      // many as asked can clean at the same time.
+      run.Execute(static_cast<unsigned>(asked + 1), 1);
+      run.FillReport(&report);
+    }
+    report.subfolderEntries = feed.subfolderEntries();
+    folderFailures = feed.TakeFailures();
+    if (!opened.ok()) {
+      folderFailures.push_back(FileFailure{{}, FailureReason::DamagedArchive, opened.message()});
     }
   }
 
   platform::FolderLister& folders =
       options.folderLister != nullptr ? *options.folderLister : platform::DefaultFolderLister();
-  std::vector<FileFailure> folderFailures;
-  EntryList entries = CollectEntries(resolved, folders, &folderFailures, &report.notes);
-  const std::size_t asked = std::max<std::size_t>(
-      options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
+  EntryList entries;
+  std::vector<std::filesystem::path> archiveFiles;
+  if (sourceKind == platform::PathKind::Folder) {
+    entries = CollectEntries(resolved, folders, &folderFailures, &report.notes, &archiveFiles);
+  }
   const std::size_t workers =
       std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
   // Cleaning in place replaces each file only while it is as it was read.
@@ -719,9 +974,48 @@ BatchReport RunBatch(const BatchOptions& options) {
   const bool inPlace = folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
                        folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
                        sourceFolder == destinationFolder;
-  Run run(resolved, files, std::move(entries), inPlace, std::move(destination), destinationCreated);
-  run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
-  run.FillReport(&report);
+  if (sourceKind == platform::PathKind::Folder) {
+    Run run(resolved, files, std::move(entries), inPlace, std::move(destination),
+            destinationCreated, nullptr, sinkUsed);
+    run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
+    run.FillReport(&report);
+  }
+  // Archives are opened into folders of the destination, which an archive
+  // destination has not: there they are only counted.
+  if (!options.openArchives || sink) {
+    report.archivesLeft = archiveFiles.size();
+  } else {
+    platform::FolderHandle openDestination;
+    if (!options.dryRun) (void)files.OpenFolder(resolved.destination, &openDestination);
+    for (const std::filesystem::path& archive : archiveFiles) {
+      if (options.stop != nullptr && options.stop->load()) break;
+      CleanArchiveInFolder(resolved, archive, files, openDestination, &report);
+    }
+  }
+  if (sink && !report.stopped) {
+    // The archive takes its name only when complete; a dry run foresees it.
+    platform::Archives& archives =
+        options.archives != nullptr ? *options.archives : platform::DefaultArchives();
+    platform::IoStatus written;
+    if (options.dryRun) {
+      written = files.ProbeWrite(options.destination);
+    } else {
+      // Written relative to the folder that holds it, as the run's files are;
+      // a new archive takes the source archive's permission bits with owner
+      // write, or those of a new file.
+      platform::FolderHandle folder;
+      written = files.OpenFolder(outputFolder, &folder);
+      if (written.ok()) {
+        written = sink->Write(archives, files, folder, options.destination.filename(),
+                              platform::StageOptions{nullptr, archivePermissions}, *archiveKind);
+      }
+    }
+    if (!written.ok()) {
+      report.failures.push_back(FileFailure{{}, FailureReason::CannotWrite, written.message()});
+      report.cleaned = 0;
+      report.bytesWritten = 0;
+    }
+  }
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
   report.failed = report.failures.size();

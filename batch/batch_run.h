@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/archive.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
 #include "sgf/charset.h"
@@ -35,6 +36,13 @@ enum class FailureReason {
   // "the cleaned record is too large": the cleaned text is longer than any
   // file the program writes (over 2 GiB); named by its destination.
   TooLarge,
+  // "not extracted": an archive entry that is skipped for safety; the detail
+  // says why (a name leading outside the destination, a link, a device, an
+  // encrypted entry, a name taken by an earlier entry).
+  NotExtracted,
+  // "the archive is damaged": reading stopped at this entry, or after it;
+  // the entries before it were cleaned.
+  DamagedArchive,
 };
 
 // Which games of a file are cleaned.
@@ -93,6 +101,9 @@ enum class RunOutcome {
   NoSourceGiven,        // "no source folder given": the source text is empty
   NoDestinationGiven,   // "no destination folder given"
   SourceNotFound,       // "source folder not found": missing, or not a folder
+                        // or an archive
+  NotAnArchive,         // "not an archive Varnoket can read": a file named
+                        // like one that is none (see BatchOptions::archives)
   DestinationNotFound,  // the destination folder is missing and may not be created
   CannotCreateDestination,
 };
@@ -113,6 +124,11 @@ struct BatchReport {
   // were never started.
   bool stopped = false;
   std::size_t notStarted = 0;
+  // An archive source, not recursive: "*.sgf" entries in its folders, left alone.
+  std::size_t subfolderEntries = 0;
+  // Archives in the source folder (or its tree) that were left alone
+  // (see BatchOptions::openArchives; always, for an archive destination).
+  std::size_t archivesLeft = 0;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
   std::vector<FileFailure> failures;
@@ -169,6 +185,17 @@ struct BatchOptions {
   GameMode games = GameMode::FirstGame;
   // The file operations to use; null means the real disk.
   platform::FileSystem* fileSystem = nullptr;
+  // The archive operations to use; null means the real disk. A source that
+  // is a file is read as an archive (recognised by its content): its
+  // "*.sgf" entries are cleaned as a folder's files would be, under their
+  // paths in the archive.
+  platform::Archives* archives = nullptr;
+  // The charset of zip entry names not flagged as UTF-8 ("CP437" when empty).
+  std::string archiveNameCharset;
+  // Files of the source folder named like archives (platform::HasArchiveName,
+  // letter case ignored) are opened and cleaned into the destination folder
+  // of the same name ("DEST/2001.zip/"). Otherwise they are only counted.
+  bool openArchives = false;
   // The folder listings to use; null means the real disk. A folder that
   // cannot be listed is a failure, and the run goes on with the others.
   platform::FolderLister* folderLister = nullptr;
@@ -189,6 +216,11 @@ struct BatchOptions {
 // file system it wrote to, so that what it reports cleaned is on disk. Every
 // failure is in the report; no failure stops the run.
 BatchReport RunBatch(const BatchOptions& options);
+
+// True when the file at "path" is an archive or a compressed file that
+// RunBatch reads as a source, by its content. "archives" null means the real
+// disk.
+bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives = nullptr);
 
 // The result of cleaning one record in memory.
 struct CleanResult {

@@ -9,6 +9,11 @@
 #                                  one collection on the RAM disk: cp, the
 #                                  default run (first game), --all-games and
 #                                  --split
+#   bench/run.sh --archives [CORPUS]
+#                                  the corpus packed as .tar.bz2, .zip and
+#                                  .tar.zst on the RAM disk: unpacking with
+#                                  bsdtar then cleaning the folder, against
+#                                  cleaning the archive itself
 #
 # Collection mode times one file of many games (FILE, or one made up first:
 # GAMES games, default 150,000, of 150 to 300 moves as self-play records are,
@@ -16,6 +21,12 @@
 # varnoket-cli --all-games FILE DST  and  varnoket-cli --split FILE DSTDIR,
 # all with the default jobs. Its files/s column counts games; the one broken
 # game is the only failure accepted.
+#
+# Archives mode packs the corpus with bsdtar first (untimed), then for each
+# format times  bsdtar -xf A -C X && varnoket-cli -r X DST  against
+# varnoket-cli -r A DST, both with the default jobs; its ratio column is the
+# archive run over the unpack-then-clean run of the same format (the target
+# is at most 1.0).
 #
 # CORPUS defaults to ../shared/corpus-big. It is copied into the work folder
 # first; a corpus with subfolders is cleaned with -r.
@@ -46,9 +57,11 @@
 # table gives the median wall time, files/s and MB/s of SGF input, the peak
 # resident memory, the ratio to its baseline (RAM: cp -r; disk: cp -r followed
 # by sync for a fresh run, and the fresh run of the same command for the
-# others), and the target for that ratio, marked "missed" when it is. Any command that fails stops the benchmark with its
-# error output; for varnoket-cli only "no game found" is accepted, for files
-# that hold no game. The release build (build/bin/varnoket-cli) is built
+# others; archives: the unpack-then-clean run of the same format), and the
+# target for that ratio, marked "missed" when it is. Any command that fails
+# stops the benchmark with its error output; for varnoket-cli only "no game
+# found" and "the game record is cut short" are accepted, for files that hold
+# no whole game. The release build (build/bin/varnoket-cli) is built
 # first when needed; VARNOKET_CLI names another binary to time instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -69,8 +82,12 @@ remove() {
 
 disk=0
 collection=0
+archives=0
 if [[ "${1:-}" == "--disk" ]]; then
   disk=1
+  shift
+elif [[ "${1:-}" == "--archives" ]]; then
+  archives=1
   shift
 elif [[ "${1:-}" == "--collection" ]]; then
   collection=1
@@ -154,7 +171,23 @@ add() {
   local -n words="cmd_$i"
   words=("${@:5}")
 }
-if ((collection)); then
+if ((archives)); then
+  command -v bsdtar >/dev/null || die "needs bsdtar (apt-get install libarchive-tools)"
+  # Unpacking, then cleaning the folder unpacked, as one command.
+  printf '#!/usr/bin/env bash\nmkdir %q && bsdtar -xf "$1" -C %q && exec %q -q -r %q %q\n' \
+    "$work/x" "$work/x" "$cli" "$work/x" "$dst" >"$work/unpack-clean"
+  chmod +x "$work/unpack-clean"
+  for format in tar.bz2 zip tar.zst; do
+    case $format in
+      tar.bz2) bsdtar -cjf "$work/A.$format" -C "$src" . ;;
+      zip) bsdtar -c --format zip -f "$work/A.$format" -C "$src" . ;;
+      tar.zst) bsdtar -c --zstd -f "$work/A.$format" -C "$src" . ;;
+    esac
+    unpack=${#labels[@]}
+    add "bsdtar -xf + varnoket-cli ($format)" fresh "$unpack" - "$work/unpack-clean" "$work/A.$format"
+    add "varnoket-cli A.$format" fresh "$unpack" 1.0 "$cli" -q -r "$work/A.$format" "$dst"
+  done
+elif ((collection)); then
   add "cp" fresh 0 - cp "$src" "$dst.sgf"
   add "varnoket-cli (first game)" fresh 0 - "$cli" -q "$src" "$dst.sgf"
   add "varnoket-cli --all-games" fresh 0 - "$cli" -q --all-games "$src" "$dst.sgf"
@@ -199,7 +232,7 @@ retire() {
 
 # Puts the folders in the state command "i" starts from.
 prepare_for() {
-  retire "$dst" "$work/in" "$dst.sgf"
+  retire "$dst" "$work/in" "$dst.sgf" "$work/x"
   case "${prepare[$1]}" in
     fresh) ;;
     folder) mkdir "$dst" ;;
@@ -216,8 +249,9 @@ check() {
   local status=$1
   shift
   if ((status == 0)); then return; fi
-  if [[ "$1" == "$cli" ]] && ((status == 1)) &&
-    ! grep -Eqv ': no game found$|: game [0-9]+ at byte [0-9]+: ' "$work/err"; then
+  if [[ "$1" == "$cli" || "$1" == "$work/unpack-clean" ]] && ((status == 1)) &&
+    ! grep -Eqv ': no game found$|: the game record is cut short$|: game [0-9]+ at byte [0-9]+: ' \
+      "$work/err"; then
     return
   fi
   echo "bench/run.sh: command failed with status $status:" >&2
@@ -258,7 +292,10 @@ done
 
 # The outputs of -j 1 and of the default must be the same bytes.
 retire "$dst" "$work/one" "$dst.sgf"
-if ((collection)); then
+if ((archives)); then
+  untimed "$cli" -q -r "$src" "$work/one"
+  untimed "$cli" -q -r "$work/A.tar.bz2" "$dst"
+elif ((collection)); then
   untimed "$cli" -q -j 1 --all-games "$src" "$work/one"
   untimed "$cli" -q --all-games "$src" "$dst"
 else
@@ -266,6 +303,8 @@ else
   untimed "$cli" -q "${recursive[@]}" "$src" "$dst"
 fi
 if diff -r -q "$work/one" "$dst" >/dev/null; then same="identical"; else same="DIFFERENT"; fi
+same_label="outputs of -j 1 and the default"
+if ((archives)); then same_label="outputs of the folder and of A.tar.bz2"; fi
 
 # The ratio column: to the command named in "bases" (see add above), and the
 # target for it.
@@ -290,4 +329,4 @@ for ((i = 0; i < count; ++i)); do
   }'
 done
 echo
-echo "outputs of -j 1 and the default: $same; load after:$(uptime | sed 's/.*load average://')"
+echo "$same_label: $same; load after:$(uptime | sed 's/.*load average://')"

@@ -14,6 +14,7 @@
 #include "cli/progress.h"
 #include "cli/quote.h"
 #include "cli/reason_text.h"
+#include "platform/archive.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/folder_listing.h"
@@ -272,9 +273,16 @@ std::size_t CountSubfolders(const std::filesystem::path& folder) {
   return listed.ok() ? count : 0;
 }
 
-// Says that no file was found, and where the files may be instead.
-std::string NothingFoundText(const CommandLine& commandLine, const std::filesystem::path& source) {
+// Says that no file was found, and where the files may be instead: in
+// subfolders, or in an archive's folders ("inFolders" entries).
+std::string NothingFoundText(const CommandLine& commandLine, const std::filesystem::path& source,
+                             std::size_t inFolders) {
   std::string text = Words("no *.sgf files found in ", Quote(commandLine.source));
+  if (inFolders > 0) {
+    return text + Words(" (", std::to_string(inFolders),
+                        inFolders == 1 ? " is in a folder" : " are in folders",
+                        " of the archive; -r cleans them too)\n");
+  }
   const std::size_t subfolders = commandLine.recursive ? 0 : CountSubfolders(source);
   if (subfolders > 0) {
     text += Words(" (it has ", std::to_string(subfolders),
@@ -295,6 +303,12 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   options.dryRun = commandLine.dryRun;
   options.assumedCharset = commandLine.charset;
   options.games = commandLine.games;
+  // Zip names in a code page are read in the one given; detection has
+  // nothing to go on in a name, which keeps the default.
+  if (commandLine.charset && !commandLine.charset->detect) {
+    options.archiveNameCharset = commandLine.charset->name;
+  }
+  options.openArchives = commandLine.archives;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
   options.stop = &platform::InterruptRequested();
@@ -316,6 +330,10 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     case RunOutcome::SourceNotFound:
       PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": not a folder"));
       return 2;
+    case RunOutcome::NotAnArchive:
+      PrintError(console.err, Words(QuoteIfNeeded(commandLine.source), ": ",
+                                    std::string(OutcomeText(report.outcome))));
+      return 1;
     case RunOutcome::NoSourceGiven:
     case RunOutcome::NoDestinationGiven:
     case RunOutcome::DestinationNotFound:
@@ -330,8 +348,14 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
         failure.reason == FailureReason::CannotWrite || failure.reason == FailureReason::TooLarge
             ? options.destination
             : options.source;
-    const std::string shown =
-        QuoteIfNeeded(platform::PathToUtf8(failure.name.empty() ? folder : folder / failure.name));
+    // Joined as text: an archive's entry may carry an absolute name.
+    std::string path = platform::PathToUtf8(folder);
+    if (!failure.name.empty()) {
+      const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+      if (!path.empty() && path.back() != separator && path.back() != '/') path += separator;
+      path += platform::PathToUtf8(failure.name);
+    }
+    const std::string shown = QuoteIfNeeded(path);
     PrintError(console.err, DescribeFailure(shown, failure));
   }
   if (!commandLine.quiet) {
@@ -349,9 +373,15 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     }
   }
   const int interruptStatus = platform::InterruptExitStatus();
+  if (!commandLine.quiet && report.archivesLeft != 0) {
+    platform::WriteText(console.err, Words(GroupedCount(report.archivesLeft),
+                                           report.archivesLeft == 1 ? " archive" : " archives",
+                                           " left alone (--archives cleans them)\n"));
+  }
   if (!commandLine.quiet) {
     if (report.found == 0 && report.failed == 0) {
-      platform::WriteText(console.err, NothingFoundText(commandLine, options.source));
+      platform::WriteText(console.err,
+                          NothingFoundText(commandLine, options.source, report.subfolderEntries));
     }
     Totals totals;
     totals.cleaned = report.cleaned;
@@ -386,6 +416,20 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
         }
         return CleanFolder(commandLine, console, start);
       case SourceKind::Record:
+        // An archive is cleaned as a folder; data named as one that is none
+        // is not taken for a record.
+        if (IsArchiveFile(platform::PathFromUtf8(commandLine.source))) {
+          if (commandLine.destination == "-") {
+            PrintUsageError(console.err, "cannot clean an archive to standard output");
+            return 2;
+          }
+          return CleanFolder(commandLine, console, start);
+        }
+        if (platform::HasArchiveName(platform::PathFromUtf8(commandLine.source))) {
+          PrintError(console.err, Words(QuoteIfNeeded(commandLine.source), ": ",
+                                        std::string(OutcomeText(RunOutcome::NotAnArchive))));
+          return 1;
+        }
         break;
     }
   }

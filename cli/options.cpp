@@ -20,7 +20,8 @@ enum class LongOption {
   Help,
   Version,
   AllGames,
-  Split
+  Split,
+  Archives
 };
 
 struct LongOptionName {
@@ -40,6 +41,7 @@ constexpr std::array kLongOptions = {
     LongOptionName{"version", LongOption::Version, false},
     LongOptionName{"all-games", LongOption::AllGames, false},
     LongOptionName{"split", LongOption::Split, false},
+    LongOptionName{"archives", LongOption::Archives, false},
 };
 
 CommandLine UsageError(std::string error) {
@@ -146,6 +148,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
           break;
         case LongOption::DryRun:
           result.dryRun = true;
+          break;
+        case LongOption::Archives:
+          result.archives = true;
           break;
         case LongOption::AllGames:
         case LongOption::Split: {
@@ -266,6 +271,10 @@ std::string HelpText() {
       "If SOURCE is a folder, clean each of its *.sgf files (letter case ignored)\n"
       "into the folder DEST under the same name; DEST is created if missing.\n"
       "If SOURCE is a file, clean it into DEST: a file, or a folder to put it in.\n"
+      "If SOURCE is an archive (.zip, .tar.*, .7z, or one compressed file such as\n"
+      "all.sgf.xz, recognised by its content), clean its *.sgf entries as a\n"
+      "folder's. If DEST ends in .zip, .tar, .tar.gz, .tgz, .tar.bz2, .tar.xz or\n"
+      ".tar.zst, write the cleaned files into a new archive of that kind.\n"
       "SOURCE '-' reads one record from standard input; DEST '-' writes to standard\n"
       "output. With the same folder as SOURCE and DEST, files are cleaned in place.\n"
       "A file that cannot be read or holds no game is reported and never written,\n"
@@ -294,6 +303,8 @@ std::string HelpText() {
       "                    cleaned collection (by default only the first is kept)\n"
       "      --split       clean every game of such a file into a file of its own,\n"
       "                    NAME-0001.sgf, NAME-0002.sgf, ... in the order of the file\n"
+      "      --archives    also clean the archives found in SOURCE, each into the\n"
+      "                    folder DEST/NAME of its name\n"
       "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"

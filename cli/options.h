@@ -38,6 +38,8 @@ struct CommandLine {
   std::optional<AssumedCharset> charset;
   // --all-games or --split: which games of a collection are cleaned.
   GameMode games = GameMode::FirstGame;
+  // --archives: archives in the source folder are opened and cleaned.
+  bool archives = false;
 };
 
 // The largest --jobs value accepted.

@@ -21,6 +21,10 @@ std::string_view ReasonText(FailureReason reason) {
       return "the file changed during cleaning";
     case FailureReason::TooLarge:
       return "the cleaned record is too large";
+    case FailureReason::NotExtracted:
+      return "not extracted";
+    case FailureReason::DamagedArchive:
+      return "the archive is damaged";
   }
   return "cannot read the file";
 }
@@ -35,6 +39,8 @@ std::string_view OutcomeText(RunOutcome outcome) {
       return "no destination folder given";
     case RunOutcome::SourceNotFound:
       return "source folder not found";
+    case RunOutcome::NotAnArchive:
+      return "not an archive Varnoket can read";
     case RunOutcome::DestinationNotFound:
       return "destination folder not found";
     case RunOutcome::CannotCreateDestination:

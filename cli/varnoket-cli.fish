@@ -10,5 +10,6 @@ complete -c varnoket-cli -l charset -x -d 'Charset of files that name none' \
     -a 'auto UTF-8 Shift_JIS GBK GB18030 Big5 EUC-KR CP949 EUC-JP ISO-2022-JP windows-1251 windows-1252 KOI8-R ISO-8859-1'
 complete -c varnoket-cli -l all-games -d 'Clean every game of a collection into one file'
 complete -c varnoket-cli -l split -d 'Clean every game of a collection into a file of its own'
+complete -c varnoket-cli -l archives -d 'Also clean the archives found in the source'
 complete -c varnoket-cli -s h -l help -d 'Display the help and exit'
 complete -c varnoket-cli -l version -d 'Output version information and exit'

@@ -39,6 +39,10 @@ std::u16string_view RussianReason(FailureReason reason) {
       return u"файл изменился во время очистки";
     case FailureReason::TooLarge:
       return u"очищенная запись слишком велика";
+    case FailureReason::NotExtracted:
+      return u"не извлечён из архива";
+    case FailureReason::DamagedArchive:
+      return u"архив повреждён";
   }
   return u"не удалось прочитать файл";
 }
@@ -94,6 +98,7 @@ UserMessage DescribeRun(const BatchReport& report) {
     case RunOutcome::NoDestinationGiven:
       return NoDestinationGiven();
     case RunOutcome::SourceNotFound:
+    case RunOutcome::NotAnArchive:
       return SourceNotFound(platform::PathToText(report.source));
     case RunOutcome::DestinationNotFound:
       return DestinationNotFound(platform::PathToText(report.destination));

@@ -10,11 +10,11 @@
 #   all      every set (test.sh)
 set -euo pipefail
 
-core=(build-essential cmake ninja-build g++ help2man)
+core=(build-essential cmake ninja-build g++ help2man libarchive-dev)
 desktop=(qt6-base-dev qt6-translations-l10n xvfb xauth imagemagick xdotool x11-utils openbox)
 test=(libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev time
-      lintian)
-windows=(mingw-w64 wine wine32:i386 wine64 locales)
+      lintian libarchive-tools)
+windows=(mingw-w64 wine wine32:i386 wine64 locales dpkg-dev)
 
 packages=()
 for set in "${@:-all}"; do

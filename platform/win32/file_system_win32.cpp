@@ -339,7 +339,7 @@ IoStatus FileSystem::Commit(StagedFile* staged) {
   BY_HANDLE_FILE_INFORMATION now{};
   DWORD error = ERROR_SUCCESS;
   bool isDisk = true;
-  if (!Inspect(state->target, &now, &error, &isDisk)) {
+  if (!platform::Inspect(state->target, &now, &error, &isDisk)) {
     return error == ERROR_FILE_NOT_FOUND ? IoStatus::Changed() : Win32Error(error);
   }
   if (!isDisk || IdentityOf(now) != state->expected) return IoStatus::Changed();
