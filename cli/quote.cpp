@@ -220,7 +220,7 @@ std::string ShellQuoted(std::string_view name) {
 }  // namespace
 
 std::string QuoteIfNeeded(std::string_view name) {
-  if constexpr (kWindowsPaths) {
+  if (kWindowsPaths) {
     return WindowsNeedsQuotes(name) ? WindowsQuoted(name) : std::string(name);
   } else {
     return SurveyOf(name).needsQuotes ? ShellQuoted(name) : std::string(name);
@@ -228,7 +228,7 @@ std::string QuoteIfNeeded(std::string_view name) {
 }
 
 std::string Quote(std::string_view name) {
-  if constexpr (kWindowsPaths) {
+  if (kWindowsPaths) {
     return WindowsQuoted(name);
   } else {
     return ShellQuoted(name);
