@@ -814,22 +814,17 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   report->cleaned += done.cleaned;
   report->bytesRead += done.bytesRead;
   report->bytesWritten += done.bytesWritten;
-  for (FileFailure& failure : done.failures) {
-    failure.name = Joined(relative, failure.name);
-    report->failures.push_back(std::move(failure));
-  }
-  for (GamesNotKept& note : done.notKept) {
-    note.name = Joined(relative, note.name);
-    report->notKept.push_back(std::move(note));
-  }
-  for (FileCharset& file : done.detected) {
-    file.name = Joined(relative, file.name);
-    report->detected.push_back(std::move(file));
-  }
-  for (RunNote& note : done.notes) {
-    note.name = Joined(relative, note.name);
-    report->notes.push_back(std::move(note));
-  }
+  // Every named item of the archive's run, named under "relative".
+  const auto moveUnder = [&relative](auto& from, auto& to) {
+    for (auto& item : from) {
+      item.name = Joined(relative, item.name);
+      to.push_back(std::move(item));
+    }
+  };
+  moveUnder(done.failures, report->failures);
+  moveUnder(done.notKept, report->notKept);
+  moveUnder(done.detected, report->detected);
+  moveUnder(done.notes, report->notes);
 }
 
 }  // namespace

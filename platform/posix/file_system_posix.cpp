@@ -460,6 +460,27 @@ std::string CopyExtendedAttributes(int folder, const std::string& name, int to) 
   return lost.empty() ? std::string() : "extended attributes not kept: " + lost;
 }
 
+// Opens "at" for reading only when it is a regular file (opening a pipe waits
+// for a writer, and opening a device may do anything): the kind is checked
+// before the open (unless the listing already said "file") and again on what
+// was opened, without waiting, in case something else took the name in
+// between. "*info" describes the file opened.
+IoStatus OpenRegularFile(const PathAt& at, bool listedAsFile, FileDescriptor* fd,
+                         struct stat* info) {
+  if (!listedAsFile) {
+    if (::fstatat(at.folder(), at.rest(), info, 0) != 0) return PosixError(errno);
+    if (S_ISDIR(info->st_mode)) return PosixError(EISDIR);
+    if (!S_ISREG(info->st_mode)) return IoStatus::Error(kNotARegularFile);
+  }
+  *fd = FileDescriptor(
+      ::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd->valid()) return PosixError(errno);
+  if (::fstat(fd->get(), info) != 0) return PosixError(errno);
+  if (S_ISDIR(info->st_mode)) return PosixError(EISDIR);
+  if (!S_ISREG(info->st_mode)) return IoStatus::Error(kNotARegularFile);
+  return IoStatus::Ok();
+}
+
 }  // namespace
 
 void SetWriteWay(WriteWay way) { generalWay.store(way == WriteWay::General); }
@@ -491,21 +512,10 @@ IoStatus FileSystem::ReadFile(const std::filesystem::path& path, std::string* by
   PathAt at;
   const IoStatus opened = at.Open(path);
   if (!opened.ok()) return opened;
-  // Only a regular file is opened for reading: opening a pipe waits for a
-  // writer, and opening a device may do anything. The kind is checked before
-  // the open and again on what was opened, without waiting, in case something
-  // else took the name in between.
   struct stat info {};
-  if (!listedAsFile) {
-    if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
-    if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
-    if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
-  }
-  FileDescriptor fd(::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd.valid()) return PosixError(errno);
-  if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
-  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
-  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  FileDescriptor fd;
+  const IoStatus regular = OpenRegularFile(at, listedAsFile, &fd, &info);
+  if (!regular.ok()) return regular;
   if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxReadableFileSize) {
     return PosixError(EFBIG);
   }
@@ -922,17 +932,10 @@ IoStatus FileSystem::OpenFile(const std::filesystem::path& path,
   PathAt at;
   const IoStatus opened = at.Open(path);
   if (!opened.ok()) return opened;
-  // As in ReadFile: only a regular file is opened, checked before the open
-  // and again on what was opened.
   struct stat info {};
-  if (::fstatat(at.folder(), at.rest(), &info, 0) != 0) return PosixError(errno);
-  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
-  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
-  FileDescriptor fd(::openat(at.folder(), at.rest(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd.valid()) return PosixError(errno);
-  if (::fstat(fd.get(), &info) != 0) return PosixError(errno);
-  if (S_ISDIR(info.st_mode)) return PosixError(EISDIR);
-  if (!S_ISREG(info.st_mode)) return IoStatus::Error(kNotARegularFile);
+  FileDescriptor fd;
+  const IoStatus regular = OpenRegularFile(at, false, &fd, &info);
+  if (!regular.ok()) return regular;
   ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   if (identity != nullptr) *identity = IdentityOf(info);
   *source = std::make_unique<FileByteSource>(std::move(fd));
