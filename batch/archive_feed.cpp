@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/path_text.h"
+#include "platform/text_codec.h"
 
 namespace varnoket {
 namespace {
@@ -15,6 +16,29 @@ bool EndsWithSgf(const std::string& name) {
   std::string end = name.substr(name.size() - 4);
   for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return end == ".sgf";
+}
+
+// The lower-case letter of "c" for the letters FoldCase covers; "c" itself
+// for any other.
+char16_t LowerLetter(char16_t c) {
+  const auto between = [c](unsigned first, unsigned last) { return c >= first && c <= last; };
+  const auto plus = [c](unsigned offset) { return static_cast<char16_t>(c + offset); };
+  const bool even = c % 2 == 0;
+  if (between('A', 'Z') || (between(0xC0, 0xDE) && c != 0xD7)) return plus(0x20);
+  if ((between(0x100, 0x12F) || between(0x132, 0x137) || between(0x14A, 0x177)) && even) {
+    return plus(1);
+  }
+  if ((between(0x139, 0x148) || between(0x179, 0x17E)) && !even) return plus(1);
+  if (c == 0x178) return 0xFF;
+  if ((between(0x391, 0x3A9) && c != 0x3A2) || between(0x410, 0x42F)) return plus(0x20);
+  if (c == 0x386) return 0x3AC;
+  if (between(0x388, 0x38A)) return plus(37);
+  if (c == 0x38C) return 0x3CC;
+  if (between(0x38E, 0x38F)) return plus(63);
+  if (between(0x400, 0x40F)) return plus(0x50);
+  if ((between(0x460, 0x481) || between(0x48A, 0x4BF)) && even) return plus(1);
+  if (between(0xFF21, 0xFF3A)) return plus(0x20);
+  return c;
 }
 
 }  // namespace
@@ -32,20 +56,27 @@ class ArchiveFeed::EntryData : public platform::ByteSource {
       *got = std::min(capacity, held_.size() - at_);
       std::copy_n(held_.data() + at_, *got, buffer);
       at_ += *got;
-      return platform::IoStatus::Ok();
+    } else if (archive_.owns_lock()) {
+      const platform::IoStatus status = feed_.reader_->Read(buffer, capacity, got);
+      if (!status.ok()) {
+        feed_.ended_ = true;
+        return status;
+      }
+      read_ += *got;
     }
-    if (!archive_.owns_lock()) return platform::IoStatus::Ok();
-    platform::IoStatus status = feed_.reader_->Read(buffer, capacity, got);
-    if (!status.ok()) {
-      feed_.ended_ = true;
-      return status;
-    }
-    read_ += *got;
-    if (read_ + held_.size() > kMaxEntryBytes) {
+    if (at_ + read_ > feed_.maxEntryBytes_) {
       *got = 0;
       return platform::IoStatus::Error("the entry is too large");
     }
-    return status;
+    return platform::IoStatus::Ok();
+  }
+
+  bool HoldsArchive() const { return archive_.owns_lock(); }
+
+  bool Rewind() {
+    if (archive_.owns_lock()) return false;
+    at_ = 0;
+    return true;
   }
 
  private:
@@ -56,10 +87,33 @@ class ArchiveFeed::EntryData : public platform::ByteSource {
   std::unique_lock<std::mutex> archive_;
 };
 
-ArchiveFeed::ArchiveFeed(std::unique_ptr<platform::ArchiveReader> reader, bool recursive)
-    : reader_(std::move(reader)), recursive_(recursive) {}
+ArchiveFeed::ArchiveFeed(std::unique_ptr<platform::ArchiveReader> reader, bool recursive,
+                         std::uint64_t maxEntryBytes)
+    : reader_(std::move(reader)), recursive_(recursive), maxEntryBytes_(maxEntryBytes) {}
 
 ArchiveFeed::~ArchiveFeed() = default;
+
+// Every item's data is an EntryData (see Take).
+bool ArchiveFeed::Item::HoldsArchive() const {
+  return data != nullptr && static_cast<const EntryData&>(*data).HoldsArchive();
+}
+
+bool ArchiveFeed::Item::Rewind() {
+  return data != nullptr && static_cast<EntryData&>(*data).Rewind();
+}
+
+std::string ArchiveFeed::FoldCase(std::string_view name) {
+  std::u16string wide;
+  if (!platform::DecodeUtf8(name, &wide)) {
+    std::string folded(name);
+    for (char& c : folded) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
+    return folded;
+  }
+  for (char16_t& c : wide) c = LowerLetter(c);
+  std::string folded;
+  platform::AppendUtf8(wide, &folded);
+  return folded;
+}
 
 bool ArchiveFeed::SafeName(const std::string& name, std::string* safe) {
   safe->clear();
@@ -136,19 +190,26 @@ bool ArchiveFeed::Take(Item* item) {
     }
     {
       std::lock_guard<std::mutex> lock(stateMutex_);
-      if (!seen_.insert(name).second) {
-        failures_.push_back(FileFailure{platform::PathFromUtf8(name).make_preferred(),
-                                        FailureReason::NotExtracted,
-                                        "the name is taken by an earlier entry"});
+      const auto [earlier, isNew] = seen_.emplace(FoldCase(name), name);
+      if (!isNew) {
+        failures_.push_back(
+            FileFailure{platform::PathFromUtf8(name).make_preferred(), FailureReason::NotExtracted,
+                        earlier->second == name
+                            ? std::string("the name is taken by an earlier entry")
+                            : "the name differs only in letter case from an earlier entry's, " +
+                                  earlier->second});
         continue;
       }
     }
 
-    // Read up to kHeldEntryBytes; a larger entry keeps the archive.
+    // Read up to kHeldEntryBytes; a larger entry keeps the archive. Reading
+    // stops just beyond the limit of an entry's size.
     std::string held;
     bool whole = false;
     constexpr std::size_t kBlock = 64 * 1024;
-    while (held.size() < kHeldEntryBytes) {
+    const std::size_t holdAtMost =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kHeldEntryBytes, maxEntryBytes_ + 1));
+    while (held.size() < holdAtMost) {
       const std::size_t at = held.size();
       held.resize(at + kBlock);
       std::size_t got = 0;
@@ -172,6 +233,7 @@ bool ArchiveFeed::Take(Item* item) {
     }
     item->modifiedSeconds = entry.hasModified ? entry.modifiedSeconds : 0;
     item->modifiedNanoseconds = entry.hasModified ? entry.modifiedNanoseconds : 0;
+    item->permissions = entry.permissions;
     if (whole) archive.unlock();
     item->data = std::make_unique<EntryData>(
         *this, std::move(held), whole ? std::unique_lock<std::mutex>() : std::move(archive));

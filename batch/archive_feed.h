@@ -6,10 +6,11 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/batch_run.h"
@@ -26,28 +27,39 @@ namespace varnoket {
 // the taker holds the archive. Entries that would land outside the
 // destination, links, devices, encrypted entries and names taken twice are
 // refused, each a failure of its own; damage ends the feed with a failure
-// named after the entry where it was met.
+// named after the entry where it was met. Names that differ only in letter
+// case are taken twice too: they name one file on Windows and on other file
+// systems that ignore case, where the second would replace the first.
 class ArchiveFeed {
  public:
   static constexpr std::size_t kHeldEntryBytes = 8 << 20;
-  // An entry whose data runs beyond this fails as too large (a decompression
-  // bomb), whatever its header declared.
-  static constexpr std::uint64_t kMaxEntryBytes = std::uint64_t{1} << 31;
 
   // "recursive": entries in folders of the archive are cleaned too;
-  // otherwise they are only counted (see subfolderEntries).
-  ArchiveFeed(std::unique_ptr<platform::ArchiveReader> reader, bool recursive);
+  // otherwise they are only counted (see subfolderEntries). An entry whose
+  // data runs beyond "maxEntryBytes" fails as too large (a decompression
+  // bomb), whatever its header declared.
+  ArchiveFeed(std::unique_ptr<platform::ArchiveReader> reader, bool recursive,
+              std::uint64_t maxEntryBytes);
   ~ArchiveFeed();
 
   // One entry taken: its number in the order of taking, its path inside the
-  // archive (relative, "/" between folders), its time, and its data.
+  // archive (relative, "/" between folders), its time, its permission bits
+  // (0 when the archive stores none), and its data.
   struct Item {
     std::size_t index = 0;
     std::filesystem::path name;
     std::int64_t modifiedSeconds = 0;
     std::int32_t modifiedNanoseconds = 0;
+    std::uint32_t permissions = 0;
     // The data; while it lives, a large entry holds the archive.
     std::unique_ptr<platform::ByteSource> data;
+
+    // True when the data was not read whole by Take, and is read from the
+    // archive, which it holds.
+    bool HoldsArchive() const;
+    // Makes data read whole by Take read again from its start; false for data
+    // that holds the archive, which cannot.
+    bool Rewind();
   };
 
   // Takes the next entry to clean; false when there is none (the end, or
@@ -62,6 +74,11 @@ class ArchiveFeed {
   std::size_t subfolderEntries();
   // The entries refused and the damage met, in the archive's order.
   std::vector<FileFailure> TakeFailures();
+
+  // "name" with its letters in one case, as Windows compares file names:
+  // ASCII, Latin, Greek, Cyrillic and full-width Latin letters. Bytes that
+  // are not UTF-8 are kept as they are.
+  static std::string FoldCase(std::string_view name);
 
   // The relative path an entry name stands for, or false when it would lead
   // outside the destination: an absolute name, a drive letter, or a ".."
@@ -78,12 +95,14 @@ class ArchiveFeed {
   std::mutex archiveMutex_;
   std::unique_ptr<platform::ArchiveReader> reader_;
   const bool recursive_;
+  const std::uint64_t maxEntryBytes_;
   bool ended_ = false;
   std::string lastName_;  // of the last entry met, for damage after it
 
   std::mutex stateMutex_;  // what follows
   std::deque<std::filesystem::path> names_;
-  std::set<std::string> seen_;
+  // The names taken so far, folded (FoldCase), with the name as taken.
+  std::map<std::string, std::string> seen_;
   std::size_t subfolderEntries_ = 0;
   std::vector<FileFailure> failures_;
 };

@@ -1,36 +1,108 @@
 // SPDX-License-Identifier: MIT
 #include "batch/archive_sink.h"
 
-#include <memory>
+#include <utility>
 
 #include "platform/path_text.h"
 
 namespace varnoket {
+namespace {
 
-void ArchiveSink::Put(std::size_t index, std::uint64_t number, const std::filesystem::path& name,
-                      std::string bytes, std::int64_t modifiedSeconds,
-                      std::int32_t modifiedNanoseconds) {
-  std::string text = platform::PathToUtf8(name);
+// "path" as an archive names it: UTF-8, "/" between folders.
+std::string ArchiveName(const std::filesystem::path& path) {
+  std::string text = platform::PathToUtf8(path);
   const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
   for (char& c : text) c = c == separator ? '/' : c;
-  const std::lock_guard<std::mutex> lock(mutex_);
-  files_[{index, number}] =
-      File{std::move(text), std::move(bytes), modifiedSeconds, modifiedNanoseconds};
+  return text;
 }
 
-platform::IoStatus ArchiveSink::Write(platform::Archives& archives, platform::FileSystem& files,
-                                      const platform::FolderHandle& folder,
-                                      const std::filesystem::path& name,
-                                      const platform::StageOptions& stage,
-                                      platform::ArchiveKind kind) {
-  std::unique_ptr<platform::ArchiveWriter> writer;
-  platform::IoStatus status = archives.Create(files, folder, name, stage, kind, &writer);
-  for (auto it = files_.begin(); status.ok() && it != files_.end(); ++it) {
-    status = writer->Add(it->second.name, it->second.bytes, it->second.modifiedSeconds,
-                         it->second.modifiedNanoseconds);
+}  // namespace
+
+platform::IoStatus ArchiveSink::Open(platform::Archives& archives, platform::FileSystem& files,
+                                     const platform::FolderHandle& folder,
+                                     const std::filesystem::path& name,
+                                     const platform::StageOptions& stage,
+                                     platform::ArchiveKind kind) {
+  return archives.Create(files, folder, name, stage, kind, &writer_);
+}
+
+void ArchiveSink::BeginRun(const std::filesystem::path& prefix) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  prefix_ = prefix.empty() ? std::string() : ArchiveName(prefix) + "/";
+  head_ = 0;
+  waiting_.clear();
+  waitingBytes_ = 0;
+}
+
+void ArchiveSink::AwaitTurn(std::size_t index) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  turn_.wait(lock, [this, index] {
+    return index <= head_ || (index < head_ + kWindowEntries && waitingBytes_ < kWindowBytes);
+  });
+}
+
+void ArchiveSink::Put(std::size_t index, const std::filesystem::path& name, std::string bytes,
+                      std::int64_t modifiedSeconds, std::int32_t modifiedNanoseconds) {
+  if (writer_ == nullptr) return;
+  File file{prefix_ + ArchiveName(name), std::move(bytes), modifiedSeconds, modifiedNanoseconds};
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (index == head_) {
+    ready_.push_back(std::move(file));
+    Drain(&lock);
+    return;
   }
-  if (status.ok()) status = writer->Commit();
-  return status;
+  waitingBytes_ += file.bytes.size();
+  waiting_[index].files.push_back(std::move(file));
+}
+
+void ArchiveSink::Done(std::size_t index) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (index != head_) {
+    waiting_[index].done = true;
+    return;
+  }
+  // The entries after it that wait are ready now, up to one not done.
+  ++head_;
+  for (auto next = waiting_.find(head_); next != waiting_.end(); next = waiting_.find(head_)) {
+    for (File& file : next->second.files) {
+      waitingBytes_ -= file.bytes.size();
+      ready_.push_back(std::move(file));
+    }
+    const bool done = next->second.done;
+    waiting_.erase(next);
+    if (!done) break;
+    ++head_;
+  }
+  turn_.notify_all();
+  Drain(&lock);
+}
+
+void ArchiveSink::Drain(std::unique_lock<std::mutex>* lock) {
+  if (writing_) return;
+  writing_ = true;
+  while (!ready_.empty()) {
+    const File file = std::move(ready_.front());
+    ready_.pop_front();
+    if (!status_.ok()) continue;
+    lock->unlock();
+    const platform::IoStatus added =
+        writer_->Add(file.name, file.bytes, file.modifiedSeconds, file.modifiedNanoseconds);
+    lock->lock();
+    if (status_.ok()) status_ = added;
+  }
+  writing_ = false;
+}
+
+platform::IoStatus ArchiveSink::Commit() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (writer_ == nullptr) return platform::IoStatus::Ok();
+  // Files whose turn never came (entries never done) are not in the archive.
+  if (status_.ok() && (!waiting_.empty() || !ready_.empty())) {
+    status_ = platform::IoStatus::Error("the archive was not completed");
+  }
+  if (status_.ok()) status_ = writer_->Commit();
+  writer_.reset();
+  return status_;
 }
 
 }  // namespace varnoket

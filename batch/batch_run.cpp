@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -199,6 +201,14 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   return entries;
 }
 
+// The permission bits of a new file made from a source with "source" (0 when
+// unknown). A new file is the user's to rewrite: owner write is added, so
+// that a read-only source does not make its cleaned copy refuse the next run.
+// Set-user-ID, set-group-ID and sticky bits are dropped where it is made.
+std::uint32_t NewFilePermissions(std::uint32_t source) {
+  return source != 0 ? source | 0200 : 0666;
+}
+
 // Shared state of one run's workers.
 class Run {
  public:
@@ -223,15 +233,17 @@ class Run {
           Written(index, written);
         }) {}
 
-  // The permission bits of the new files made from the feed's entries.
+  // The permission bits of the new files made from the feed's entries that
+  // carry none of their own.
   void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
 
   // Processes every entry with "workers" threads (the calling thread alone
   // when it is 1) and returns when all are done and written.
-  // A run of a single entry gives "gameWorkers" threads to its games.
+  // A run of a single entry gives "gameWorkers" threads to its games, unless
+  // they go into an archive, which takes a collection's games in order.
   void Execute(unsigned workers, unsigned gameWorkers) {
-    retryAlone_ = workers > 1 && feed_ == nullptr;
-    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr ? gameWorkers : 1;
+    retryAlone_ = workers > 1;
+    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr && sink_ == nullptr ? gameWorkers : 1;
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -242,21 +254,6 @@ class Run {
     }
     Work();
     for (std::thread& thread : threads) thread.join();
-
-    // The files that ran out of memory beside the others, each alone now that
-    // every other worker and its buffers are gone; a stopped run reports them
-    // as they failed.
-    std::sort(retries_.begin(), retries_.end());
-    for (const std::size_t index : retries_) {
-      EntryResult result;
-      if (options_.stop != nullptr && options_.stop->load()) {
-        result.failure.reason = FailureReason::OutOfMemory;
-        result.failure.name = entries_.Name(index);
-      } else {
-        if (Clean(index, &result)) continue;  // the queue reports it
-      }
-      Report(&result);
-    }
     queue_.Finish();
 
     // What the run reports cleaned is on disk: one flush of every file
@@ -298,14 +295,13 @@ class Run {
       if (options_.stop != nullptr && options_.stop->load()) return;
       const std::size_t index = next_.fetch_add(1);
       if (index >= entries_.size()) return;
+      if (sink_ != nullptr) sink_->AwaitTurn(index);
       EntryResult result;
-      if (Clean(index, &result)) continue;  // the queue reports it
-      if (!result.cleaned && !result.splitWhole &&
-          result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
-        std::lock_guard<std::mutex> lock(progressMutex_);
-        retries_.push_back(index);
-        continue;
-      }
+      const bool queued = CleanInTurn(
+          false, [&] { return Process(index, &result); }, [] { return true; }, &result);
+      if (sink_ != nullptr) sink_->Done(index);
+      if (queued) continue;  // the queue reports it
+      result.failure.name = entries_.Name(index);
       Report(&result);
     }
   }
@@ -315,42 +311,59 @@ class Run {
   void WorkOnFeed() {
     for (;;) {
       if (options_.stop != nullptr && options_.stop->load()) return;
+      if (sink_ != nullptr) sink_->AwaitTurn(feed_->taken());
       ArchiveFeed::Item item;
       if (!feed_->Take(&item)) return;
+      // An entry too large to be held is cleaned alone: while it is read, the
+      // archive is its, and the others could take no new entry anyway.
+      const platform::StageOptions stage{
+          nullptr, item.permissions != 0 ? NewFilePermissions(item.permissions) : feedPermissions_};
       EntryResult result;
-      try {
-        if (ProcessSource(
-                item.index, item.name, *item.data,
-                platform::StageOptions{nullptr, feedPermissions_},
+      const bool queued = CleanInTurn(
+          item.HoldsArchive(),
+          [&] {
+            // A held entry keeps its bytes, rewound, to be cleaned again.
+            return ProcessSource(
+                item.index, item.name, *item.data, stage,
                 EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
-                [&item] { item.data.reset(); }, &result)) {
-          continue;
-        }
-      } catch (const std::bad_alloc&) {
-        result = EntryResult();
-        result.failure.reason = FailureReason::OutOfMemory;
-      } catch (const std::exception& error) {
-        result = EntryResult();
-        result.failure.reason = FailureReason::CannotRead;
-        result.failure.systemMessage = error.what();
-      }
+                [&item] {
+                  if (!item.Rewind()) item.data.reset();
+                },
+                &result);
+          },
+          [&item] { return item.Rewind(); }, &result);
+      item.data.reset();
+      if (sink_ != nullptr) sink_->Done(item.index);
+      if (queued) continue;
       result.failure.name = item.name;
       Report(&result);
     }
   }
 
-  // The entries found so far: all of a folder's, or those the archive gave.
-  std::size_t Total() { return feed_ != nullptr ? feed_->taken() : entries_.size(); }
-
-  std::filesystem::path NameOf(std::size_t index) {
-    return feed_ != nullptr ? feed_->NameOf(index) : entries_.Name(index);
+  // Cleans one entry by "clean", which hands it to the queue (true) or fills
+  // "*result" (false), whatever it throws: beside the other workers, or
+  // "alone". When it runs out of memory beside them, it is cleaned once more
+  // alone, if "rewind" can make its source read again from the start: the
+  // others finish the entries in hand and start no new one meanwhile.
+  bool CleanInTurn(bool alone, const std::function<bool()>& clean,
+                   const std::function<bool()>& rewind, EntryResult* result) {
+    Enter(alone);
+    bool queued = Attempt(clean, result);
+    const bool retry = !queued && !alone && retryAlone_ && !result->cleaned &&
+                       !result->splitWhole &&
+                       result->failure.reason == FailureReason::OutOfMemory && rewind();
+    Leave(alone);
+    if (!retry) return queued;
+    *result = EntryResult();
+    Enter(true);
+    queued = Attempt(clean, result);
+    Leave(true);
+    return queued;
   }
 
-  // Cleans one entry and hands it to the queue (true), or fills "*result"
-  // with what became of it (false), whatever it throws.
-  bool Clean(std::size_t index, EntryResult* result) {
+  static bool Attempt(const std::function<bool()>& clean, EntryResult* result) {
     try {
-      if (Process(index, result)) return true;
+      return clean();
     } catch (const std::bad_alloc&) {
       *result = EntryResult();
       result->failure.reason = FailureReason::OutOfMemory;
@@ -359,8 +372,33 @@ class Run {
       result->failure.reason = FailureReason::CannotRead;
       result->failure.systemMessage = error.what();
     }
-    result->failure.name = entries_.Name(index);
     return false;
+  }
+
+  // Starts cleaning an entry, beside the others or alone: no worker starts
+  // while one waits to be alone, and that one waits until none is busy.
+  void Enter(bool alone) {
+    std::unique_lock<std::mutex> lock(turnMutex_);
+    turnChanged_.wait(lock, [this] { return !aloneWanted_; });
+    if (alone) {
+      aloneWanted_ = true;
+      turnChanged_.wait(lock, [this] { return busy_ == 0; });
+    }
+    ++busy_;
+  }
+
+  void Leave(bool alone) {
+    const std::lock_guard<std::mutex> lock(turnMutex_);
+    --busy_;
+    if (alone) aloneWanted_ = false;
+    turnChanged_.notify_all();
+  }
+
+  // The entries found so far: all of a folder's, or those the archive gave.
+  std::size_t Total() { return feed_ != nullptr ? feed_->taken() : entries_.size(); }
+
+  std::filesystem::path NameOf(std::size_t index) {
+    return feed_ != nullptr ? feed_->NameOf(index) : entries_.Name(index);
   }
 
   // Reads and cleans one entry, game by game, and hands its own cleaned bytes
@@ -384,12 +422,8 @@ class Run {
     }
     EntryTime time;
     if (sink_ != nullptr) platform::ModifiedSinceEpoch(identity, &time.seconds, &time.nanoseconds);
-    // A new file is the user's to rewrite: owner write is added to the
-    // source's bits, so that a read-only archive does not make its cleaned
-    // copy refuse the next run.
-    const platform::StageOptions stage{
-        inPlace_ ? &identity : nullptr,
-        identity.permissions != 0 ? identity.permissions | 0200 : 0666};
+    const platform::StageOptions stage{inPlace_ ? &identity : nullptr,
+                                       NewFilePermissions(identity.permissions)};
     return ProcessSource(
         index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
   }
@@ -458,7 +492,7 @@ class Run {
       // The archive itself is written, or foreseen, once the run is over.
       if (!options_.dryRun) {
         if (!own.spilled()) toArchive = std::move(*own.held());
-        sink_->Put(index, 0, name, std::move(toArchive), time.seconds, time.nanoseconds);
+        sink_->Put(index, name, std::move(toArchive), time.seconds, time.nanoseconds);
       }
       result->cleaned = true;
       result->bytesWritten = own.size();
@@ -520,7 +554,7 @@ class Run {
     void Numbered(std::uint64_t number, std::string* bytes) override {
       // Several workers may write numbered games at once.
       const std::filesystem::path name = SplitName(name_, number);
-      const platform::IoStatus status = run_.WriteGame(index_, number, time_, name, bytes);
+      const platform::IoStatus status = run_.WriteGame(index_, time_, name, bytes);
       const std::lock_guard<std::mutex> lock(mutex_);
       if (status.ok()) {
         ++result_->gamesWritten;
@@ -546,11 +580,11 @@ class Run {
 
   // Writes one numbered game of a collection under Split at once, or in a
   // dry run foresees its failure.
-  platform::IoStatus WriteGame(std::size_t index, std::uint64_t number, EntryTime time,
-                               const std::filesystem::path& name, std::string* game) {
+  platform::IoStatus WriteGame(std::size_t index, EntryTime time, const std::filesystem::path& name,
+                               std::string* game) {
     const std::string_view bytes = *game;
     if (sink_ != nullptr) {
-      if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
+      if (!options_.dryRun) sink_->Put(index, name, *game, time.seconds, time.nanoseconds);
       return platform::IoStatus::Ok();
     }
     const std::filesystem::path target = options_.destination / name;
@@ -696,6 +730,11 @@ class Run {
   std::map<std::size_t, std::uint64_t> bytesRead_;
 
   bool retryAlone_ = false;
+  // Workers cleaning an entry, and whether one waits to clean alone.
+  std::mutex turnMutex_;
+  std::condition_variable turnChanged_;
+  unsigned busy_ = 0;
+  bool aloneWanted_ = false;
   // Threads that clean the games of one collection.
   unsigned gameWorkers_ = 1;
 
@@ -707,7 +746,6 @@ class Run {
   // What entries handed to the queue found besides their own file, until
   // they are written.
   std::map<std::size_t, EntryResult> held_;
-  std::vector<std::size_t> retries_;  // entries that ran out of memory beside others
   std::vector<FileCharset> detected_;
 
   // The folders below the destination kept open, the oldest first out.
@@ -762,6 +800,18 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
 
 namespace {
 
+// Where a run inside another one, over an archive met in the source folder,
+// writes: the outer run's archive, or a folder below its destination.
+struct InnerDestination {
+  ArchiveSink* sink = nullptr;
+  // The outer run's destination folder, open (invalid in a dry run), and the
+  // path of the inner run's folder below it.
+  platform::FolderHandle outer;
+  std::filesystem::path relative;
+};
+
+BatchReport RunBatchInto(const BatchOptions& options, const InnerDestination* inner);
+
 // "relative" joined to "name" as text: an archive's refused entry may carry
 // an absolute name, which must not replace the rest.
 std::filesystem::path Joined(const std::filesystem::path& relative,
@@ -774,24 +824,13 @@ std::filesystem::path Joined(const std::filesystem::path& relative,
 }
 
 // Cleans the archive "relative" of the source folder into the folder of the
-// same name under the destination, and adds what it did to "*report", its
-// entries named "relative/entry".
-// "destination": the destination folder, open (invalid for a dry run), below
-// which the archive's folder is first looked up as the run's own files are,
-// so that a link planted there by another user is not written through.
+// same name under the destination, or under that name into "sink", and adds
+// what it did to "*report", its entries named "relative/entry".
+// "destination": the destination folder, open (invalid for a dry run or an
+// archive destination).
 void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
-                          platform::FileSystem& files, const platform::FolderHandle& destination,
+                          const platform::FolderHandle& destination, ArchiveSink* sink,
                           BatchReport* report) {
-  if (destination.valid()) {
-    // What is missing is created below as plain folders.
-    platform::FolderHandle below;
-    const platform::IoStatus checked = files.OpenSubfolder(destination, relative, false, &below);
-    if (!checked.ok() && checked.message() == platform::kLinkNotFollowed) {
-      report->failures.push_back(
-          FileFailure{relative, FailureReason::CannotWrite, checked.message()});
-      return;
-    }
-  }
   BatchOptions inner = options;
   inner.source = options.source / relative;
   // The trailing separator keeps a folder named "x.zip" a folder.
@@ -799,7 +838,9 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   inner.createDestination = true;
   inner.openArchives = false;
   inner.onProgress = nullptr;
-  BatchReport done = RunBatch(inner);
+  if (sink != nullptr) sink->BeginRun(relative);
+  const InnerDestination into{sink, destination, relative};
+  BatchReport done = RunBatchInto(inner, &into);
   if (done.outcome == RunOutcome::NotAnArchive) {
     report->failures.push_back(
         FileFailure{relative, FailureReason::CannotRead, "not an archive Varnoket can read"});
@@ -827,19 +868,7 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   moveUnder(done.notes, report->notes);
 }
 
-}  // namespace
-
-bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives) {
-  // A pipe or a device is never read ahead: its bytes would be spent.
-  if (platform::DefaultFileSystem().KindOf(path) != platform::PathKind::File) return false;
-  platform::Archives& used = archives != nullptr ? *archives : platform::DefaultArchives();
-  std::unique_ptr<platform::ArchiveReader> reader;
-  bool isArchive = false;
-  used.Open(path, {}, &reader, &isArchive);
-  return isArchive;
-}
-
-BatchReport RunBatch(const BatchOptions& options) {
+BatchReport RunBatchInto(const BatchOptions& options, const InnerDestination* inner) {
   BatchReport report;
   report.source = options.source;
   report.destination = options.destination;
@@ -858,42 +887,48 @@ BatchReport RunBatch(const BatchOptions& options) {
   resolved.destination = platform::AsFolder(options.destination);
   platform::FileSystem& files =
       options.fileSystem != nullptr ? *options.fileSystem : platform::DefaultFileSystem();
+  platform::Archives& archives =
+      options.archives != nullptr ? *options.archives : platform::DefaultArchives();
+  // An archive destination is a new archive; the folder that holds it is as
+  // a destination folder.
+  const std::optional<platform::ArchiveKind> archiveKind =
+      inner == nullptr && IsArchiveDestination(options.destination, &files)
+          ? platform::ArchiveKindOfName(options.destination)
+          : std::nullopt;
+
   const platform::PathKind sourceKind = files.KindOf(options.source);
   std::unique_ptr<platform::ArchiveReader> reader;
   platform::IoStatus opened;
+  // A file that is no archive, cleaned into an archive destination.
+  bool singleFile = false;
   if (sourceKind == platform::PathKind::File) {
     resolved.source = options.source;
-    platform::Archives& archives =
-        options.archives != nullptr ? *options.archives : platform::DefaultArchives();
     bool isArchive = false;
     opened = archives.Open(options.source, {options.archiveNameCharset}, &reader, &isArchive);
     if (!isArchive) {
       // Named like an archive, it gets the reason; any other file is no
-      // source folder.
-      report.outcome = opened.ok() && platform::HasArchiveName(options.source)
-                           ? RunOutcome::NotAnArchive
-                           : RunOutcome::SourceNotFound;
-      report.systemMessage = opened.message();
-      return report;
+      // source folder, unless it goes into an archive.
+      const bool namedLikeArchive = platform::HasArchiveName(options.source);
+      singleFile = opened.ok() && !namedLikeArchive && archiveKind.has_value();
+      if (!singleFile) {
+        report.outcome =
+            opened.ok() && namedLikeArchive ? RunOutcome::NotAnArchive : RunOutcome::SourceNotFound;
+        report.systemMessage = opened.message();
+        return report;
+      }
     }
   } else if (files.KindOf(resolved.source) != platform::PathKind::Folder) {
     report.outcome = RunOutcome::SourceNotFound;
     return report;
   }
-  // A destination named like an archive that is not a folder is a new
-  // archive; the folder that holds it is as a destination folder.
-  const platform::PathKind destinationKind = files.KindOf(options.destination);
-  const std::optional<platform::ArchiveKind> archiveKind =
-      destinationKind == platform::PathKind::Folder
-          ? std::nullopt
-          : platform::ArchiveKindOfName(options.destination);
+  const bool archiveSource = sourceKind == platform::PathKind::File && !singleFile;
   const std::filesystem::path outputFolder =
       archiveKind ? platform::AsFolder(options.destination.has_parent_path()
                                            ? options.destination.parent_path()
                                            : std::filesystem::path("."))
                   : resolved.destination;
   bool destinationCreated = false;
-  if (files.KindOf(outputFolder) != platform::PathKind::Folder) {
+  if (inner == nullptr && files.KindOf(outputFolder) != platform::PathKind::Folder) {
     destinationCreated = !options.dryRun;
     if (!options.createDestination) {
       report.outcome = RunOutcome::DestinationNotFound;
@@ -907,41 +942,69 @@ BatchReport RunBatch(const BatchOptions& options) {
       return report;
     }
   }
-  // New files made from an archive take its permission bits with owner
-  // write, as a file's cleaned copy takes the file's.
-  std::uint32_t archivePermissions = 0666;
+  // New files made from an archive or a single file take its permission bits
+  // as a folder's files do, unless an entry carries its own.
+  std::uint32_t sourcePermissions = NewFilePermissions(0);
   if (sourceKind == platform::PathKind::File) {
     platform::FileIdentity identity;
-    if (files.IdentifyFile(options.source, &identity).ok() && identity.permissions != 0) {
-      archivePermissions = identity.permissions | 0200;
+    if (files.IdentifyFile(options.source, &identity).ok()) {
+      sourcePermissions = NewFilePermissions(identity.permissions);
     }
   }
-  std::optional<ArchiveSink> sink;
-  if (archiveKind) sink.emplace();
-  ArchiveSink* const sinkUsed = sink ? &*sink : nullptr;
 
-  // The destination folder, opened once; an archive destination is written
-  // whole at the end, by its name.
+  // The destination: an archive, written as the files come, and named only
+  // when complete (a dry run foresees it); the outer run's archive; or the
+  // destination folder, opened once (below the outer run's, by its handle,
+  // for an inner run).
+  std::optional<ArchiveSink> ownSink;
+  ArchiveSink* sink = inner != nullptr ? inner->sink : nullptr;
   platform::FolderHandle destination;
-  if (!options.dryRun && !sink) {
-    const platform::IoStatus openedFolder = files.OpenFolder(resolved.destination, &destination);
+  if (archiveKind) {
+    ownSink.emplace();
+    sink = &*ownSink;
+    platform::IoStatus started;
+    if (options.dryRun) {
+      started = files.ProbeWrite(options.destination);
+    } else {
+      // Created relative to the folder that holds it, as the run's files
+      // are; a new archive takes the source's permission bits, as a file
+      // cleaned from it would.
+      platform::FolderHandle folder;
+      started = files.OpenFolder(outputFolder, &folder);
+      if (started.ok()) {
+        started = ownSink->Open(archives, files, folder, options.destination.filename(),
+                                platform::StageOptions{nullptr, sourcePermissions}, *archiveKind);
+      }
+    }
+    if (!started.ok()) {
+      report.failures.push_back(FileFailure{{}, FailureReason::CannotWrite, started.message()});
+      report.failed = report.failures.size();
+      return report;
+    }
+    ownSink->BeginRun({});
+  } else if (!options.dryRun && sink == nullptr) {
+    const platform::IoStatus openedFolder =
+        inner != nullptr
+            ? files.OpenSubfolder(inner->outer, inner->relative, /*create=*/true, &destination)
+            : files.OpenFolder(resolved.destination, &destination);
     if (!openedFolder.ok()) {
-      report.outcome = RunOutcome::DestinationNotFound;
+      report.outcome =
+          inner != nullptr ? RunOutcome::CannotCreateDestination : RunOutcome::DestinationNotFound;
       report.systemMessage = openedFolder.message();
       return report;
     }
+    if (inner != nullptr) destinationCreated = destination.created();
   }
 
   const std::size_t asked = std::max<std::size_t>(
       options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency(), 1);
   std::vector<FileFailure> folderFailures;
-  if (sourceKind == platform::PathKind::File) {
+  if (archiveSource) {
     // An archive: its entries, as the feed hands them out.
-    ArchiveFeed feed(std::move(reader), options.recursive);
+    ArchiveFeed feed(std::move(reader), options.recursive, options.maxArchiveEntryBytes);
     if (opened.ok()) {
-      Run run(resolved, files, EntryList(), false, std::move(destination), destinationCreated,
-              &feed, sinkUsed);
-      run.SetFeedPermissions(archivePermissions);
+      Run run(resolved, files, EntryList(), false, destination, destinationCreated, &feed, sink);
+      run.SetFeedPermissions(sourcePermissions);
       // One worker more than asked: whichever is reading the archive, as
       // many as asked can clean at the same time.
       run.Execute(static_cast<unsigned>(asked + 1), 1);
@@ -960,51 +1023,37 @@ BatchReport RunBatch(const BatchOptions& options) {
   std::vector<std::filesystem::path> archiveFiles;
   if (sourceKind == platform::PathKind::Folder) {
     entries = CollectEntries(resolved, folders, &folderFailures, &report.notes, &archiveFiles);
+  } else if (singleFile) {
+    // The file alone, under its own name.
+    const std::filesystem::path name = options.source.filename();
+    entries.AddFolder((options.source.parent_path() / "").native(), {});
+    entries.Add(name.native(), false, true);
   }
-  const std::size_t workers =
-      std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
-  // Cleaning in place replaces each file only while it is as it was read.
-  platform::FolderIdentity sourceFolder;
-  platform::FolderIdentity destinationFolder;
-  const bool inPlace = folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
-                       folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
-                       sourceFolder == destinationFolder;
-  if (sourceKind == platform::PathKind::Folder) {
-    Run run(resolved, files, std::move(entries), inPlace, std::move(destination),
-            destinationCreated, nullptr, sinkUsed);
+  if (!archiveSource) {
+    const std::size_t workers =
+        std::min<std::size_t>(asked, std::max<std::size_t>(entries.size(), 1));
+    // Cleaning in place replaces each file only while it is as it was read.
+    platform::FolderIdentity sourceFolder;
+    platform::FolderIdentity destinationFolder;
+    const bool inPlace = !singleFile &&
+                         folders.IdentifyFolder(resolved.source, &sourceFolder).ok() &&
+                         folders.IdentifyFolder(resolved.destination, &destinationFolder).ok() &&
+                         sourceFolder == destinationFolder;
+    Run run(resolved, files, std::move(entries), inPlace, destination, destinationCreated, nullptr,
+            sink);
     run.Execute(static_cast<unsigned>(workers), static_cast<unsigned>(asked));
     run.FillReport(&report);
   }
-  // Archives are opened into folders of the destination, which an archive
-  // destination has not: there they are only counted.
-  if (!options.openArchives || sink) {
+  if (!options.openArchives) {
     report.archivesLeft = archiveFiles.size();
   } else {
-    platform::FolderHandle openDestination;
-    if (!options.dryRun) (void)files.OpenFolder(resolved.destination, &openDestination);
     for (const std::filesystem::path& archive : archiveFiles) {
       if (options.stop != nullptr && options.stop->load()) break;
-      CleanArchiveInFolder(resolved, archive, files, openDestination, &report);
+      CleanArchiveInFolder(resolved, archive, destination, sink, &report);
     }
   }
-  if (sink && !report.stopped) {
-    // The archive takes its name only when complete; a dry run foresees it.
-    platform::Archives& archives =
-        options.archives != nullptr ? *options.archives : platform::DefaultArchives();
-    platform::IoStatus written;
-    if (options.dryRun) {
-      written = files.ProbeWrite(options.destination);
-    } else {
-      // Written relative to the folder that holds it, as the run's files are;
-      // a new archive takes the source archive's permission bits with owner
-      // write, or those of a new file.
-      platform::FolderHandle folder;
-      written = files.OpenFolder(outputFolder, &folder);
-      if (written.ok()) {
-        written = sink->Write(archives, files, folder, options.destination.filename(),
-                              platform::StageOptions{nullptr, archivePermissions}, *archiveKind);
-      }
-    }
+  if (ownSink && !report.stopped) {
+    const platform::IoStatus written = ownSink->Commit();
     if (!written.ok()) {
       report.failures.push_back(FileFailure{{}, FailureReason::CannotWrite, written.message()});
       report.cleaned = 0;
@@ -1022,6 +1071,26 @@ BatchReport RunBatch(const BatchOptions& options) {
   std::sort(report.notes.begin(), report.notes.end(),
             [](const RunNote& a, const RunNote& b) { return a.name < b.name; });
   return report;
+}
+
+}  // namespace
+
+bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives) {
+  // A pipe or a device is never read ahead: its bytes would be spent.
+  if (platform::DefaultFileSystem().KindOf(path) != platform::PathKind::File) return false;
+  platform::Archives& used = archives != nullptr ? *archives : platform::DefaultArchives();
+  std::unique_ptr<platform::ArchiveReader> reader;
+  bool isArchive = false;
+  used.Open(path, {}, &reader, &isArchive);
+  return isArchive;
+}
+
+BatchReport RunBatch(const BatchOptions& options) { return RunBatchInto(options, nullptr); }
+
+bool IsArchiveDestination(const std::filesystem::path& destination, platform::FileSystem* files) {
+  platform::FileSystem& used = files != nullptr ? *files : platform::DefaultFileSystem();
+  return platform::ArchiveKindOfName(destination).has_value() &&
+         used.KindOf(destination) != platform::PathKind::Folder;
 }
 
 }  // namespace varnoket

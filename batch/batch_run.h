@@ -127,7 +127,7 @@ struct BatchReport {
   // An archive source, not recursive: "*.sgf" entries in its folders, left alone.
   std::size_t subfolderEntries = 0;
   // Archives in the source folder (or its tree) that were left alone
-  // (see BatchOptions::openArchives; always, for an archive destination).
+  // (see BatchOptions::openArchives).
   std::size_t archivesLeft = 0;
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
@@ -192,9 +192,15 @@ struct BatchOptions {
   platform::Archives* archives = nullptr;
   // The charset of zip entry names not flagged as UTF-8 ("CP437" when empty).
   std::string archiveNameCharset;
+  // An archive entry whose data runs beyond this many bytes fails as too
+  // large (a decompression bomb), whatever its header declares; the run goes
+  // on with the next.
+  std::uint64_t maxArchiveEntryBytes = std::uint64_t{1} << 31;
   // Files of the source folder named like archives (platform::HasArchiveName,
   // letter case ignored) are opened and cleaned into the destination folder
-  // of the same name ("DEST/2001.zip/"). Otherwise they are only counted.
+  // of the same name ("DEST/2001.zip/"), or, for an archive destination,
+  // under that name into it, after the folder's own files. Otherwise they
+  // are only counted.
   bool openArchives = false;
   // The folder listings to use; null means the real disk. A folder that
   // cannot be listed is a failure, and the run goes on with the others.
@@ -205,17 +211,28 @@ struct BatchOptions {
 // Cleans every "*.sgf" entry (letter case ignored) of the source folder into
 // the destination folder under the same name. A file that cannot be read or
 // holds no game is not written; a write that fails leaves any existing file
-// untouched. A new file takes the source file's permission bits, less the
-// umask. Below the destination, a link (to a folder or a file) is followed
-// only when it belongs to the running user or to the owner of the folder that
-// holds it. Files that replace others are made durable in groups, with one
+// untouched. A new file takes the source file's permission bits (an archive
+// entry's own, when it stores them), with owner write and less the umask. Below the destination, a
+// link (to a folder or a file) is followed only when it belongs to the running user or to the owner
+// of the folder that holds it. Files that replace others are made durable in groups, with one
 // barrier per group, before any of them takes its name; a write that finds
 // the disk full commits what is staged and is tried again alone. A file that
 // runs out of memory while other workers hold theirs is cleaned again alone
-// once all other files are done. Before it returns, the run flushes every
+// (the others finish what they hold and start nothing meanwhile); an archive
+// entry too large to be held in memory is cleaned alone from the start.
+// A destination named like an archive (platform::ArchiveKindOfName) that is
+// not a folder is written as a new archive, its files added in the source's
+// order as they are ready; a source that is a single file which is no
+// archive is then cleaned into it under its own name. Before it returns, the run flushes every
 // file system it wrote to, so that what it reports cleaned is on disk. Every
 // failure is in the report; no failure stops the run.
 BatchReport RunBatch(const BatchOptions& options);
+
+// True when RunBatch writes "destination" as a new archive: it is named like
+// one (platform::ArchiveKindOfName) and is not a folder. "files" null means
+// the real disk.
+bool IsArchiveDestination(const std::filesystem::path& destination,
+                          platform::FileSystem* files = nullptr);
 
 // True when the file at "path" is an archive or a compressed file that
 // RunBatch reads as a source, by its content. "archives" null means the real

@@ -416,9 +416,11 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
         }
         return CleanFolder(commandLine, console, start);
       case SourceKind::Record:
-        // An archive is cleaned as a folder; data named as one that is none
-        // is not taken for a record.
-        if (IsArchiveFile(platform::PathFromUtf8(commandLine.source))) {
+        // An archive is cleaned as a folder, and so is a record that goes
+        // into an archive; data named as an archive that is none is not
+        // taken for a record.
+        if (IsArchiveFile(platform::PathFromUtf8(commandLine.source)) ||
+            IsArchiveDestination(platform::PathFromUtf8(commandLine.destination))) {
           if (commandLine.destination == "-") {
             PrintUsageError(console.err, "cannot clean an archive to standard output");
             return 2;

@@ -31,6 +31,9 @@ struct ArchiveEntry {
   std::int64_t modifiedSeconds = 0;
   std::int32_t modifiedNanoseconds = 0;
   bool hasModified = false;
+  // The POSIX permission bits the archive stores for it; 0 when it stores
+  // none (a zip made on DOS or Windows).
+  std::uint32_t permissions = 0;
   // Its data is encrypted and cannot be read.
   bool encrypted = false;
 };

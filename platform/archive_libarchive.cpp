@@ -173,6 +173,10 @@ class LibarchiveReader final : public ArchiveReader {
       entry->modifiedSeconds = static_cast<std::int64_t>(archive_entry_mtime(current_));
       entry->modifiedNanoseconds = static_cast<std::int32_t>(archive_entry_mtime_nsec(current_));
     }
+    // A single compressed file stores no bits: libarchive makes some up.
+    if (archive_format(handle_) != ARCHIVE_FORMAT_RAW) {
+      entry->permissions = static_cast<std::uint32_t>(archive_entry_perm(current_) & 07777);
+    }
     entry->encrypted = archive_entry_is_data_encrypted(current_) != 0;
     return IoStatus::Ok();
   }

@@ -243,23 +243,44 @@ TEST_F(ArchiveSourceTest, WrittenArchivesHoldWhatAFolderRunWritesAndRepeat) {
 }
 
 #ifndef _WIN32
-TEST_F(ArchiveSourceTest, NewFilesTakeTheArchivesPermissionBitsWithOwnerWrite) {
+TEST_F(ArchiveSourceTest, NewFilesTakeTheEntrysPermissionBitsWithOwnerWrite) {
   const ::mode_t umask = ::umask(022);
-  Put("ro.zip", test::MakeArchive(MadeFormat::Zip, {{"sub/a.sgf", "(;B[aa])"}}));
-  fs::permissions(temp_ / "ro.zip", fs::perms::owner_read | fs::perms::group_read);
-  const auto bits = [this](const char* name) {
-    return fs::status(temp_ / name).permissions() & fs::perms::mask;
+  MadeEntry readOnly("sub/ro.sgf", "(;B[aa])");
+  readOnly.permissions = 0444;
+  MadeEntry setuid("suid.sgf", "(;B[aa])");
+  setuid.permissions = 04755;
+  MadeEntry private_("private.sgf", "(;B[aa])");
+  private_.permissions = 0600;
+  Put("entries.zip", test::MakeArchive(MadeFormat::Zip, {readOnly, setuid, private_}));
+  // A single compressed file stores no bits of its own: it gives the file's.
+  Put("one.sgf.gz", test::MakeArchive(MadeFormat::Gzip, {{"x", "(;B[aa])"}}));
+  fs::permissions(temp_ / "one.sgf.gz", fs::perms::owner_read | fs::perms::group_read);
+  ASSERT_EQ(Run({"-q", "-r", "entries.zip", "out"}).status, 0);
+  ASSERT_EQ(Run({"-q", "one.sgf.gz", "out"}).status, 0);
+  const struct {
+    const char* name;
+    unsigned bits;
+  } cases[] = {
+      {"out/sub/ro.sgf", 0644},
+      {"out/suid.sgf", 0755},
+      {"out/private.sgf", 0600},
+      {"out/one.sgf", 0640},
   };
-  const fs::perms expected = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(fs::status(temp_ / c.name).permissions() & fs::perms::mask,
+              static_cast<fs::perms>(c.bits));
+  }
 
-  ASSERT_EQ(Run({"-q", "-r", "ro.zip", "out"}).status, 0);
-  EXPECT_EQ(bits("out/sub/a.sgf"), expected);
-  ASSERT_EQ(Run({"-q", "-r", "ro.zip", "copy.tar"}).status, 0);
-  EXPECT_EQ(bits("copy.tar"), expected);
-  // A replaced archive keeps the bits of the one it replaces.
-  fs::permissions(temp_ / "copy.tar", fs::perms::owner_read | fs::perms::owner_write);
-  ASSERT_EQ(Run({"-q", "-r", "ro.zip", "copy.tar"}).status, 0);
-  EXPECT_EQ(bits("copy.tar"), fs::perms::owner_read | fs::perms::owner_write);
+  // A new archive takes its source's bits as a file cleaned from it would; a
+  // replaced one keeps the bits of the one it replaces.
+  ASSERT_EQ(Run({"-q", "one.sgf.gz", "copy.tar"}).status, 0);
+  EXPECT_EQ(fs::status(temp_ / "copy.tar").permissions() & fs::perms::mask,
+            static_cast<fs::perms>(0640));
+  fs::permissions(temp_ / "copy.tar", static_cast<fs::perms>(0600));
+  ASSERT_EQ(Run({"-q", "one.sgf.gz", "copy.tar"}).status, 0);
+  EXPECT_EQ(fs::status(temp_ / "copy.tar").permissions() & fs::perms::mask,
+            static_cast<fs::perms>(0600));
   ::umask(umask);
 }
 #endif

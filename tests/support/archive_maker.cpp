@@ -108,7 +108,7 @@ std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries
     archive_entry_update_pathname_utf8(entry, made.name.c_str());
 #endif
     archive_entry_set_mtime(entry, static_cast<time_t>(made.modified), 0);
-    archive_entry_set_perm(entry, 0644);
+    archive_entry_set_perm(entry, static_cast<mode_t>(made.permissions));
     switch (made.kind) {
       case MadeEntry::Kind::File:
         archive_entry_set_filetype(entry, AE_IFREG);

@@ -43,6 +43,7 @@ struct MadeEntry {
   Kind kind = Kind::File;
   std::string linkTarget;
   std::int64_t modified = 1600000000;
+  std::uint32_t permissions = 0644;
 };
 
 struct MadeOptions {
