@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 #include <utility>
 
 #include "platform/path_text.h"
@@ -209,21 +210,28 @@ bool ArchiveFeed::Take(Item* item) {
     constexpr std::size_t kBlock = 64 * 1024;
     const std::size_t holdAtMost =
         static_cast<std::size_t>(std::min<std::uint64_t>(kHeldEntryBytes, maxEntryBytes_ + 1));
-    while (held.size() < holdAtMost) {
-      const std::size_t at = held.size();
-      held.resize(at + kBlock);
-      std::size_t got = 0;
-      const platform::IoStatus read = reader_->Read(held.data() + at, kBlock, &got);
-      held.resize(at + got);
-      if (!read.ok()) {
-        ended_ = true;
-        Refuse(name, FailureReason::DamagedArchive, read.message());
-        return false;
+    try {
+      while (held.size() < holdAtMost) {
+        const std::size_t at = held.size();
+        held.resize(at + kBlock);
+        std::size_t got = 0;
+        const platform::IoStatus read = reader_->Read(held.data() + at, kBlock, &got);
+        held.resize(at + got);
+        if (!read.ok()) {
+          ended_ = true;
+          Refuse(name, FailureReason::DamagedArchive, read.message());
+          return false;
+        }
+        if (got == 0) {
+          whole = true;
+          break;
+        }
       }
-      if (got == 0) {
-        whole = true;
-        break;
-      }
+    } catch (const std::bad_alloc&) {
+      // The rest of its data is skipped with the next entry's header.
+      std::string().swap(held);
+      Refuse(name, FailureReason::OutOfMemory, "");
+      continue;
     }
     {
       std::lock_guard<std::mutex> lock(stateMutex_);

@@ -454,10 +454,16 @@ class Run {
         toArchive += bytes;
         return platform::IoStatus::Ok();
       }
-      platform::IoStatus status;
-      if (!folderReady) status = MirrorFolderOf(name);
-      folderReady = status.ok();
-      return status.ok() ? streamed.Add(bytes) : status;
+      if (!folderReady) {
+        // In the run's own folder below the destination, not one found by name.
+        platform::FolderHandle folder;
+        bool created = false;
+        const platform::IoStatus status = FolderFor(name.parent_path(), &folder, &created);
+        if (!status.ok()) return status;
+        streamed.StageIn(folder);
+        folderReady = true;
+      }
+      return streamed.Add(bytes);
     });
     EntryOutput output(*this, index, time, name, &own, result);
     CollectionOptions collectionOptions;
@@ -534,13 +540,6 @@ class Run {
     return true;
   }
 
-  // The folder under the destination that mirrors the one of "name".
-  platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
-    platform::FolderHandle folder;
-    bool created = false;
-    return FolderFor(name.parent_path(), &folder, &created);
-  }
-
   // Where the games of one entry go: its own file, or numbered files.
   class EntryOutput : public CollectionOutput {
    public:
@@ -594,8 +593,10 @@ class Run {
                  ? files_.ProbeWrite(target)
                  : files_.ProbeCreateFolders(folder);
     }
-    platform::IoStatus status = MirrorFolderOf(name);
-    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
+    platform::FolderHandle folder;
+    bool created = false;
+    platform::IoStatus status = FolderFor(name.parent_path(), &folder, &created);
+    if (status.ok()) status = files_.WriteFileAtomically(folder, name.filename(), bytes);
     return status;
   }
 

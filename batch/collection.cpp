@@ -388,11 +388,13 @@ StreamedFile::StreamedFile(platform::FileSystem& files, std::filesystem::path ta
 platform::IoStatus StreamedFile::Add(std::string_view bytes) {
   if (staged_) return files_.Append(&file_, bytes);
   staged_ = true;
-  platform::FolderHandle folder;
-  const platform::IoStatus opened =
-      files_.OpenFolder(target_.has_parent_path() ? target_.parent_path() : ".", &folder);
-  if (!opened.ok()) return opened;
-  return files_.Stage(folder, target_.filename(), bytes, options_, &file_);
+  if (!folder_) {
+    folder_.emplace();
+    const platform::IoStatus opened =
+        files_.OpenFolder(target_.has_parent_path() ? target_.parent_path() : ".", &*folder_);
+    if (!opened.ok()) return opened;
+  }
+  return files_.Stage(*folder_, target_.filename(), bytes, options_, &file_);
 }
 
 platform::IoStatus StreamedFile::Commit() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,6 +120,10 @@ class StreamedFile {
   StreamedFile(platform::FileSystem& files, std::filesystem::path target,
                const platform::StageOptions& options);
 
+  // Stages the file in "folder", open, rather than in the target's folder
+  // opened by its path. Before the first Add.
+  void StageIn(const platform::FolderHandle& folder) { folder_ = folder; }
+
   platform::IoStatus Add(std::string_view bytes);
   platform::IoStatus Commit();
 
@@ -126,6 +131,7 @@ class StreamedFile {
   platform::FileSystem& files_;
   std::filesystem::path target_;
   platform::StageOptions options_;
+  std::optional<platform::FolderHandle> folder_;
   bool staged_ = false;
   platform::StagedFile file_;
 };

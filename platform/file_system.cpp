@@ -12,10 +12,16 @@ namespace varnoket::platform {
 IoStatus FileSystem::WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                          const StageOptions& options) {
   FolderHandle folder;
-  IoStatus status = OpenFolder(path.has_parent_path() ? path.parent_path() : ".", &folder);
+  const IoStatus status = OpenFolder(path.has_parent_path() ? path.parent_path() : ".", &folder);
   if (!status.ok()) return status;
+  return WriteFileAtomically(folder, path.filename(), bytes, options);
+}
+
+IoStatus FileSystem::WriteFileAtomically(const FolderHandle& folder,
+                                         const std::filesystem::path& name, std::string_view bytes,
+                                         const StageOptions& options) {
   StagedFile staged;
-  status = Stage(folder, path.filename(), bytes, options, &staged);
+  IoStatus status = Stage(folder, name, bytes, options, &staged);
   if (status.ok() && staged.replaces()) status = Flush({&staged});
   if (status.ok()) status = Commit(&staged);
   return status;

@@ -294,6 +294,10 @@ class FileSystem {
   // replaces a file, Commit.
   IoStatus WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                const StageOptions& options = StageOptions());
+  // The same in "folder", open, under "name" (one component).
+  IoStatus WriteFileAtomically(const FolderHandle& folder, const std::filesystem::path& name,
+                               std::string_view bytes,
+                               const StageOptions& options = StageOptions());
 };
 
 // Raises the process's limit on open files as far as it may without

@@ -39,6 +39,8 @@ class FaultyFileSystem : public platform::FileSystem {
   std::vector<std::string> reads;  // the name of every file read, in order
   // Runs before each write begins, as another program could act then.
   std::function<void(const std::filesystem::path&)> beforeStage;
+  // Runs before bytes are appended to a staged file.
+  std::function<void()> beforeAppend;
 
   platform::IoStatus OpenFile(const std::filesystem::path& path,
                               std::unique_ptr<platform::ByteSource>* source,
@@ -63,6 +65,11 @@ class FaultyFileSystem : public platform::FileSystem {
     if (diskFull) return platform::IoStatus::NoSpace("No space left on device");
     if (beforeStage) beforeStage(folder.path() / name);
     return FileSystem::Stage(folder, name, bytes, options, staged);
+  }
+
+  platform::IoStatus Append(platform::StagedFile* staged, std::string_view bytes) override {
+    if (beforeAppend) beforeAppend();
+    return FileSystem::Append(staged, bytes);
   }
 
   platform::IoStatus CreateFolders(const std::filesystem::path& path) override {

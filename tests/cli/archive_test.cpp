@@ -103,11 +103,15 @@ TEST_F(ArchiveSourceTest, NothingIsWrittenOutsideTheDestination) {
                          {"hard.sgf", "", MadeEntry::Kind::HardLink, "good.sgf"},
                          {"fifo.sgf", "", MadeEntry::Kind::Fifo},
                          {"good.sgf", "(;B[aa])"},
-                         {"./good.sgf", "(;W[bb])"}}));
+                         {"./good.sgf", "(;W[bb])"},
+                         {"GOOD.sgf", "(;W[cc])"},
+                         {"Игра.sgf", "(;B[dd])"},
+                         {"ИГРА.SGF", "(;W[ee])"}}));
   const Outcome outcome = Run({"-r", "hostile.tar", "dest/out"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(Snapshot("dest"),
-            (std::map<std::string, std::string>{{"out/good.sgf", "(;GM[1]FF[4]\r\n;B[aa])"}}));
+            (std::map<std::string, std::string>{{"out/good.sgf", "(;GM[1]FF[4]\r\n;B[aa])"},
+                                                {"out/Игра.sgf", "(;GM[1]FF[4]\r\n;B[dd])"}}));
   EXPECT_FALSE(fs::exists(temp_ / "escape.sgf"));
   const struct {
     const char* name;
@@ -121,6 +125,9 @@ TEST_F(ArchiveSourceTest, NothingIsWrittenOutsideTheDestination) {
       {"hard.sgf", "a hard link"},
       {"fifo.sgf", "not a regular file"},
       {"good.sgf", "the name is taken by an earlier entry"},
+      // One file on Windows and other file systems that ignore case.
+      {"GOOD.sgf", "the name differs only in letter case from an earlier entry's, good.sgf"},
+      {"ИГРА.SGF", "the name differs only in letter case from an earlier entry's, Игра.sgf"},
   };
   for (const auto& refusal : refusals) {
     SCOPED_TRACE(refusal.name);
@@ -220,6 +227,31 @@ TEST_F(ArchiveSourceTest, ArchivesInAFolderAreOpenedOnlyWhenAsked) {
     const Outcome outcome = Run(c.arguments);
     EXPECT_EQ(Snapshot(c.arguments.back()), c.written);
     EXPECT_NE(outcome.err.find(Native(c.message)), std::string::npos) << outcome.err;
+  }
+}
+
+TEST_F(ArchiveSourceTest, WhatGoesIntoAnArchiveDestination) {
+  Put("one.sgf", "(;B[aa])");
+  Put("folder/a.sgf", "(;B[aa])");
+  Put("folder/2001.ZIP", test::MakeArchive(MadeFormat::Zip, {{"b.sgf", "(;W[bb])"}}));
+  Put("folder/sub/2002.tar.gz", test::MakeArchive(MadeFormat::TarGzip, {{"c.sgf", "(;B[cc])"}}));
+  struct Case {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> held;
+  } cases[] = {
+      {{"one.sgf", "one.zip"}, {{"one.sgf", "(;GM[1]FF[4]\r\n;B[aa])"}}},
+      {{"-r", "--archives", "folder", "all.tar.zst"},
+       {{"a.sgf", "(;GM[1]FF[4]\r\n;B[aa])"},
+        {"2001.ZIP/b.sgf", "(;GM[1]FF[4]\r\n;W[bb])"},
+        {"sub/2002.tar.gz/c.sgf", "(;GM[1]FF[4]\r\n;B[cc])"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    const Outcome outcome = Run(c.arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    const std::string back = c.arguments.back() + ".back";
+    ASSERT_EQ(Run({"-q", "-r", c.arguments.back(), back}).status, 0);
+    EXPECT_EQ(Snapshot(back), c.held);
   }
 }
 
