@@ -854,6 +854,8 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   }
   report->found += done.found;
   report->cleaned += done.cleaned;
+  report->stopped = report->stopped || done.stopped;
+  report->notStarted += done.notStarted;
   report->bytesRead += done.bytesRead;
   report->bytesWritten += done.bytesWritten;
   // Every named item of the archive's run, named under "relative".
@@ -1049,7 +1051,11 @@ BatchReport RunBatchInto(const BatchOptions& options, const InnerDestination* in
     report.archivesLeft = archiveFiles.size();
   } else {
     for (const std::filesystem::path& archive : archiveFiles) {
-      if (options.stop != nullptr && options.stop->load()) break;
+      if (options.stop != nullptr && options.stop->load()) {
+        // The archives not opened make the run a stopped one.
+        report.stopped = true;
+        break;
+      }
       CleanArchiveInFolder(resolved, archive, destination, sink, &report);
     }
   }

@@ -4,6 +4,7 @@
 // number of workers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,23 @@ TEST_F(ArchiveRunTest, AnArchiveDestinationIsWrittenAsTheFilesComeAndIsTheSameFo
   files.beforeAppend = nullptr;
   ASSERT_EQ(Run(source, temp_ / "four.tar", 4).cleaned, static_cast<std::size_t>(kFiles));
   EXPECT_EQ(test::ReadBytes(temp_ / "four.tar"), test::ReadBytes(temp_ / "one.tar"));
+}
+
+TEST_F(ArchiveRunTest, AStoppedRunLeavesNoArchive) {
+  // Stopped once the folder's own file is done, before its archive is opened.
+  const fs::path source = temp_ / "games";
+  fs::create_directories(source);
+  test::WriteBytes(source / "a.sgf", "(;B[aa])");
+  test::WriteBytes(source / "b.zip", test::MakeArchive(MadeFormat::Zip, {{"c.sgf", "(;W[bb])"}}));
+  std::atomic<bool> stop{false};
+  options_.stop = &stop;
+  options_.openArchives = true;
+  options_.onProgress = [&stop](const BatchProgress&) { stop = true; };
+
+  const BatchReport report = Run(source, temp_ / "out.zip");
+
+  EXPECT_TRUE(report.stopped);
+  EXPECT_FALSE(fs::exists(temp_ / "out.zip"));
 }
 
 }  // namespace
