@@ -403,6 +403,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
 
 int RunClean(const CommandLine& commandLine, const Console& console) {
   const Clock::time_point start = Clock::now();
+  const bool intoArchive = IsArchiveDestination(platform::PathFromUtf8(commandLine.destination));
   if (commandLine.source != "-") {
     std::string reason;
     switch (ClassifySource(platform::PathFromUtf8(commandLine.source), &reason)) {
@@ -416,11 +417,12 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
         }
         return CleanFolder(commandLine, console, start);
       case SourceKind::Record:
-        // An archive is cleaned as a folder, and so is a record that goes
-        // into an archive; data named as an archive that is none is not
+        // An archive is cleaned as a folder, and so is a record file that
+        // goes into an archive; data named as an archive that is none is not
         // taken for a record.
         if (IsArchiveFile(platform::PathFromUtf8(commandLine.source)) ||
-            IsArchiveDestination(platform::PathFromUtf8(commandLine.destination))) {
+            (intoArchive && platform::DefaultFileSystem().KindOf(platform::PathFromUtf8(
+                                commandLine.source)) == platform::PathKind::File)) {
           if (commandLine.destination == "-") {
             PrintUsageError(console.err, "cannot clean an archive to standard output");
             return 2;
@@ -434,6 +436,11 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
         }
         break;
     }
+  }
+  if (intoArchive) {
+    // Its entry would have no name of its own, nor a time.
+    PrintUsageError(console.err, "cannot clean standard input or a pipe into an archive");
+    return 2;
   }
   return CleanOne(commandLine, console, start);
 }

@@ -253,6 +253,13 @@ TEST_F(ArchiveSourceTest, WhatGoesIntoAnArchiveDestination) {
     ASSERT_EQ(Run({"-q", "-r", c.arguments.back(), back}).status, 0);
     EXPECT_EQ(Snapshot(back), c.held);
   }
+  // Standard input has no name to give its entry.
+  const Outcome piped = test::RunCli(temp_.path(), {"-", "piped.zip"}, "(;B[aa])");
+  EXPECT_EQ(piped.status, 2);
+  EXPECT_NE(piped.err.find("cannot clean standard input or a pipe into an archive"),
+            std::string::npos)
+      << piped.err;
+  EXPECT_FALSE(fs::exists(temp_ / "piped.zip"));
 }
 
 TEST_F(ArchiveSourceTest, WrittenArchivesHoldWhatAFolderRunWritesAndRepeat) {
