@@ -314,11 +314,11 @@ class Run {
       if (sink_ != nullptr) sink_->AwaitTurn(feed_->taken());
       ArchiveFeed::Item item;
       if (!feed_->Take(&item)) return;
-      // An entry too large to be held is cleaned alone: while it is read, the
-      // archive is its, and the others could take no new entry anyway.
       const platform::StageOptions stage{
           nullptr, item.permissions != 0 ? NewFilePermissions(item.permissions) : feedPermissions_};
       EntryResult result;
+      // An entry too large to be held is cleaned alone: while it is read, the
+      // archive is its, and the others could take no new entry anyway.
       const bool queued = CleanInTurn(
           item.HoldsArchive(),
           [&] {
@@ -495,7 +495,7 @@ class Run {
       return false;
     }
     if (sink_ != nullptr) {
-      // The archive itself is written, or foreseen, once the run is over.
+      // The file goes into the archive in its turn (ArchiveSink).
       if (!options_.dryRun) {
         if (!own.spilled()) toArchive = std::move(*own.held());
         sink_->Put(index, name, std::move(toArchive), time.seconds, time.nanoseconds);
