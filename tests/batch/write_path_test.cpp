@@ -13,10 +13,12 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/batch_run.h"
 #include "tests/batch/batch_test_support.h"
+#include "tests/support/archive_maker.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket {
@@ -45,6 +47,27 @@ class WritePathTest : public ::testing::Test {
   fs::path source_ = temp_ / "games";
   fs::path destination_ = temp_ / "clean";
   BatchOptions options_;
+};
+
+// The real disk, on which another program puts a link in the way of one
+// folder the moment the run opens that folder by its path.
+class SwappingFileSystem : public platform::FileSystem {
+ public:
+  SwappingFileSystem(fs::path watched, fs::path target)
+      : watched_(std::move(watched)), target_(std::move(target)) {}
+
+  platform::IoStatus OpenFolder(const fs::path& path, platform::FolderHandle* folder) override {
+    if (fs::path(path).lexically_normal().parent_path() == watched_ ||
+        fs::path(path).lexically_normal() == watched_) {
+      fs::remove_all(watched_);
+      fs::create_directory_symlink(target_, watched_);
+    }
+    return FileSystem::OpenFolder(path, folder);
+  }
+
+ private:
+  const fs::path watched_;
+  const fs::path target_;
 };
 
 // The real disk, counting the folders opened and the final flushes.
@@ -272,6 +295,26 @@ class SmallDisk : public platform::FileSystem {
   std::mutex mutex_;
   std::uint64_t free_;
 };
+
+// The folder an archive of the source is cleaned into is opened once, below
+// the destination's handle: a link put there afterwards is not written
+// through.
+TEST_F(WritePathTest, AnArchivesFolderIsOpenedBelowTheDestinationNotByItsPath) {
+  test::WriteBytes(source_ / "x.zip",
+                   test::MakeArchive(test::MadeFormat::Zip, {{"b.sgf", kRichGame}}));
+  const fs::path elsewhere = temp_ / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::create_directories(destination_);
+  SwappingFileSystem files(destination_ / "x.zip", elsewhere);
+  options_.fileSystem = &files;
+  options_.openArchives = true;
+
+  const BatchReport report = RunBatch(options_);
+
+  EXPECT_EQ(report.cleaned, 1u);
+  EXPECT_FALSE(fs::exists(elsewhere / "b.sgf"));
+  EXPECT_EQ(test::ReadBytes(destination_ / "x.zip" / "b.sgf"), kRichGameCleaned);
+}
 
 TEST_F(WritePathTest, InPlaceOnANearlyFullDiskEveryFileGetsItsTurn) {
   constexpr int kFiles = 300;
