@@ -111,7 +111,9 @@ std::string ArchiveFeed::FoldCase(std::string_view name) {
     return folded;
   }
   for (char16_t& c : wide) c = LowerLetter(c);
+  // The letters folded keep their length in UTF-8.
   std::string folded;
+  folded.reserve(name.size());
   platform::AppendUtf8(wide, &folded);
   return folded;
 }
@@ -189,16 +191,18 @@ bool ArchiveFeed::Take(Item* item) {
       Refuse(name, FailureReason::NotExtracted, "the entry is encrypted");
       continue;
     }
+    std::string folded = FoldCase(name);
     {
       std::lock_guard<std::mutex> lock(stateMutex_);
-      const auto [earlier, isNew] = seen_.emplace(FoldCase(name), name);
-      if (!isNew) {
-        failures_.push_back(
-            FileFailure{platform::PathFromUtf8(name).make_preferred(), FailureReason::NotExtracted,
-                        earlier->second == name
-                            ? std::string("the name is taken by an earlier entry")
-                            : "the name differs only in letter case from an earlier entry's, " +
-                                  earlier->second});
+      const auto earlier = seen_.find(folded);
+      if (earlier != seen_.end()) {
+        const std::filesystem::path path = platform::PathFromUtf8(name).make_preferred();
+        const std::filesystem::path& earlierPath = names_[earlier->second];
+        failures_.push_back(FileFailure{
+            path, FailureReason::NotExtracted,
+            earlierPath == path ? std::string("the name is taken by an earlier entry")
+                                : "the name differs only in letter case from an earlier entry's, " +
+                                      platform::PathToUtf8(earlierPath)});
         continue;
       }
     }
@@ -236,6 +240,7 @@ bool ArchiveFeed::Take(Item* item) {
     {
       std::lock_guard<std::mutex> lock(stateMutex_);
       item->index = names_.size();
+      seen_.emplace(std::move(folded), item->index);
       names_.push_back(platform::PathFromUtf8(name).make_preferred());
       item->name = names_.back();
     }

@@ -101,8 +101,8 @@ class ArchiveFeed {
 
   std::mutex stateMutex_;  // what follows
   std::deque<std::filesystem::path> names_;
-  // The names taken so far, folded (FoldCase), with the name as taken.
-  std::map<std::string, std::string> seen_;
+  // The names taken so far, folded (FoldCase), with their index in names_.
+  std::map<std::string, std::size_t> seen_;
   std::size_t subfolderEntries_ = 0;
   std::vector<FileFailure> failures_;
 };
