@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket {
 namespace {
@@ -105,7 +105,7 @@ bool ArchiveFeed::Item::Rewind() {
 
 std::string ArchiveFeed::FoldCase(std::string_view name) {
   std::u16string wide;
-  if (!platform::DecodeUtf8(name, &wide)) {
+  if (!DecodeUtf8(name, &wide)) {
     std::string folded(name);
     for (char& c : folded) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
     return folded;
@@ -114,7 +114,7 @@ std::string ArchiveFeed::FoldCase(std::string_view name) {
   // The letters folded keep their length in UTF-8.
   std::string folded;
   folded.reserve(name.size());
-  platform::AppendUtf8(wide, &folded);
+  AppendUtf8(wide, &folded);
   return folded;
 }
 

@@ -980,7 +980,6 @@ BatchReport RunBatchInto(const BatchOptions& options, const InnerDestination* in
     }
     if (!started.ok()) {
       report.failures.push_back(FileFailure{{}, FailureReason::CannotWrite, started.message()});
-      report.failed = report.failures.size();
       return report;
     }
     ownSink->BeginRun({});
