@@ -304,7 +304,7 @@ std::string HelpText() {
       "      --split       clean every game of such a file into a file of its own,\n"
       "                    NAME-0001.sgf, NAME-0002.sgf, ... in the order of the file\n"
       "      --archives    also clean the archives found in SOURCE, each into the\n"
-      "                    folder DEST/NAME of its name\n"
+      "                    folder DEST/NAME of its name (into NAME/ in an archive)\n"
       "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"
