@@ -36,7 +36,10 @@ void ArchiveSink::BeginRun(const std::filesystem::path& prefix) {
 
 void ArchiveSink::AwaitTurn(std::size_t index) {
   std::unique_lock<std::mutex> lock(mutex_);
+  // While files wait to be written, one worker is writing them.
   turn_.wait(lock, [this, index] {
+    if (Stopped()) return true;
+    if (readyBytes_ >= kReadyBytes) return false;
     return index <= head_ || (index < head_ + kWindowEntries && waitingBytes_ < kWindowBytes);
   });
 }
@@ -47,6 +50,7 @@ void ArchiveSink::Put(std::size_t index, const std::filesystem::path& name, std:
   File file{prefix_ + ArchiveName(name), std::move(bytes), modifiedSeconds, modifiedNanoseconds};
   std::unique_lock<std::mutex> lock(mutex_);
   if (index == head_) {
+    readyBytes_ += file.bytes.size();
     ready_.push_back(std::move(file));
     Drain(&lock);
     return;
@@ -66,6 +70,7 @@ void ArchiveSink::Done(std::size_t index) {
   for (auto next = waiting_.find(head_); next != waiting_.end(); next = waiting_.find(head_)) {
     for (File& file : next->second.files) {
       waitingBytes_ -= file.bytes.size();
+      readyBytes_ += file.bytes.size();
       ready_.push_back(std::move(file));
     }
     const bool done = next->second.done;
@@ -80,24 +85,35 @@ void ArchiveSink::Done(std::size_t index) {
 void ArchiveSink::Drain(std::unique_lock<std::mutex>* lock) {
   if (writing_) return;
   writing_ = true;
-  while (!ready_.empty()) {
+  while (!ready_.empty() && !Stopped()) {
     const File file = std::move(ready_.front());
     ready_.pop_front();
-    if (!status_.ok()) continue;
     lock->unlock();
-    const platform::IoStatus added =
-        writer_->Add(file.name, file.bytes, file.modifiedSeconds, file.modifiedNanoseconds);
+    const platform::IoStatus added = Write(file);
     lock->lock();
     if (status_.ok()) status_ = added;
+    readyBytes_ -= file.bytes.size();
+    turn_.notify_all();
   }
   writing_ = false;
+  turn_.notify_all();
+}
+
+platform::IoStatus ArchiveSink::Write(const File& file) {
+  if (!status_.ok()) return status_;
+  return writer_->Add(file.name, file.bytes, file.modifiedSeconds, file.modifiedNanoseconds);
 }
 
 platform::IoStatus ArchiveSink::Commit() {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (writer_ == nullptr) return platform::IoStatus::Ok();
+  // What a stop left unwritten, in a run that had started every entry.
+  for (const File& file : ready_) {
+    if (status_.ok()) status_ = Write(file);
+  }
+  ready_.clear();
   // Files whose turn never came (entries never done) are not in the archive.
-  if (status_.ok() && (!waiting_.empty() || !ready_.empty())) {
+  if (status_.ok() && !waiting_.empty()) {
     status_ = platform::IoStatus::Error("the archive was not completed");
   }
   if (status_.ok()) status_ = writer_->Commit();

@@ -2,6 +2,7 @@
 #ifndef VARNOKET_BATCH_ARCHIVE_SINK_H_
 #define VARNOKET_BATCH_ARCHIVE_SINK_H_
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -22,15 +23,23 @@ namespace varnoket {
 // the workers in any order and written into the archive as soon as every
 // entry before theirs is done, in the source's order: by entry, then in the
 // order each entry gave its files. The same files give the same archive
-// bytes. Workers wait (AwaitTurn) before they start an entry too far ahead
-// of the oldest one not done, so that what waits for its turn stays bounded.
-// One worker at a time writes into the archive while the others clean.
+// bytes. One worker at a time writes into the archive while the others
+// clean. Workers wait (AwaitTurn) before they start an entry too far ahead of
+// the oldest one not done, or while the files whose turn has come are more
+// than the archive has yet taken in (a slow compressor), so that what waits
+// stays bounded.
 class ArchiveSink {
  public:
   // Entries that may be done ahead of the oldest one not done, and the bytes
   // they may hold while they wait.
   static constexpr std::size_t kWindowEntries = 64;
   static constexpr std::size_t kWindowBytes = 64 << 20;
+  // The bytes of files whose turn has come that may wait to be written.
+  static constexpr std::size_t kReadyBytes = 8 << 20;
+
+  // Once "*stop" is true (null: never), files stop going into the archive
+  // and AwaitTurn no longer waits; Commit writes what is left.
+  explicit ArchiveSink(const std::atomic<bool>* stop) : stop_(stop) {}
 
   // Starts a new archive of "kind" named "name" in "folder", staged through
   // "files" as "stage" says; it takes that name only at Commit. Without a
@@ -44,7 +53,7 @@ class ArchiveSink {
   void BeginRun(const std::filesystem::path& prefix);
 
   // Blocks until entry "index" may start: it is the oldest not done, or close
-  // enough behind it with room left.
+  // enough behind it with room left, and the archive is not far behind.
   void AwaitTurn(std::size_t index);
 
   // Adds the file "name" (relative) of entry "index", with the source's time.
@@ -70,10 +79,15 @@ class ArchiveSink {
     bool done = false;
   };
 
-  // Writes the files ready, unless another worker is at it. Called with
-  // "*lock" held; returns with it held.
+  // Writes the files ready, unless another worker is at it or the run is
+  // stopped. Called with "*lock" held; returns with it held.
   void Drain(std::unique_lock<std::mutex>* lock);
+  // Writes "file" into the archive unless an earlier write failed. Called
+  // by the one writer, without the lock.
+  platform::IoStatus Write(const File& file);
+  bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 
+  const std::atomic<bool>* const stop_;
   std::unique_ptr<platform::ArchiveWriter> writer_;
   std::mutex mutex_;  // what follows
   std::condition_variable turn_;
@@ -82,6 +96,7 @@ class ArchiveSink {
   std::map<std::size_t, Waiting> waiting_;
   std::size_t waitingBytes_ = 0;
   std::deque<File> ready_;
+  std::size_t readyBytes_ = 0;
   bool writing_ = false;
   platform::IoStatus status_;
 };

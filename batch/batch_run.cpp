@@ -962,7 +962,7 @@ BatchReport RunBatchInto(const BatchOptions& options, const InnerDestination* in
   ArchiveSink* sink = inner != nullptr ? inner->sink : nullptr;
   platform::FolderHandle destination;
   if (archiveKind) {
-    ownSink.emplace();
+    ownSink.emplace(options.stop);
     sink = &*ownSink;
     platform::IoStatus started;
     if (options.dryRun) {
