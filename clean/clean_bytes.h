@@ -9,6 +9,7 @@
 #include "sgf/charset.h"
 #include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
+#include "sgf/repairs.h"
 
 namespace varnoket {
 
@@ -70,10 +71,17 @@ enum class CleanStatus {
 // returns false, as GameRecord::cutShort tells; TooLarge where SaveToBytes
 // does.
 //
+// A text that begins with ";" is read as the tree its "(" was left out of
+// (grammar::Parser). With "repairs" given, a damaged text is mended as
+// grammar::Parser::Recover says and "*repairs" tells what was mended, its
+// "utf16" kept as given; the cleaned record is then one that reads back
+// without mending. A tree cut short keeps its moves ("movesKept").
+//
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
                           const AssumedCharset* assumed = nullptr,
-                          CharsetDetection* detection = nullptr);
+                          CharsetDetection* detection = nullptr,
+                          Repairs* repairs = nullptr);
 
 }  // namespace varnoket
 

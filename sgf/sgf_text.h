@@ -23,6 +23,7 @@ enum CharClass : unsigned char {
   kNodeEnd = 8,     // "(", ")" and ";", which end a node
   kMayLead = 16,    // ESC and every byte above 0x7F: in some ByteGrouping
                     // they start characters of several units (MayLead)
+  kLowerLetter = 32,  // "a" to "z", which older formats allowed in identifiers
 };
 
 // The classes of every unit below 256.
@@ -31,6 +32,7 @@ inline constexpr auto kCharClasses = [] {
   for (const char c : {'\t', '\n', '\v', '\r', ' '})
     classes[static_cast<unsigned char>(c)] |= kWhitespace;
   for (char c = 'A'; c <= 'Z'; ++c) classes[static_cast<unsigned char>(c)] |= kLetter;
+  for (char c = 'a'; c <= 'z'; ++c) classes[static_cast<unsigned char>(c)] |= kLowerLetter;
   for (const char c : {']', '\\'}) classes[static_cast<unsigned char>(c)] |= kValueStop;
   for (const char c : {'(', ')', ';'}) classes[static_cast<unsigned char>(c)] |= kNodeEnd;
   classes[kEscape] |= kMayLead;
