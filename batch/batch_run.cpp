@@ -112,6 +112,7 @@ struct EntryResult {
   std::size_t gamesWritten = 0;           // Split: numbered files written
   std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
   std::uint64_t notKept = 0;              // FirstGame: further games
+  Repairs repairs;                        // what was mended in what was written
 };
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
@@ -267,6 +268,7 @@ class Run {
   void FillReport(BatchReport* report) {
     report->found = Total();
     report->cleaned = cleaned_;
+    report->recovered = recovered_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
@@ -430,6 +432,7 @@ class Run {
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
+    collectionOptions.recover = options_.recover;
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
     result->bytesRead = collection.bytesRead;
@@ -445,6 +448,7 @@ class Run {
     if (options_.games == GameMode::FirstGame && collection.ok) {
       result->notKept = collection.games - 1;
     }
+    result->repairs = collection.repairs;
     if (!collection.ok) {
       failure.reason = collection.reason;
       failure.systemMessage = collection.systemMessage;
@@ -490,10 +494,11 @@ class Run {
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
       bytesRead_[index] = result->bytesRead;
-      if (!result->gameFailures.empty() || result->notKept != 0) {
+      if (!result->gameFailures.empty() || result->notKept != 0 || result->repairs.any()) {
         EntryResult& held = held_[index];
         held.gameFailures = std::move(result->gameFailures);
         held.notKept = result->notKept;
+        held.repairs = result->repairs;
       }
     }
     queue_.Write(folder, name.filename(), *own.held(), stage, index);
@@ -578,6 +583,7 @@ class Run {
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
         result.notKept = held->second.notKept;
+        result.repairs = held->second.repairs;
         held_.erase(held);
       }
     }
@@ -680,6 +686,10 @@ class Run {
     if (result->notKept != 0) {
       notKept_.push_back(GamesNotKept{result->failure.name, result->notKept});
     }
+    if ((result->cleaned || result->gamesWritten != 0) && result->repairs.any()) {
+      ++recovered_;
+      notes_.push_back(RunNote{result->failure.name, false, RecoveredNote(result->repairs)});
+    }
     if (options_.onProgress) options_.onProgress(progress_);
   }
 
@@ -704,6 +714,7 @@ class Run {
   std::vector<FileFailure> failures_;
   std::vector<GamesNotKept> notKept_;
   std::size_t cleaned_ = 0;
+  std::size_t recovered_ = 0;
   // What entries handed to the queue found besides their own file, until
   // they are written.
   std::map<std::size_t, EntryResult> held_;
@@ -736,11 +747,13 @@ class Run {
 
 }  // namespace
 
-CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
+CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
+                       bool recover) {
   // One pass over the bytes, with the very result of loading the record,
   // extracting its game and saving that.
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed, &result.detection)) {
+  switch (CleanSgfBytes(input, output, assumed, &result.detection,
+                        recover ? &result.repairs : nullptr)) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -758,6 +771,20 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       break;
   }
   return result;
+}
+
+std::string RecoveredNote(const Repairs& repairs) {
+  std::string text = "recovered:";
+  const auto add = [&text](const std::string& what) {
+    text += text.back() == ':' ? " " : ", ";
+    text += what;
+  };
+  if (repairs.utf16) add("UTF-16 without a byte-order mark");
+  if (repairs.lowerCaseNames) add("lower-case property names");
+  if (repairs.missingNodes) add("'(' without ';'");
+  if (repairs.strayBytes) add("stray bytes skipped");
+  if (repairs.cutShort) add("cut short after move " + std::to_string(repairs.movesKept));
+  return text;
 }
 
 namespace {
@@ -812,6 +839,7 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   }
   report->found += done.found;
   report->cleaned += done.cleaned;
+  report->recovered += done.recovered;
   report->bytesRead += done.bytesRead;
   report->bytesWritten += done.bytesWritten;
   // Every named item of the archive's run, named under "relative".
