@@ -783,7 +783,10 @@ std::string RecoveredNote(const Repairs& repairs) {
   if (repairs.lowerCaseNames) add("lower-case property names");
   if (repairs.missingNodes) add("'(' without ';'");
   if (repairs.strayBytes) add("stray bytes skipped");
-  if (repairs.cutShort) add("cut short after move " + std::to_string(repairs.movesKept));
+  if (repairs.cutShort) {
+    add(repairs.movesKept == 0 ? std::string("cut short before its first move")
+                               : "cut short after move " + std::to_string(repairs.movesKept));
+  }
   return text;
 }
 
