@@ -80,8 +80,7 @@ enum class CleanStatus {
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
                           const AssumedCharset* assumed = nullptr,
-                          CharsetDetection* detection = nullptr,
-                          Repairs* repairs = nullptr);
+                          CharsetDetection* detection = nullptr, Repairs* repairs = nullptr);
 
 }  // namespace varnoket
 

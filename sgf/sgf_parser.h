@@ -341,9 +341,9 @@ class Parser {
   Sink* sink_;
   ByteGrouping grouping_;
   std::vector<Level> levels_;
-  bool begun_ = false;      // the tree being parsed has a node
-  bool endedOpen_ = false;  // see EndedOpen
-  bool implied_ = false;    // the next tree opens at a leading ";"
+  bool begun_ = false;          // the tree being parsed has a node
+  bool endedOpen_ = false;      // see EndedOpen
+  bool implied_ = false;        // the next tree opens at a leading ";"
   bool completeAtEnd_ = false;  // the tree being parsed may close at the end
   Repairs* repairs_ = nullptr;  // see Recover
   std::basic_string<Char> identifier_;

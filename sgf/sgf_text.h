@@ -17,12 +17,12 @@ namespace varnoket::grammar {
 
 // The classes of the units the grammar looks at, as bits.
 enum CharClass : unsigned char {
-  kWhitespace = 1,  // TAB, LF, VT, CR and SPACE; nothing else
-  kLetter = 2,      // "A" to "Z", the letters of identifiers
-  kValueStop = 4,   // "]" and the backslash, which end a run of value text
-  kNodeEnd = 8,     // "(", ")" and ";", which end a node
-  kMayLead = 16,    // ESC and every byte above 0x7F: in some ByteGrouping
-                    // they start characters of several units (MayLead)
+  kWhitespace = 1,    // TAB, LF, VT, CR and SPACE; nothing else
+  kLetter = 2,        // "A" to "Z", the letters of identifiers
+  kValueStop = 4,     // "]" and the backslash, which end a run of value text
+  kNodeEnd = 8,       // "(", ")" and ";", which end a node
+  kMayLead = 16,      // ESC and every byte above 0x7F: in some ByteGrouping
+                      // they start characters of several units (MayLead)
   kLowerLetter = 32,  // "a" to "z", which older formats allowed in identifiers
 };
 
