@@ -369,17 +369,14 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
   if (repairs != nullptr) parser.Recover(repairs);
   const char* open = nullptr;
   bool accepted = false;
-  // What was mended is what was mended in the tree accepted.
-  const Repairs none{.utf16 = repairs != nullptr && repairs->utf16};
+  // What was mended in the trees that failed counts too: it moved the place
+  // where scanning for the next tree went on.
+  if (repairs != nullptr) *repairs = Repairs{.utf16 = repairs->utf16};
   while (!accepted && parser.NextOpening(&open)) {
     game.BeginTree();
-    if (repairs != nullptr) *repairs = none;
     accepted = parser.ParseGameTree();
   }
-  if (!accepted) {
-    if (repairs != nullptr) *repairs = none;
-    return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
-  }
+  if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
 
   UnitCounter<char> counter;
   CleanedWriter<char, UnitCounter<char>> measure(begin, end, game, reading, &counter);
