@@ -212,12 +212,16 @@ class Parser {
           levels_.pop_back();
           if (levels_.empty()) return true;
           break;
-        default:
-          if (repairs_ == nullptr) {
+        default: {
+          // Before a tree's first node only a property can be mended into
+          // one: text in parentheses, "(c) 2001", is no tree.
+          const bool opening = level.last == Sink::kNoNode;
+          const bool property = repairs_ != nullptr && opening && PropertyAhead();
+          if (repairs_ == nullptr || (opening && levels_.size() == 1 && !property)) {
             StepOver();
             return false;
           }
-          if (level.last == Sink::kNoNode && PropertyAhead()) {
+          if (property) {
             // A "(" without its ";": the node it opens begins here.
             repairs_->missingNodes = true;
             begun_ = true;
@@ -228,6 +232,7 @@ class Parser {
           }
           SkipStray();
           break;
+        }
       }
     }
     return implied && levels_.size() == 1 && levels_.back().last != Sink::kNoNode;

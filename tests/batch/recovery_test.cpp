@@ -101,6 +101,8 @@ TEST(RecoveryTest, ReadsWhatAPersonCouldReadAndNamesEachMend) {
       {"several mends at once", "(\nPlayerBlack[x] ;B[aa]#;W[bb]", "<no game found>",
        game + " recovered: lower-case property names, '(' without ';', stray bytes skipped, cut "
               "short after move 2"},
+      {"text in parentheses before a game mends nothing", "(see below) (;PB[x];B[aa];W[bb])", game,
+       game},
       {"text in parentheses is still no game", "(c) 2001, no game here", "<no game found>",
        "<no game found>"},
   };
