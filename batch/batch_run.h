@@ -120,7 +120,6 @@ struct BatchReport {
   RunOutcome outcome = RunOutcome::Completed;
   std::size_t found = 0;    // matching entries
   std::size_t cleaned = 0;  // written
-  std::size_t failed = 0;   // == failures.size(), folders that could not be listed included
   // The run was stopped before it started every entry; "notStarted" entries
   // were never started.
   bool stopped = false;
@@ -237,10 +236,11 @@ struct CleanResult {
   Repairs repairs;             // what was mended, when asked to recover
 };
 
-// Loads "input" as SGF, extracts the game and writes the cleaned record to
-// "*output". Fails with NoGameFound when no game tree parses. "assumed" is the
-// charset of a file that names none (see CleanSgfBytes); "recover" mends a
-// damaged record as CleanSgfBytes does.
+// Cleans one record by the cleaning rules (CleanSgfBytes), reading a file that
+// names no charset in "assumed", when given, or else as the system's code page
+// says, and turns their status into a result: the cleaned record in
+// "*output", or the reason it failed. "recover" mends a damaged record as
+// CleanSgfBytes does.
 CleanResult CleanBytes(std::string_view input, std::string* output,
                        const AssumedCharset* assumed = nullptr, bool recover = false);
 

@@ -44,9 +44,10 @@ struct SplitGame {
 // Nothing recurses; the work is linear in the stream's length.
 class GameSplitter {
  public:
-  // "assumed" (may be null) must outlive the splitter. A game longer than
+  // "assumed" (may be null) must outlive the splitter; "systemCodePage" is
+  // as grammar::ChooseReading takes it. A game longer than
   // "maxGameBytes" is reported tooLarge and its bytes are passed over.
-  GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes);
+  GameSplitter(const AssumedCharset* assumed, unsigned systemCodePage, std::size_t maxGameBytes);
 
   // From now on a "(" followed by a property, not ";", also begins a game, as
   // the cleaner reads such a "(" when it mends damaged records.
@@ -92,6 +93,7 @@ class GameSplitter {
   bool EndChunk(std::size_t end, SplitGame* game);
 
   const AssumedCharset* assumed_;
+  unsigned systemCodePage_;
   std::size_t maxGameBytes_;
   bool mendNodes_ = false;
   bool startSeen_ = false;  // LookAtStart has decided

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "sgf/utf16_stream.h"
 
-#include "platform/text_codec.h"
 #include "sgf/sgf_text.h"
+#include "sgf/utf8.h"
 
 namespace varnoket {
 namespace {
@@ -72,7 +72,7 @@ void Utf16Stream::Decode(bool last) {
   }
   if (last && i < held_.size()) units_.push_back(0xFFFD);  // half a unit
   held_.erase(0, last ? held_.size() : i);
-  platform::AppendUtf8(units_, &out_);
+  AppendUtf8(units_, &out_);
 }
 
 std::string_view Utf16Stream::Feed(std::string_view block) {
