@@ -77,30 +77,25 @@ void Utf16Stream::Decode(bool last) {
 
 std::string_view Utf16Stream::Feed(std::string_view block) {
   if (form_ == Form::Bytes) return block;
-  out_.clear();
   held_.append(block);
-  if (form_ == Form::Undecided) {
-    Decide(false);
-    if (form_ == Form::Undecided) return {};
-    if (form_ == Form::Bytes) {
-      out_.swap(held_);
-      held_.clear();
-      return out_;
-    }
-  }
-  Decode(false);
-  return out_;
+  return Take(false);
 }
 
 std::string_view Utf16Stream::Finish() {
+  if (form_ == Form::Bytes) return {};  // every byte was passed on as it came
+  return Take(true);
+}
+
+std::string_view Utf16Stream::Take(bool last) {
   out_.clear();
-  if (form_ == Form::Undecided) Decide(true);
+  if (form_ == Form::Undecided) Decide(last);
+  if (form_ == Form::Undecided) return {};
   if (form_ == Form::Bytes) {
     out_.swap(held_);
     held_.clear();
     return out_;
   }
-  Decode(true);
+  Decode(last);
   return out_;
 }
 

@@ -35,6 +35,8 @@ class Utf16Stream {
 
   // Decides the form from held_; "last": no more bytes come.
   void Decide(bool last);
+  // What the bytes held give, in out_; "last": no more bytes come.
+  std::string_view Take(bool last);
   // Decodes held_ into out_, keeping back what may be the first half of a
   // unit or of a surrogate pair unless "last".
   void Decode(bool last);

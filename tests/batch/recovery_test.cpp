@@ -56,12 +56,13 @@ std::string Clean(std::string_view input, bool recover, std::size_t block) {
   return shown;
 }
 
-// "text" in UTF-16, its ASCII characters alone, after "mark" (little-endian
-// unless "big").
-std::string Utf16(std::string_view text, bool big, std::string_view mark = {}) {
+// "text" in UTF-16 after "mark", little-endian unless "big".
+std::string Utf16(std::u16string_view text, bool big, std::string_view mark = {}) {
   std::string bytes(mark);
-  for (const char c : text) {
-    bytes += big ? std::string{'\0', c} : std::string{c, '\0'};
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += big ? std::string{high, low} : std::string{low, high};
   }
   return bytes;
 }
@@ -80,11 +81,13 @@ TEST(RecoveryTest, ReadsWhatAPersonCouldReadAndNamesEachMend) {
        ";PB[x];B[aa](;W[bb])(;W[cc]))", game, game},
       {"a record that begins with ';' and has no variation, after a mark",
        "\xEF\xBB\xBF \r\n;PB[x];B[aa];W[bb]", utf8Game, utf8Game},
-      {"UTF-16 little-endian with its mark", Utf16("(;PB[x];B[aa];W[bb])", false, "\xFF\xFE"),
+      {"UTF-16 little-endian with its mark", Utf16(u"(;PB[x];B[aa];W[bb])", false, "\xFF\xFE"),
        utf8Game, utf8Game},
-      {"UTF-16 big-endian with its mark", Utf16("(;PB[x];B[aa];W[bb])", true, "\xFE\xFF"), utf8Game,
-       utf8Game},
-      {"UTF-16 without a mark", Utf16(" (;PB[x];B[aa];W[bb])", true), "<no game found>",
+      {"UTF-16 big-endian with its mark, a surrogate pair and half a unit",
+       Utf16(u"(;PB[x\U0001D11E];B[aa];W[bb])", true, "\xFE\xFF") + "\n",
+       "(;GM[1]FF[4]CA[UTF-8]PB[x\xF0\x9D\x84\x9E]\r\n;B[aa]\r\n;W[bb])",
+       "(;GM[1]FF[4]CA[UTF-8]PB[x\xF0\x9D\x84\x9E]\r\n;B[aa]\r\n;W[bb])"},
+      {"UTF-16 without a mark", Utf16(u" (;PB[x];B[aa];W[bb])", true), "<no game found>",
        utf8Game + " recovered: UTF-16 without a byte-order mark"},
       {"lower-case letters in property names",
        "(;FF[3]PlayerBlack[x]AddBlack[aa][bb]HA[2]copyright[c];Black[cc])", "<no game found>",
