@@ -115,6 +115,7 @@ struct EntryResult {
   std::size_t gamesWritten = 0;           // Split: numbered files written
   std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
   std::uint64_t notKept = 0;              // FirstGame: further games
+  Repairs repairs;                        // what was mended in what was written
 };
 
 // Collects the "*.sgf" entries of "source" (and, when recursive, of every
@@ -265,6 +266,7 @@ class Run {
   void FillReport(BatchReport* report) {
     report->found = Total();
     report->cleaned = cleaned_;
+    report->recovered = recovered_;
     report->bytesRead = progress_.bytesRead;
     report->bytesWritten = progress_.bytesWritten;
     report->failures = std::move(failures_);
@@ -471,6 +473,7 @@ class Run {
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
+    collectionOptions.recover = options_.recover;
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
     result->bytesRead = collection.bytesRead;
@@ -486,6 +489,7 @@ class Run {
     if (options_.games == GameMode::FirstGame && collection.ok) {
       result->notKept = collection.games - 1;
     }
+    result->repairs = collection.repairs;
     if (!collection.ok) {
       failure.reason = collection.reason;
       failure.systemMessage = collection.systemMessage;
@@ -531,10 +535,11 @@ class Run {
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
       bytesRead_[index] = result->bytesRead;
-      if (!result->gameFailures.empty() || result->notKept != 0) {
+      if (!result->gameFailures.empty() || result->notKept != 0 || result->repairs.any()) {
         EntryResult& held = held_[index];
         held.gameFailures = std::move(result->gameFailures);
         held.notKept = result->notKept;
+        held.repairs = result->repairs;
       }
     }
     queue_.Write(folder, name.filename(), *own.held(), stage, index);
@@ -614,6 +619,7 @@ class Run {
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
         result.notKept = held->second.notKept;
+        result.repairs = held->second.repairs;
         held_.erase(held);
       }
     }
@@ -716,6 +722,10 @@ class Run {
     if (result->notKept != 0) {
       notKept_.push_back(GamesNotKept{result->failure.name, result->notKept});
     }
+    if ((result->cleaned || result->gamesWritten != 0) && result->repairs.any()) {
+      ++recovered_;
+      notes_.push_back(RunNote{result->failure.name, false, RecoveredNote(result->repairs)});
+    }
     if (options_.onProgress) options_.onProgress(progress_);
   }
 
@@ -745,6 +755,7 @@ class Run {
   std::vector<FileFailure> failures_;
   std::vector<GamesNotKept> notKept_;
   std::size_t cleaned_ = 0;
+  std::size_t recovered_ = 0;
   // What entries handed to the queue found besides their own file, until
   // they are written.
   std::map<std::size_t, EntryResult> held_;
@@ -776,9 +787,11 @@ class Run {
 
 }  // namespace
 
-CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
+CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
+                       bool recover) {
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed, &result.detection, platform::SystemCodePage())) {
+  switch (CleanSgfBytes(input, output, assumed, &result.detection, platform::SystemCodePage(),
+                        recover ? &result.repairs : nullptr)) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -796,6 +809,23 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       break;
   }
   return result;
+}
+
+std::string RecoveredNote(const Repairs& repairs) {
+  std::string text = "recovered:";
+  const auto add = [&text](const std::string& what) {
+    text += text.back() == ':' ? " " : ", ";
+    text += what;
+  };
+  if (repairs.utf16) add("UTF-16 without a byte-order mark");
+  if (repairs.lowerCaseNames) add("lower-case property names");
+  if (repairs.missingNodes) add("'(' without ';'");
+  if (repairs.strayBytes) add("stray bytes skipped");
+  if (repairs.cutShort) {
+    add(repairs.movesKept == 0 ? std::string("cut short before its first move")
+                               : "cut short after move " + std::to_string(repairs.movesKept));
+  }
+  return text;
 }
 
 namespace {
@@ -855,6 +885,7 @@ void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::pa
   report->cleaned += done.cleaned;
   report->stopped = report->stopped || done.stopped;
   report->notStarted += done.notStarted;
+  report->recovered += done.recovered;
   report->bytesRead += done.bytesRead;
   report->bytesWritten += done.bytesWritten;
   // Every named item of the archive's run, named under "relative".

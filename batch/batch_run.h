@@ -17,6 +17,7 @@
 #include "platform/folder_listing.h"
 #include "sgf/charset.h"
 #include "sgf/charset_detect.h"
+#include "sgf/repairs.h"
 
 namespace varnoket {
 
@@ -134,6 +135,9 @@ struct BatchReport {
   // Files whose further games were not kept, sorted by name.
   std::vector<GamesNotKept> notKept;
   std::vector<RunNote> notes;  // sorted by name
+  // Files cleaned that were mended (see BatchOptions::recover), each also
+  // named in a note (RecoveredNote).
+  std::size_t recovered = 0;
   // Under charset detection, every file it was tried on, sorted by name,
   // whether or not the file was then cleaned.
   std::vector<FileCharset> detected;
@@ -178,6 +182,9 @@ struct BatchOptions {
   const std::atomic<bool>* stop = nullptr;
   // The charset of files that name none and are not UTF-8 (see CleanSgfBytes).
   std::optional<AssumedCharset> assumedCharset;
+  // Mend damaged records as CleanSgfBytes does when asked to, and read
+  // UTF-16 without a byte-order mark; each file mended has a note.
+  bool recover = false;
   // Which games of each file are cleaned. Under Split a file's games are
   // written as SplitName says, each counted as a file cleaned, and a file
   // that holds one game keeps its name.
@@ -243,14 +250,20 @@ struct CleanResult {
   bool ok = false;
   FailureReason reason = FailureReason::NoGameFound;
   CharsetDetection detection;  // what charset detection made of the file
+  Repairs repairs;             // what was mended, when asked to recover
 };
 
 // Cleans one record by the cleaning rules (CleanSgfBytes), reading a file that
 // names no charset in "assumed", when given, or else as the system's code page
 // says, and turns their status into a result: the cleaned record in
-// "*output", or the reason it failed.
+// "*output", or the reason it failed. "recover" mends a damaged record as
+// CleanSgfBytes does.
 CleanResult CleanBytes(std::string_view input, std::string* output,
-                       const AssumedCharset* assumed = nullptr);
+                       const AssumedCharset* assumed = nullptr, bool recover = false);
+
+// The text of the note on a file that was mended: "recovered: " and what was
+// mended ("lower-case property names", "cut short after move 212").
+std::string RecoveredNote(const Repairs& repairs);
 
 }  // namespace varnoket
 

@@ -14,6 +14,7 @@
 
 #include "platform/text_codec.h"
 #include "sgf/game_splitter.h"
+#include "sgf/utf16_stream.h"
 #include "sgf/utf8.h"
 
 namespace varnoket {
@@ -40,15 +41,26 @@ struct GameOutcome {
   CleanResult clean;
 };
 
-CleanResult CleanGame(const SplitGame& game, std::string_view text, const AssumedCharset* assumed,
-                      std::string* cleaned) {
+CleanResult CleanGame(const SplitGame& game, std::string_view text,
+                      const CollectionOptions& options, std::string* cleaned) {
   cleaned->clear();
   if (game.tooLarge) {
     CleanResult result;
     result.reason = FailureReason::OutOfMemory;
     return result;
   }
-  return CleanBytes(text, cleaned, assumed);
+  return CleanBytes(text, cleaned, options.assumed, options.recover);
+}
+
+// Adds what was mended in one more game to what was mended in the others.
+void AddRepairs(const Repairs& game, Repairs* all) {
+  all->lowerCaseNames |= game.lowerCaseNames;
+  all->strayBytes |= game.strayBytes;
+  all->missingNodes |= game.missingNodes;
+  if (game.cutShort) {
+    all->cutShort = true;
+    all->movesKept = game.movesKept;
+  }
 }
 
 // Hands each cleaned game of a source on as its mode says, in order.
@@ -85,6 +97,7 @@ class GameSink {
       return;
     }
     ++result_->kept;
+    AddRepairs(game.clean.repairs, &result_->repairs);
     if (handedOn) return;
     switch (mode_) {
       case GameMode::FirstGame:
@@ -142,8 +155,8 @@ class GameSink {
 // memory stays bounded however fast it reads.
 class GamePool {
  public:
-  GamePool(unsigned workers, const AssumedCharset* assumed, GameSink& sink)
-      : assumed_(assumed), sink_(sink), limit_(2 * static_cast<std::size_t>(workers)) {
+  GamePool(unsigned workers, const CollectionOptions& options, GameSink& sink)
+      : options_(options), sink_(sink), limit_(2 * static_cast<std::size_t>(workers)) {
     for (unsigned i = 0; i < workers; ++i) {
       try {
         threads_.emplace_back([this] { Work(); });
@@ -244,7 +257,7 @@ class GamePool {
   void Clean(Batch& batch) {
     for (Item& item : batch.items) {
       const std::string_view text(batch.text.data() + item.begin, item.size);
-      item.clean = CleanGame(item.game, text, assumed_, &item.cleaned);
+      item.clean = CleanGame(item.game, text, options_, &item.cleaned);
       const GameOutcome outcome{item.game.number, item.game.treeOffset, item.clean};
       if (sink_.MayHandOnAtOnce(outcome)) {
         sink_.HandOnAtOnce(outcome, &item.cleaned);
@@ -274,7 +287,7 @@ class GamePool {
     }
   }
 
-  const AssumedCharset* assumed_;
+  const CollectionOptions& options_;
   GameSink& sink_;
   const std::size_t limit_;  // batches in flight
   std::unique_ptr<Batch> batch_;
@@ -297,6 +310,7 @@ bool ReadGames(platform::ByteSource& source, const CollectionOptions& options,
                GameSplitter* splitter, CollectionResult* result, Take take) {
   // One block buffer per thread, for every source it reads.
   thread_local const std::unique_ptr<char[]> block(new char[kBlockSize]);
+  Utf16Stream text(options.recover);
   SplitGame game;
   for (;;) {
     std::size_t got = 0;
@@ -308,12 +322,14 @@ bool ReadGames(platform::ByteSource& source, const CollectionOptions& options,
     }
     if (got == 0) break;
     result->bytesRead += got;
-    splitter->Append(std::string_view(block.get(), got));
+    splitter->Append(text.Feed(std::string_view(block.get(), got)));
     while (splitter->Next(&game)) take(game);
     if (options.onProgress) {
       options.onProgress(CollectionProgress{result->bytesRead, splitter->gamesFound()});
     }
   }
+  splitter->Append(text.Finish());
+  result->repairs.utf16 = text.guessed();
   splitter->Finish();
   while (splitter->Next(&game)) take(game);
   return true;
@@ -326,10 +342,11 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
   CollectionResult result;
   try {
     GameSplitter splitter(options.assumed, platform::SystemCodePage(), kMaxGameBytes);
+    if (options.recover) splitter.MendMissingNodes();
     GameSink sink(options.mode, output, &result);
     bool read = false;
     if (options.workers > 1 && options.mode != GameMode::FirstGame) {
-      GamePool pool(options.workers, options.assumed, sink);
+      GamePool pool(options.workers, options, sink);
       read = ReadGames(source, options, &splitter, &result,
                        [&](const SplitGame& game) { pool.Add(game); });
       if (read) pool.Drain();
@@ -338,7 +355,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
       read = ReadGames(source, options, &splitter, &result, [&](const SplitGame& game) {
         sink.Found(game.number);
         if (!sink.Wants()) return;  // only counted
-        const CleanResult clean = CleanGame(game, game.text, options.assumed, &cleaned);
+        const CleanResult clean = CleanGame(game, game.text, options, &cleaned);
         sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned);
       });
     }

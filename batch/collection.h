@@ -32,6 +32,8 @@ struct CollectionResult {
   // What charset detection made of the first game it was tried on (the
   // source's, when it holds one game).
   CharsetDetection detection;
+  // Under "recover": what was mended in the games kept, all of them together.
+  Repairs repairs;
 };
 
 // Where the cleaned games of one source go. Own comes from the thread that
@@ -57,6 +59,8 @@ struct CollectionProgress {
 struct CollectionOptions {
   GameMode mode = GameMode::FirstGame;
   const AssumedCharset* assumed = nullptr;
+  // Mend damaged games (CleanBytes) and read UTF-16 without a byte-order mark.
+  bool recover = false;
   // Threads that clean games at once under AllGames and Split; the calling
   // thread reads and cuts. The output is the same for every value.
   unsigned workers = 1;
@@ -64,7 +68,8 @@ struct CollectionOptions {
   std::function<void(const CollectionProgress&)> onProgress;
 };
 
-// Reads "source" block by block, cuts it into games (GameSplitter) and cleans
+// Reads "source" block by block, as UTF-8 when it is UTF-16 (Utf16Stream),
+// cuts it into games (GameSplitter) and cleans
 // each as a file of its own (CleanBytes), so that memory holds a few blocks'
 // games and their cleaned forms, whatever the size of the source:
 // - FirstGame: the first game that can be cleaned is the output; the others

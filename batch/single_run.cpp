@@ -54,6 +54,7 @@ class SingleRun : public CollectionOutput {
     CollectionOptions collectionOptions;
     collectionOptions.mode = mode;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
+    collectionOptions.recover = options_.recover;
     collectionOptions.workers =
         options_.jobs != 0 ? options_.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     if (options_.onProgress) {
@@ -83,6 +84,7 @@ class SingleRun : public CollectionOutput {
       FinishOwn();
     }
     if (mode == GameMode::FirstGame && collection.ok) report_.notKept = collection.games - 1;
+    if (report_.cleaned != 0) report_.repairs = collection.repairs;
     // Broken games first, then the writes, in the order they happened.
     failures.insert(failures.end(), std::make_move_iterator(report_.failures.begin()),
                     std::make_move_iterator(report_.failures.end()));

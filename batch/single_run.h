@@ -39,6 +39,8 @@ struct SingleOptions {
   // Write nothing; report what a real run would.
   bool dryRun = false;
   std::optional<AssumedCharset> assumedCharset;
+  // Mend a damaged record (see BatchOptions::recover).
+  bool recover = false;
   // Under Split the games of a collection go to files named after the
   // destination (SplitName); to standard output they follow one another as
   // under AllGames.
@@ -67,6 +69,7 @@ struct SingleReport {
   std::vector<SingleFailure> failures;  // broken games first, in order
   std::uint64_t notKept = 0;            // FirstGame: further games
   std::vector<FileCharset> detected;    // the record, when detection was tried
+  Repairs repairs;                      // what was mended in what was written
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
 };

@@ -257,6 +257,9 @@ class CleanedWriter {
     out_->push_back(static_cast<Char>(')'));
   }
 
+  // The moves Write wrote, the passes it inserted left out.
+  std::size_t movesWritten() const { return movesWritten_; }
+
  private:
   // One move on a line of its own, after a pass of the other colour when the
   // previous move was of the same colour.
@@ -275,6 +278,7 @@ class CleanedWriter {
     }
     Value(value);
     *last = colour;
+    ++movesWritten_;
   }
 
   void Property(PropertyId id, const ValueSpan& value) {
@@ -340,6 +344,7 @@ class CleanedWriter {
   Out* out_;
   const PropertyCatalogue& catalogue_;
   std::basic_string<Char> unescaped_;
+  std::size_t movesWritten_ = 0;
 };
 
 // The number of UTF-16 units in well-formed UTF-8 bytes.
@@ -357,12 +362,16 @@ std::size_t Utf16Length(std::string_view bytes) {
 // The bytes are read byte for byte or, when UTF-8, well-formed UTF-8, so the
 // output bytes are the input's.
 CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading& reading,
-                      std::string* out) {
+                      std::string* out, Repairs* repairs) {
   const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
   MainLineSink<char> game(begin, static_cast<std::size_t>(end - begin));
   grammar::Parser<char, MainLineSink<char>> parser(begin, end, &game, reading.encoding.grouping);
+  if (repairs != nullptr) parser.Recover(repairs);
   const char* open = nullptr;
   bool accepted = false;
+  // What was mended in the trees that failed counts too: it moved the place
+  // where scanning for the next tree went on.
+  if (repairs != nullptr) *repairs = Repairs{.utf16 = repairs->utf16};
   while (!accepted && parser.NextOpening(&open)) {
     game.BeginTree();
     accepted = parser.ParseGameTree();
@@ -370,7 +379,9 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
   if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
 
   UnitCounter<char> counter;
-  CleanedWriter<char, UnitCounter<char>>(begin, end, game, reading, &counter).Write();
+  CleanedWriter<char, UnitCounter<char>> measure(begin, end, game, reading, &counter);
+  measure.Write();
+  if (repairs != nullptr && repairs->cutShort) repairs->movesKept = measure.movesWritten();
   out->resize(counter.size());
   UnitWriter<char> writer(out->data());
   CleanedWriter<char, UnitWriter<char>>(begin, end, game, reading, &writer).Write();
@@ -387,7 +398,8 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
 }  // namespace
 
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
-                          CharsetDetection* detection, unsigned systemCodePage) {
+                          CharsetDetection* detection, unsigned systemCodePage,
+                          Repairs* repairs) {
   out->clear();
   if (detection != nullptr) *detection = CharsetDetection();
   if (input.size() > kMaxConvertibleLength) return CleanStatus::NoGameFound;
@@ -397,7 +409,7 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
   try {
     const grammar::Reading reading = grammar::ChooseReading(input, assumed, systemCodePage);
     if (detection != nullptr) *detection = reading.detection;
-    return CleanText(input.data(), input.data() + input.size(), reading, out);
+    return CleanText(input.data(), input.data() + input.size(), reading, out, repairs);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }

@@ -9,6 +9,7 @@
 #include "sgf/charset.h"
 #include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
+#include "sgf/repairs.h"
 
 namespace varnoket {
 
@@ -72,10 +73,19 @@ enum class CleanStatus {
 // returns false, as GameRecord::cutShort tells; TooLarge where SaveToBytes
 // does.
 //
+// A text that begins with ";" is read as the tree its "(" was left out of
+// (grammar::Parser). With "repairs" given, a damaged text is mended as
+// grammar::Parser::Recover says and "*repairs" tells what was mended on the
+// way to the tree cleaned (or while no tree was found), its "utf16" kept as
+// given; the cleaned record is then one that reads back without mending. A
+// tree cut short keeps its moves ("movesKept"). Where nothing was mended the
+// result is the one without "repairs".
+//
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
                           const AssumedCharset* assumed = nullptr,
-                          CharsetDetection* detection = nullptr, unsigned systemCodePage = 0);
+                          CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
+                          Repairs* repairs = nullptr);
 
 }  // namespace varnoket
 

@@ -65,6 +65,7 @@ std::string DescribeFailure(const std::string& shownName, FailureReason reason,
 // What one command did, for the closing summary.
 struct Totals {
   std::size_t cleaned = 0;
+  std::size_t recovered = 0;  // of those cleaned
   std::size_t failed = 0;
   std::size_t notStarted = 0;
   std::uint64_t bytesRead = 0;
@@ -80,7 +81,9 @@ void PrintSummary(std::FILE* err, const Totals& totals, double seconds) {
   if (totals.dryRun) line += totals.interrupted ? "dry run, interrupted: " : "dry run: ";
   if (!totals.dryRun && totals.interrupted) line += "interrupted: ";
   line += std::to_string(totals.cleaned) + (totals.cleaned == 1 ? " file" : " files");
-  line += " cleaned, " + std::to_string(totals.failed) + " failed, ";
+  line += " cleaned, ";
+  if (totals.recovered != 0) line += std::to_string(totals.recovered) + " recovered, ";
+  line += std::to_string(totals.failed) + " failed, ";
   if (totals.interrupted) line += std::to_string(totals.notStarted) + " not started, ";
   line += FormatBytes(totals.bytesRead) + " read, " + FormatBytes(totals.bytesWritten);
   line += totals.dryRun ? " would be written" : " written";
@@ -222,6 +225,7 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   options.dryRun = commandLine.dryRun;
   options.assumedCharset = commandLine.charset;
   options.games = commandLine.games;
+  options.recover = commandLine.recover;
   options.jobs = commandLine.jobs;
   options.streams = &StreamsOf(console);
   ProgressLine progressLine(console.err, start);
@@ -248,10 +252,14 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   if (!commandLine.quiet && report.notKept != 0) {
     platform::WriteText(console.err, Words(shownSource, ": ", NotKeptText(report.notKept), "\n"));
   }
+  if (!commandLine.quiet && report.repairs.any()) {
+    PrintError(console.err, Words(shownSource, ": note: ", RecoveredNote(report.repairs)));
+  }
   if (!commandLine.quiet && (!report.failures.empty() || !streaming)) {
     Totals totals;
     totals.dryRun = commandLine.dryRun;
     totals.cleaned = report.cleaned;
+    totals.recovered = report.repairs.any() ? 1 : 0;
     totals.failed = report.failures.size();
     totals.bytesRead = report.bytesRead;
     totals.bytesWritten = report.bytesWritten;
@@ -309,6 +317,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     options.archiveNameCharset = commandLine.charset->name;
   }
   options.openArchives = commandLine.archives;
+  options.recover = commandLine.recover;
   // Ctrl-C and SIGTERM finish the files in hand and keep the report.
   platform::CatchInterrupts();
   options.stop = &platform::InterruptRequested();
@@ -385,6 +394,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     }
     Totals totals;
     totals.cleaned = report.cleaned;
+    totals.recovered = report.recovered;
     totals.failed = report.failures.size();
     totals.notStarted = report.notStarted;
     totals.bytesRead = report.bytesRead;

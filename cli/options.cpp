@@ -21,7 +21,8 @@ enum class LongOption {
   Version,
   AllGames,
   Split,
-  Archives
+  Archives,
+  Recover
 };
 
 struct LongOptionName {
@@ -42,6 +43,7 @@ constexpr std::array kLongOptions = {
     LongOptionName{"all-games", LongOption::AllGames, false},
     LongOptionName{"split", LongOption::Split, false},
     LongOptionName{"archives", LongOption::Archives, false},
+    LongOptionName{"recover", LongOption::Recover, false},
 };
 
 CommandLine UsageError(std::string error) {
@@ -151,6 +153,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
           break;
         case LongOption::Archives:
           result.archives = true;
+          break;
+        case LongOption::Recover:
+          result.recover = true;
           break;
         case LongOption::AllGames:
         case LongOption::Split: {
@@ -305,6 +310,12 @@ std::string HelpText() {
       "                    NAME-0001.sgf, NAME-0002.sgf, ... in the order of the file\n"
       "      --archives    also clean the archives found in SOURCE, each into the\n"
       "                    folder DEST/NAME of its name (into NAME/ in an archive)\n"
+      "      --recover     mend damaged and old records: read lower-case letters in\n"
+      "                    property names (AddBlack) as absent, skip stray bytes\n"
+      "                    between nodes, give a '(' without ';' its node, keep\n"
+      "                    the moves of a record cut short, and read UTF-16\n"
+      "                    without a byte-order mark; each file mended is named\n"
+      "                    in a note, and the summary counts them\n"
       "  -h, --help        display this help and exit\n"
       "      --version     output version information and exit\n"
       "\n"

@@ -40,6 +40,8 @@ struct CommandLine {
   GameMode games = GameMode::FirstGame;
   // --archives: archives in the source folder are opened and cleaned.
   bool archives = false;
+  // --recover: damaged records are mended.
+  bool recover = false;
 };
 
 // The largest --jobs value accepted.

@@ -31,7 +31,7 @@ _varnoket_cli() {
     fi
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-r --recursive -L --follow -j --jobs= -q --quiet -n --dry-run
-                                 --charset= --all-games --split --archives -h --help --version" -- "$cur"))
+                                 --charset= --all-games --split --archives --recover -h --help --version" -- "$cur"))
         [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
         return
     fi

@@ -11,5 +11,6 @@ complete -c varnoket-cli -l charset -x -d 'Charset of files that name none' \
 complete -c varnoket-cli -l all-games -d 'Clean every game of a collection into one file'
 complete -c varnoket-cli -l split -d 'Clean every game of a collection into a file of its own'
 complete -c varnoket-cli -l archives -d 'Also clean the archives found in the source'
+complete -c varnoket-cli -l recover -d 'Mend damaged and old records'
 complete -c varnoket-cli -s h -l help -d 'Display the help and exit'
 complete -c varnoket-cli -l version -d 'Output version information and exit'

@@ -15,6 +15,7 @@ _arguments -s -S \
   '(--split)--all-games[clean every game of a collection into one file]' \
   '(--all-games)--split[clean every game of a collection into a file of its own]' \
   '--archives[also clean the archives found in the source]' \
+  '--recover[mend damaged and old records]' \
   '(- *)'{-h,--help}'[display the help and exit]' \
   '(- *)--version[output version information and exit]' \
   '1:source folder or file:_files -g "*.(#i)(sgf|zip|tar|tgz|7z|gz|bz2|xz|zst)(-.)"' \

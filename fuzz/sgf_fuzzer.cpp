@@ -5,8 +5,10 @@
 // pass gives the bytes of cleaning through the records. It also cuts the input
 // into games, whole and in small blocks, and checks that the games cover it,
 // that the block size changes nothing, and that cleaning the games one by one
-// gives what --all-games gives. The input's length picks the charset assumed
-// for files that name none, or none.
+// gives what --all-games gives. Cleaned with damage mended, it checks that a
+// mended record cleans to one that reads back without mending, and that one
+// with nothing to mend cleans as without. The input's length picks the charset
+// assumed for files that name none, or none.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include "clean/clean_bytes.h"
 #include "platform/text_codec.h"
 #include "sgf/game_splitter.h"
+#include "sgf/utf16_stream.h"
 #include "tests/oracle/extract_game.h"
 #include "tests/oracle/game_record.h"
 
@@ -90,8 +93,12 @@ class Collected : public varnoket::CollectionOutput {
 };
 
 void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assumed) {
-  const std::vector<std::string> games = SplitGames(input, input.size() + 1, assumed);
-  Check(SplitGames(input, 1 + input.size() % 7, assumed) == games);
+  // A collection is read as UTF-8 when it is UTF-16.
+  varnoket::Utf16Stream stream(false);
+  std::string text(stream.Feed(input));
+  text += stream.Finish();
+  const std::vector<std::string> games = SplitGames(text, text.size() + 1, assumed);
+  Check(SplitGames(text, 1 + text.size() % 7, assumed) == games);
   std::string joined;
   std::string expected;
   for (const std::string& game : games) {
@@ -106,7 +113,7 @@ void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assu
     expected += cleaned;
   }
   // The games are the input, cut; bytes before the first game go with it.
-  Check(games.empty() || joined == input);
+  Check(games.empty() || joined == text);
 
   SmallBlocks source(input);
   Collected collected;
@@ -116,6 +123,22 @@ void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assu
   const varnoket::CollectionResult result = varnoket::CleanCollection(source, options, collected);
   Check(result.games == games.size());
   Check(collected.text == expected);
+}
+
+void CheckMending(std::string_view input, const varnoket::AssumedCharset* assumed,
+                  varnoket::CleanStatus status, const std::string& onePass) {
+  varnoket::Repairs repairs;
+  std::string mended;
+  const varnoket::CleanStatus mendedStatus =
+      varnoket::CleanSgfBytes(input, &mended, assumed, nullptr, &repairs);
+  if (!repairs.any()) {
+    Check(mendedStatus == status && mended == onePass);
+    return;
+  }
+  if (mendedStatus != varnoket::CleanStatus::Cleaned) return;
+  std::string again;
+  Check(varnoket::CleanSgfBytes(mended, &again) == varnoket::CleanStatus::Cleaned &&
+        again == mended);
 }
 
 }  // namespace
@@ -130,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const varnoket::CleanStatus status = varnoket::CleanSgfBytes(
       input, &onePass, assumed, nullptr, varnoket::platform::SystemCodePage());
   CheckSplitting(input, assumed);
+  CheckMending(input, assumed, status, onePass);
   std::string written;
   Check(record.SaveToBytes(&written));
   if (!loaded) {

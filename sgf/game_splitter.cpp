@@ -37,6 +37,11 @@ constexpr std::array<bool, 256> kPlainMultiByte = PlainBytes(true);
 
 bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsLetter(char c) { return grammar::Is(c, grammar::kLetter | grammar::kLowerLetter); }
+// The letters and white space of an identifier looked at, when mending, after
+// a "(" without ";".
+constexpr std::size_t kMaxIdentifier = 64;
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -68,16 +73,39 @@ GameSplitter::Scan GameSplitter::LookAtOpening(std::size_t p, bool* opens, bool*
   std::size_t q = p + 1;
   while (q < end && IsSpace(buffer_[q])) ++q;
   if (q == end) return finished_ ? Scan::Complete : Scan::NeedMore;
-  if (buffer_[q] != ';') return Scan::Complete;
-  *opens = true;
-  ++q;
-  while (q < end && IsSpace(buffer_[q])) ++q;
+  // Without its ";", when mending, a node begins with a property's letters.
+  const bool node = buffer_[q] == ';';
+  if (!node && !(mendNodes_ && IsLetter(buffer_[q]))) return Scan::Complete;
+  if (node) {
+    ++q;
+    while (q < end && IsSpace(buffer_[q])) ++q;
+  }
   const std::size_t letters = q;
   while (q < end && q - letters < 3 && IsUpper(buffer_[q])) ++q;
   const std::string_view identifier(buffer_.data() + letters, q - letters);
+  if (!node) {
+    while (q < end && q - letters < kMaxIdentifier && (IsLetter(buffer_[q]) || IsSpace(buffer_[q])))
+      ++q;
+  }
   while (q < end && IsSpace(buffer_[q])) ++q;
   if (q == end) return finished_ ? Scan::Complete : Scan::NeedMore;
+  *opens = node || buffer_[q] == '[';
   *newGame = buffer_[q] == '[' && (identifier == "GM" || identifier == "FF");
+  return Scan::Complete;
+}
+
+GameSplitter::Scan GameSplitter::LookAtStart(std::size_t* tree) const {
+  *tree = kNoCut;
+  // Only the stream's own start counts, and only near it.
+  if (base_ != 0 || chunkStart_ != 0) return Scan::Complete;
+  const std::string_view text(buffer_);
+  if (!finished_ && text.size() < kUtf8Mark.size() && kUtf8Mark.starts_with(text)) {
+    return Scan::NeedMore;
+  }
+  std::size_t p = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
+  while (p < text.size() && p < kMaxLooseBytes && IsSpace(text[p])) ++p;
+  if (p == text.size() && !finished_) return Scan::NeedMore;
+  if (p < text.size() && text[p] == ';') *tree = p;
   return Scan::Complete;
 }
 
@@ -110,8 +138,11 @@ GameSplitter::Scan GameSplitter::ChooseGrouping() {
   // declares.
   const char* const data = buffer_.data();
   const char* const end = data + buffer_.size();
-  const char* p = data + treeStart_ + 1;
-  while (p != end && IsSpace(*p)) ++p;
+  const char* p = data + treeStart_;
+  if (*p == '(') {
+    ++p;
+    while (p != end && IsSpace(*p)) ++p;
+  }
   if (p != end) ++p;  // the ";"
   while (p != end && *p != ';' && *p != '(' && *p != ')') {
     if (*p != '[') {
@@ -298,6 +329,15 @@ bool GameSplitter::Next(SplitGame* game) {
       return false;
     }
     std::size_t tree = 0;
+    if (!startSeen_) {
+      if (LookAtStart(&tree) == Scan::NeedMore) return false;
+      startSeen_ = true;
+      if (tree != kNoCut) {
+        StartTree(tree);
+        nodes_ = 1;  // the ";" is its first node's
+        continue;
+      }
+    }
     if (ScanOutside(&tree) == Scan::Complete) {
       if (inChunk_) {
         if (!EndChunk(tree, game)) continue;

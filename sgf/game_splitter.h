@@ -37,7 +37,9 @@ struct SplitGame {
 // punctuation. A game that never closes ends where a new game evidently
 // begins: a "(" inside it, after more than its first node, followed by a node
 // whose first property is GM or FF. (After the first node alone such a "(" is
-// a game nested under a common root, as some collections are written.)
+// a game nested under a common root, as some collections are written.) A
+// stream whose text, after a byte-order mark and white space, begins with ";"
+// begins with a game whose "(" was left out, as the grammar reads it.
 //
 // Nothing recurses; the work is linear in the stream's length.
 class GameSplitter {
@@ -46,6 +48,10 @@ class GameSplitter {
   // as grammar::ChooseReading takes it. A game longer than
   // "maxGameBytes" is reported tooLarge and its bytes are passed over.
   GameSplitter(const AssumedCharset* assumed, unsigned systemCodePage, std::size_t maxGameBytes);
+
+  // From now on a "(" followed by a property, not ";", also begins a game, as
+  // the cleaner reads such a "(" when it mends damaged records.
+  void MendMissingNodes() { mendNodes_ = true; }
 
   // Adds the next bytes of the stream.
   void Append(std::string_view block);
@@ -67,6 +73,9 @@ class GameSplitter {
  private:
   enum class Scan { Complete, NeedMore };
 
+  // Looks at the start of the stream: Complete with "*tree" at the ";" that
+  // begins its text, or kNoTree.
+  Scan LookAtStart(std::size_t* tree) const;
   // Scans on from scan_ outside any tree; Complete with "*tree" at the "("
   // of the next game.
   Scan ScanOutside(std::size_t* tree);
@@ -86,6 +95,8 @@ class GameSplitter {
   const AssumedCharset* assumed_;
   unsigned systemCodePage_;
   std::size_t maxGameBytes_;
+  bool mendNodes_ = false;
+  bool startSeen_ = false;  // LookAtStart has decided
 
   std::string buffer_;
   std::uint64_t base_ = 0;  // the stream offset of buffer_[0]

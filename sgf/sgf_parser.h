@@ -26,6 +26,10 @@
 //                    std::span<const RawValue<Char>> values);
 //                                   a complete property, at least one value
 // Nothing recurses: open variations are an explicit stack.
+//
+// A text that begins with ";" (after a byte-order mark and white space) is
+// read as if "(" stood before it and ")" after it: its first tree is the game
+// whose opening parenthesis was left out.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -37,6 +41,7 @@
 #include "sgf/charset.h"
 #include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
+#include "sgf/repairs.h"
 #include "sgf/sgf_text.h"
 
 namespace varnoket::grammar {
@@ -74,7 +79,17 @@ class Parser {
   // is always grouped Single.
   Parser(const Char* begin, const Char* end, Sink* sink,
          ByteGrouping grouping = ByteGrouping::Single)
-      : cursor_(begin), end_(end), sink_(sink), grouping_(grouping) {}
+      : begin_(begin), cursor_(begin), end_(end), sink_(sink), grouping_(grouping) {}
+
+  // From now on damaged text is mended as far as it can be and what was
+  // mended is noted in "*repairs", which must outlive the parser:
+  // - lower-case letters in identifiers are dropped ("AddBlack" is AB);
+  // - bytes between nodes and properties that begin neither are skipped,
+  //   a value without an identifier whole;
+  // - a "(" followed by a property, not ";", gets its node;
+  // - a tree that the text ends inside is closed at the end of the text, with
+  //   the properties complete by then.
+  void Recover(Repairs* repairs) { repairs_ = repairs; }
 
   const Char* position() const { return cursor_; }
 
@@ -88,8 +103,21 @@ class Parser {
   }
 
   // Steps over text up to the next "(" and over that too, setting "*at" to it;
-  // false when the text ends first.
+  // false when the text ends first. At the start of a text that begins with
+  // ";" it stops at that ";" instead, which then opens the tree.
   bool NextOpening(const Char** at) {
+    if (cursor_ == begin_) {
+      if (cursor_ != end_ && Unit(*cursor_) == kByteOrderMark) ++cursor_;
+      if (end_ - cursor_ >= 3 && Unit(cursor_[0]) == 0xEF && Unit(cursor_[1]) == 0xBB &&
+          Unit(cursor_[2]) == 0xBF) {
+        cursor_ += 3;
+      }
+      if (SkipWhitespace() && Unit(*cursor_) == ';') {
+        *at = cursor_;
+        implied_ = true;
+        return true;
+      }
+    }
     while (SkipWhitespace()) {
       if (Unit(*cursor_) == '(') {
         *at = cursor_++;
@@ -105,7 +133,14 @@ class Parser {
   // where scanning goes on (at the end when the text ended inside the tree).
   bool ParseGameTree() {
     begun_ = false;
-    const bool closed = ParseTree();
+    const bool implied = implied_;
+    implied_ = false;
+    completeAtEnd_ = implied || repairs_ != nullptr;
+    bool closed = ParseTree(implied);
+    if (!closed && begun_ && cursor_ == end_ && repairs_ != nullptr) {
+      repairs_->cutShort = true;
+      closed = true;
+    }
     endedOpen_ = !closed && begun_ && cursor_ == end_;
     return closed;
   }
@@ -116,15 +151,20 @@ class Parser {
   bool EndedOpen() const { return endedOpen_; }
 
   // Parses the properties of one node, the cursor just after its ";". True
-  // when the node ends at "(", ")" or ";", which is left to the caller.
+  // when the node ends at "(", ")" or ";", which is left to the caller, or,
+  // in a tree that may close at the end of the text, at that end.
   bool ParseNodeBody(Node node) {
     while (SkipWhitespace()) {
-      const char32_t c = Unit(*cursor_);
       if (Is(*cursor_, kNodeEnd)) return true;
+      if (repairs_ != nullptr && !Is(*cursor_, kLetter | kLowerLetter)) {
+        SkipStray();
+        continue;
+      }
+      const char32_t c = Unit(*cursor_);
       if (c == '[' || c == ']') return false;  // a value needs an identifier
       if (!ParseProperty(node)) return false;
     }
-    return false;
+    return completeAtEnd_;
   }
 
  private:
@@ -135,7 +175,9 @@ class Parser {
     Node attach;
   };
 
-  bool ParseTree() {
+  // "implied": the cursor is on the ";" of a text that begins with one, whose
+  // tree also closes where the text ends.
+  bool ParseTree(bool implied) {
     levels_.clear();
     levels_.push_back(Level{Sink::kNoNode, Sink::kNoNode});
     while (SkipWhitespace()) {
@@ -169,12 +211,50 @@ class Parser {
           levels_.pop_back();
           if (levels_.empty()) return true;
           break;
-        default:
-          StepOver();
-          return false;
+        default: {
+          // Before a tree's first node only a property can be mended into
+          // one: text in parentheses, "(c) 2001", is no tree.
+          const bool opening = level.last == Sink::kNoNode;
+          const bool property = repairs_ != nullptr && opening && PropertyAhead();
+          if (repairs_ == nullptr || (opening && levels_.size() == 1 && !property)) {
+            StepOver();
+            return false;
+          }
+          if (property) {
+            // A "(" without its ";": the node it opens begins here.
+            repairs_->missingNodes = true;
+            begun_ = true;
+            level.last = level.attach != Sink::kNoNode ? sink_->NewVariation(level.attach)
+                                                       : sink_->NewRoot();
+            if (!ParseNodeBody(level.last)) return false;
+            break;
+          }
+          SkipStray();
+          break;
+        }
       }
     }
-    return false;
+    return implied && levels_.size() == 1 && levels_.back().last != Sink::kNoNode;
+  }
+
+  // Whether a property begins at the cursor: letters of either case, white
+  // space allowed between them, up to a "[".
+  bool PropertyAhead() const {
+    const Char* p = cursor_;
+    while (p != end_ && Is(*p, kLetter | kLowerLetter | kWhitespace)) ++p;
+    return p != cursor_ && p != end_ && Unit(*p) == '[' && !Is(*cursor_, kWhitespace);
+  }
+
+  // Steps over a character that belongs to no node or property when
+  // recovering: a value whole, anything else alone.
+  void SkipStray() {
+    repairs_->strayBytes = true;
+    if (Unit(*cursor_) != '[') {
+      StepOver();
+      return;
+    }
+    const ValueEnd<Char> value = FindValueEnd(grouping_, cursor_ + 1, end_);
+    cursor_ = value.close != nullptr ? value.close + 1 : end_;
   }
 
   // Upper-case letters, white space between them allowed, up to the first "[".
@@ -191,7 +271,18 @@ class Parser {
     while (SkipWhitespace()) {
       const char32_t c = Unit(*cursor_);
       if (c == '[') return ParseValues(node, identifier_);
-      if (!Is(*cursor_, kLetter)) return false;
+      if (repairs_ != nullptr && Is(*cursor_, kLowerLetter)) {
+        repairs_->lowerCaseNames = true;
+        ++cursor_;
+        continue;
+      }
+      if (!Is(*cursor_, kLetter)) {
+        if (repairs_ == nullptr) return false;
+        // Letters without a value, skipped; the parse goes on at what
+        // follows them.
+        repairs_->strayBytes = true;
+        return true;
+      }
       identifier_.push_back(*cursor_);
       ++cursor_;
     }
@@ -220,7 +311,11 @@ class Parser {
       ++cursor_;
       // Between values.
       for (;;) {
-        if (!SkipWhitespace()) return false;
+        if (!SkipWhitespace()) {
+          // The text ends after a value: the property is complete where a
+          // tree may close at the end.
+          return completeAtEnd_ && Complete(node, identifier);
+        }
         const char32_t c = Unit(*cursor_);
         if (c == '[') break;
         if (c == ']') {
@@ -235,17 +330,26 @@ class Parser {
   }
 
   bool Complete(Node node, std::basic_string_view<Char> identifier) {
+    // An identifier of lower-case letters alone names nothing once they are
+    // dropped.
+    if (identifier.empty()) return true;
     sink_->AddProperty(node, identifier, std::span<const RawValue<Char>>(values_));
     return true;
   }
 
+  static constexpr char32_t kByteOrderMark = 0xFEFF;
+
+  const Char* begin_;
   const Char* cursor_;
   const Char* end_;
   Sink* sink_;
   ByteGrouping grouping_;
   std::vector<Level> levels_;
-  bool begun_ = false;      // the tree being parsed has a node
-  bool endedOpen_ = false;  // see EndedOpen
+  bool begun_ = false;          // the tree being parsed has a node
+  bool endedOpen_ = false;      // see EndedOpen
+  bool implied_ = false;        // the next tree opens at a leading ";"
+  bool completeAtEnd_ = false;  // the tree being parsed may close at the end
+  Repairs* repairs_ = nullptr;  // see Recover
   std::basic_string<Char> identifier_;
   std::vector<RawValue<Char>> values_;
 };

@@ -17,12 +17,13 @@ namespace varnoket::grammar {
 
 // The classes of the units the grammar looks at, as bits.
 enum CharClass : unsigned char {
-  kWhitespace = 1,  // TAB, LF, VT, CR and SPACE; nothing else
-  kLetter = 2,      // "A" to "Z", the letters of identifiers
-  kValueStop = 4,   // "]" and the backslash, which end a run of value text
-  kNodeEnd = 8,     // "(", ")" and ";", which end a node
-  kMayLead = 16,    // ESC and every byte above 0x7F: in some ByteGrouping
-                    // they start characters of several units (MayLead)
+  kWhitespace = 1,    // TAB, LF, VT, CR and SPACE; nothing else
+  kLetter = 2,        // "A" to "Z", the letters of identifiers
+  kValueStop = 4,     // "]" and the backslash, which end a run of value text
+  kNodeEnd = 8,       // "(", ")" and ";", which end a node
+  kMayLead = 16,      // ESC and every byte above 0x7F: in some ByteGrouping
+                      // they start characters of several units (MayLead)
+  kLowerLetter = 32,  // "a" to "z", which older formats allowed in identifiers
 };
 
 // The classes of every unit below 256.
@@ -31,6 +32,7 @@ inline constexpr auto kCharClasses = [] {
   for (const char c : {'\t', '\n', '\v', '\r', ' '})
     classes[static_cast<unsigned char>(c)] |= kWhitespace;
   for (char c = 'A'; c <= 'Z'; ++c) classes[static_cast<unsigned char>(c)] |= kLetter;
+  for (char c = 'a'; c <= 'z'; ++c) classes[static_cast<unsigned char>(c)] |= kLowerLetter;
   for (const char c : {']', '\\'}) classes[static_cast<unsigned char>(c)] |= kValueStop;
   for (const char c : {'(', ')', ';'}) classes[static_cast<unsigned char>(c)] |= kNodeEnd;
   classes[kEscape] |= kMayLead;

@@ -46,7 +46,7 @@ TEST(CommandLineTest, AcceptsGnuStyleOptionsAnywhere) {
       {{"--jobs=0", "in", "out"}, false, false, 0, "in", "out"},
       {{"--jobs=1024", "in", "out"}, false, false, 1024, "in", "out"},
       {{"-j", "1", "-j", "8", "in", "out"}, false, false, 8, "in", "out"},
-      {{"--rec", "--qu", "--j=5", "in", "out"}, true, true, 5, "in", "out"},
+      {{"--recu", "--qu", "--j=5", "in", "out"}, true, true, 5, "in", "out"},
       {{"-", "-"}, false, false, 0, "-", "-"},
       {{"-q", "-", "out.sgf"}, false, true, 0, "-", "out.sgf"},
       {{"--", "-r", "--jobs"}, false, false, 0, "-r", "--jobs"},

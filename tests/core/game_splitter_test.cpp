@@ -68,6 +68,10 @@ TEST(GameSplitterTest, CutsGamesWhereTheNextOneBegins) {
        {"(;CA[Shift_JIS]PB[\x8D])(;B[aa]];B[cc])", "(;W[dd])"}},
       {"a game cut short at the end", "(;B[aa])(;W[bb];B[c", {"(;B[aa])", "(;W[bb];B[c"}},
       {"no game", "no game here (at all)", {}},
+      {"a stream that begins with ';' begins with a game",
+       " \n;GM[1];B[aa](;W[bb])(;W[cc])\n(;GM[1];B[dd])",
+       {" \n;GM[1];B[aa](;W[bb])(;W[cc])\n", "(;GM[1];B[dd])"}},
+      {"one that begins with ';' and no '(' at all", ";B[aa];W[bb])", {";B[aa];W[bb])"}},
   };
   for (const Case& c : cases) {
     for (const std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{4096}}) {
