@@ -320,7 +320,7 @@ class Run {
       EntryResult result;
       try {
         if (ProcessSource(
-                item.index, item.name, *item.data,
+                item.index, item.name, *item.data, 0,
                 platform::StageOptions{nullptr, feedPermissions_},
                 EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
                 [&item] { item.data.reset(); }, &result)) {
@@ -391,7 +391,8 @@ class Run {
         inPlace_ ? &identity : nullptr,
         identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     return ProcessSource(
-        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
+        index, entries_.Name(index), *source, identity.size, stage, time,
+        [&source] { source.reset(); }, result);
   }
 
   // When an entry's source was last modified.
@@ -400,13 +401,14 @@ class Run {
     std::int32_t nanoseconds = 0;
   };
 
-  // Cleans the entry "index", named "name", read from "source"; "stage" is
+  // Cleans the entry "index", named "name", read from "source" ("size" bytes,
+  // 0 when unknown); "stage" is
   // how its new files are made (the file read, when cleaning in place, and
   // the permissions); "time" its time, for an archive destination. "release"
   // lets the source go once it is read. As Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
-                     platform::ByteSource& source, platform::StageOptions stage, EntryTime time,
-                     const std::function<void()>& release, EntryResult* result) {
+                     platform::ByteSource& source, std::uint64_t size, platform::StageOptions stage,
+                     EntryTime time, const std::function<void()>& release, EntryResult* result) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
@@ -430,6 +432,7 @@ class Run {
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
+    collectionOptions.sourceSize = size;
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
     result->bytesRead = collection.bytesRead;
@@ -734,13 +737,11 @@ class Run {
   WriteQueue queue_;
 };
 
-}  // namespace
-
-CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
-  // One pass over the bytes, with the very result of loading the record,
-  // extracting its game and saving that.
+// What cleaning a record in memory came to, by its status.
+CleanResult ResultOf(CleanStatus status, const CharsetDetection& detection) {
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed, &result.detection)) {
+  result.detection = detection;
+  switch (status) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -758,6 +759,24 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       break;
   }
   return result;
+}
+
+}  // namespace
+
+CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
+  // One pass over the bytes, with the very result of loading the record,
+  // extracting its game and saving that.
+  CharsetDetection detection;
+  const CleanStatus status = CleanSgfBytes(input, output, assumed, &detection);
+  return ResultOf(status, detection);
+}
+
+CleanResult CleanBytes(std::string_view input,
+                       const std::function<void(std::string_view part)>& part,
+                       const AssumedCharset* assumed) {
+  CharsetDetection detection;
+  const CleanStatus status = CleanSgfBytes(input, part, assumed, &detection);
+  return ResultOf(status, detection);
 }
 
 namespace {

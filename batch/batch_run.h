@@ -235,6 +235,13 @@ struct CleanResult {
 CleanResult CleanBytes(std::string_view input, std::string* output,
                        const AssumedCharset* assumed = nullptr);
 
+// As above, handing the cleaned record to "part" as it is written (see
+// CleanSgfBytes): nothing is handed on unless it is cleaned, or memory ran
+// out while it was written.
+CleanResult CleanBytes(std::string_view input,
+                       const std::function<void(std::string_view part)>& part,
+                       const AssumedCharset* assumed = nullptr);
+
 }  // namespace varnoket
 
 #endif  // VARNOKET_BATCH_BATCH_RUN_H_

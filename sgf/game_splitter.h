@@ -46,6 +46,10 @@ class GameSplitter {
   // "maxGameBytes" is reported tooLarge and its bytes are passed over.
   GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes);
 
+  // The stream's whole size, when known: the game being cut is then never
+  // given more room than the rest of the stream can fill.
+  void ExpectSize(std::uint64_t streamBytes) { streamBytes_ = streamBytes; }
+
   // Adds the next bytes of the stream.
   void Append(std::string_view block);
   // The stream has ended.
@@ -86,7 +90,8 @@ class GameSplitter {
   std::size_t maxGameBytes_;
 
   std::string buffer_;
-  std::uint64_t base_ = 0;  // the stream offset of buffer_[0]
+  std::uint64_t base_ = 0;         // the stream offset of buffer_[0]
+  std::uint64_t streamBytes_ = 0;  // 0: unknown
   bool finished_ = false;
 
   std::size_t chunkStart_ = 0;  // where the game being cut starts in buffer_
