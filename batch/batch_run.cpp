@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -219,9 +221,12 @@ class Run {
         sink_(sink),
         destination_(std::move(destination)),
         destinationCreated_(destinationCreated),
-        queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
-          Written(index, written);
-        }) {}
+        queue_(
+            files,
+            [this](std::size_t index, const WriteQueue::Written& written) {
+              Written(index, written);
+            },
+            options.stop) {}
 
   // The permission bits of the new files made from the feed's entries.
   void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
@@ -261,7 +266,7 @@ class Run {
 
     // What the run reports cleaned is on disk: one flush of every file
     // system written to.
-    if (!flushTargets_.empty()) flushed_ = files_.FlushFolders(flushTargets_);
+    if (!flushTargets_.empty()) flushed_ = FlushTargets();
   }
 
   void FillReport(BatchReport* report) {
@@ -279,7 +284,10 @@ class Run {
               [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
     report->detected = std::move(detected_);
     report->notStarted = Total() - progress_.done;
-    report->stopped = report->notStarted != 0;
+    report->stopped = report->notStarted != 0 || flushStopped_;
+    if (flushStopped_) {
+      report->notes.push_back(RunNote{std::filesystem::path(), true, kNotFlushed});
+    }
     if (!flushed_.ok()) {
       // Nothing written can be called durable.
       report->cleaned = 0;
@@ -568,7 +576,8 @@ class Run {
     return status;
   }
 
-  // The queue's report on one entry's write.
+  // The queue's report on one entry's write. One the queue discarded when
+  // the run was stopped is left as it was, and counted as not started.
   void Written(std::size_t index, const WriteQueue::Written& written) {
     const platform::IoStatus& status = written.status;
     EntryResult result;
@@ -577,6 +586,10 @@ class Run {
       std::lock_guard<std::mutex> lock(progressMutex_);
       result.bytesRead = bytesRead_[index];
       bytesRead_.erase(index);
+      if (written.stopped) {
+        held_.erase(index);
+        return;
+      }
       const auto held = held_.find(index);
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
@@ -657,6 +670,33 @@ class Run {
     return status;
   }
 
+  // Flushes every file system written to. A stop while it waits ends the
+  // wait at once: the flush goes on by itself, and the report says the run
+  // ended before it did.
+  platform::IoStatus FlushTargets() {
+    if (options_.stop == nullptr) return files_.FlushFolders(flushTargets_);
+    auto done = std::make_shared<std::promise<platform::IoStatus>>();
+    std::future<platform::IoStatus> flushed = done->get_future();
+    try {
+      std::thread([&files = files_, targets = flushTargets_, done] {
+        try {
+          done->set_value(files.FlushFolders(targets));
+        } catch (const std::exception& error) {
+          done->set_value(platform::IoStatus::Error(error.what()));
+        }
+      }).detach();
+    } catch (const std::system_error&) {
+      return files_.FlushFolders(flushTargets_);
+    }
+    while (flushed.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+      if (options_.stop->load()) {
+        flushStopped_ = true;
+        return platform::IoStatus::Ok();
+      }
+    }
+    return flushed.get();
+  }
+
   // Once per folder written to. Holds foldersMutex_ or runs once.
   void FirstSeen(const platform::FolderHandle& folder, bool created) {
     // A folder that cannot be listed is no reason to fail the writes; one
@@ -731,6 +771,7 @@ class Run {
   std::mutex flushMutex_;
   std::vector<platform::FolderHandle> flushTargets_;
   platform::IoStatus flushed_;
+  bool flushStopped_ = false;  // the run was stopped while it flushed
   std::vector<RunNote> notes_;
 
   // Last, so that it finishes its writes while the rest is still alive.

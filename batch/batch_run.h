@@ -94,6 +94,11 @@ struct RunNote {
 
 // The text of the note on a folder link that a recursive run did not follow.
 inline constexpr const char* kFolderLinkNotFollowed = "folder link not followed";
+// The text of the note, on the destination itself, of a run that was stopped
+// while it flushed the disk: what it wrote is in place, but may not all be on
+// disk yet.
+inline constexpr const char* kNotFlushed =
+    "stopped before the disk was flushed: the files written may not all be on disk yet";
 
 // How a run ended as a whole.
 enum class RunOutcome {
