@@ -201,13 +201,28 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   return entries;
 }
 
+// The refusal that reaching the folder "relative" below the open
+// "destination" meets at a link on the way that the link rule does not follow
+// (kLinkNotFollowed), or Ok: nothing stands in the way, or what does is found
+// when the folder is created or written into.
+platform::IoStatus LinkRefusal(platform::FileSystem& files,
+                               const platform::FolderHandle& destination,
+                               const std::filesystem::path& relative) {
+  if (relative.empty() || !destination.valid()) return platform::IoStatus::Ok();
+  platform::FolderHandle below;
+  const platform::IoStatus walked = files.OpenSubfolder(destination, relative, false, &below);
+  if (!walked.ok() && walked.message() == platform::kLinkNotFollowed) return walked;
+  return platform::IoStatus::Ok();
+}
+
 // Shared state of one run's workers.
 class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  // "destination": the destination folder, open (invalid for a dry run or
-  // an archive destination). "destinationCreated": the run created it.
+  // "destination": the destination folder, open (for a dry run, when it
+  // exists, only to foresee links below it; invalid for an archive
+  // destination). "destinationCreated": the run created it.
   // With a "feed" the entries come from it, an archive's, instead; with a
   // "sink" the cleaned files go into an archive.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
@@ -476,7 +491,14 @@ class Run {
       return false;
     }
     if (options_.dryRun) {
-      ForeseeWrite(target, own.size(), result);
+      const platform::IoStatus foreseen = Foresee(name);
+      if (!foreseen.ok()) {
+        failure.reason = FailureReason::CannotWrite;
+        failure.systemMessage = foreseen.message();
+        return false;
+      }
+      result->bytesWritten = own.size();
+      result->cleaned = true;
       return false;
     }
     if (own.spilled()) {
@@ -564,13 +586,8 @@ class Run {
       if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
       return platform::IoStatus::Ok();
     }
+    if (options_.dryRun) return Foresee(name);
     const std::filesystem::path target = options_.destination / name;
-    if (options_.dryRun) {
-      const std::filesystem::path folder = target.parent_path();
-      return files_.KindOf(folder) == platform::PathKind::Folder
-                 ? files_.ProbeWrite(target)
-                 : files_.ProbeCreateFolders(folder);
-    }
     platform::IoStatus status = MirrorFolderOf(name);
     if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
     return status;
@@ -615,20 +632,20 @@ class Run {
     Report(&result);
   }
 
-  // A dry run's stand-in for saving: the failure that creating the missing
-  // folders and writing "target" would meet first, if it can be foreseen.
-  void ForeseeWrite(const std::filesystem::path& target, std::uint64_t size, EntryResult* result) {
-    const std::filesystem::path folder = target.parent_path();
-    const platform::IoStatus foreseen = files_.KindOf(folder) == platform::PathKind::Folder
-                                            ? files_.ProbeWrite(target)
-                                            : files_.ProbeCreateFolders(folder);
-    if (!foreseen.ok()) {
-      result->failure.reason = FailureReason::CannotWrite;
-      result->failure.systemMessage = foreseen.message();
-      return;
+  // A dry run's stand-in for saving "name": the failure that reaching its
+  // folder below the destination (links on the way), creating what is missing
+  // and writing the file would meet first, if it can be foreseen.
+  platform::IoStatus Foresee(const std::filesystem::path& name) {
+    {
+      std::lock_guard<std::mutex> lock(foldersMutex_);
+      const auto [found, added] = foreseenFolders_.try_emplace(name.parent_path());
+      if (added) found->second = LinkRefusal(files_, destination_, name.parent_path());
+      if (!found->second.ok()) return found->second;
     }
-    result->bytesWritten = size;
-    result->cleaned = true;
+    const std::filesystem::path target = options_.destination / name;
+    const std::filesystem::path folder = target.parent_path();
+    return files_.KindOf(folder) == platform::PathKind::Folder ? files_.ProbeWrite(target)
+                                                               : files_.ProbeCreateFolders(folder);
   }
 
   // The open folder "relative" below the destination, created when missing:
@@ -766,6 +783,9 @@ class Run {
   std::map<std::filesystem::path, OpenedFolder> openFolders_;
   std::deque<std::filesystem::path> openOrder_;
   std::set<std::filesystem::path> seenFolders_;
+  // A dry run's folders below the destination, with the link refusal met on
+  // the way to each.
+  std::map<std::filesystem::path, platform::IoStatus> foreseenFolders_;
 
   // One folder of each file system written to, for the final flush.
   std::mutex flushMutex_;
@@ -836,21 +856,19 @@ std::filesystem::path Joined(const std::filesystem::path& relative,
 // Cleans the archive "relative" of the source folder into the folder of the
 // same name under the destination, and adds what it did to "*report", its
 // entries named "relative/entry".
-// "destination": the destination folder, open (invalid for a dry run), below
-// which the archive's folder is first looked up as the run's own files are,
-// so that a link planted there by another user is not written through.
+// "destination": the destination folder, open (invalid when it does not
+// exist), below which the archive's folder is first looked up as the run's
+// own files are, so that a link planted there by another user is not written
+// through, nor foreseen as written by a dry run.
 void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
                           platform::FileSystem& files, const platform::FolderHandle& destination,
                           BatchReport* report) {
-  if (destination.valid()) {
-    // What is missing is created below as plain folders.
-    platform::FolderHandle below;
-    const platform::IoStatus checked = files.OpenSubfolder(destination, relative, false, &below);
-    if (!checked.ok() && checked.message() == platform::kLinkNotFollowed) {
-      report->failures.push_back(
-          FileFailure{relative, FailureReason::CannotWrite, checked.message()});
-      return;
-    }
+  // What is missing is created below as plain folders.
+  const platform::IoStatus checked = LinkRefusal(files, destination, relative);
+  if (!checked.ok()) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotWrite, checked.message()});
+    return;
   }
   BatchOptions inner = options;
   inner.source = options.source / relative;
@@ -990,6 +1008,10 @@ BatchReport RunBatch(const BatchOptions& options) {
       report.systemMessage = openedFolder.message();
       return report;
     }
+  } else if (!sink && !destinationCreated &&
+             files.KindOf(resolved.destination) == platform::PathKind::Folder) {
+    // A dry run looks below it for the links a real run would refuse.
+    (void)files.OpenFolder(resolved.destination, &destination);
   }
 
   const std::size_t asked = std::max<std::size_t>(
@@ -1041,7 +1063,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     report.archivesLeft = archiveFiles.size();
   } else {
     platform::FolderHandle openDestination;
-    if (!options.dryRun) (void)files.OpenFolder(resolved.destination, &openDestination);
+    (void)files.OpenFolder(resolved.destination, &openDestination);
     for (const std::filesystem::path& archive : archiveFiles) {
       if (options.stop != nullptr && options.stop->load()) break;
       CleanArchiveInFolder(resolved, archive, files, openDestination, &report);

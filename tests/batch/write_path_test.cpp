@@ -271,8 +271,19 @@ TEST_F(WritePathTest, FolderLinksBelowTheDestinationFollowTheLinkRule) {
       beyond /= names[d];
     }
 
+    // A dry run foresees what the real run does, and writes nothing.
+    BatchOptions dry = options_;
+    dry.dryRun = true;
+    const BatchReport foreseen = RunBatch(dry);
+    EXPECT_FALSE(fs::exists(beyond / "game.sgf"));
     const BatchReport report = RunBatch(options_);
 
+    EXPECT_EQ(foreseen.cleaned, report.cleaned);
+    ASSERT_EQ(foreseen.failures.size(), report.failures.size());
+    for (std::size_t i = 0; i < report.failures.size(); ++i) {
+      EXPECT_EQ(foreseen.failures[i].name, report.failures[i].name);
+      EXPECT_EQ(foreseen.failures[i].systemMessage, report.failures[i].systemMessage);
+    }
     EXPECT_EQ(fs::exists(beyond / "game.sgf"), c.followed);
     if (c.followed) {
       EXPECT_EQ(report.cleaned, 1u);
