@@ -399,7 +399,7 @@ class Run {
     platform::FileIdentity identity;
     std::unique_ptr<platform::ByteSource> source;
     const platform::IoStatus opened =
-        files_.OpenFile(entries_.SourcePath(index), &source, &identity);
+        files_.OpenFile(entries_.SourcePath(index), &source, &identity, entries_.IsFile(index));
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = opened.message();
