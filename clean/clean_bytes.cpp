@@ -190,14 +190,31 @@ class MainLineSink {
   std::vector<ValueSpan> rootStones_;
 };
 
+// The number of UTF-16 units in well-formed UTF-8 bytes.
+std::size_t Utf16Length(std::string_view bytes) {
+  std::size_t units = 0;
+  for (const char byte : bytes) {
+    const auto b = static_cast<unsigned char>(byte);
+    if ((b & 0xC0) != 0x80) ++units;  // each character's first byte
+    if (b >= 0xF0) ++units;           // a surrogate pair
+  }
+  return units;
+}
+
 // Counts the code units the cleaned record takes. Like UnitWriter, it takes
-// units as a string of Char does.
-template <typename Char>
+// units as a string of Char does; "kUtf16": it counts the UTF-16 units of
+// UTF-8 bytes instead.
+template <typename Char, bool kUtf16 = false>
 class UnitCounter {
  public:
-  void push_back(Char) { ++size_; }
+  void push_back(Char c) { append(&c, &c + 1); }
   void append(const Char* begin, const Char* end) {
-    size_ += static_cast<std::size_t>(end - begin);
+    const auto size = static_cast<std::size_t>(end - begin);
+    if constexpr (kUtf16) {
+      size_ += Utf16Length(std::string_view(begin, size));
+    } else {
+      size_ += size;
+    }
   }
   template <std::size_t N>
   void PutAscii(const char (&)[N]) {
@@ -407,17 +424,6 @@ class CleanedWriter {
   std::basic_string<Char> unescaped_;
 };
 
-// The number of UTF-16 units in well-formed UTF-8 bytes.
-std::size_t Utf16Length(std::string_view bytes) {
-  std::size_t units = 0;
-  for (const char byte : bytes) {
-    const auto b = static_cast<unsigned char>(byte);
-    if ((b & 0xC0) != 0x80) ++units;  // each character's first byte
-    if (b >= 0xF0) ++units;           // a surrogate pair
-  }
-  return units;
-}
-
 // Parses until the first tree is accepted, keeping what cleaning keeps of it
 // in "*game"; Cleaned when one was.
 CleanStatus ParseFirstTree(const char* begin, const char* end, const grammar::Reading& reading,
@@ -432,23 +438,6 @@ CleanStatus ParseFirstTree(const char* begin, const char* end, const grammar::Re
   if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
   return CleanStatus::Cleaned;
 }
-
-// Counts the UTF-16 units of the UTF-8 bytes given to it.
-class Utf16Counter {
- public:
-  void push_back(char c) { units_ += Utf16Length(std::string_view(&c, 1)); }
-  void append(const char* begin, const char* end) {
-    units_ += Utf16Length(std::string_view(begin, static_cast<std::size_t>(end - begin)));
-  }
-  template <std::size_t N>
-  void PutAscii(const char (&)[N]) {
-    units_ += N - 1;
-  }
-  std::size_t size() const { return units_; }
-
- private:
-  std::size_t units_ = 0;
-};
 
 // Whether "units" code units (bytes, or UTF-16 units for UTF-8) are more than
 // the record path converts.
@@ -493,8 +482,8 @@ CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::
     CleanedWriter<char, UnitCounter<char>>(begin, end, game, reading, &counter).Write();
     if (TooLarge(counter.size())) {
       if (reading.encoding.form != TextEncoding::Form::Utf8) return CleanStatus::TooLarge;
-      Utf16Counter units;
-      CleanedWriter<char, Utf16Counter>(begin, end, game, reading, &units).Write();
+      UnitCounter<char, true> units;
+      CleanedWriter<char, UnitCounter<char, true>>(begin, end, game, reading, &units).Write();
       if (TooLarge(units.size())) return CleanStatus::TooLarge;
     }
   }
