@@ -25,6 +25,7 @@
 #include "clean/clean_bytes.h"
 #include "platform/byte_source.h"
 #include "platform/path_text.h"
+#include "platform/text_codec.h"
 
 namespace varnoket {
 namespace {
@@ -828,7 +829,8 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
   // One pass over the bytes, with the very result of loading the record,
   // extracting its game and saving that.
   CharsetDetection detection;
-  const CleanStatus status = CleanSgfBytes(input, output, assumed, &detection);
+  const CleanStatus status =
+      CleanSgfBytes(input, output, assumed, &detection, platform::SystemCodePage());
   return ResultOf(status, detection);
 }
 
@@ -836,7 +838,8 @@ CleanResult CleanBytes(std::string_view input,
                        const std::function<void(std::string_view part)>& part,
                        const AssumedCharset* assumed) {
   CharsetDetection detection;
-  const CleanStatus status = CleanSgfBytes(input, part, assumed, &detection);
+  const CleanStatus status =
+      CleanSgfBytes(input, part, assumed, &detection, platform::SystemCodePage());
   return ResultOf(status, detection);
 }
 
@@ -1095,7 +1098,6 @@ BatchReport RunBatch(const BatchOptions& options) {
   }
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
-  report.failed = report.failures.size();
   std::stable_sort(report.failures.begin(), report.failures.end(),
                    [](const FileFailure& a, const FileFailure& b) {
                      if (a.name != b.name) return a.name < b.name;

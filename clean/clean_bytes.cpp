@@ -19,10 +19,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/sgf_parser.h"
 #include "sgf/sgf_text.h"
+#include "sgf/utf8.h"
 
 namespace varnoket {
 namespace {
@@ -441,7 +441,7 @@ CleanStatus ParseFirstTree(const char* begin, const char* end, const grammar::Re
 
 // Whether "units" code units (bytes, or UTF-16 units for UTF-8) are more than
 // the record path converts.
-bool TooLarge(std::size_t units) { return units > platform::kMaxConvertibleLength; }
+bool TooLarge(std::size_t units) { return units > kMaxConvertibleLength; }
 
 // Parses until the first tree is accepted and writes what cleaning keeps of it.
 // The bytes are read byte for byte or, when UTF-8, well-formed UTF-8, so the
@@ -477,7 +477,7 @@ CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::
   // A cleaned record is never eight times as long as its text (a move takes
   // at most three times its bytes, and a root value twice), so a short text
   // is not measured first.
-  if (static_cast<std::size_t>(end - begin) > platform::kMaxConvertibleLength / 8) {
+  if (static_cast<std::size_t>(end - begin) > kMaxConvertibleLength / 8) {
     UnitCounter<char> counter;
     CleanedWriter<char, UnitCounter<char>>(begin, end, game, reading, &counter).Write();
     if (TooLarge(counter.size())) {
@@ -497,14 +497,14 @@ CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::
 // where memory may run out.
 template <typename Clean>
 CleanStatus CleanInput(std::string_view input, const AssumedCharset* assumed,
-                       CharsetDetection* detection, Clean clean) {
+                       CharsetDetection* detection, unsigned systemCodePage, Clean clean) {
   if (detection != nullptr) *detection = CharsetDetection();
-  if (input.size() > platform::kMaxConvertibleLength) return CleanStatus::NoGameFound;
+  if (input.size() > kMaxConvertibleLength) return CleanStatus::NoGameFound;
   // Memory may run out anywhere on the way (a vector or string that cannot
   // grow throws std::bad_alloc or std::length_error); the file then fails
   // alone.
   try {
-    const grammar::Reading reading = grammar::ChooseReading(input, assumed);
+    const grammar::Reading reading = grammar::ChooseReading(input, assumed, systemCodePage);
     if (detection != nullptr) *detection = reading.detection;
     return clean(input.data(), input.data() + input.size(), reading);
   } catch (const std::bad_alloc&) {
@@ -516,10 +516,10 @@ CleanStatus CleanInput(std::string_view input, const AssumedCharset* assumed,
 }  // namespace
 
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
-                          CharsetDetection* detection) {
+                          CharsetDetection* detection, unsigned systemCodePage) {
   out->clear();
   const CleanStatus status =
-      CleanInput(input, assumed, detection,
+      CleanInput(input, assumed, detection, systemCodePage,
                  [out](const char* begin, const char* end, const grammar::Reading& reading) {
                    return CleanText(begin, end, reading, out);
                  });
@@ -528,8 +528,9 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
 }
 
 CleanStatus CleanSgfBytes(std::string_view input, const CleanedParts& part,
-                          const AssumedCharset* assumed, CharsetDetection* detection) {
-  return CleanInput(input, assumed, detection,
+                          const AssumedCharset* assumed, CharsetDetection* detection,
+                          unsigned systemCodePage) {
+  return CleanInput(input, assumed, detection, systemCodePage,
                     [&part](const char* begin, const char* end, const grammar::Reading& reading) {
                       return CleanTextInParts(begin, end, reading, part);
                     });

@@ -40,8 +40,9 @@ bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 
 }  // namespace
 
-GameSplitter::GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes)
-    : assumed_(assumed), maxGameBytes_(maxGameBytes) {}
+GameSplitter::GameSplitter(const AssumedCharset* assumed, unsigned systemCodePage,
+                           std::size_t maxGameBytes)
+    : assumed_(assumed), systemCodePage_(systemCodePage), maxGameBytes_(maxGameBytes) {}
 
 void GameSplitter::Append(std::string_view block) {
   // Bytes before the game being cut (or the place scanning reached, between
@@ -262,7 +263,8 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
     game->text = std::string_view(buffer_.data() + chunkStart_, end - chunkStart_);
     // The cleaner reads the game as a whole; were its grouping another, the
     // tree would end elsewhere: it is scanned once more in that grouping.
-    const ByteGrouping grouping = grammar::ChooseReading(game->text, assumed_).encoding.grouping;
+    const ByteGrouping grouping =
+        grammar::ChooseReading(game->text, assumed_, systemCodePage_).encoding.grouping;
     if (grouping != grouping_ && !groupingChecked_) {
       --gamesGiven_;
       grouping_ = grouping;

@@ -42,9 +42,10 @@ struct SplitGame {
 // Nothing recurses; the work is linear in the stream's length.
 class GameSplitter {
  public:
-  // "assumed" (may be null) must outlive the splitter. A game longer than
+  // "assumed" (may be null) must outlive the splitter; "systemCodePage" is
+  // as grammar::ChooseReading takes it. A game longer than
   // "maxGameBytes" is reported tooLarge and its bytes are passed over.
-  GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes);
+  GameSplitter(const AssumedCharset* assumed, unsigned systemCodePage, std::size_t maxGameBytes);
 
   // The stream's whole size, when known: the game being cut is then never
   // given more room than the rest of the stream can fill.
@@ -87,6 +88,7 @@ class GameSplitter {
   bool EndChunk(std::size_t end, SplitGame* game);
 
   const AssumedCharset* assumed_;
+  unsigned systemCodePage_;
   std::size_t maxGameBytes_;
 
   std::string buffer_;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace varnoket {
 namespace {
 
@@ -17,7 +19,7 @@ namespace {
 std::vector<std::string> Split(const std::string& stream, std::size_t block,
                                const AssumedCharset* assumed = nullptr,
                                std::size_t maxGameBytes = 1 << 20) {
-  GameSplitter splitter(assumed, maxGameBytes);
+  GameSplitter splitter(assumed, platform::SystemCodePage(), maxGameBytes);
   std::vector<std::string> games;
   SplitGame game;
   const auto take = [&] {
@@ -108,7 +110,7 @@ TEST(GameSplitterTest, AGameLongerThanTheLimitIsPassedOverWithBoundedMemory) {
   EXPECT_EQ(Split(stream, 64, nullptr, 1000),
             (std::vector<std::string>{"(;B[aa])", "<too large>", "(;W[bb])"}));
 
-  GameSplitter splitter(nullptr, 1000);
+  GameSplitter splitter(nullptr, platform::SystemCodePage(), 1000);
   SplitGame game;
   std::size_t held = 0;
   for (std::size_t at = 0; at < stream.size(); at += 64) {
@@ -122,7 +124,7 @@ TEST(GameSplitterTest, AGameLongerThanTheLimitIsPassedOverWithBoundedMemory) {
 
 TEST(GameSplitterTest, ManyGamesHoldNoMoreThanOneAtATime) {
   const std::string oneGame = "(;GM[1]FF[4]SZ[19];B[pd];W[dp];B[pp];W[dd])\n";
-  GameSplitter splitter(nullptr, 1 << 20);
+  GameSplitter splitter(nullptr, platform::SystemCodePage(), 1 << 20);
   SplitGame game;
   std::uint64_t games = 0;
   std::size_t held = 0;
