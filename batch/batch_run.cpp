@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -201,13 +203,28 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   return entries;
 }
 
+// The refusal that reaching the folder "relative" below the open
+// "destination" meets at a link on the way that the link rule does not follow
+// (kLinkNotFollowed), or Ok: nothing stands in the way, or what does is found
+// when the folder is created or written into.
+platform::IoStatus LinkRefusal(platform::FileSystem& files,
+                               const platform::FolderHandle& destination,
+                               const std::filesystem::path& relative) {
+  if (relative.empty() || !destination.valid()) return platform::IoStatus::Ok();
+  platform::FolderHandle below;
+  const platform::IoStatus walked = files.OpenSubfolder(destination, relative, false, &below);
+  if (!walked.ok() && walked.message() == platform::kLinkNotFollowed) return walked;
+  return platform::IoStatus::Ok();
+}
+
 // Shared state of one run's workers.
 class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  // "destination": the destination folder, open (invalid for a dry run or
-  // an archive destination). "destinationCreated": the run created it.
+  // "destination": the destination folder, open (for a dry run, when it
+  // exists, only to foresee links below it; invalid for an archive
+  // destination). "destinationCreated": the run created it.
   // With a "feed" the entries come from it, an archive's, instead; with a
   // "sink" the cleaned files go into an archive.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
@@ -221,9 +238,12 @@ class Run {
         sink_(sink),
         destination_(std::move(destination)),
         destinationCreated_(destinationCreated),
-        queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
-          Written(index, written);
-        }) {}
+        queue_(
+            files,
+            [this](std::size_t index, const WriteQueue::Written& written) {
+              Written(index, written);
+            },
+            options.stop) {}
 
   // The permission bits of the new files made from the feed's entries.
   void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
@@ -263,7 +283,7 @@ class Run {
 
     // What the run reports cleaned is on disk: one flush of every file
     // system written to.
-    if (!flushTargets_.empty()) flushed_ = files_.FlushFolders(flushTargets_);
+    if (!flushTargets_.empty()) flushed_ = FlushTargets();
   }
 
   void FillReport(BatchReport* report) {
@@ -282,7 +302,10 @@ class Run {
               [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
     report->detected = std::move(detected_);
     report->notStarted = Total() - progress_.done;
-    report->stopped = report->notStarted != 0;
+    report->stopped = report->notStarted != 0 || flushStopped_;
+    if (flushStopped_) {
+      report->notes.push_back(RunNote{std::filesystem::path(), true, kNotFlushed});
+    }
     if (!flushed_.ok()) {
       // Nothing written can be called durable.
       report->cleaned = 0;
@@ -323,7 +346,7 @@ class Run {
       EntryResult result;
       try {
         if (ProcessSource(
-                item.index, item.name, *item.data,
+                item.index, item.name, *item.data, 0,
                 platform::StageOptions{nullptr, feedPermissions_},
                 EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
                 [&item] { item.data.reset(); }, &result)) {
@@ -379,7 +402,7 @@ class Run {
     platform::FileIdentity identity;
     std::unique_ptr<platform::ByteSource> source;
     const platform::IoStatus opened =
-        files_.OpenFile(entries_.SourcePath(index), &source, &identity);
+        files_.OpenFile(entries_.SourcePath(index), &source, &identity, entries_.IsFile(index));
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = opened.message();
@@ -394,7 +417,8 @@ class Run {
         inPlace_ ? &identity : nullptr,
         identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     return ProcessSource(
-        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
+        index, entries_.Name(index), *source, identity.size, stage, time,
+        [&source] { source.reset(); }, result);
   }
 
   // When an entry's source was last modified.
@@ -403,13 +427,14 @@ class Run {
     std::int32_t nanoseconds = 0;
   };
 
-  // Cleans the entry "index", named "name", read from "source"; "stage" is
+  // Cleans the entry "index", named "name", read from "source" ("size" bytes,
+  // 0 when unknown); "stage" is
   // how its new files are made (the file read, when cleaning in place, and
   // the permissions); "time" its time, for an archive destination. "release"
   // lets the source go once it is read. As Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
-                     platform::ByteSource& source, platform::StageOptions stage, EntryTime time,
-                     const std::function<void()>& release, EntryResult* result) {
+                     platform::ByteSource& source, std::uint64_t size, platform::StageOptions stage,
+                     EntryTime time, const std::function<void()>& release, EntryResult* result) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
@@ -434,6 +459,7 @@ class Run {
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
     collectionOptions.recover = options_.recover;
+    collectionOptions.sourceSize = size;
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
     result->bytesRead = collection.bytesRead;
@@ -470,7 +496,14 @@ class Run {
       return false;
     }
     if (options_.dryRun) {
-      ForeseeWrite(target, own.size(), result);
+      const platform::IoStatus foreseen = Foresee(name);
+      if (!foreseen.ok()) {
+        failure.reason = FailureReason::CannotWrite;
+        failure.systemMessage = foreseen.message();
+        return false;
+      }
+      result->bytesWritten = own.size();
+      result->cleaned = true;
       return false;
     }
     if (own.spilled()) {
@@ -559,19 +592,15 @@ class Run {
       if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
       return platform::IoStatus::Ok();
     }
+    if (options_.dryRun) return Foresee(name);
     const std::filesystem::path target = options_.destination / name;
-    if (options_.dryRun) {
-      const std::filesystem::path folder = target.parent_path();
-      return files_.KindOf(folder) == platform::PathKind::Folder
-                 ? files_.ProbeWrite(target)
-                 : files_.ProbeCreateFolders(folder);
-    }
     platform::IoStatus status = MirrorFolderOf(name);
     if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
     return status;
   }
 
-  // The queue's report on one entry's write.
+  // The queue's report on one entry's write. One the queue discarded when
+  // the run was stopped is left as it was, and counted as not started.
   void Written(std::size_t index, const WriteQueue::Written& written) {
     const platform::IoStatus& status = written.status;
     EntryResult result;
@@ -580,6 +609,10 @@ class Run {
       std::lock_guard<std::mutex> lock(progressMutex_);
       result.bytesRead = bytesRead_[index];
       bytesRead_.erase(index);
+      if (written.stopped) {
+        held_.erase(index);
+        return;
+      }
       const auto held = held_.find(index);
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
@@ -606,20 +639,20 @@ class Run {
     Report(&result);
   }
 
-  // A dry run's stand-in for saving: the failure that creating the missing
-  // folders and writing "target" would meet first, if it can be foreseen.
-  void ForeseeWrite(const std::filesystem::path& target, std::uint64_t size, EntryResult* result) {
-    const std::filesystem::path folder = target.parent_path();
-    const platform::IoStatus foreseen = files_.KindOf(folder) == platform::PathKind::Folder
-                                            ? files_.ProbeWrite(target)
-                                            : files_.ProbeCreateFolders(folder);
-    if (!foreseen.ok()) {
-      result->failure.reason = FailureReason::CannotWrite;
-      result->failure.systemMessage = foreseen.message();
-      return;
+  // A dry run's stand-in for saving "name": the failure that reaching its
+  // folder below the destination (links on the way), creating what is missing
+  // and writing the file would meet first, if it can be foreseen.
+  platform::IoStatus Foresee(const std::filesystem::path& name) {
+    {
+      std::lock_guard<std::mutex> lock(foldersMutex_);
+      const auto [found, added] = foreseenFolders_.try_emplace(name.parent_path());
+      if (added) found->second = LinkRefusal(files_, destination_, name.parent_path());
+      if (!found->second.ok()) return found->second;
     }
-    result->bytesWritten = size;
-    result->cleaned = true;
+    const std::filesystem::path target = options_.destination / name;
+    const std::filesystem::path folder = target.parent_path();
+    return files_.KindOf(folder) == platform::PathKind::Folder ? files_.ProbeWrite(target)
+                                                               : files_.ProbeCreateFolders(folder);
   }
 
   // The open folder "relative" below the destination, created when missing:
@@ -659,6 +692,33 @@ class Run {
       openOrder_.pop_front();
     }
     return status;
+  }
+
+  // Flushes every file system written to. A stop while it waits ends the
+  // wait at once: the flush goes on by itself, and the report says the run
+  // ended before it did.
+  platform::IoStatus FlushTargets() {
+    if (options_.stop == nullptr) return files_.FlushFolders(flushTargets_);
+    auto done = std::make_shared<std::promise<platform::IoStatus>>();
+    std::future<platform::IoStatus> flushed = done->get_future();
+    try {
+      std::thread([&files = files_, targets = flushTargets_, done] {
+        try {
+          done->set_value(files.FlushFolders(targets));
+        } catch (const std::exception& error) {
+          done->set_value(platform::IoStatus::Error(error.what()));
+        }
+      }).detach();
+    } catch (const std::system_error&) {
+      return files_.FlushFolders(flushTargets_);
+    }
+    while (flushed.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+      if (options_.stop->load()) {
+        flushStopped_ = true;
+        return platform::IoStatus::Ok();
+      }
+    }
+    return flushed.get();
   }
 
   // Once per folder written to. Holds foldersMutex_ or runs once.
@@ -735,24 +795,28 @@ class Run {
   std::map<std::filesystem::path, OpenedFolder> openFolders_;
   std::deque<std::filesystem::path> openOrder_;
   std::set<std::filesystem::path> seenFolders_;
+  // A dry run's folders below the destination, with the link refusal met on
+  // the way to each.
+  std::map<std::filesystem::path, platform::IoStatus> foreseenFolders_;
 
   // One folder of each file system written to, for the final flush.
   std::mutex flushMutex_;
   std::vector<platform::FolderHandle> flushTargets_;
   platform::IoStatus flushed_;
+  bool flushStopped_ = false;  // the run was stopped while it flushed
   std::vector<RunNote> notes_;
 
   // Last, so that it finishes its writes while the rest is still alive.
   WriteQueue queue_;
 };
 
-}  // namespace
-
-CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
-                       bool recover) {
+// What cleaning a record in memory came to, by its status.
+CleanResult ResultOf(CleanStatus status, const CharsetDetection& detection,
+                     const Repairs& repairs) {
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed, &result.detection, platform::SystemCodePage(),
-                        recover ? &result.repairs : nullptr)) {
+  result.detection = detection;
+  result.repairs = repairs;
+  switch (status) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -770,6 +834,27 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       break;
   }
   return result;
+}
+
+}  // namespace
+
+CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
+                       bool recover) {
+  CharsetDetection detection;
+  Repairs repairs;
+  const CleanStatus status = CleanSgfBytes(
+      input, output, assumed, &detection, platform::SystemCodePage(), recover ? &repairs : nullptr);
+  return ResultOf(status, detection, repairs);
+}
+
+CleanResult CleanBytes(std::string_view input,
+                       const std::function<void(std::string_view part)>& part,
+                       const AssumedCharset* assumed, bool recover) {
+  CharsetDetection detection;
+  Repairs repairs;
+  const CleanStatus status = CleanSgfBytes(
+      input, part, assumed, &detection, platform::SystemCodePage(), recover ? &repairs : nullptr);
+  return ResultOf(status, detection, repairs);
 }
 
 std::string RecoveredNote(const Repairs& repairs) {
@@ -805,21 +890,19 @@ std::filesystem::path Joined(const std::filesystem::path& relative,
 // Cleans the archive "relative" of the source folder into the folder of the
 // same name under the destination, and adds what it did to "*report", its
 // entries named "relative/entry".
-// "destination": the destination folder, open (invalid for a dry run), below
-// which the archive's folder is first looked up as the run's own files are,
-// so that a link planted there by another user is not written through.
+// "destination": the destination folder, open (invalid when it does not
+// exist), below which the archive's folder is first looked up as the run's
+// own files are, so that a link planted there by another user is not written
+// through, nor foreseen as written by a dry run.
 void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
                           platform::FileSystem& files, const platform::FolderHandle& destination,
                           BatchReport* report) {
-  if (destination.valid()) {
-    // What is missing is created below as plain folders.
-    platform::FolderHandle below;
-    const platform::IoStatus checked = files.OpenSubfolder(destination, relative, false, &below);
-    if (!checked.ok() && checked.message() == platform::kLinkNotFollowed) {
-      report->failures.push_back(
-          FileFailure{relative, FailureReason::CannotWrite, checked.message()});
-      return;
-    }
+  // What is missing is created below as plain folders.
+  const platform::IoStatus checked = LinkRefusal(files, destination, relative);
+  if (!checked.ok()) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotWrite, checked.message()});
+    return;
   }
   BatchOptions inner = options;
   inner.source = options.source / relative;
@@ -960,6 +1043,10 @@ BatchReport RunBatch(const BatchOptions& options) {
       report.systemMessage = openedFolder.message();
       return report;
     }
+  } else if (!sink && !destinationCreated &&
+             files.KindOf(resolved.destination) == platform::PathKind::Folder) {
+    // A dry run looks below it for the links a real run would refuse.
+    (void)files.OpenFolder(resolved.destination, &destination);
   }
 
   const std::size_t asked = std::max<std::size_t>(
@@ -1011,7 +1098,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     report.archivesLeft = archiveFiles.size();
   } else {
     platform::FolderHandle openDestination;
-    if (!options.dryRun) (void)files.OpenFolder(resolved.destination, &openDestination);
+    (void)files.OpenFolder(resolved.destination, &openDestination);
     for (const std::filesystem::path& archive : archiveFiles) {
       if (options.stop != nullptr && options.stop->load()) break;
       CleanArchiveInFolder(resolved, archive, files, openDestination, &report);

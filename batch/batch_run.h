@@ -95,6 +95,11 @@ struct RunNote {
 
 // The text of the note on a folder link that a recursive run did not follow.
 inline constexpr const char* kFolderLinkNotFollowed = "folder link not followed";
+// The text of the note, on the destination itself, of a run that was stopped
+// while it flushed the disk: what it wrote is in place, but may not all be on
+// disk yet.
+inline constexpr const char* kNotFlushed =
+    "stopped before the disk was flushed: the files written may not all be on disk yet";
 
 // How a run ended as a whole.
 enum class RunOutcome {
@@ -242,6 +247,13 @@ struct CleanResult {
 // "*output", or the reason it failed. "recover" mends a damaged record as
 // CleanSgfBytes does.
 CleanResult CleanBytes(std::string_view input, std::string* output,
+                       const AssumedCharset* assumed = nullptr, bool recover = false);
+
+// As above, handing the cleaned record to "part" as it is written (see
+// CleanSgfBytes): nothing is handed on unless it is cleaned, or memory ran
+// out while it was written.
+CleanResult CleanBytes(std::string_view input,
+                       const std::function<void(std::string_view part)>& part,
                        const AssumedCharset* assumed = nullptr, bool recover = false);
 
 // The text of the note on a file that was mended: "recovered: " and what was

@@ -41,9 +41,11 @@ struct GameOutcome {
   CleanResult clean;
 };
 
+// Cleans one game into "*cleaned", a string or the parts of one (see
+// CleanBytes).
+template <typename Cleaned>
 CleanResult CleanGame(const SplitGame& game, std::string_view text,
-                      const CollectionOptions& options, std::string* cleaned) {
-  cleaned->clear();
+                      const CollectionOptions& options, Cleaned cleaned) {
   if (game.tooLarge) {
     CleanResult result;
     result.reason = FailureReason::OutOfMemory;
@@ -83,12 +85,27 @@ class GameSink {
     output_.Numbered(game.number, cleaned);
   }
 
-  // Takes the next game in order; "handedOn": HandOnAtOnce took it already.
+  // Whether a game's cleaned bytes go to the source's own file as they are
+  // written (Part), before Take: under FirstGame and AllGames.
+  bool TakesParts() const { return mode_ != GameMode::Split; }
+
+  // The next part of the game being cleaned, when TakesParts.
+  void Part(std::string_view bytes) {
+    if (!partTaken_ && mode_ == GameMode::AllGames && result_->kept > 0) output_.Own("\r\n");
+    partTaken_ = true;
+    output_.Own(bytes);
+  }
+
+  // Takes the next game in order; "handedOn": HandOnAtOnce or Part took it
+  // already.
   void Take(const GameOutcome& game, std::string* cleaned, bool handedOn = false) {
     if (game.clean.detection.tried && !result_->detection.tried) {
       result_->detection = game.clean.detection;
     }
     if (!game.clean.ok) {
+      // A game that failed after parts of it were taken spoils the output.
+      spoiled_ = spoiled_ || partTaken_;
+      partTaken_ = false;
       lastReason_ = game.clean.reason;
       if (mode_ != GameMode::FirstGame) {
         result_->brokenGames.push_back(
@@ -96,27 +113,18 @@ class GameSink {
       }
       return;
     }
+    if (!handedOn && TakesParts()) Part(*cleaned);
+    partTaken_ = false;
     ++result_->kept;
     AddRepairs(game.clean.repairs, &result_->repairs);
-    if (handedOn) return;
-    switch (mode_) {
-      case GameMode::FirstGame:
-        output_.Own(*cleaned);
-        break;
-      case GameMode::AllGames:
-        if (result_->kept > 1) output_.Own("\r\n");
-        output_.Own(*cleaned);
-        break;
-      case GameMode::Split:
-        // The first game is named by its number once another game shows the
-        // source to be a collection; the others are numbered at once.
-        if (game.number == 1) {
-          holding_ = true;
-          held_ = std::move(*cleaned);
-        } else {
-          HandOnAtOnce(game, cleaned);
-        }
-        break;
+    if (handedOn || mode_ != GameMode::Split) return;
+    // The first game is named by its number once another game shows the
+    // source to be a collection; the others are numbered at once.
+    if (game.number == 1) {
+      holding_ = true;
+      held_ = std::move(*cleaned);
+    } else {
+      HandOnAtOnce(game, cleaned);
     }
   }
 
@@ -132,8 +140,9 @@ class GameSink {
   // The source has ended with "games" games: hands on what is left.
   void Finish(std::uint64_t games) {
     result_->games = games;
-    result_->ok = result_->kept != 0;
-    if (!result_->ok) result_->reason = lastReason_;
+    result_->ok = result_->kept != 0 && !spoiled_;
+    if (spoiled_) result_->reason = FailureReason::OutOfMemory;
+    if (!result_->ok && !spoiled_) result_->reason = lastReason_;
     if (holding_ && games == 1) {
       holding_ = false;
       output_.Own(held_);
@@ -148,6 +157,8 @@ class GameSink {
   FailureReason lastReason_ = FailureReason::NoGameFound;
   bool holding_ = false;
   std::string held_;
+  bool partTaken_ = false;  // a part of the game being cleaned was taken
+  bool spoiled_ = false;
 };
 
 // Games cleaned on worker threads a batch at a time, handed back to the
@@ -257,6 +268,7 @@ class GamePool {
   void Clean(Batch& batch) {
     for (Item& item : batch.items) {
       const std::string_view text(batch.text.data() + item.begin, item.size);
+      item.cleaned.clear();
       item.clean = CleanGame(item.game, text, options_, &item.cleaned);
       const GameOutcome outcome{item.game.number, item.game.treeOffset, item.clean};
       if (sink_.MayHandOnAtOnce(outcome)) {
@@ -343,6 +355,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
   try {
     GameSplitter splitter(options.assumed, platform::SystemCodePage(), kMaxGameBytes);
     if (options.recover) splitter.MendMissingNodes();
+    splitter.ExpectSize(options.sourceSize);
     GameSink sink(options.mode, output, &result);
     bool read = false;
     if (options.workers > 1 && options.mode != GameMode::FirstGame) {
@@ -351,12 +364,19 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
                        [&](const SplitGame& game) { pool.Add(game); });
       if (read) pool.Drain();
     } else {
+      // A game of the source's own file goes on as it is written, so that
+      // its cleaned form is never held whole beside its text.
       std::string cleaned;
+      const std::function<void(std::string_view)> part = [&sink](std::string_view bytes) {
+        sink.Part(bytes);
+      };
       read = ReadGames(source, options, &splitter, &result, [&](const SplitGame& game) {
         sink.Found(game.number);
         if (!sink.Wants()) return;  // only counted
-        const CleanResult clean = CleanGame(game, game.text, options, &cleaned);
-        sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned);
+        cleaned.clear();
+        const CleanResult clean = sink.TakesParts() ? CleanGame(game, game.text, options, part)
+                                                    : CleanGame(game, game.text, options, &cleaned);
+        sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned, sink.TakesParts());
       });
     }
     if (read) {
@@ -388,15 +408,18 @@ std::filesystem::path SplitName(const std::filesystem::path& name, std::uint64_t
 void GrowingOutput::Add(std::string_view bytes) {
   size_ += bytes.size();
   if (!status_.ok()) return;
-  if (spilled_) {
-    status_ = spill_(bytes);
+  if (!spilled_ && held_.size() + bytes.size() < kHeldOutputBytes) {
+    held_.append(bytes);
     return;
   }
-  held_.append(bytes);
-  if (held_.size() < kHeldOutputBytes) return;
-  spilled_ = true;
-  status_ = spill_(held_);
-  held_ = std::string();
+  // A large part goes on as it is, after what is held, never copied whole.
+  if (!spilled_) {
+    spilled_ = true;
+    if (!held_.empty()) status_ = spill_(held_);
+    held_ = std::string();
+    if (!status_.ok()) return;
+  }
+  status_ = spill_(bytes);
 }
 
 StreamedFile::StreamedFile(platform::FileSystem& files, std::filesystem::path target,

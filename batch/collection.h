@@ -63,6 +63,9 @@ struct CollectionOptions {
   // Threads that clean games at once under AllGames and Split; the calling
   // thread reads and cuts. The output is the same for every value.
   unsigned workers = 1;
+  // The source's size when known (a regular file's), 0 otherwise: a game is
+  // then never given more room than the rest of the source can fill.
+  std::uint64_t sourceSize = 0;
   // Called after each block read, from the calling thread.
   std::function<void(const CollectionProgress&)> onProgress;
 };

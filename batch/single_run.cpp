@@ -57,8 +57,9 @@ class SingleRun : public CollectionOutput {
     collectionOptions.recover = options_.recover;
     collectionOptions.workers =
         options_.jobs != 0 ? options_.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    collectionOptions.sourceSize = readAFile_ ? identity_.size : 0;
     if (options_.onProgress) {
-      const std::uint64_t total = readAFile_ ? identity_.size : 0;
+      const std::uint64_t total = collectionOptions.sourceSize;
       collectionOptions.onProgress = [this, total](const CollectionProgress& progress) {
         options_.onProgress(progress, total);
       };

@@ -61,6 +61,18 @@ void GameSplitter::Append(std::string_view block) {
     treeStart_ = treeStart_ >= keep ? treeStart_ - keep : 0;
     scan_ -= keep;
   }
+  // Room grows twice over, but not past the end of a stream of known size.
+  const std::size_t needed = buffer_.size() + block.size();
+  const std::uint64_t fed = base_ + needed;
+  if (needed > buffer_.capacity() && streamBytes_ >= fed && streamBytes_ != 0) {
+    const std::uint64_t room = std::max<std::uint64_t>(2 * buffer_.capacity(), needed);
+    // A string grown in place takes at least twice its room; a new one takes
+    // what it is given.
+    std::string larger;
+    larger.reserve(static_cast<std::size_t>(std::min(room, needed + (streamBytes_ - fed))));
+    larger.append(buffer_);
+    buffer_.swap(larger);
+  }
   buffer_.append(block);
 }
 

@@ -53,6 +53,10 @@ class GameSplitter {
   // the cleaner reads such a "(" when it mends damaged records.
   void MendMissingNodes() { mendNodes_ = true; }
 
+  // The stream's whole size, when known: the game being cut is then never
+  // given more room than the rest of the stream can fill.
+  void ExpectSize(std::uint64_t streamBytes) { streamBytes_ = streamBytes; }
+
   // Adds the next bytes of the stream.
   void Append(std::string_view block);
   // The stream has ended.
@@ -99,7 +103,8 @@ class GameSplitter {
   bool startSeen_ = false;  // LookAtStart has decided
 
   std::string buffer_;
-  std::uint64_t base_ = 0;  // the stream offset of buffer_[0]
+  std::uint64_t base_ = 0;         // the stream offset of buffer_[0]
+  std::uint64_t streamBytes_ = 0;  // 0: unknown
   bool finished_ = false;
 
   std::size_t chunkStart_ = 0;  // where the game being cut starts in buffer_

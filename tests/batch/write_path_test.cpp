@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -91,6 +93,54 @@ TEST_F(WritePathTest, EachFolderIsOpenedOnceAndTheRunEndsWithOneFlush) {
   EXPECT_EQ(files.folderOpens, 4) << "the destination and each folder below it, once";
   EXPECT_EQ(files.flushes, 1);
   EXPECT_EQ(test::ReadBytes(destination_ / "a" / "b" / "g19.sgf"), kRichGameCleaned);
+}
+
+// The real disk, whose final flush sets the run's stop flag as a Ctrl-C
+// then would, and waits until released.
+class SlowFlush : public platform::FileSystem {
+ public:
+  std::atomic<bool> stop{false};
+
+  platform::IoStatus FlushFolders(const std::vector<platform::FolderHandle>& folders) override {
+    stop = true;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return released_; });
+    const platform::IoStatus status = FileSystem::FlushFolders(folders);
+    returned_ = true;
+    changed_.notify_all();
+    return status;
+  }
+
+  // Lets the flush go on, and waits until it has returned.
+  void Release() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return returned_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool released_ = false;
+  bool returned_ = false;
+};
+
+TEST_F(WritePathTest, AStopDuringTheFinalFlushEndsTheRunWithoutWaiting) {
+  for (int i = 0; i < 5; ++i) Put(test::Numbered("g", i, ".sgf"), kRichGame);
+  SlowFlush files;
+  options_.fileSystem = &files;
+  options_.stop = &files.stop;
+
+  const BatchReport report = RunBatch(options_);
+  files.Release();
+
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.cleaned, 5u) << "written, though not known to be on disk";
+  EXPECT_EQ(report.notStarted, 0u);
+  ASSERT_EQ(report.notes.size(), 1u);
+  EXPECT_EQ(report.notes[0].text, kNotFlushed);
+  EXPECT_EQ(test::ReadBytes(destination_ / "g4.sgf"), kRichGameCleaned);
 }
 
 // A new file has the source's permission bits with owner write, less the
@@ -221,8 +271,19 @@ TEST_F(WritePathTest, FolderLinksBelowTheDestinationFollowTheLinkRule) {
       beyond /= names[d];
     }
 
+    // A dry run foresees what the real run does, and writes nothing.
+    BatchOptions dry = options_;
+    dry.dryRun = true;
+    const BatchReport foreseen = RunBatch(dry);
+    EXPECT_FALSE(fs::exists(beyond / "game.sgf"));
     const BatchReport report = RunBatch(options_);
 
+    EXPECT_EQ(foreseen.cleaned, report.cleaned);
+    ASSERT_EQ(foreseen.failures.size(), report.failures.size());
+    for (std::size_t i = 0; i < report.failures.size(); ++i) {
+      EXPECT_EQ(foreseen.failures[i].name, report.failures[i].name);
+      EXPECT_EQ(foreseen.failures[i].systemMessage, report.failures[i].systemMessage);
+    }
     EXPECT_EQ(fs::exists(beyond / "game.sgf"), c.followed);
     if (c.followed) {
       EXPECT_EQ(report.cleaned, 1u);
