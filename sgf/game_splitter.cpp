@@ -15,6 +15,10 @@ constexpr std::size_t kNoCut = static_cast<std::size_t>(-1);
 // Bytes before the first game, and after a game that closed, kept with it
 // (they may decide how it is read); more are passed over.
 constexpr std::size_t kMaxLooseBytes = 1 << 20;
+// The longest tree taken for games nested under a common root (see
+// GameSplitter); a longer one, like one that never closes, is a first node
+// that never closed followed by games of their own.
+constexpr std::size_t kMaxCommonRootBytes = 32 << 20;
 // Bytes of a value looked at again when scanning goes on inside it: more than
 // the longest character and its escape.
 constexpr std::size_t kValueOverlap = 8;
@@ -53,6 +57,7 @@ void GameSplitter::Append(std::string_view block) {
     base_ += keep;
     chunkStart_ -= keep;
     treeStart_ = treeStart_ >= keep ? treeStart_ - keep : 0;
+    if (rootCut_ != kNoCut) rootCut_ -= keep;
     scan_ -= keep;
   }
   buffer_.append(block);
@@ -125,12 +130,15 @@ GameSplitter::Scan GameSplitter::ChooseGrouping() {
     p = value.close + 1;
   }
   if (p == end && !finished_) return Scan::NeedMore;
-  const std::string declared = grammar::DeclaredCharset(
-      std::string_view(data + treeStart_, static_cast<std::size_t>(p - (data + treeStart_))));
-  grouping_ = ByteGrouping::Single;
-  if (const CharsetName* named = FindCharset(std::string_view(declared))) {
-    grouping_ = named->grouping;
-  } else if (charset_detail::Trimmed(std::string_view(declared)).empty() && assumed_ != nullptr) {
+  // A first guess, made by the rule that reads a whole game, on the first
+  // node closed as a game of its own; EndChunk checks it on the whole game.
+  std::string firstNode(data + treeStart_, static_cast<std::size_t>(p - (data + treeStart_)));
+  firstNode += ')';
+  grouping_ = grammar::ChooseReading(firstNode, assumed_).encoding.grouping;
+  // A game that names no charset under an assumed one is most likely in it,
+  // whatever bytes its first node happens to hold.
+  if (grouping_ == ByteGrouping::Single && assumed_ != nullptr &&
+      charset_detail::Trimmed(std::string_view(grammar::DeclaredCharset(firstNode))).empty()) {
     grouping_ = assumed_->grouping;
   }
   groupingChosen_ = true;
@@ -190,6 +198,9 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
           scan_ = p;
           return Scan::Complete;
         }
+        // After the first node alone it may be a game under a common root:
+        // the tree's end decides.
+        if (newGame && depth_ == 1 && rootCut_ == kNoCut) rootCut_ = p;
         ++depth_;
         ++p;
         break;
@@ -234,6 +245,7 @@ void GameSplitter::StartTree(std::size_t at) {
   inTree_ = true;
   depth_ = 1;
   nodes_ = 0;
+  rootCut_ = kNoCut;
   inValue_ = false;
   groupingChosen_ = false;
   groupingChecked_ = false;
@@ -258,6 +270,7 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
       inTree_ = true;
       depth_ = 1;
       nodes_ = 0;
+      rootCut_ = kNoCut;
       scan_ = treeStart_ + 1;
       return false;
     }
@@ -281,6 +294,15 @@ bool GameSplitter::Next(SplitGame* game) {
         StartTree(cut);
         return true;
       }
+      if (rootCut_ != kNoCut && !skipping_ &&
+          (finished_ || buffer_.size() - rootCut_ > kMaxCommonRootBytes)) {
+        // No common root: the first node never closed, and the game after
+        // it begins a game of its own.
+        const std::size_t at = rootCut_;
+        if (!EndChunk(at, game)) continue;
+        StartTree(at);
+        return true;
+      }
       if (finished_) {
         // The text ended inside the tree.
         inTree_ = false;
@@ -291,6 +313,7 @@ bool GameSplitter::Next(SplitGame* game) {
       if (!skipping_ && buffer_.size() - chunkStart_ > maxGameBytes_) {
         skipping_ = true;
         groupingChosen_ = true;
+        rootCut_ = kNoCut;
       }
       if (skipping_) chunkStart_ = scan_;
       return false;

@@ -33,6 +33,7 @@ struct Break {
 };
 const std::vector<Break> kBreaks = {
     {"a game that never closes", "(;GM[1]FF[4]PB[Bob];B[dd]\n", "the game record is cut short"},
+    {"a first node that never closes", "(;GM[1]FF[4]PB[Bob]\n", "the game record is cut short"},
     {"a property without a value", "(;GM[1]FF[4]PB[Bob];B;W[dd])\n", "no game found"},
     {"garbage that opens a game", "(;%% not a game %%)\n", "no game found"},
 };
