@@ -425,7 +425,10 @@ class Run {
       folderReady = status.ok();
       return status.ok() ? streamed.Add(bytes) : status;
     });
-    EntryOutput output(*this, index, time, name, &own, result);
+    // A numbered game is a new file made from the source, as its own file is
+    // when it is not cleaned in place.
+    EntryOutput output(*this, index, time, name,
+                       platform::StageOptions{nullptr, stage.permissions, false}, &own, result);
     CollectionOptions collectionOptions;
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
@@ -511,8 +514,14 @@ class Run {
   class EntryOutput : public CollectionOutput {
    public:
     EntryOutput(Run& run, std::size_t index, EntryTime time, const std::filesystem::path& name,
-                GrowingOutput* own, EntryResult* result)
-        : run_(run), index_(index), time_(time), name_(name), own_(own), result_(result) {}
+                platform::StageOptions gameStage, GrowingOutput* own, EntryResult* result)
+        : run_(run),
+          index_(index),
+          time_(time),
+          name_(name),
+          gameStage_(gameStage),
+          own_(own),
+          result_(result) {}
     void Own(std::string_view bytes) override {
       hasOwn_ = true;
       own_->Add(bytes);
@@ -520,6 +529,7 @@ class Run {
     void Numbered(std::uint64_t number, std::string* bytes) override {
       // Several workers may write numbered games at once.
       const std::filesystem::path name = SplitName(name_, number);
+      if (run_.QueueGame(name, *bytes, gameStage_)) return;  // the queue reports it
       const platform::IoStatus status = run_.WriteGame(index_, number, time_, name, bytes);
       const std::lock_guard<std::mutex> lock(mutex_);
       if (status.ok()) {
@@ -538,17 +548,37 @@ class Run {
     std::size_t index_;
     EntryTime time_;
     const std::filesystem::path& name_;
+    platform::StageOptions gameStage_;
     GrowingOutput* own_;
     EntryResult* result_;
     bool hasOwn_ = false;
     std::mutex mutex_;
   };
 
-  // Writes one numbered game of a collection under Split at once, or in a
-  // dry run foresees its failure.
+  // Hands one numbered game of a collection under Split to the queue, to be
+  // written in its folder as the run's own files are (true), or leaves it to
+  // WriteGame (false): for a dry run, an archive destination, or a folder
+  // that cannot be made.
+  bool QueueGame(const std::filesystem::path& name, std::string_view bytes,
+                 const platform::StageOptions& stage) {
+    if (options_.dryRun || sink_ != nullptr) return false;
+    platform::FolderHandle folder;
+    bool created = false;
+    if (!FolderFor(name.parent_path(), &folder, &created).ok()) return false;
+    std::size_t tag = 0;
+    {
+      const std::lock_guard<std::mutex> lock(progressMutex_);
+      tag = kGameTag | nextGame_++;
+      games_.emplace(tag, name);
+    }
+    queue_.Write(folder, name.filename(), bytes, stage, tag);
+    return true;
+  }
+
+  // Writes one numbered game of a collection under Split that QueueGame left,
+  // or in a dry run foresees its failure.
   platform::IoStatus WriteGame(std::size_t index, std::uint64_t number, EntryTime time,
                                const std::filesystem::path& name, std::string* game) {
-    const std::string_view bytes = *game;
     if (sink_ != nullptr) {
       if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
       return platform::IoStatus::Ok();
@@ -560,13 +590,15 @@ class Run {
                  ? files_.ProbeWrite(target)
                  : files_.ProbeCreateFolders(folder);
     }
-    platform::IoStatus status = MirrorFolderOf(name);
-    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
-    return status;
+    return MirrorFolderOf(name);
   }
 
   // The queue's report on one entry's write.
   void Written(std::size_t index, const WriteQueue::Written& written) {
+    if ((index & kGameTag) != 0) {
+      GameWritten(index, written);
+      return;
+    }
     const platform::IoStatus& status = written.status;
     EntryResult result;
     result.failure.name = NameOf(index);
@@ -597,6 +629,25 @@ class Run {
       }
     }
     Report(&result);
+  }
+
+  // The queue's report on one numbered game: counted at once, apart from the
+  // entry it came from.
+  void GameWritten(std::size_t tag, const WriteQueue::Written& written) {
+    const std::lock_guard<std::mutex> lock(progressMutex_);
+    const auto found = games_.find(tag);
+    std::filesystem::path name = std::move(found->second);
+    games_.erase(found);
+    const platform::IoStatus& status = written.status;
+    if (status.ok()) {
+      ++cleaned_;
+      progress_.bytesWritten += written.size;
+      if (!written.note.empty()) notes_.push_back(RunNote{name, true, written.note});
+      return;
+    }
+    failures_.push_back(FileFailure{
+        std::move(name), status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+        status.changed() ? "" : status.message(), 0, 0});
   }
 
   // A dry run's stand-in for saving: the failure that creating the missing
@@ -694,6 +745,11 @@ class Run {
   std::atomic<std::size_t> next_{0};
   // The size read of each entry handed to the queue, until it is written.
   std::map<std::size_t, std::uint64_t> bytesRead_;
+  // The queue's tags of numbered games have this bit set; each one's name is
+  // kept until it is written.
+  static constexpr std::size_t kGameTag = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
+  std::size_t nextGame_ = 0;
+  std::map<std::size_t, std::filesystem::path> games_;
 
   bool retryAlone_ = false;
   // Threads that clean the games of one collection.
