@@ -227,11 +227,13 @@ class Run {
   void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
 
   // Processes every entry with "workers" threads (the calling thread alone
-  // when it is 1) and returns when all are done and written.
-  // A run of a single entry gives "gameWorkers" threads to its games.
+  // when it is 1) and returns when all are done and written. The games of
+  // a collection are cleaned by up to "gameWorkers" threads more, which the
+  // entries cleaned at once share.
   void Execute(unsigned workers, unsigned gameWorkers) {
     retryAlone_ = workers > 1 && feed_ == nullptr;
-    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr ? gameWorkers : 1;
+    gameWorkers_ = gameWorkers;
+    gameThreads_.store(gameWorkers);
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -433,6 +435,7 @@ class Run {
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
+    collectionOptions.threadBudget = &gameThreads_;
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
     result->bytesRead = collection.bytesRead;
@@ -752,8 +755,9 @@ class Run {
   std::map<std::size_t, std::filesystem::path> games_;
 
   bool retryAlone_ = false;
-  // Threads that clean the games of one collection.
+  // Threads that clean the games of one collection, and those not taken.
   unsigned gameWorkers_ = 1;
+  std::atomic<unsigned> gameThreads_{0};
 
   std::mutex progressMutex_;
   BatchProgress progress_;

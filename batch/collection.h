@@ -2,6 +2,7 @@
 #ifndef VARNOKET_BATCH_COLLECTION_H_
 #define VARNOKET_BATCH_COLLECTION_H_
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -57,8 +58,13 @@ struct CollectionOptions {
   GameMode mode = GameMode::FirstGame;
   const AssumedCharset* assumed = nullptr;
   // Threads that clean games at once under AllGames and Split; the calling
-  // thread reads and cuts. The output is the same for every value.
+  // thread reads and cuts. The output is the same for every value. They are
+  // started only once the source proves to hold more than a batch of games
+  // (so a file of one game starts none), and, with "threadBudget", only as
+  // many as it has left, given back when the source is done: the sources
+  // cleaned at once in one run share one budget.
   unsigned workers = 1;
+  std::atomic<unsigned>* threadBudget = nullptr;
   // Called after each block read, from the calling thread.
   std::function<void(const CollectionProgress&)> onProgress;
 };

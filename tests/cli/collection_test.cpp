@@ -141,6 +141,27 @@ TEST_F(CollectionTest, AllGamesKeepsEachGameInItsOwnCharset) {
             "(;GM[1]FF[4]CA[windows-1252]PB[\xE9]\r\n;B[cc])");
 }
 
+// A collection of many batches in a folder is cleaned by several threads,
+// and comes out as one thread cleans it.
+TEST_F(CollectionTest, AFolderRunGivesTheSameGamesForEveryNumberOfJobs) {
+  // 600 KB: more than two batches of games.
+  const std::string comment = "C[" + std::string(600, 'x') + "]";
+  std::string collection;
+  for (int i = 1; i <= 1000; ++i) {
+    collection += i == 700 ? kBreaks[0].game : "(;GM[1]FF[4]PB[Ann]" + comment + ";B[aa];W[bb])\n";
+  }
+  Put("in/coll.sgf", collection);
+  Put("in/one.sgf", kFirst);
+  ASSERT_EQ(Run({"-q", "-j", "1", "--all-games", "in", "one-job"}).status, 1);
+  ASSERT_EQ(Run({"-q", "-j", "4", "--all-games", "in", "four-jobs"}).status, 1);
+  EXPECT_EQ(Read("four-jobs/coll.sgf"), Read("one-job/coll.sgf"));
+  EXPECT_EQ(Read("four-jobs/one.sgf"), kFirstCleaned);
+  ASSERT_EQ(Run({"-q", "-j", "4", "--split", "in", "split"}).status, 1);
+  EXPECT_EQ(Read("split/coll-0001.sgf"), kFirstCleaned);
+  EXPECT_EQ(Read("split/coll-1000.sgf"), kFirstCleaned);
+  EXPECT_FALSE(Exists("split/coll-0700.sgf")) << "the broken game";
+}
+
 TEST_F(CollectionTest, AllGamesAndSplitExcludeEachOther) {
   const Outcome outcome = Run({"--all-games", "--split", "a.sgf", "b.sgf"});
   EXPECT_EQ(outcome.status, 2);
