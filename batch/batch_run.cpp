@@ -107,7 +107,10 @@ struct EntryResult {
   // its own to write, and is no failure for that.
   bool splitWhole = false;
   FileFailure failure;  // why it was not cleaned, unless cleaned or splitWhole
+  // Counted in the run's progress as it was read; given back if the entry
+  // is read again.
   std::uint64_t bytesRead = 0;
+  std::uint64_t games = 0;
   std::uint64_t bytesWritten = 0;
   std::size_t gamesWritten = 0;           // Split: numbered files written
   std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
@@ -306,6 +309,8 @@ class Run {
           result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         retries_.push_back(index);
+        progress_.bytesRead -= result.bytesRead;  // read again then
+        progress_.games -= result.games;
         continue;
       }
       Report(&result);
@@ -393,7 +398,8 @@ class Run {
         inPlace_ ? &identity : nullptr,
         identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     return ProcessSource(
-        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
+        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result,
+        identity.size);
   }
 
   // When an entry's source was last modified.
@@ -405,10 +411,12 @@ class Run {
   // Cleans the entry "index", named "name", read from "source"; "stage" is
   // how its new files are made (the file read, when cleaning in place, and
   // the permissions); "time" its time, for an archive destination. "release"
-  // lets the source go once it is read. As Process.
+  // lets the source go once it is read. "size": the source's, 0 when not
+  // known. As Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
                      platform::ByteSource& source, platform::StageOptions stage, EntryTime time,
-                     const std::function<void()>& release, EntryResult* result) {
+                     const std::function<void()>& release, EntryResult* result,
+                     std::uint64_t size = 0) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
@@ -436,9 +444,15 @@ class Run {
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
     collectionOptions.threadBudget = &gameThreads_;
+    ReadProgress read(*this, size);
+    collectionOptions.onProgress = [&read](const CollectionProgress& progress) {
+      read.Update(progress);
+    };
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
+    read.Update(CollectionProgress{collection.bytesRead, collection.games});
     result->bytesRead = collection.bytesRead;
+    result->games = collection.games;
     // A file that ran out of memory is cleaned again, and reported then.
     if (collection.detection.tried &&
         (collection.ok || collection.reason != FailureReason::OutOfMemory)) {
@@ -495,7 +509,6 @@ class Run {
     }
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
-      bytesRead_[index] = result->bytesRead;
       if (!result->gameFailures.empty() || result->notKept != 0) {
         EntryResult& held = held_[index];
         held.gameFailures = std::move(result->gameFailures);
@@ -505,6 +518,44 @@ class Run {
     queue_.Write(folder, name.filename(), *own.held(), stage, index);
     return true;
   }
+
+  // Counts what one entry has read in the run's progress as it goes, and
+  // shows it while the entry is larger than one block of reading.
+  class ReadProgress {
+   public:
+    ReadProgress(Run& run, std::uint64_t size) : run_(run), size_(size) {}
+    ~ReadProgress() {
+      if (!large_) return;
+      const std::lock_guard<std::mutex> lock(run_.progressMutex_);
+      run_.progress_.largeSize -= size_;
+      run_.progress_.largeRead -= counted_.bytesRead;
+    }
+    ReadProgress(const ReadProgress&) = delete;
+    ReadProgress& operator=(const ReadProgress&) = delete;
+
+    // The entry has read "progress" so far.
+    void Update(const CollectionProgress& progress) {
+      const std::lock_guard<std::mutex> lock(run_.progressMutex_);
+      BatchProgress& shown = run_.progress_;
+      const std::uint64_t bytes = progress.bytesRead - counted_.bytesRead;
+      shown.bytesRead += bytes;
+      shown.games += progress.games - counted_.games;
+      if (!large_ && progress.bytesRead < size_) {
+        large_ = true;
+        shown.largeSize += size_;
+        shown.largeRead += counted_.bytesRead;
+      }
+      if (large_) shown.largeRead += bytes;
+      counted_ = progress;
+      if (large_ && run_.options_.onProgress) run_.options_.onProgress(shown);
+    }
+
+   private:
+    Run& run_;
+    const std::uint64_t size_;
+    bool large_ = false;
+    CollectionProgress counted_;
+  };
 
   // The folder under the destination that mirrors the one of "name".
   platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
@@ -607,8 +658,6 @@ class Run {
     result.failure.name = NameOf(index);
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
-      result.bytesRead = bytesRead_[index];
-      bytesRead_.erase(index);
       const auto held = held_.find(index);
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
@@ -725,7 +774,6 @@ class Run {
     std::lock_guard<std::mutex> lock(progressMutex_);
     ++progress_.done;
     progress_.total = Total();
-    progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
     if (result->cleaned) ++cleaned_;
     cleaned_ += result->gamesWritten;
@@ -746,8 +794,6 @@ class Run {
   // With a sink, the cleaned files go into an archive, not onto the disk.
   ArchiveSink* const sink_;
   std::atomic<std::size_t> next_{0};
-  // The size read of each entry handed to the queue, until it is written.
-  std::map<std::size_t, std::uint64_t> bytesRead_;
   // The queue's tags of numbered games have this bit set; each one's name is
   // kept until it is written.
   static constexpr std::size_t kGameTag = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
