@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/path_text.h"
+#include "platform/text_codec.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
@@ -160,6 +161,22 @@ TEST_F(CollectionTest, AFolderRunGivesTheSameGamesForEveryNumberOfJobs) {
   EXPECT_EQ(Read("split/coll-0001.sgf"), kFirstCleaned);
   EXPECT_EQ(Read("split/coll-1000.sgf"), kFirstCleaned);
   EXPECT_FALSE(Exists("split/coll-0700.sgf")) << "the broken game";
+}
+
+// A game that names no charset is cut as it is read: on a Japanese or
+// Chinese Windows a second byte "\\" inside a value does not end it.
+TEST_F(CollectionTest, GamesAreCutAsTheSystemCodePageReadsThem) {
+  const std::string source = "(;GM[1]PB[\x83\\];B[aa])\n(;GM[1]PB[y];B[bb])\n";
+  const unsigned codePage = platform::SystemCodePage();
+  const std::string charset = codePage == 932 ? "CA[Shift_JIS]" : codePage == 936 ? "CA[GBK]" : "";
+  const std::string expected =
+      charset.empty()
+          ? "(;GM[1]FF[4]PB[\x83\\];B[aa])\r\n(;GM[1]FF[4]PB[y]\r\n;B[bb])"
+          : "(;GM[1]FF[4]" + charset + "PB[\x83\\]\r\n;B[aa])\r\n(;GM[1]FF[4]PB[y]\r\n;B[bb])";
+  SCOPED_TRACE(codePage);
+  const Outcome outcome = Run({"--all-games", "-", "-"}, source);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, expected);
 }
 
 TEST_F(CollectionTest, AllGamesAndSplitExcludeEachOther) {
