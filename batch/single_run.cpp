@@ -125,7 +125,9 @@ class SingleRun : public CollectionOutput {
                 .ok();
         games_ = std::make_unique<WriteQueue>(
             files_, [this](std::size_t tag, const WriteQueue::Written& written) {
-              Count(SplitName(target_, tag), written.size, written.status);
+              // Only a failure names its file.
+              Count(written.status.ok() ? std::filesystem::path() : SplitName(target_, tag),
+                    written.size, written.status);
             });
       }
     }

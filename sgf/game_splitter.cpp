@@ -40,6 +40,19 @@ constexpr std::array<bool, 256> kPlainSingle = PlainBytes(false);
 constexpr std::array<bool, 256> kPlainMultiByte = PlainBytes(true);
 
 bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
+
+// Whether every grouping steps over "text" alike: it holds no byte that may
+// lead a multi-byte character or an escape sequence.
+bool AlikeInEveryGrouping(std::string_view text) {
+  unsigned char high = 0;
+  bool escape = false;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    high |= byte;
+    escape |= byte == 0x1B;
+  }
+  return (high & 0x80) == 0 && !escape;
+}
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 
 }  // namespace
@@ -262,7 +275,11 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
     game->text = std::string_view(buffer_.data() + chunkStart_, end - chunkStart_);
     // The cleaner reads the game as a whole; were its grouping another, the
     // tree would end elsewhere: it is scanned once more in that grouping.
-    const ByteGrouping grouping = grammar::ChooseReading(game->text, assumed_).encoding.grouping;
+    // (Plain ASCII ends in the same place in every grouping.)
+    const ByteGrouping grouping =
+        AlikeInEveryGrouping(game->text)
+            ? grouping_
+            : grammar::ChooseReading(game->text, assumed_).encoding.grouping;
     if (grouping != grouping_ && !groupingChecked_) {
       --gamesGiven_;
       grouping_ = grouping;
