@@ -23,6 +23,7 @@
 #include "clean/clean_bytes.h"
 #include "platform/byte_source.h"
 #include "platform/path_text.h"
+#include "platform/text_codec.h"
 
 namespace varnoket {
 namespace {
@@ -843,10 +844,8 @@ class Run {
 }  // namespace
 
 CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed) {
-  // One pass over the bytes, with the very result of loading the record,
-  // extracting its game and saving that.
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed, &result.detection)) {
+  switch (CleanSgfBytes(input, output, assumed, &result.detection, platform::SystemCodePage())) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -1119,7 +1118,6 @@ BatchReport RunBatch(const BatchOptions& options) {
   }
   report.failures.insert(report.failures.end(), std::make_move_iterator(folderFailures.begin()),
                          std::make_move_iterator(folderFailures.end()));
-  report.failed = report.failures.size();
   std::stable_sort(report.failures.begin(), report.failures.end(),
                    [](const FileFailure& a, const FileFailure& b) {
                      if (a.name != b.name) return a.name < b.name;

@@ -119,7 +119,6 @@ struct BatchReport {
   RunOutcome outcome = RunOutcome::Completed;
   std::size_t found = 0;    // matching entries
   std::size_t cleaned = 0;  // written
-  std::size_t failed = 0;   // == failures.size(), folders that could not be listed included
   // The run was stopped before it started every entry; "notStarted" entries
   // were never started.
   bool stopped = false;
@@ -236,9 +235,10 @@ struct CleanResult {
   CharsetDetection detection;  // what charset detection made of the file
 };
 
-// Loads "input" as SGF, extracts the game and writes the cleaned record to
-// "*output". Fails with NoGameFound when no game tree parses. "assumed" is the
-// charset of a file that names none (see CleanSgfBytes).
+// Cleans one record by the cleaning rules (CleanSgfBytes), reading a file that
+// names no charset in "assumed", when given, or else as the system's code page
+// says, and turns their status into a result: the cleaned record in
+// "*output", or the reason it failed.
 CleanResult CleanBytes(std::string_view input, std::string* output,
                        const AssumedCharset* assumed = nullptr);
 

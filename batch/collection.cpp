@@ -15,6 +15,7 @@
 
 #include "platform/text_codec.h"
 #include "sgf/game_splitter.h"
+#include "sgf/utf8.h"
 
 namespace varnoket {
 namespace {
@@ -25,7 +26,7 @@ constexpr std::size_t kBlockSize = 1 << 20;
 // process what its address space is sure to hold beside the rest, so that a
 // longer game is passed over (and reported) before memory runs out.
 constexpr std::size_t kMaxGameBytes =
-    sizeof(void*) >= 8 ? platform::kMaxConvertibleLength : std::size_t{256} << 20;
+    sizeof(void*) >= 8 ? kMaxConvertibleLength : std::size_t{256} << 20;
 // Games handed to the workers together, up to this many bytes of text.
 constexpr std::size_t kBatchBytes = 256 << 10;
 // Text in the workers' hands (or cleaned and waiting for its turn) beyond
@@ -351,7 +352,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
                                  CollectionOutput& output) {
   CollectionResult result;
   try {
-    GameSplitter splitter(options.assumed, kMaxGameBytes);
+    GameSplitter splitter(options.assumed, platform::SystemCodePage(), kMaxGameBytes);
     GameSink sink(options.mode, output, &result);
     bool read = false;
     if (options.workers > 1 && options.mode != GameMode::FirstGame) {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "clean/clean_bytes.h"
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 #include "tests/oracle/extract_game.h"
 #include "tests/oracle/game_record.h"
 
@@ -107,7 +107,7 @@ void Decode(benchmark::State& state, const Input& input) {
   std::u16string text;
   for (auto _ : state) {
     if (utf8) {
-      platform::DecodeUtf8(input.bytes, &text);
+      DecodeUtf8(input.bytes, &text);
     } else {
       Widen(input.bytes, &text);
     }
@@ -171,7 +171,7 @@ void Encode(benchmark::State& state, const Input& input) {
   const bool utf8 = ReadsAsUtf8(input);
   std::u16string text;
   if (utf8) {
-    platform::DecodeUtf8(input.bytes, &text);
+    DecodeUtf8(input.bytes, &text);
   } else {
     Widen(input.bytes, &text);
   }
@@ -179,7 +179,7 @@ void Encode(benchmark::State& state, const Input& input) {
   for (auto _ : state) {
     out.clear();
     if (utf8) {
-      platform::AppendUtf8(text, &out);
+      AppendUtf8(text, &out);
     } else {
       Narrow(text, &out);
     }

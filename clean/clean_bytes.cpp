@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/sgf_parser.h"
 #include "sgf/sgf_text.h"
+#include "sgf/utf8.h"
 
 namespace varnoket {
 namespace {
@@ -376,8 +376,8 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
   CleanedWriter<char, UnitWriter<char>>(begin, end, game, reading, &writer).Write();
   // The record path converts through UTF-16 and refuses text longer than that.
   const std::size_t units =
-      utf8 && out->size() > platform::kMaxConvertibleLength ? Utf16Length(*out) : out->size();
-  if (units > platform::kMaxConvertibleLength) {
+      utf8 && out->size() > kMaxConvertibleLength ? Utf16Length(*out) : out->size();
+  if (units > kMaxConvertibleLength) {
     out->clear();
     return CleanStatus::TooLarge;
   }
@@ -387,15 +387,15 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
 }  // namespace
 
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
-                          CharsetDetection* detection) {
+                          CharsetDetection* detection, unsigned systemCodePage) {
   out->clear();
   if (detection != nullptr) *detection = CharsetDetection();
-  if (input.size() > platform::kMaxConvertibleLength) return CleanStatus::NoGameFound;
+  if (input.size() > kMaxConvertibleLength) return CleanStatus::NoGameFound;
   // Memory may run out anywhere on the way (a vector or string that cannot
   // grow throws std::bad_alloc or std::length_error); the file then fails
   // alone.
   try {
-    const grammar::Reading reading = grammar::ChooseReading(input, assumed);
+    const grammar::Reading reading = grammar::ChooseReading(input, assumed, systemCodePage);
     if (detection != nullptr) *detection = reading.detection;
     return CleanText(input.data(), input.data() + input.size(), reading, out);
   } catch (const std::bad_alloc&) {

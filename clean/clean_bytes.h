@@ -61,6 +61,8 @@ enum class CleanStatus {
 // input was read in (grammar::ChooseReading). A file that names no charset is
 // read in "assumed" when that is given and the file is not well-formed UTF-8.
 // "*detection", when given, is set to what charset detection made of the file.
+// "systemCodePage" is the code page of the system the program runs on, as
+// ChooseReading takes it: 0 for none.
 // OutOfMemory where memory runs out on the way.
 //
 // No record is built: the parser keeps only the first accepted tree's root
@@ -73,7 +75,7 @@ enum class CleanStatus {
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
                           const AssumedCharset* assumed = nullptr,
-                          CharsetDetection* detection = nullptr);
+                          CharsetDetection* detection = nullptr, unsigned systemCodePage = 0);
 
 }  // namespace varnoket
 

@@ -399,13 +399,13 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
                                            " left alone (--archives cleans them)\n"));
   }
   if (!commandLine.quiet) {
-    if (report.found == 0 && report.failed == 0) {
+    if (report.found == 0 && report.failures.empty()) {
       platform::WriteText(console.err,
                           NothingFoundText(commandLine, options.source, report.subfolderEntries));
     }
     Totals totals;
     totals.cleaned = report.cleaned;
-    totals.failed = report.failed;
+    totals.failed = report.failures.size();
     totals.notStarted = report.notStarted;
     totals.bytesRead = report.bytesRead;
     totals.bytesWritten = report.bytesWritten;
@@ -416,7 +416,7 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     if (DetectsCharsets(commandLine)) PrintDetected(console.err, report.detected);
   }
   if (interruptStatus != 0) return interruptStatus;
-  return report.failed == 0 ? 0 : 1;
+  return report.failures.empty() ? 0 : 1;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket::cli {
 namespace {
@@ -22,7 +22,7 @@ struct Unit {
 Unit UnitAt(std::string_view name, std::size_t i) {
   const auto lead = static_cast<unsigned char>(name[i]);
   if (lead < 0x80) return Unit{1, lead >= 0x20 && lead != 0x7F};
-  const std::size_t size = platform::Utf8SequenceLength(name.substr(i));
+  const std::size_t size = Utf8SequenceLength(name.substr(i));
   if (size == 0) return Unit{1, false};
   // U+0080 to U+009F are control characters too.
   const bool control = lead == 0xC2 && static_cast<unsigned char>(name[i + 1]) <= 0x9F;

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/path_text.h"
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket::desktop {
 namespace {
@@ -108,7 +108,7 @@ UserMessage DescribeRun(const BatchReport& report) {
       if (!report.systemMessage.empty()) {
         text += u"\n";
         std::u16string systemText;
-        platform::DecodeUtf8(report.systemMessage, &systemText);
+        DecodeUtf8(report.systemMessage, &systemText);
         text += systemText;
       }
       return Warning(std::move(text), UserMessage::Field::Destination);

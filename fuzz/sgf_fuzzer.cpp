@@ -18,6 +18,7 @@
 
 #include "batch/collection.h"
 #include "clean/clean_bytes.h"
+#include "platform/text_codec.h"
 #include "sgf/game_splitter.h"
 #include "tests/oracle/extract_game.h"
 #include "tests/oracle/game_record.h"
@@ -53,7 +54,7 @@ std::string Cleaned(varnoket::GameRecord& source) {
 // The games of "input" fed "block" bytes at a time.
 std::vector<std::string> SplitGames(std::string_view input, std::size_t block,
                                     const varnoket::AssumedCharset* assumed) {
-  varnoket::GameSplitter splitter(assumed, 1 << 20);
+  varnoket::GameSplitter splitter(assumed, varnoket::platform::SystemCodePage(), 1 << 20);
   std::vector<std::string> games;
   varnoket::SplitGame game;
   for (std::size_t at = 0; at < input.size(); at += block) {
@@ -96,7 +97,9 @@ void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assu
   for (const std::string& game : games) {
     joined += game;
     std::string cleaned;
-    if (varnoket::CleanSgfBytes(game, &cleaned, assumed) != varnoket::CleanStatus::Cleaned) {
+    if (varnoket::CleanSgfBytes(game, &cleaned, assumed, nullptr,
+                                varnoket::platform::SystemCodePage()) !=
+        varnoket::CleanStatus::Cleaned) {
       continue;
     }
     if (!expected.empty()) expected += "\r\n";
@@ -124,7 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.Reset();
   const bool loaded = record.LoadFromBytes(input, assumed);
   std::string onePass;
-  const varnoket::CleanStatus status = varnoket::CleanSgfBytes(input, &onePass, assumed);
+  const varnoket::CleanStatus status = varnoket::CleanSgfBytes(
+      input, &onePass, assumed, nullptr, varnoket::platform::SystemCodePage());
   CheckSplitting(input, assumed);
   std::string written;
   Check(record.SaveToBytes(&written));

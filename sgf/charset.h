@@ -145,46 +145,9 @@ struct ByteRules {
   std::array<bool, 256> trail{};
 };
 
-namespace charset_detail {
-
-struct LeadRange {
-  std::uint8_t first = 1, last = 0, trails = 0;
-};
-struct TrailRange {
-  std::uint8_t first = 1, last = 0;
-};
-struct MultiByteRow {
-  ByteGrouping grouping;
-  std::array<LeadRange, 3> leads;
-  std::array<TrailRange, 3> trails;
-};
-
-// These are facts of the encodings.
-inline constexpr MultiByteRow kMultiByteRows[] = {
-    {ByteGrouping::ShiftJis, {{{0x81, 0x9F, 1}, {0xE0, 0xFC, 1}}}, {{{0x40, 0x7E}, {0x80, 0xFC}}}},
-    {ByteGrouping::Gbk, {{{0x81, 0xFE, 1}}}, {{{0x40, 0x7E}, {0x80, 0xFE}}}},
-    {ByteGrouping::Big5, {{{0x81, 0xFE, 1}}}, {{{0x40, 0x7E}, {0xA1, 0xFE}}}},
-    {ByteGrouping::Korean, {{{0x81, 0xFE, 1}}}, {{{0x41, 0x5A}, {0x61, 0x7A}, {0x81, 0xFE}}}},
-    {ByteGrouping::EucJp, {{{0x8E, 0x8E, 1}, {0x8F, 0x8F, 2}, {0xA1, 0xFE, 1}}}, {{{0xA1, 0xFE}}}},
-};
-
-}  // namespace charset_detail
-
 // The rules by grouping; Single and Iso2022Jp have no lead bytes here (the
 // escape sequences of ISO-2022-JP are handled apart).
-inline constexpr auto kByteRules = [] {
-  std::array<ByteRules, kByteGroupingCount> rules{};
-  for (const charset_detail::MultiByteRow& row : charset_detail::kMultiByteRows) {
-    ByteRules& r = rules[static_cast<std::size_t>(row.grouping)];
-    for (const auto& lead : row.leads) {
-      for (unsigned b = lead.first; b <= lead.last; ++b) r.trailCount[b] = lead.trails;
-    }
-    for (const auto& trail : row.trails) {
-      for (unsigned b = trail.first; b <= trail.last; ++b) r.trail[b] = true;
-    }
-  }
-  return rules;
-}();
+extern const std::array<ByteRules, kByteGroupingCount> kByteRules;
 
 inline constexpr char32_t kEscape = 0x1B;
 

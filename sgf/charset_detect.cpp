@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket {
 namespace {
@@ -247,11 +247,10 @@ Decoded DecodeKorean(const Byte* p, const Byte* end) {
 Decoded DecodeUtf8(const Byte* p, const Byte* end) {
   const auto rest =
       std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
-  const std::size_t length = platform::Utf8SequenceLength(rest);
+  const std::size_t length = Utf8SequenceLength(rest);
   if (length == 0) {
     std::size_t stray = 1;
-    while (p + stray < end && p[stray] >= 0x80 &&
-           platform::Utf8SequenceLength(rest.substr(stray)) == 0)
+    while (p + stray < end && p[stray] >= 0x80 && Utf8SequenceLength(rest.substr(stray)) == 0)
       ++stray;
     return {stray, Fall::Odd, false, stray};
   }
@@ -522,7 +521,7 @@ std::optional<CharsetName> DetectCharset(std::string_view bytes) {
   const auto* const begin = reinterpret_cast<const Byte*>(bytes.data());
   const auto* const end = begin + bytes.size();
   if (std::find(begin, end, Byte{0}) != end) return std::nullopt;
-  if (platform::IsWellFormedUtf8(bytes)) return std::nullopt;  // ASCII, or UTF-8
+  if (IsWellFormedUtf8(bytes)) return std::nullopt;  // ASCII, or UTF-8
 
   if (LooksCyrillic(begin, end, false)) return CharsetName{"windows-1251", G::Single};
   if (LooksCyrillic(begin, end, true)) return CharsetName{"KOI8-R", G::Single};

@@ -57,8 +57,9 @@ bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 
 }  // namespace
 
-GameSplitter::GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes)
-    : assumed_(assumed), maxGameBytes_(maxGameBytes) {}
+GameSplitter::GameSplitter(const AssumedCharset* assumed, unsigned systemCodePage,
+                           std::size_t maxGameBytes)
+    : assumed_(assumed), systemCodePage_(systemCodePage), maxGameBytes_(maxGameBytes) {}
 
 void GameSplitter::Append(std::string_view block) {
   // Bytes before the game being cut (or the place scanning reached, between
@@ -122,12 +123,9 @@ GameSplitter::Scan GameSplitter::ScanOutside(std::size_t* tree) {
   return Scan::NeedMore;
 }
 
-GameSplitter::Scan GameSplitter::ChooseGrouping() {
-  // The first node's end, found byte by byte: enough text for the charset it
-  // declares.
-  const char* const data = buffer_.data();
-  const char* const end = data + buffer_.size();
-  const char* p = data + treeStart_ + 1;
+const char* GameSplitter::FirstNodeEnd(ByteGrouping grouping) const {
+  const char* const end = buffer_.data() + buffer_.size();
+  const char* p = buffer_.data() + treeStart_ + 1;
   while (p != end && IsSpace(*p)) ++p;
   if (p != end) ++p;  // the ";"
   while (p != end && *p != ';' && *p != '(' && *p != ')') {
@@ -135,19 +133,45 @@ GameSplitter::Scan GameSplitter::ChooseGrouping() {
       ++p;
       continue;
     }
-    const grammar::ValueEnd<char> value = grammar::FindValueEnd(ByteGrouping::Single, p + 1, end);
-    if (value.close == nullptr) {
-      p = end;
-      break;
-    }
+    const grammar::ValueEnd<char> value = grammar::FindValueEnd(grouping, p + 1, end);
+    if (value.close == nullptr) return nullptr;
     p = value.close + 1;
   }
-  if (p == end && !finished_) return Scan::NeedMore;
+  return p == end ? nullptr : p;
+}
+
+GameSplitter::Scan GameSplitter::ChooseGrouping() {
   // A first guess, made by the rule that reads a whole game, on the first
   // node closed as a game of its own; EndChunk checks it on the whole game.
-  std::string firstNode(data + treeStart_, static_cast<std::size_t>(p - (data + treeStart_)));
-  firstNode += ')';
-  grouping_ = grammar::ChooseReading(firstNode, assumed_).encoding.grouping;
+  // The node's end is found byte by byte and, where the game may be in a
+  // charset of two-byte characters (the assumed one, or the system code
+  // page's), in that one too, so that neither a trail byte "]" nor "\\"
+  // makes the node run on.
+  const CharsetName* system = CodePageCharset(systemCodePage_);
+  const ByteGrouping likely = assumed_ != nullptr ? assumed_->grouping
+                              : system != nullptr ? system->grouping
+                                                  : ByteGrouping::Single;
+  const char* const single = FirstNodeEnd(ByteGrouping::Single);
+  const char* const other = likely != ByteGrouping::Single ? FirstNodeEnd(likely) : nullptr;
+  if (!finished_ && single == nullptr && (likely == ByteGrouping::Single || other == nullptr)) {
+    return Scan::NeedMore;
+  }
+  const char* const start = buffer_.data() + treeStart_;
+  const auto closed = [start](const char* nodeEnd) {
+    std::string node(start, static_cast<std::size_t>(nodeEnd - start));
+    node += ')';
+    return node;
+  };
+  std::string firstNode;
+  grouping_ = ByteGrouping::Single;
+  if (other != nullptr) {
+    firstNode = closed(other);
+    grouping_ = grammar::ChooseReading(firstNode, assumed_, systemCodePage_).encoding.grouping;
+  }
+  if (grouping_ != likely || other == nullptr) {
+    firstNode = closed(single != nullptr ? single : buffer_.data() + buffer_.size());
+    grouping_ = grammar::ChooseReading(firstNode, assumed_, systemCodePage_).encoding.grouping;
+  }
   // A game that names no charset under an assumed one is most likely in it,
   // whatever bytes its first node happens to hold.
   if (grouping_ == ByteGrouping::Single && assumed_ != nullptr &&
@@ -279,7 +303,7 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
     const ByteGrouping grouping =
         AlikeInEveryGrouping(game->text)
             ? grouping_
-            : grammar::ChooseReading(game->text, assumed_).encoding.grouping;
+            : grammar::ChooseReading(game->text, assumed_, systemCodePage_).encoding.grouping;
     if (grouping != grouping_ && !groupingChecked_) {
       --gamesGiven_;
       grouping_ = grouping;

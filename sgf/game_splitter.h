@@ -44,9 +44,10 @@ struct SplitGame {
 // Nothing recurses; the work is linear in the stream's length.
 class GameSplitter {
  public:
-  // "assumed" (may be null) must outlive the splitter. A game longer than
+  // "assumed" (may be null) must outlive the splitter; "systemCodePage" is
+  // as grammar::ChooseReading takes it. A game longer than
   // "maxGameBytes" is reported tooLarge and its bytes are passed over.
-  GameSplitter(const AssumedCharset* assumed, std::size_t maxGameBytes);
+  GameSplitter(const AssumedCharset* assumed, unsigned systemCodePage, std::size_t maxGameBytes);
 
   // Adds the next bytes of the stream.
   void Append(std::string_view block);
@@ -77,6 +78,9 @@ class GameSplitter {
   // Looks at the "(" at "p": sets "*opens" when a node follows it, and
   // "*newGame" when that node's first property is GM or FF.
   Scan LookAtOpening(std::size_t p, bool* opens, bool* newGame) const;
+  // Where the tree's first node ends, its values stepped over in
+  // "grouping"; null when the bytes end first.
+  const char* FirstNodeEnd(ByteGrouping grouping) const;
   // Chooses grouping_ from the tree's first node.
   Scan ChooseGrouping();
   void StartTree(std::size_t at);
@@ -85,6 +89,7 @@ class GameSplitter {
   bool EndChunk(std::size_t end, SplitGame* game);
 
   const AssumedCharset* assumed_;
+  unsigned systemCodePage_;
   std::size_t maxGameBytes_;
 
   std::string buffer_;

@@ -34,7 +34,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/charset_detect.h"
 #include "sgf/property_catalogue.h"
@@ -251,68 +250,16 @@ class Parser {
   std::vector<RawValue<Char>> values_;
 };
 
-// The first value of the first CA property of a node, for the charset probe.
-class CharsetProbe {
- public:
-  struct Node {
-    friend bool operator==(Node, Node) = default;
-    bool exists;
-  };
-  static constexpr Node kNoNode{false};
-
-  Node NewRoot() { return Node{true}; }
-  Node NewChild(Node) { return Node{true}; }
-  Node NewVariation(Node) { return Node{true}; }
-  void AddProperty(Node, std::string_view identifier, std::span<const RawValue<char>> values) {
-    if (found_ || identifier != "CA") return;
-    found_ = true;
-    AppendUnescaped(ByteGrouping::Single, values.front().begin, values.front().end, &charset_);
-  }
-
-  void Clear() {
-    found_ = false;
-    charset_.clear();
-  }
-  const std::string& charset() const { return charset_; }
-
- private:
-  bool found_ = false;
-  std::string charset_;
-};
-
 // The charset a text's first node declares: the first CA value of the node
 // after the first "(" that is followed by ";" and a node that parses byte by
 // byte. A CA that names a multi-byte charset counts even when the rest of its
 // node does not parse, for its trail bytes may be what broke that parse. No
 // later node or game is looked at. Empty without such a node or such a CA.
-inline std::string DeclaredCharset(std::string_view bytes) {
-  CharsetProbe probe;
-  Parser<char, CharsetProbe> parser(bytes.data(), bytes.data() + bytes.size(), &probe);
-  const char* open = nullptr;
-  while (parser.NextOpening(&open)) {
-    if (!parser.SkipWhitespace() || *parser.position() != ';') continue;
-    parser.StepOver();
-    probe.Clear();
-    if (parser.ParseNodeBody(CharsetProbe::Node{true})) return probe.charset();
-    const CharsetName* named = FindCharset(std::string_view(probe.charset()));
-    if (named != nullptr && named->grouping != ByteGrouping::Single) return probe.charset();
-    // Otherwise the node decides nothing; scanning goes on where its parse
-    // stopped.
-  }
-  return {};
-}
+std::string DeclaredCharset(std::string_view bytes);
 
 // True when a game tree of "bytes" parses with the bytes grouped as
 // "grouping" says.
-inline bool HoldsGameTree(std::string_view bytes, ByteGrouping grouping) {
-  CharsetProbe probe;  // as a sink that keeps nothing of use here
-  Parser<char, CharsetProbe> parser(bytes.data(), bytes.data() + bytes.size(), &probe, grouping);
-  const char* open = nullptr;
-  while (parser.NextOpening(&open)) {
-    if (parser.ParseGameTree()) return true;
-  }
-  return false;
-}
+bool HoldsGameTree(std::string_view bytes, ByteGrouping grouping);
 
 // How a file's bytes are read.
 struct Reading {
@@ -334,47 +281,17 @@ struct Reading {
 //   detection, in the charset DetectCharset finds, for such a file and for
 //   one whose first node declares UTF-8 but that is not well-formed UTF-8;
 // - else, for a file that names no charset and is not well-formed UTF-8, when
-//   no "assumed" is given, byte for byte in the multi-byte charset of the
-//   system code page (CodePageCharset, Windows only), as if it were
+//   no "assumed" is given, byte for byte in the multi-byte charset of
+//   "systemCodePage" (CodePageCharset: 932, 936, 949, 950; Windows gives its
+//   ANSI code page, other systems 0), as if it were
 //   "assumed", when its bytes are valid in it (IsValidIn) and a game tree
 //   parses in it, so that the assumption never loses a game that reading
 //   byte for byte keeps;
 // - else byte for byte in the system code page, which is never converted.
 // A file that claims UTF-8 but is not keeps an 8-bit reading, which passes
 // its bytes through unchanged instead of replacing them.
-inline Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed) {
-  using Form = TextEncoding::Form;
-  const std::string declared = DeclaredCharset(bytes);
-  const bool declaresUtf8 = NamesUtf8(std::string_view(declared));
-  const bool claimsUtf8 = bytes.starts_with("\xEF\xBB\xBF") || declaresUtf8;
-  const bool namesNone = charset_detail::Trimmed(std::string_view(declared)).empty();
-  const bool mayAssume = namesNone && assumed != nullptr;
-  const bool mayDetect = (mayAssume || declaresUtf8) && assumed != nullptr && assumed->detect;
-  CharsetDetection detection;
-  if (claimsUtf8 || mayAssume) {
-    const bool wellFormed = platform::IsWellFormedUtf8(bytes);
-    if (claimsUtf8 && wellFormed) return Reading{TextEncoding{Form::Utf8}, "UTF-8", {}};
-    if (mayDetect && !wellFormed) {
-      detection.tried = true;
-      if (const std::optional<CharsetName> found = DetectCharset(bytes)) {
-        detection.charset = found->name;
-        return Reading{TextEncoding{Form::Bytes, found->grouping}, detection.charset, detection};
-      }
-    } else if (mayAssume && !wellFormed) {
-      return Reading{TextEncoding{Form::Bytes, assumed->grouping}, assumed->name, {}};
-    }
-  }
-  if (const CharsetName* named = FindCharset(std::string_view(declared))) {
-    return Reading{TextEncoding{Form::Bytes, named->grouping}, declared, detection};
-  }
-  if (const CharsetName* system = CodePageCharset(platform::SystemCodePage());
-      namesNone && assumed == nullptr && system != nullptr && IsValidIn(system->grouping, bytes) &&
-      !platform::IsWellFormedUtf8(bytes) && HoldsGameTree(bytes, system->grouping)) {
-    return Reading{TextEncoding{Form::Bytes, system->grouping}, std::string(system->name),
-                   detection};
-  }
-  return Reading{TextEncoding{Form::SystemCodePage}, {}, detection};
-}
+Reading ChooseReading(std::string_view bytes, const AssumedCharset* assumed,
+                      unsigned systemCodePage);
 
 }  // namespace varnoket::grammar
 

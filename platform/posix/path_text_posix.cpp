@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket::platform {
 

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket::platform {
 namespace {

@@ -16,8 +16,8 @@
 
 #include "platform/byte_source.h"
 #include "platform/temporary_name.h"
-#include "platform/text_codec.h"
 #include "platform/win32/win32_error.h"
+#include "sgf/utf8.h"
 
 namespace varnoket::platform {
 namespace {

@@ -3,7 +3,7 @@
 // a UTF-16 code unit.
 #include "platform/path_text.h"
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 namespace varnoket::platform {
 

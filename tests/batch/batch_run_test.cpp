@@ -79,7 +79,7 @@ TEST_F(BatchRunTest, CleansEveryGameFileUnderItsOwnName) {
   EXPECT_EQ(report.outcome, RunOutcome::Completed);
   EXPECT_EQ(report.found, 2u);
   EXPECT_EQ(report.cleaned, 2u);
-  EXPECT_EQ(report.failed, 0u);
+  EXPECT_EQ(report.failures.size(), 0u);
   EXPECT_EQ(Cleaned("one.sgf"), kRichGameCleaned);
   EXPECT_EQ(Cleaned("two.sgf"), "(;GM[1]FF[4]SZ[9]\r\n;B[ee])");
   EXPECT_FALSE(Written("notes.txt"));
@@ -145,7 +145,7 @@ TEST_F(BatchRunTest, FailuresInTheMiddleDoNotStopTheRunAndComeSortedByName) {
 
   EXPECT_EQ(report.found, 5u);
   EXPECT_EQ(report.cleaned, 3u);
-  EXPECT_EQ(report.failed, 2u);
+  EXPECT_EQ(report.failures.size(), 2u);
   EXPECT_EQ(FailureNames(report), (std::vector<std::string>{"b-empty.sgf", "d-damaged.sgf"}));
   for (const FileFailure& failure : report.failures) {
     EXPECT_EQ(failure.reason, FailureReason::NoGameFound);
@@ -563,7 +563,7 @@ TEST_F(BatchRunTest, ProgressCountsEveryEntryOnceAndCallsNeverOverlap) {
   EXPECT_FALSE(overlapped);
   ASSERT_EQ(done.size(), 40u);
   for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], i + 1);
-  EXPECT_EQ(report.cleaned + report.failed, 40u);
+  EXPECT_EQ(report.cleaned + report.failures.size(), 40u);
 }
 
 // Runs the same folder with "jobs" workers into a fresh folder and returns
@@ -620,7 +620,7 @@ TEST(BatchRunCorpusTest, OutputIsTheSameForAnyNumberOfJobs) {
   const auto expected = CleanWithJobs(corpus, temp / "j1", 1, &one);
   const auto actual = CleanWithJobs(corpus, temp / "j4", 4, &many);
   EXPECT_GT(one.cleaned, 0u);
-  EXPECT_EQ(one.cleaned + one.failed, one.found);
+  EXPECT_EQ(one.cleaned + one.failures.size(), one.found);
   EXPECT_EQ(expected.size(), one.cleaned);
   EXPECT_TRUE(actual == expected);
   EXPECT_EQ(many.failures.size(), one.failures.size());

@@ -189,7 +189,7 @@ TEST_F(WritePathTest, FolderLinksInTheSourceAreFollowedOnlyWhenAsked) {
     }
     std::sort(cleaned.begin(), cleaned.end());
     EXPECT_EQ(cleaned, c.cleaned);
-    EXPECT_EQ(report.failed, 0u);
+    EXPECT_EQ(report.failures.size(), 0u);
     std::vector<std::string> notes;
     for (const RunNote& note : report.notes) {
       EXPECT_EQ(note.text, kFolderLinkNotFollowed);
@@ -321,7 +321,7 @@ TEST_F(WritePathTest, InPlaceOnANearlyFullDiskEveryFileGetsItsTurn) {
 
     if (free >= cleanedSize) {
       EXPECT_EQ(report.cleaned, static_cast<std::size_t>(kFiles));
-      EXPECT_EQ(report.failed, 0u);
+      EXPECT_EQ(report.failures.size(), 0u);
       for (const FileFailure& failure : report.failures) {
         ADD_FAILURE() << failure.name << ": " << failure.systemMessage;
       }

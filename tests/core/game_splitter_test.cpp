@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace varnoket {
 namespace {
 
@@ -16,8 +18,9 @@ namespace {
 // passed over as too long is "<too large>".
 std::vector<std::string> Split(const std::string& stream, std::size_t block,
                                const AssumedCharset* assumed = nullptr,
-                               std::size_t maxGameBytes = 1 << 20) {
-  GameSplitter splitter(assumed, maxGameBytes);
+                               std::size_t maxGameBytes = 1 << 20,
+                               unsigned codePage = platform::SystemCodePage()) {
+  GameSplitter splitter(assumed, codePage, maxGameBytes);
   std::vector<std::string> games;
   SplitGame game;
   const auto take = [&] {
@@ -86,6 +89,21 @@ TEST(GameSplitterTest, AssumedCharsetGroupsGamesThatNameNone) {
   EXPECT_EQ(Split(stream, 2), (std::vector<std::string>{"(;PB[\x8D])", "(;B[aa]])", "(;W[bb])"}));
 }
 
+// A game that names no charset is cut as the system code page reads it: on a
+// Japanese or Chinese Windows a second byte "\\" does not escape the "]".
+TEST(GameSplitterTest, GamesThatNameNoCharsetAreCutInTheSystemCodePage) {
+  // Read byte for byte, each "\\]" is an escaped "]": the first value would
+  // run on past the longest game taken, and swallow every game.
+  const std::string game = "(;PB[\x83\\];B[aa])\n";
+  std::string stream;
+  for (int i = 0; i < 10; ++i) stream += game;
+  for (const unsigned codePage : {932u, 936u}) {
+    SCOPED_TRACE(codePage);
+    EXPECT_EQ(Split(stream, 3, nullptr, 4 * game.size(), codePage),
+              std::vector<std::string>(10, game));
+  }
+}
+
 // Found by the fuzzer: an ISO-2022-JP escape sequence that a block ends inside
 // ("ESC (" now, "B" later) is one character all the same, so the games are
 // cut where they are cut when the stream comes whole.
@@ -111,7 +129,7 @@ TEST(GameSplitterTest, AGameLongerThanTheLimitIsPassedOverWithBoundedMemory) {
   EXPECT_EQ(Split(stream, 64, nullptr, 1000),
             (std::vector<std::string>{"(;B[aa])", "<too large>", "(;W[bb])"}));
 
-  GameSplitter splitter(nullptr, 1000);
+  GameSplitter splitter(nullptr, platform::SystemCodePage(), 1000);
   SplitGame game;
   std::size_t held = 0;
   for (std::size_t at = 0; at < stream.size(); at += 64) {
@@ -125,7 +143,7 @@ TEST(GameSplitterTest, AGameLongerThanTheLimitIsPassedOverWithBoundedMemory) {
 
 TEST(GameSplitterTest, ManyGamesHoldNoMoreThanOneAtATime) {
   const std::string oneGame = "(;GM[1]FF[4]SZ[19];B[pd];W[dp];B[pp];W[dd])\n";
-  GameSplitter splitter(nullptr, 1 << 20);
+  GameSplitter splitter(nullptr, platform::SystemCodePage(), 1 << 20);
   SplitGame game;
   std::uint64_t games = 0;
   std::size_t held = 0;

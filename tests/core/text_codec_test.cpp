@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "platform/text_codec.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "sgf/utf8.h"
 
 namespace varnoket::platform {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 #include "tests/support/test_support.h"
 
 namespace varnoket::desktop {
@@ -21,7 +21,7 @@ using Field = UserMessage::Field;
 
 std::u16string U16(const std::string& utf8) {
   std::u16string text;
-  platform::DecodeUtf8(utf8, &text);
+  DecodeUtf8(utf8, &text);
   return text;
 }
 
@@ -79,7 +79,6 @@ BatchReport Completed(std::size_t found, std::size_t cleaned, std::vector<std::s
   for (const std::string& name : failedNames) {
     report.failures.push_back({fs::path(U16(name)), reason, ""});
   }
-  report.failed = report.failures.size();
   return report;
 }
 
@@ -175,7 +174,6 @@ TEST(UserMessageTest, FileNamesThatAreNotUtf8StillShow) {
   BatchReport report = Completed(1, 0, {});
   report.failures.push_back(
       {fs::path("\xcf\xe0\xf0\xf2\xe8\xff.sgf"), FailureReason::NoGameFound, ""});
-  report.failed = 1;
   EXPECT_EQ(Text(DescribeRun(report)),
             "Очистка завершена.\n\nОчищено файлов: 0 из 1.\nНе удалось очистить:\n"
             "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.sgf — в файле нет игры");

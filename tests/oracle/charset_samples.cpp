@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/text_codec.h"
+#include "sgf/utf8.h"
 
 #if defined(__GLIBC__)
 #include <iconv.h>
@@ -46,7 +46,7 @@ constexpr Encoding kEncodings[] = {
 Script ScriptOf(std::string_view utf8) {
   bool han = false, kana = false, hangul = false;
   for (std::size_t i = 0; i < utf8.size();) {
-    const std::size_t length = platform::Utf8SequenceLength(utf8.substr(i));
+    const std::size_t length = Utf8SequenceLength(utf8.substr(i));
     if (length == 3) {
       const auto unit = [&](std::size_t k) { return static_cast<unsigned char>(utf8[i + k]); };
       const unsigned code =
@@ -121,7 +121,7 @@ void ForEachCharsetSample(
   for (const std::filesystem::path& path : files) {
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!platform::IsWellFormedUtf8(bytes)) continue;
+    if (!IsWellFormedUtf8(bytes)) continue;
     const Script script = ScriptOf(bytes);
     if (script == Script::None) continue;
     const std::string text = WithoutCharset(bytes);
@@ -131,7 +131,7 @@ void ForEachCharsetSample(
       if (!legacy && encoding.iconvNames[1] != nullptr) {
         legacy = Reencode(text, encoding.iconvNames[1]);
       }
-      if (!legacy || platform::IsWellFormedUtf8(*legacy)) continue;
+      if (!legacy || IsWellFormedUtf8(*legacy)) continue;
       visit(kFamilies[encoding.family], path, *legacy);
     }
   }

@@ -15,6 +15,7 @@
 
 #include "platform/text_codec.h"
 #include "sgf/sgf_parser.h"
+#include "sgf/utf8.h"
 #include "tests/oracle/game_record.h"
 
 namespace varnoket {
@@ -33,7 +34,7 @@ class TextConverter {
     const std::string_view bytes(begin, static_cast<std::size_t>(end - begin));
     if (utf8_) {
       // Pieces begin and end next to ASCII structure, so no sequence is cut.
-      platform::DecodeUtf8(bytes, out);
+      DecodeUtf8(bytes, out);
       return;
     }
     out->resize(bytes.size());
@@ -144,10 +145,11 @@ class SgfReader {
 
 bool SgfReader::Load(std::string_view bytes, const AssumedCharset* assumed) {
   using Form = TextEncoding::Form;
-  if (bytes.size() > platform::kMaxConvertibleLength) return false;
+  if (bytes.size() > kMaxConvertibleLength) return false;
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
-  const grammar::Reading reading = grammar::ChooseReading(bytes, assumed);
+  const grammar::Reading reading =
+      grammar::ChooseReading(bytes, assumed, platform::SystemCodePage());
   record_->encoding_ = reading.encoding;
   record_->charsetLabel_ = reading.label;
   TextConverter converter(reading.encoding.form == Form::Utf8, reading.encoding.grouping);

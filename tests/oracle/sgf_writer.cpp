@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/text_codec.h"
 #include "sgf/sgf_text.h"
+#include "sgf/utf8.h"
 #include "tests/oracle/game_record.h"
 
 namespace varnoket {
@@ -92,12 +92,12 @@ bool GameRecord::SaveToBytes(std::string* out) const {
     text.append(trailingText_);
     switch (encoding_.form) {
       case TextEncoding::Form::Utf8:
-        if (text.size() > platform::kMaxConvertibleLength) return false;
-        platform::AppendUtf8(text, out);
+        if (text.size() > kMaxConvertibleLength) return false;
+        AppendUtf8(text, out);
         break;
       case TextEncoding::Form::SystemCodePage:
       case TextEncoding::Form::Bytes:
-        if (text.size() > platform::kMaxConvertibleLength) return false;
+        if (text.size() > kMaxConvertibleLength) return false;
         AppendBytes(text, out);
         break;
     }

@@ -19,6 +19,7 @@
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/sgf_parser.h"
+#include "sgf/utf8.h"
 #include "tests/oracle/extract_game.h"
 #include "tests/oracle/game_record.h"
 
@@ -77,7 +78,8 @@ std::string ShowLineBreaks(std::string_view bytes) {
 
 Cleaning CleanInOnePass(std::string_view input, const AssumedCharset* assumed) {
   Cleaning cleaning;
-  cleaning.status = CleanSgfBytes(input, &cleaning.bytes, assumed);
+  cleaning.status =
+      CleanSgfBytes(input, &cleaning.bytes, assumed, nullptr, platform::SystemCodePage());
   return cleaning;
 }
 
@@ -115,7 +117,8 @@ void ExpectCleaned(std::string_view input, std::string_view cleaned,
 bool ReadByteForByte(std::string_view input, const AssumedCharset* assumed) {
   const CharsetName* system = CodePageCharset(platform::SystemCodePage());
   if (system == nullptr || assumed != nullptr) return true;
-  const grammar::Reading reading = grammar::ChooseReading(input, nullptr);
+  const grammar::Reading reading =
+      grammar::ChooseReading(input, nullptr, platform::SystemCodePage());
   return !grammar::DeclaredCharset(input).empty() || reading.label != system->name;
 }
 
@@ -144,7 +147,7 @@ WideString W(std::string_view latin1) {
 
 std::string Utf8(const WideString& text) {
   std::string out;
-  platform::AppendUtf8(text, &out);
+  AppendUtf8(text, &out);
   return out;
 }
 

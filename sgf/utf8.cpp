@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Portable UTF-8 conversions, identical on every platform.
+#include "sgf/utf8.h"
+
 #include <cstdint>
 #include <cstring>
 
-#include "platform/text_codec.h"
-
-namespace varnoket::platform {
+namespace varnoket {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -167,4 +166,4 @@ void AppendUtf8(std::u16string_view text, std::string* out) {
   out->resize(static_cast<std::size_t>(write - out->data()));
 }
 
-}  // namespace varnoket::platform
+}  // namespace varnoket
