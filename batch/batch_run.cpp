@@ -110,7 +110,10 @@ struct EntryResult {
   // its own to write, and is no failure for that.
   bool splitWhole = false;
   FileFailure failure;  // why it was not cleaned, unless cleaned or splitWhole
+  // Counted in the run's progress as it was read; given back if the entry
+  // is read again.
   std::uint64_t bytesRead = 0;
+  std::uint64_t games = 0;
   std::uint64_t bytesWritten = 0;
   std::size_t gamesWritten = 0;           // Split: numbered files written
   std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
@@ -249,11 +252,13 @@ class Run {
   void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
 
   // Processes every entry with "workers" threads (the calling thread alone
-  // when it is 1) and returns when all are done and written.
-  // A run of a single entry gives "gameWorkers" threads to its games.
+  // when it is 1) and returns when all are done and written. The games of
+  // a collection are cleaned by up to "gameWorkers" threads more, which the
+  // entries cleaned at once share.
   void Execute(unsigned workers, unsigned gameWorkers) {
     retryAlone_ = workers > 1 && feed_ == nullptr;
-    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr ? gameWorkers : 1;
+    gameWorkers_ = gameWorkers;
+    gameThreads_.store(gameWorkers);
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -330,6 +335,8 @@ class Run {
           result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         retries_.push_back(index);
+        progress_.bytesRead -= result.bytesRead;  // read again then
+        progress_.games -= result.games;
         continue;
       }
       Report(&result);
@@ -431,7 +438,8 @@ class Run {
   // 0 when unknown); "stage" is
   // how its new files are made (the file read, when cleaning in place, and
   // the permissions); "time" its time, for an archive destination. "release"
-  // lets the source go once it is read. As Process.
+  // lets the source go once it is read. "size": the source's, 0 when not
+  // known. As Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
                      platform::ByteSource& source, std::uint64_t size, platform::StageOptions stage,
                      EntryTime time, const std::function<void()>& release, EntryResult* result) {
@@ -453,16 +461,26 @@ class Run {
       folderReady = status.ok();
       return status.ok() ? streamed.Add(bytes) : status;
     });
-    EntryOutput output(*this, index, time, name, &own, result);
+    // A numbered game is a new file made from the source, as its own file is
+    // when it is not cleaned in place.
+    EntryOutput output(*this, index, time, name,
+                       platform::StageOptions{nullptr, stage.permissions, false}, &own, result);
     CollectionOptions collectionOptions;
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
     collectionOptions.recover = options_.recover;
     collectionOptions.sourceSize = size;
+    collectionOptions.threadBudget = &gameThreads_;
+    ReadProgress read(*this, size);
+    collectionOptions.onProgress = [&read](const CollectionProgress& progress) {
+      read.Update(progress);
+    };
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
+    read.Update(CollectionProgress{collection.bytesRead, collection.games});
     result->bytesRead = collection.bytesRead;
+    result->games = collection.games;
     // A file that ran out of memory is cleaned again, and reported then.
     if (collection.detection.tried &&
         (collection.ok || collection.reason != FailureReason::OutOfMemory)) {
@@ -527,7 +545,6 @@ class Run {
     }
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
-      bytesRead_[index] = result->bytesRead;
       if (!result->gameFailures.empty() || result->notKept != 0 || result->repairs.any()) {
         EntryResult& held = held_[index];
         held.gameFailures = std::move(result->gameFailures);
@@ -538,6 +555,44 @@ class Run {
     queue_.Write(folder, name.filename(), *own.held(), stage, index);
     return true;
   }
+
+  // Counts what one entry has read in the run's progress as it goes, and
+  // shows it while the entry is larger than one block of reading.
+  class ReadProgress {
+   public:
+    ReadProgress(Run& run, std::uint64_t size) : run_(run), size_(size) {}
+    ~ReadProgress() {
+      if (!large_) return;
+      const std::lock_guard<std::mutex> lock(run_.progressMutex_);
+      run_.progress_.largeSize -= size_;
+      run_.progress_.largeRead -= counted_.bytesRead;
+    }
+    ReadProgress(const ReadProgress&) = delete;
+    ReadProgress& operator=(const ReadProgress&) = delete;
+
+    // The entry has read "progress" so far.
+    void Update(const CollectionProgress& progress) {
+      const std::lock_guard<std::mutex> lock(run_.progressMutex_);
+      BatchProgress& shown = run_.progress_;
+      const std::uint64_t bytes = progress.bytesRead - counted_.bytesRead;
+      shown.bytesRead += bytes;
+      shown.games += progress.games - counted_.games;
+      if (!large_ && progress.bytesRead < size_) {
+        large_ = true;
+        shown.largeSize += size_;
+        shown.largeRead += counted_.bytesRead;
+      }
+      if (large_) shown.largeRead += bytes;
+      counted_ = progress;
+      if (large_ && run_.options_.onProgress) run_.options_.onProgress(shown);
+    }
+
+   private:
+    Run& run_;
+    const std::uint64_t size_;
+    bool large_ = false;
+    CollectionProgress counted_;
+  };
 
   // The folder under the destination that mirrors the one of "name".
   platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
@@ -550,8 +605,14 @@ class Run {
   class EntryOutput : public CollectionOutput {
    public:
     EntryOutput(Run& run, std::size_t index, EntryTime time, const std::filesystem::path& name,
-                GrowingOutput* own, EntryResult* result)
-        : run_(run), index_(index), time_(time), name_(name), own_(own), result_(result) {}
+                platform::StageOptions gameStage, GrowingOutput* own, EntryResult* result)
+        : run_(run),
+          index_(index),
+          time_(time),
+          name_(name),
+          gameStage_(gameStage),
+          own_(own),
+          result_(result) {}
     void Own(std::string_view bytes) override {
       hasOwn_ = true;
       own_->Add(bytes);
@@ -559,6 +620,7 @@ class Run {
     void Numbered(std::uint64_t number, std::string* bytes) override {
       // Several workers may write numbered games at once.
       const std::filesystem::path name = SplitName(name_, number);
+      if (run_.QueueGame(name, *bytes, gameStage_)) return;  // the queue reports it
       const platform::IoStatus status = run_.WriteGame(index_, number, time_, name, bytes);
       const std::lock_guard<std::mutex> lock(mutex_);
       if (status.ok()) {
@@ -577,38 +639,57 @@ class Run {
     std::size_t index_;
     EntryTime time_;
     const std::filesystem::path& name_;
+    platform::StageOptions gameStage_;
     GrowingOutput* own_;
     EntryResult* result_;
     bool hasOwn_ = false;
     std::mutex mutex_;
   };
 
-  // Writes one numbered game of a collection under Split at once, or in a
-  // dry run foresees its failure.
+  // Hands one numbered game of a collection under Split to the queue, to be
+  // written in its folder as the run's own files are (true), or leaves it to
+  // WriteGame (false): for a dry run, an archive destination, or a folder
+  // that cannot be made.
+  bool QueueGame(const std::filesystem::path& name, std::string_view bytes,
+                 const platform::StageOptions& stage) {
+    if (options_.dryRun || sink_ != nullptr) return false;
+    platform::FolderHandle folder;
+    bool created = false;
+    if (!FolderFor(name.parent_path(), &folder, &created).ok()) return false;
+    std::size_t tag = 0;
+    {
+      const std::lock_guard<std::mutex> lock(progressMutex_);
+      tag = kGameTag | nextGame_++;
+      games_.emplace(tag, name);
+    }
+    queue_.Write(folder, name.filename(), bytes, stage, tag);
+    return true;
+  }
+
+  // Writes one numbered game of a collection under Split that QueueGame left,
+  // or in a dry run foresees its failure.
   platform::IoStatus WriteGame(std::size_t index, std::uint64_t number, EntryTime time,
                                const std::filesystem::path& name, std::string* game) {
-    const std::string_view bytes = *game;
     if (sink_ != nullptr) {
       if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
       return platform::IoStatus::Ok();
     }
     if (options_.dryRun) return Foresee(name);
-    const std::filesystem::path target = options_.destination / name;
-    platform::IoStatus status = MirrorFolderOf(name);
-    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
-    return status;
+    return MirrorFolderOf(name);
   }
 
   // The queue's report on one entry's write. One the queue discarded when
   // the run was stopped is left as it was, and counted as not started.
   void Written(std::size_t index, const WriteQueue::Written& written) {
+    if ((index & kGameTag) != 0) {
+      GameWritten(index, written);
+      return;
+    }
     const platform::IoStatus& status = written.status;
     EntryResult result;
     result.failure.name = NameOf(index);
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
-      result.bytesRead = bytesRead_[index];
-      bytesRead_.erase(index);
       if (written.stopped) {
         held_.erase(index);
         return;
@@ -637,6 +718,25 @@ class Run {
       }
     }
     Report(&result);
+  }
+
+  // The queue's report on one numbered game: counted at once, apart from the
+  // entry it came from.
+  void GameWritten(std::size_t tag, const WriteQueue::Written& written) {
+    const std::lock_guard<std::mutex> lock(progressMutex_);
+    const auto found = games_.find(tag);
+    std::filesystem::path name = std::move(found->second);
+    games_.erase(found);
+    const platform::IoStatus& status = written.status;
+    if (status.ok()) {
+      ++cleaned_;
+      progress_.bytesWritten += written.size;
+      if (!written.note.empty()) notes_.push_back(RunNote{name, true, written.note});
+      return;
+    }
+    failures_.push_back(FileFailure{
+        std::move(name), status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+        status.changed() ? "" : status.message(), 0, 0});
   }
 
   // A dry run's stand-in for saving "name": the failure that reaching its
@@ -738,7 +838,6 @@ class Run {
     std::lock_guard<std::mutex> lock(progressMutex_);
     ++progress_.done;
     progress_.total = Total();
-    progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
     if (result->cleaned) ++cleaned_;
     cleaned_ += result->gamesWritten;
@@ -763,12 +862,16 @@ class Run {
   // With a sink, the cleaned files go into an archive, not onto the disk.
   ArchiveSink* const sink_;
   std::atomic<std::size_t> next_{0};
-  // The size read of each entry handed to the queue, until it is written.
-  std::map<std::size_t, std::uint64_t> bytesRead_;
+  // The queue's tags of numbered games have this bit set; each one's name is
+  // kept until it is written.
+  static constexpr std::size_t kGameTag = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
+  std::size_t nextGame_ = 0;
+  std::map<std::size_t, std::filesystem::path> games_;
 
   bool retryAlone_ = false;
-  // Threads that clean the games of one collection.
+  // Threads that clean the games of one collection, and those not taken.
   unsigned gameWorkers_ = 1;
+  std::atomic<unsigned> gameThreads_{0};
 
   std::mutex progressMutex_;
   BatchProgress progress_;

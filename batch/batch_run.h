@@ -152,12 +152,19 @@ struct BatchReport {
   std::filesystem::path destination;
 };
 
-// Progress after one more entry; calls never overlap.
+// Progress after one more entry and, while an entry larger than a block of
+// reading is read (a collection), after each block of it; calls never
+// overlap.
 struct BatchProgress {
   std::size_t done = 0;
   std::size_t total = 0;
-  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesRead = 0;  // of the entries done and in hand
   std::uint64_t bytesWritten = 0;
+  std::uint64_t games = 0;  // found so far, in the entries done and in hand
+  // The large entries being read now: their sizes and the bytes read of
+  // them; 0 when there are none.
+  std::uint64_t largeSize = 0;
+  std::uint64_t largeRead = 0;
 };
 
 struct BatchOptions {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "batch/collection.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -166,16 +167,14 @@ class GameSink {
 // memory stays bounded however fast it reads.
 class GamePool {
  public:
-  GamePool(unsigned workers, const CollectionOptions& options, GameSink& sink)
-      : options_(options), sink_(sink), limit_(2 * static_cast<std::size_t>(workers)) {
-    for (unsigned i = 0; i < workers; ++i) {
-      try {
-        threads_.emplace_back([this] { Work(); });
-      } catch (const std::system_error&) {
-        break;  // fewer threads than asked still clean every game
-      }
-    }
-  }
+  // "budget" (may be null) as CollectionOptions::threadBudget.
+  GamePool(unsigned workers, std::atomic<unsigned>* budget, const CollectionOptions& options,
+           GameSink& sink)
+      : options_(options),
+        sink_(sink),
+        workers_(workers),
+        budget_(budget),
+        limit_(2 * static_cast<std::size_t>(workers)) {}
 
   ~GamePool() {
     {
@@ -184,6 +183,7 @@ class GamePool {
     }
     workCv_.notify_all();
     for (std::thread& thread : threads_) thread.join();
+    if (budget_ != nullptr) budget_->fetch_add(taken_);
   }
 
   GamePool(const GamePool&) = delete;
@@ -199,7 +199,7 @@ class GamePool {
     batch_->text.append(game.text);
     item.size = game.text.size();
     batch_->items.push_back(std::move(item));
-    if (batch_->text.size() >= kBatchBytes) Submit();
+    if (batch_->text.size() >= kBatchBytes) Submit(/*full=*/true);
   }
 
   // Hands every game added on to the sink, in order.
@@ -224,8 +224,31 @@ class GamePool {
     std::vector<Item> items;
   };
 
-  void Submit() {
+  // Starts the threads, as many as asked and the budget allows.
+  void Start() {
+    started_ = true;
+    unsigned wanted = workers_;
+    if (budget_ != nullptr) {
+      unsigned left = budget_->load();
+      do {
+        wanted = std::min(workers_, left);
+      } while (!budget_->compare_exchange_weak(left, left - wanted));
+      taken_ = wanted;
+    }
+    for (unsigned i = 0; i < wanted; ++i) {
+      try {
+        threads_.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads than asked still clean every game
+      }
+    }
+  }
+
+  // "full": the batch has reached its size, so the source holds more than
+  // one batch of games.
+  void Submit(bool full = false) {
     if (!batch_) return;
+    if (full && !started_) Start();
     std::unique_ptr<Batch> batch = std::move(batch_);
     if (threads_.empty()) {
       Clean(*batch);
@@ -301,6 +324,10 @@ class GamePool {
 
   const CollectionOptions& options_;
   GameSink& sink_;
+  const unsigned workers_;
+  std::atomic<unsigned>* const budget_;
+  unsigned taken_ = 0;  // from budget_
+  bool started_ = false;
   const std::size_t limit_;  // batches in flight
   std::unique_ptr<Batch> batch_;
   std::vector<std::thread> threads_;
@@ -359,7 +386,7 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
     GameSink sink(options.mode, output, &result);
     bool read = false;
     if (options.workers > 1 && options.mode != GameMode::FirstGame) {
-      GamePool pool(options.workers, options, sink);
+      GamePool pool(options.workers, options.threadBudget, options, sink);
       read = ReadGames(source, options, &splitter, &result,
                        [&](const SplitGame& game) { pool.Add(game); });
       if (read) pool.Drain();

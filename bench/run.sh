@@ -20,7 +20,9 @@
 # the middle one never closed) for  cp FILE DST,  varnoket-cli FILE DST,
 # varnoket-cli --all-games FILE DST  and  varnoket-cli --split FILE DSTDIR,
 # all with the default jobs. Its files/s column counts games; the one broken
-# game is the only failure accepted.
+# game is the only failure accepted. It works on the RAM disk, or in a folder
+# under $BENCH_DIR (a real disk, synced before each run; varnoket-cli ends
+# every run with a flush, cp does not).
 #
 # Archives mode packs the corpus with bsdtar first (untimed), then for each
 # format times  bsdtar -xf A -C X && varnoket-cli -r X DST  against
@@ -116,10 +118,17 @@ if ((disk)); then
   case "$(stat -f -c %T "$root")" in
     tmpfs | ramfs) die "$root is a RAM disk; set BENCH_DIR to a folder on a real disk" ;;
   esac
+elif ((collection)); then
+  root="${BENCH_DIR:-/dev/shm}"
 else
   root=/dev/shm
 fi
 work=$(mktemp -d "$root/varnoket-bench.XXXXXX")
+# On a real disk the disk is synced before every run.
+case "$(stat -f -c %T "$work")" in
+  tmpfs | ramfs) ondisk=$disk ;;
+  *) ondisk=1 ;;
+esac
 trap 'remove "$work"' EXIT
 src="$work/src"
 dst="$work/dst"
@@ -261,7 +270,7 @@ prepare_for() {
     full) untimed "$cli" -q "${recursive[@]}" "$src" "$dst" ;;
     inplace) cp -r "$src" "$work/in" ;;
   esac
-  if ((disk)); then sync -f "$work"; fi
+  if ((ondisk)); then sync -f "$work"; fi
 }
 
 # Stops the benchmark when the command "$2..." ended with status $1; its

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/collection.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -170,6 +171,34 @@ TEST_F(WritePathTest, NewFilesTakeTheSourceModeLessTheUmask) {
     struct stat info {};
     ASSERT_EQ(::stat((destination_ / c.name).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, c.written);
+  }
+}
+
+// The games of a split collection are new files made from it: written
+// through the folder opened once, with its mode as its own file would take.
+TEST_F(WritePathTest, SplitGamesTakeTheSourceModeThroughTheFolderOpenedOnce) {
+  std::string collection;
+  for (int i = 0; i < 30; ++i) collection += kRichGame;
+  Put("sub/coll.sgf", collection);
+  ASSERT_EQ(::chmod((source_ / "sub" / "coll.sgf").c_str(), 0640), 0);
+  CountingFileSystem files;
+  options_.fileSystem = &files;
+  options_.recursive = true;
+  options_.games = GameMode::Split;
+  options_.jobs = 2;
+
+  const mode_t umask = ::umask(022);
+  const BatchReport report = RunBatch(options_);
+  ::umask(umask);
+
+  EXPECT_EQ(report.cleaned, 30u);
+  EXPECT_EQ(files.folderOpens, 2) << "the destination and the folder below it, once";
+  for (std::uint64_t i = 1; i <= 30; ++i) {
+    const fs::path written = destination_ / "sub" / SplitName("coll.sgf", i);
+    SCOPED_TRACE(written.string());
+    struct stat info {};
+    ASSERT_EQ(::stat(written.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
   }
 }
 
