@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <exception>
+#include <future>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -108,7 +110,10 @@ struct EntryResult {
   // its own to write, and is no failure for that.
   bool splitWhole = false;
   FileFailure failure;  // why it was not cleaned, unless cleaned or splitWhole
+  // Counted in the run's progress as it was read; given back if the entry
+  // is read again.
   std::uint64_t bytesRead = 0;
+  std::uint64_t games = 0;
   std::uint64_t bytesWritten = 0;
   std::size_t gamesWritten = 0;           // Split: numbered files written
   std::vector<FileFailure> gameFailures;  // broken games, numbered files not written
@@ -201,13 +206,28 @@ EntryList CollectEntries(const BatchOptions& options, platform::FolderLister& fo
   return entries;
 }
 
+// The refusal that reaching the folder "relative" below the open
+// "destination" meets at a link on the way that the link rule does not follow
+// (kLinkNotFollowed), or Ok: nothing stands in the way, or what does is found
+// when the folder is created or written into.
+platform::IoStatus LinkRefusal(platform::FileSystem& files,
+                               const platform::FolderHandle& destination,
+                               const std::filesystem::path& relative) {
+  if (relative.empty() || !destination.valid()) return platform::IoStatus::Ok();
+  platform::FolderHandle below;
+  const platform::IoStatus walked = files.OpenSubfolder(destination, relative, false, &below);
+  if (!walked.ok() && walked.message() == platform::kLinkNotFollowed) return walked;
+  return platform::IoStatus::Ok();
+}
+
 // Shared state of one run's workers.
 class Run {
  public:
   // "inPlace": the destination is the source folder, so each file replaces
   // the very file that was read.
-  // "destination": the destination folder, open (invalid for a dry run or
-  // an archive destination). "destinationCreated": the run created it.
+  // "destination": the destination folder, open (for a dry run, when it
+  // exists, only to foresee links below it; invalid for an archive
+  // destination). "destinationCreated": the run created it.
   // With a "feed" the entries come from it, an archive's, instead; with a
   // "sink" the cleaned files go into an archive.
   Run(const BatchOptions& options, platform::FileSystem& files, EntryList entries, bool inPlace,
@@ -221,19 +241,24 @@ class Run {
         sink_(sink),
         destination_(std::move(destination)),
         destinationCreated_(destinationCreated),
-        queue_(files, [this](std::size_t index, const WriteQueue::Written& written) {
-          Written(index, written);
-        }) {}
+        queue_(
+            files,
+            [this](std::size_t index, const WriteQueue::Written& written) {
+              Written(index, written);
+            },
+            options.stop) {}
 
   // The permission bits of the new files made from the feed's entries.
   void SetFeedPermissions(std::uint32_t permissions) { feedPermissions_ = permissions; }
 
   // Processes every entry with "workers" threads (the calling thread alone
-  // when it is 1) and returns when all are done and written.
-  // A run of a single entry gives "gameWorkers" threads to its games.
+  // when it is 1) and returns when all are done and written. The games of
+  // a collection are cleaned by up to "gameWorkers" threads more, which the
+  // entries cleaned at once share.
   void Execute(unsigned workers, unsigned gameWorkers) {
     retryAlone_ = workers > 1 && feed_ == nullptr;
-    gameWorkers_ = entries_.size() == 1 && feed_ == nullptr ? gameWorkers : 1;
+    gameWorkers_ = gameWorkers;
+    gameThreads_.store(gameWorkers);
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < workers; ++i) {
       try {
@@ -263,7 +288,7 @@ class Run {
 
     // What the run reports cleaned is on disk: one flush of every file
     // system written to.
-    if (!flushTargets_.empty()) flushed_ = files_.FlushFolders(flushTargets_);
+    if (!flushTargets_.empty()) flushed_ = FlushTargets();
   }
 
   void FillReport(BatchReport* report) {
@@ -282,7 +307,10 @@ class Run {
               [](const FileCharset& a, const FileCharset& b) { return a.name < b.name; });
     report->detected = std::move(detected_);
     report->notStarted = Total() - progress_.done;
-    report->stopped = report->notStarted != 0;
+    report->stopped = report->notStarted != 0 || flushStopped_;
+    if (flushStopped_) {
+      report->notes.push_back(RunNote{std::filesystem::path(), true, kNotFlushed});
+    }
     if (!flushed_.ok()) {
       // Nothing written can be called durable.
       report->cleaned = 0;
@@ -307,6 +335,8 @@ class Run {
           result.failure.reason == FailureReason::OutOfMemory && retryAlone_) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         retries_.push_back(index);
+        progress_.bytesRead -= result.bytesRead;  // read again then
+        progress_.games -= result.games;
         continue;
       }
       Report(&result);
@@ -323,7 +353,7 @@ class Run {
       EntryResult result;
       try {
         if (ProcessSource(
-                item.index, item.name, *item.data,
+                item.index, item.name, *item.data, 0,
                 platform::StageOptions{nullptr, feedPermissions_},
                 EntryTime{item.modifiedSeconds, item.modifiedNanoseconds},
                 [&item] { item.data.reset(); }, &result)) {
@@ -379,7 +409,7 @@ class Run {
     platform::FileIdentity identity;
     std::unique_ptr<platform::ByteSource> source;
     const platform::IoStatus opened =
-        files_.OpenFile(entries_.SourcePath(index), &source, &identity);
+        files_.OpenFile(entries_.SourcePath(index), &source, &identity, entries_.IsFile(index));
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = opened.message();
@@ -394,7 +424,8 @@ class Run {
         inPlace_ ? &identity : nullptr,
         identity.permissions != 0 ? identity.permissions | 0200 : 0666};
     return ProcessSource(
-        index, entries_.Name(index), *source, stage, time, [&source] { source.reset(); }, result);
+        index, entries_.Name(index), *source, identity.size, stage, time,
+        [&source] { source.reset(); }, result);
   }
 
   // When an entry's source was last modified.
@@ -403,13 +434,15 @@ class Run {
     std::int32_t nanoseconds = 0;
   };
 
-  // Cleans the entry "index", named "name", read from "source"; "stage" is
+  // Cleans the entry "index", named "name", read from "source" ("size" bytes,
+  // 0 when unknown); "stage" is
   // how its new files are made (the file read, when cleaning in place, and
   // the permissions); "time" its time, for an archive destination. "release"
-  // lets the source go once it is read. As Process.
+  // lets the source go once it is read. "size": the source's, 0 when not
+  // known. As Process.
   bool ProcessSource(std::size_t index, const std::filesystem::path& name,
-                     platform::ByteSource& source, platform::StageOptions stage, EntryTime time,
-                     const std::function<void()>& release, EntryResult* result) {
+                     platform::ByteSource& source, std::uint64_t size, platform::StageOptions stage,
+                     EntryTime time, const std::function<void()>& release, EntryResult* result) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
@@ -428,15 +461,26 @@ class Run {
       folderReady = status.ok();
       return status.ok() ? streamed.Add(bytes) : status;
     });
-    EntryOutput output(*this, index, time, name, &own, result);
+    // A numbered game is a new file made from the source, as its own file is
+    // when it is not cleaned in place.
+    EntryOutput output(*this, index, time, name,
+                       platform::StageOptions{nullptr, stage.permissions, false}, &own, result);
     CollectionOptions collectionOptions;
     collectionOptions.mode = options_.games;
     collectionOptions.assumed = options_.assumedCharset ? &*options_.assumedCharset : nullptr;
     collectionOptions.workers = gameWorkers_;
     collectionOptions.recover = options_.recover;
+    collectionOptions.sourceSize = size;
+    collectionOptions.threadBudget = &gameThreads_;
+    ReadProgress read(*this, size);
+    collectionOptions.onProgress = [&read](const CollectionProgress& progress) {
+      read.Update(progress);
+    };
     const CollectionResult collection = CleanCollection(source, collectionOptions, output);
     release();
+    read.Update(CollectionProgress{collection.bytesRead, collection.games});
     result->bytesRead = collection.bytesRead;
+    result->games = collection.games;
     // A file that ran out of memory is cleaned again, and reported then.
     if (collection.detection.tried &&
         (collection.ok || collection.reason != FailureReason::OutOfMemory)) {
@@ -470,7 +514,14 @@ class Run {
       return false;
     }
     if (options_.dryRun) {
-      ForeseeWrite(target, own.size(), result);
+      const platform::IoStatus foreseen = Foresee(name);
+      if (!foreseen.ok()) {
+        failure.reason = FailureReason::CannotWrite;
+        failure.systemMessage = foreseen.message();
+        return false;
+      }
+      result->bytesWritten = own.size();
+      result->cleaned = true;
       return false;
     }
     if (own.spilled()) {
@@ -494,7 +545,6 @@ class Run {
     }
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
-      bytesRead_[index] = result->bytesRead;
       if (!result->gameFailures.empty() || result->notKept != 0 || result->repairs.any()) {
         EntryResult& held = held_[index];
         held.gameFailures = std::move(result->gameFailures);
@@ -505,6 +555,44 @@ class Run {
     queue_.Write(folder, name.filename(), *own.held(), stage, index);
     return true;
   }
+
+  // Counts what one entry has read in the run's progress as it goes, and
+  // shows it while the entry is larger than one block of reading.
+  class ReadProgress {
+   public:
+    ReadProgress(Run& run, std::uint64_t size) : run_(run), size_(size) {}
+    ~ReadProgress() {
+      if (!large_) return;
+      const std::lock_guard<std::mutex> lock(run_.progressMutex_);
+      run_.progress_.largeSize -= size_;
+      run_.progress_.largeRead -= counted_.bytesRead;
+    }
+    ReadProgress(const ReadProgress&) = delete;
+    ReadProgress& operator=(const ReadProgress&) = delete;
+
+    // The entry has read "progress" so far.
+    void Update(const CollectionProgress& progress) {
+      const std::lock_guard<std::mutex> lock(run_.progressMutex_);
+      BatchProgress& shown = run_.progress_;
+      const std::uint64_t bytes = progress.bytesRead - counted_.bytesRead;
+      shown.bytesRead += bytes;
+      shown.games += progress.games - counted_.games;
+      if (!large_ && progress.bytesRead < size_) {
+        large_ = true;
+        shown.largeSize += size_;
+        shown.largeRead += counted_.bytesRead;
+      }
+      if (large_) shown.largeRead += bytes;
+      counted_ = progress;
+      if (large_ && run_.options_.onProgress) run_.options_.onProgress(shown);
+    }
+
+   private:
+    Run& run_;
+    const std::uint64_t size_;
+    bool large_ = false;
+    CollectionProgress counted_;
+  };
 
   // The folder under the destination that mirrors the one of "name".
   platform::IoStatus MirrorFolderOf(const std::filesystem::path& name) {
@@ -517,8 +605,14 @@ class Run {
   class EntryOutput : public CollectionOutput {
    public:
     EntryOutput(Run& run, std::size_t index, EntryTime time, const std::filesystem::path& name,
-                GrowingOutput* own, EntryResult* result)
-        : run_(run), index_(index), time_(time), name_(name), own_(own), result_(result) {}
+                platform::StageOptions gameStage, GrowingOutput* own, EntryResult* result)
+        : run_(run),
+          index_(index),
+          time_(time),
+          name_(name),
+          gameStage_(gameStage),
+          own_(own),
+          result_(result) {}
     void Own(std::string_view bytes) override {
       hasOwn_ = true;
       own_->Add(bytes);
@@ -526,6 +620,7 @@ class Run {
     void Numbered(std::uint64_t number, std::string* bytes) override {
       // Several workers may write numbered games at once.
       const std::filesystem::path name = SplitName(name_, number);
+      if (run_.QueueGame(name, *bytes, gameStage_)) return;  // the queue reports it
       const platform::IoStatus status = run_.WriteGame(index_, number, time_, name, bytes);
       const std::lock_guard<std::mutex> lock(mutex_);
       if (status.ok()) {
@@ -544,42 +639,61 @@ class Run {
     std::size_t index_;
     EntryTime time_;
     const std::filesystem::path& name_;
+    platform::StageOptions gameStage_;
     GrowingOutput* own_;
     EntryResult* result_;
     bool hasOwn_ = false;
     std::mutex mutex_;
   };
 
-  // Writes one numbered game of a collection under Split at once, or in a
-  // dry run foresees its failure.
+  // Hands one numbered game of a collection under Split to the queue, to be
+  // written in its folder as the run's own files are (true), or leaves it to
+  // WriteGame (false): for a dry run, an archive destination, or a folder
+  // that cannot be made.
+  bool QueueGame(const std::filesystem::path& name, std::string_view bytes,
+                 const platform::StageOptions& stage) {
+    if (options_.dryRun || sink_ != nullptr) return false;
+    platform::FolderHandle folder;
+    bool created = false;
+    if (!FolderFor(name.parent_path(), &folder, &created).ok()) return false;
+    std::size_t tag = 0;
+    {
+      const std::lock_guard<std::mutex> lock(progressMutex_);
+      tag = kGameTag | nextGame_++;
+      games_.emplace(tag, name);
+    }
+    queue_.Write(folder, name.filename(), bytes, stage, tag);
+    return true;
+  }
+
+  // Writes one numbered game of a collection under Split that QueueGame left,
+  // or in a dry run foresees its failure.
   platform::IoStatus WriteGame(std::size_t index, std::uint64_t number, EntryTime time,
                                const std::filesystem::path& name, std::string* game) {
-    const std::string_view bytes = *game;
     if (sink_ != nullptr) {
       if (!options_.dryRun) sink_->Put(index, number, name, *game, time.seconds, time.nanoseconds);
       return platform::IoStatus::Ok();
     }
-    const std::filesystem::path target = options_.destination / name;
-    if (options_.dryRun) {
-      const std::filesystem::path folder = target.parent_path();
-      return files_.KindOf(folder) == platform::PathKind::Folder
-                 ? files_.ProbeWrite(target)
-                 : files_.ProbeCreateFolders(folder);
-    }
-    platform::IoStatus status = MirrorFolderOf(name);
-    if (status.ok()) status = files_.WriteFileAtomically(target, bytes);
-    return status;
+    if (options_.dryRun) return Foresee(name);
+    return MirrorFolderOf(name);
   }
 
-  // The queue's report on one entry's write.
+  // The queue's report on one entry's write. One the queue discarded when
+  // the run was stopped is left as it was, and counted as not started.
   void Written(std::size_t index, const WriteQueue::Written& written) {
+    if ((index & kGameTag) != 0) {
+      GameWritten(index, written);
+      return;
+    }
     const platform::IoStatus& status = written.status;
     EntryResult result;
     result.failure.name = NameOf(index);
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
-      result.bytesRead = bytesRead_[index];
-      bytesRead_.erase(index);
+      if (written.stopped) {
+        held_.erase(index);
+        return;
+      }
       const auto held = held_.find(index);
       if (held != held_.end()) {
         result.gameFailures = std::move(held->second.gameFailures);
@@ -606,20 +720,39 @@ class Run {
     Report(&result);
   }
 
-  // A dry run's stand-in for saving: the failure that creating the missing
-  // folders and writing "target" would meet first, if it can be foreseen.
-  void ForeseeWrite(const std::filesystem::path& target, std::uint64_t size, EntryResult* result) {
-    const std::filesystem::path folder = target.parent_path();
-    const platform::IoStatus foreseen = files_.KindOf(folder) == platform::PathKind::Folder
-                                            ? files_.ProbeWrite(target)
-                                            : files_.ProbeCreateFolders(folder);
-    if (!foreseen.ok()) {
-      result->failure.reason = FailureReason::CannotWrite;
-      result->failure.systemMessage = foreseen.message();
+  // The queue's report on one numbered game: counted at once, apart from the
+  // entry it came from.
+  void GameWritten(std::size_t tag, const WriteQueue::Written& written) {
+    const std::lock_guard<std::mutex> lock(progressMutex_);
+    const auto found = games_.find(tag);
+    std::filesystem::path name = std::move(found->second);
+    games_.erase(found);
+    const platform::IoStatus& status = written.status;
+    if (status.ok()) {
+      ++cleaned_;
+      progress_.bytesWritten += written.size;
+      if (!written.note.empty()) notes_.push_back(RunNote{name, true, written.note});
       return;
     }
-    result->bytesWritten = size;
-    result->cleaned = true;
+    failures_.push_back(FileFailure{
+        std::move(name), status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite,
+        status.changed() ? "" : status.message(), 0, 0});
+  }
+
+  // A dry run's stand-in for saving "name": the failure that reaching its
+  // folder below the destination (links on the way), creating what is missing
+  // and writing the file would meet first, if it can be foreseen.
+  platform::IoStatus Foresee(const std::filesystem::path& name) {
+    {
+      std::lock_guard<std::mutex> lock(foldersMutex_);
+      const auto [found, added] = foreseenFolders_.try_emplace(name.parent_path());
+      if (added) found->second = LinkRefusal(files_, destination_, name.parent_path());
+      if (!found->second.ok()) return found->second;
+    }
+    const std::filesystem::path target = options_.destination / name;
+    const std::filesystem::path folder = target.parent_path();
+    return files_.KindOf(folder) == platform::PathKind::Folder ? files_.ProbeWrite(target)
+                                                               : files_.ProbeCreateFolders(folder);
   }
 
   // The open folder "relative" below the destination, created when missing:
@@ -661,6 +794,33 @@ class Run {
     return status;
   }
 
+  // Flushes every file system written to. A stop while it waits ends the
+  // wait at once: the flush goes on by itself, and the report says the run
+  // ended before it did.
+  platform::IoStatus FlushTargets() {
+    if (options_.stop == nullptr) return files_.FlushFolders(flushTargets_);
+    auto done = std::make_shared<std::promise<platform::IoStatus>>();
+    std::future<platform::IoStatus> flushed = done->get_future();
+    try {
+      std::thread([&files = files_, targets = flushTargets_, done] {
+        try {
+          done->set_value(files.FlushFolders(targets));
+        } catch (const std::exception& error) {
+          done->set_value(platform::IoStatus::Error(error.what()));
+        }
+      }).detach();
+    } catch (const std::system_error&) {
+      return files_.FlushFolders(flushTargets_);
+    }
+    while (flushed.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+      if (options_.stop->load()) {
+        flushStopped_ = true;
+        return platform::IoStatus::Ok();
+      }
+    }
+    return flushed.get();
+  }
+
   // Once per folder written to. Holds foldersMutex_ or runs once.
   void FirstSeen(const platform::FolderHandle& folder, bool created) {
     // A folder that cannot be listed is no reason to fail the writes; one
@@ -678,7 +838,6 @@ class Run {
     std::lock_guard<std::mutex> lock(progressMutex_);
     ++progress_.done;
     progress_.total = Total();
-    progress_.bytesRead += result->bytesRead;
     progress_.bytesWritten += result->bytesWritten;
     if (result->cleaned) ++cleaned_;
     cleaned_ += result->gamesWritten;
@@ -703,12 +862,16 @@ class Run {
   // With a sink, the cleaned files go into an archive, not onto the disk.
   ArchiveSink* const sink_;
   std::atomic<std::size_t> next_{0};
-  // The size read of each entry handed to the queue, until it is written.
-  std::map<std::size_t, std::uint64_t> bytesRead_;
+  // The queue's tags of numbered games have this bit set; each one's name is
+  // kept until it is written.
+  static constexpr std::size_t kGameTag = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
+  std::size_t nextGame_ = 0;
+  std::map<std::size_t, std::filesystem::path> games_;
 
   bool retryAlone_ = false;
-  // Threads that clean the games of one collection.
+  // Threads that clean the games of one collection, and those not taken.
   unsigned gameWorkers_ = 1;
+  std::atomic<unsigned> gameThreads_{0};
 
   std::mutex progressMutex_;
   BatchProgress progress_;
@@ -735,24 +898,28 @@ class Run {
   std::map<std::filesystem::path, OpenedFolder> openFolders_;
   std::deque<std::filesystem::path> openOrder_;
   std::set<std::filesystem::path> seenFolders_;
+  // A dry run's folders below the destination, with the link refusal met on
+  // the way to each.
+  std::map<std::filesystem::path, platform::IoStatus> foreseenFolders_;
 
   // One folder of each file system written to, for the final flush.
   std::mutex flushMutex_;
   std::vector<platform::FolderHandle> flushTargets_;
   platform::IoStatus flushed_;
+  bool flushStopped_ = false;  // the run was stopped while it flushed
   std::vector<RunNote> notes_;
 
   // Last, so that it finishes its writes while the rest is still alive.
   WriteQueue queue_;
 };
 
-}  // namespace
-
-CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
-                       bool recover) {
+// What cleaning a record in memory came to, by its status.
+CleanResult ResultOf(CleanStatus status, const CharsetDetection& detection,
+                     const Repairs& repairs) {
   CleanResult result;
-  switch (CleanSgfBytes(input, output, assumed, &result.detection, platform::SystemCodePage(),
-                        recover ? &result.repairs : nullptr)) {
+  result.detection = detection;
+  result.repairs = repairs;
+  switch (status) {
     case CleanStatus::Cleaned:
       result.ok = true;
       break;
@@ -770,6 +937,27 @@ CleanResult CleanBytes(std::string_view input, std::string* output, const Assume
       break;
   }
   return result;
+}
+
+}  // namespace
+
+CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
+                       bool recover) {
+  CharsetDetection detection;
+  Repairs repairs;
+  const CleanStatus status = CleanSgfBytes(
+      input, output, assumed, &detection, platform::SystemCodePage(), recover ? &repairs : nullptr);
+  return ResultOf(status, detection, repairs);
+}
+
+CleanResult CleanBytes(std::string_view input,
+                       const std::function<void(std::string_view part)>& part,
+                       const AssumedCharset* assumed, bool recover) {
+  CharsetDetection detection;
+  Repairs repairs;
+  const CleanStatus status = CleanSgfBytes(
+      input, part, assumed, &detection, platform::SystemCodePage(), recover ? &repairs : nullptr);
+  return ResultOf(status, detection, repairs);
 }
 
 std::string RecoveredNote(const Repairs& repairs) {
@@ -805,21 +993,19 @@ std::filesystem::path Joined(const std::filesystem::path& relative,
 // Cleans the archive "relative" of the source folder into the folder of the
 // same name under the destination, and adds what it did to "*report", its
 // entries named "relative/entry".
-// "destination": the destination folder, open (invalid for a dry run), below
-// which the archive's folder is first looked up as the run's own files are,
-// so that a link planted there by another user is not written through.
+// "destination": the destination folder, open (invalid when it does not
+// exist), below which the archive's folder is first looked up as the run's
+// own files are, so that a link planted there by another user is not written
+// through, nor foreseen as written by a dry run.
 void CleanArchiveInFolder(const BatchOptions& options, const std::filesystem::path& relative,
                           platform::FileSystem& files, const platform::FolderHandle& destination,
                           BatchReport* report) {
-  if (destination.valid()) {
-    // What is missing is created below as plain folders.
-    platform::FolderHandle below;
-    const platform::IoStatus checked = files.OpenSubfolder(destination, relative, false, &below);
-    if (!checked.ok() && checked.message() == platform::kLinkNotFollowed) {
-      report->failures.push_back(
-          FileFailure{relative, FailureReason::CannotWrite, checked.message()});
-      return;
-    }
+  // What is missing is created below as plain folders.
+  const platform::IoStatus checked = LinkRefusal(files, destination, relative);
+  if (!checked.ok()) {
+    report->failures.push_back(
+        FileFailure{relative, FailureReason::CannotWrite, checked.message()});
+    return;
   }
   BatchOptions inner = options;
   inner.source = options.source / relative;
@@ -960,6 +1146,10 @@ BatchReport RunBatch(const BatchOptions& options) {
       report.systemMessage = openedFolder.message();
       return report;
     }
+  } else if (!sink && !destinationCreated &&
+             files.KindOf(resolved.destination) == platform::PathKind::Folder) {
+    // A dry run looks below it for the links a real run would refuse.
+    (void)files.OpenFolder(resolved.destination, &destination);
   }
 
   const std::size_t asked = std::max<std::size_t>(
@@ -1011,7 +1201,7 @@ BatchReport RunBatch(const BatchOptions& options) {
     report.archivesLeft = archiveFiles.size();
   } else {
     platform::FolderHandle openDestination;
-    if (!options.dryRun) (void)files.OpenFolder(resolved.destination, &openDestination);
+    (void)files.OpenFolder(resolved.destination, &openDestination);
     for (const std::filesystem::path& archive : archiveFiles) {
       if (options.stop != nullptr && options.stop->load()) break;
       CleanArchiveInFolder(resolved, archive, files, openDestination, &report);

@@ -95,6 +95,11 @@ struct RunNote {
 
 // The text of the note on a folder link that a recursive run did not follow.
 inline constexpr const char* kFolderLinkNotFollowed = "folder link not followed";
+// The text of the note, on the destination itself, of a run that was stopped
+// while it flushed the disk: what it wrote is in place, but may not all be on
+// disk yet.
+inline constexpr const char* kNotFlushed =
+    "stopped before the disk was flushed: the files written may not all be on disk yet";
 
 // How a run ended as a whole.
 enum class RunOutcome {
@@ -147,12 +152,19 @@ struct BatchReport {
   std::filesystem::path destination;
 };
 
-// Progress after one more entry; calls never overlap.
+// Progress after one more entry and, while an entry larger than a block of
+// reading is read (a collection), after each block of it; calls never
+// overlap.
 struct BatchProgress {
   std::size_t done = 0;
   std::size_t total = 0;
-  std::uint64_t bytesRead = 0;
+  std::uint64_t bytesRead = 0;  // of the entries done and in hand
   std::uint64_t bytesWritten = 0;
+  std::uint64_t games = 0;  // found so far, in the entries done and in hand
+  // The large entries being read now: their sizes and the bytes read of
+  // them; 0 when there are none.
+  std::uint64_t largeSize = 0;
+  std::uint64_t largeRead = 0;
 };
 
 struct BatchOptions {
@@ -242,6 +254,13 @@ struct CleanResult {
 // "*output", or the reason it failed. "recover" mends a damaged record as
 // CleanSgfBytes does.
 CleanResult CleanBytes(std::string_view input, std::string* output,
+                       const AssumedCharset* assumed = nullptr, bool recover = false);
+
+// As above, handing the cleaned record to "part" as it is written (see
+// CleanSgfBytes): nothing is handed on unless it is cleaned, or memory ran
+// out while it was written.
+CleanResult CleanBytes(std::string_view input,
+                       const std::function<void(std::string_view part)>& part,
                        const AssumedCharset* assumed = nullptr, bool recover = false);
 
 // The text of the note on a file that was mended: "recovered: " and what was

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "batch/collection.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -41,9 +42,11 @@ struct GameOutcome {
   CleanResult clean;
 };
 
+// Cleans one game into "*cleaned", a string or the parts of one (see
+// CleanBytes).
+template <typename Cleaned>
 CleanResult CleanGame(const SplitGame& game, std::string_view text,
-                      const CollectionOptions& options, std::string* cleaned) {
-  cleaned->clear();
+                      const CollectionOptions& options, Cleaned cleaned) {
   if (game.tooLarge) {
     CleanResult result;
     result.reason = FailureReason::OutOfMemory;
@@ -83,12 +86,27 @@ class GameSink {
     output_.Numbered(game.number, cleaned);
   }
 
-  // Takes the next game in order; "handedOn": HandOnAtOnce took it already.
+  // Whether a game's cleaned bytes go to the source's own file as they are
+  // written (Part), before Take: under FirstGame and AllGames.
+  bool TakesParts() const { return mode_ != GameMode::Split; }
+
+  // The next part of the game being cleaned, when TakesParts.
+  void Part(std::string_view bytes) {
+    if (!partTaken_ && mode_ == GameMode::AllGames && result_->kept > 0) output_.Own("\r\n");
+    partTaken_ = true;
+    output_.Own(bytes);
+  }
+
+  // Takes the next game in order; "handedOn": HandOnAtOnce or Part took it
+  // already.
   void Take(const GameOutcome& game, std::string* cleaned, bool handedOn = false) {
     if (game.clean.detection.tried && !result_->detection.tried) {
       result_->detection = game.clean.detection;
     }
     if (!game.clean.ok) {
+      // A game that failed after parts of it were taken spoils the output.
+      spoiled_ = spoiled_ || partTaken_;
+      partTaken_ = false;
       lastReason_ = game.clean.reason;
       if (mode_ != GameMode::FirstGame) {
         result_->brokenGames.push_back(
@@ -96,27 +114,18 @@ class GameSink {
       }
       return;
     }
+    if (!handedOn && TakesParts()) Part(*cleaned);
+    partTaken_ = false;
     ++result_->kept;
     AddRepairs(game.clean.repairs, &result_->repairs);
-    if (handedOn) return;
-    switch (mode_) {
-      case GameMode::FirstGame:
-        output_.Own(*cleaned);
-        break;
-      case GameMode::AllGames:
-        if (result_->kept > 1) output_.Own("\r\n");
-        output_.Own(*cleaned);
-        break;
-      case GameMode::Split:
-        // The first game is named by its number once another game shows the
-        // source to be a collection; the others are numbered at once.
-        if (game.number == 1) {
-          holding_ = true;
-          held_ = std::move(*cleaned);
-        } else {
-          HandOnAtOnce(game, cleaned);
-        }
-        break;
+    if (handedOn || mode_ != GameMode::Split) return;
+    // The first game is named by its number once another game shows the
+    // source to be a collection; the others are numbered at once.
+    if (game.number == 1) {
+      holding_ = true;
+      held_ = std::move(*cleaned);
+    } else {
+      HandOnAtOnce(game, cleaned);
     }
   }
 
@@ -132,8 +141,9 @@ class GameSink {
   // The source has ended with "games" games: hands on what is left.
   void Finish(std::uint64_t games) {
     result_->games = games;
-    result_->ok = result_->kept != 0;
-    if (!result_->ok) result_->reason = lastReason_;
+    result_->ok = result_->kept != 0 && !spoiled_;
+    if (spoiled_) result_->reason = FailureReason::OutOfMemory;
+    if (!result_->ok && !spoiled_) result_->reason = lastReason_;
     if (holding_ && games == 1) {
       holding_ = false;
       output_.Own(held_);
@@ -148,6 +158,8 @@ class GameSink {
   FailureReason lastReason_ = FailureReason::NoGameFound;
   bool holding_ = false;
   std::string held_;
+  bool partTaken_ = false;  // a part of the game being cleaned was taken
+  bool spoiled_ = false;
 };
 
 // Games cleaned on worker threads a batch at a time, handed back to the
@@ -155,16 +167,14 @@ class GameSink {
 // memory stays bounded however fast it reads.
 class GamePool {
  public:
-  GamePool(unsigned workers, const CollectionOptions& options, GameSink& sink)
-      : options_(options), sink_(sink), limit_(2 * static_cast<std::size_t>(workers)) {
-    for (unsigned i = 0; i < workers; ++i) {
-      try {
-        threads_.emplace_back([this] { Work(); });
-      } catch (const std::system_error&) {
-        break;  // fewer threads than asked still clean every game
-      }
-    }
-  }
+  // "budget" (may be null) as CollectionOptions::threadBudget.
+  GamePool(unsigned workers, std::atomic<unsigned>* budget, const CollectionOptions& options,
+           GameSink& sink)
+      : options_(options),
+        sink_(sink),
+        workers_(workers),
+        budget_(budget),
+        limit_(2 * static_cast<std::size_t>(workers)) {}
 
   ~GamePool() {
     {
@@ -173,6 +183,7 @@ class GamePool {
     }
     workCv_.notify_all();
     for (std::thread& thread : threads_) thread.join();
+    if (budget_ != nullptr) budget_->fetch_add(taken_);
   }
 
   GamePool(const GamePool&) = delete;
@@ -188,7 +199,7 @@ class GamePool {
     batch_->text.append(game.text);
     item.size = game.text.size();
     batch_->items.push_back(std::move(item));
-    if (batch_->text.size() >= kBatchBytes) Submit();
+    if (batch_->text.size() >= kBatchBytes) Submit(/*full=*/true);
   }
 
   // Hands every game added on to the sink, in order.
@@ -213,8 +224,31 @@ class GamePool {
     std::vector<Item> items;
   };
 
-  void Submit() {
+  // Starts the threads, as many as asked and the budget allows.
+  void Start() {
+    started_ = true;
+    unsigned wanted = workers_;
+    if (budget_ != nullptr) {
+      unsigned left = budget_->load();
+      do {
+        wanted = std::min(workers_, left);
+      } while (!budget_->compare_exchange_weak(left, left - wanted));
+      taken_ = wanted;
+    }
+    for (unsigned i = 0; i < wanted; ++i) {
+      try {
+        threads_.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer threads than asked still clean every game
+      }
+    }
+  }
+
+  // "full": the batch has reached its size, so the source holds more than
+  // one batch of games.
+  void Submit(bool full = false) {
     if (!batch_) return;
+    if (full && !started_) Start();
     std::unique_ptr<Batch> batch = std::move(batch_);
     if (threads_.empty()) {
       Clean(*batch);
@@ -257,6 +291,7 @@ class GamePool {
   void Clean(Batch& batch) {
     for (Item& item : batch.items) {
       const std::string_view text(batch.text.data() + item.begin, item.size);
+      item.cleaned.clear();
       item.clean = CleanGame(item.game, text, options_, &item.cleaned);
       const GameOutcome outcome{item.game.number, item.game.treeOffset, item.clean};
       if (sink_.MayHandOnAtOnce(outcome)) {
@@ -289,6 +324,10 @@ class GamePool {
 
   const CollectionOptions& options_;
   GameSink& sink_;
+  const unsigned workers_;
+  std::atomic<unsigned>* const budget_;
+  unsigned taken_ = 0;  // from budget_
+  bool started_ = false;
   const std::size_t limit_;  // batches in flight
   std::unique_ptr<Batch> batch_;
   std::vector<std::thread> threads_;
@@ -343,20 +382,28 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
   try {
     GameSplitter splitter(options.assumed, platform::SystemCodePage(), kMaxGameBytes);
     if (options.recover) splitter.MendMissingNodes();
+    splitter.ExpectSize(options.sourceSize);
     GameSink sink(options.mode, output, &result);
     bool read = false;
     if (options.workers > 1 && options.mode != GameMode::FirstGame) {
-      GamePool pool(options.workers, options, sink);
+      GamePool pool(options.workers, options.threadBudget, options, sink);
       read = ReadGames(source, options, &splitter, &result,
                        [&](const SplitGame& game) { pool.Add(game); });
       if (read) pool.Drain();
     } else {
+      // A game of the source's own file goes on as it is written, so that
+      // its cleaned form is never held whole beside its text.
       std::string cleaned;
+      const std::function<void(std::string_view)> part = [&sink](std::string_view bytes) {
+        sink.Part(bytes);
+      };
       read = ReadGames(source, options, &splitter, &result, [&](const SplitGame& game) {
         sink.Found(game.number);
         if (!sink.Wants()) return;  // only counted
-        const CleanResult clean = CleanGame(game, game.text, options, &cleaned);
-        sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned);
+        cleaned.clear();
+        const CleanResult clean = sink.TakesParts() ? CleanGame(game, game.text, options, part)
+                                                    : CleanGame(game, game.text, options, &cleaned);
+        sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned, sink.TakesParts());
       });
     }
     if (read) {
@@ -388,15 +435,18 @@ std::filesystem::path SplitName(const std::filesystem::path& name, std::uint64_t
 void GrowingOutput::Add(std::string_view bytes) {
   size_ += bytes.size();
   if (!status_.ok()) return;
-  if (spilled_) {
-    status_ = spill_(bytes);
+  if (!spilled_ && held_.size() + bytes.size() < kHeldOutputBytes) {
+    held_.append(bytes);
     return;
   }
-  held_.append(bytes);
-  if (held_.size() < kHeldOutputBytes) return;
-  spilled_ = true;
-  status_ = spill_(held_);
-  held_ = std::string();
+  // A large part goes on as it is, after what is held, never copied whole.
+  if (!spilled_) {
+    spilled_ = true;
+    if (!held_.empty()) status_ = spill_(held_);
+    held_ = std::string();
+    if (!status_.ok()) return;
+  }
+  status_ = spill_(bytes);
 }
 
 StreamedFile::StreamedFile(platform::FileSystem& files, std::filesystem::path target,

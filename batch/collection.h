@@ -2,6 +2,7 @@
 #ifndef VARNOKET_BATCH_COLLECTION_H_
 #define VARNOKET_BATCH_COLLECTION_H_
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -61,8 +62,16 @@ struct CollectionOptions {
   // Mend damaged games (CleanBytes) and read UTF-16 without a byte-order mark.
   bool recover = false;
   // Threads that clean games at once under AllGames and Split; the calling
-  // thread reads and cuts. The output is the same for every value.
+  // thread reads and cuts. The output is the same for every value. They are
+  // started only once the source proves to hold more than a batch of games
+  // (so a file of one game starts none), and, with "threadBudget", only as
+  // many as it has left, given back when the source is done: the sources
+  // cleaned at once in one run share one budget.
   unsigned workers = 1;
+  // The source's size when known (a regular file's), 0 otherwise: a game is
+  // then never given more room than the rest of the source can fill.
+  std::uint64_t sourceSize = 0;
+  std::atomic<unsigned>* threadBudget = nullptr;
   // Called after each block read, from the calling thread.
   std::function<void(const CollectionProgress&)> onProgress;
 };

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "batch/collection.h"
+#include "batch/write_queue.h"
 #include "platform/byte_source.h"
 #include "platform/path_text.h"
 
@@ -57,14 +58,16 @@ class SingleRun : public CollectionOutput {
     collectionOptions.recover = options_.recover;
     collectionOptions.workers =
         options_.jobs != 0 ? options_.jobs : std::max(std::thread::hardware_concurrency(), 1u);
+    collectionOptions.sourceSize = readAFile_ ? identity_.size : 0;
     if (options_.onProgress) {
-      const std::uint64_t total = readAFile_ ? identity_.size : 0;
+      const std::uint64_t total = collectionOptions.sourceSize;
       collectionOptions.onProgress = [this, total](const CollectionProgress& progress) {
         options_.onProgress(progress, total);
       };
     }
     const CollectionResult collection = CleanCollection(*source, collectionOptions, *this);
     source.reset();
+    if (games_) games_->Finish();
     report_.bytesRead = collection.bytesRead;
     if (collection.detection.tried) {
       report_.detected.push_back(FileCharset{options_.fromStandardInput ? "-" : options_.source,
@@ -107,7 +110,35 @@ class SingleRun : public CollectionOutput {
 
   void Numbered(std::uint64_t number, std::string* bytes) override {
     const std::filesystem::path target = SplitName(target_, number);
+    if (!options_.dryRun && QueueGame(number, target, *bytes)) return;
     Count(target, bytes->size(), WriteWhole(target, *bytes, nullptr));
+  }
+
+  // Hands a numbered game to the queue, to be written in the destination's
+  // folder, opened once, as a new file made from the source (true); false
+  // when that folder cannot be opened, so that WriteWhole says why.
+  bool QueueGame(std::uint64_t number, const std::filesystem::path& target,
+                 std::string_view bytes) {
+    {
+      const std::lock_guard<std::mutex> lock(gamesMutex_);
+      if (!games_) {
+        gamesFolderOpened_ =
+            files_
+                .OpenFolder(target_.has_parent_path() ? target_.parent_path() : ".", &gamesFolder_)
+                .ok();
+        games_ = std::make_unique<WriteQueue>(
+            files_, [this](std::size_t tag, const WriteQueue::Written& written) {
+              // Only a failure names its file.
+              Count(written.status.ok() ? std::filesystem::path() : SplitName(target_, tag),
+                    written.size, written.status);
+            });
+      }
+    }
+    if (!gamesFolderOpened_) return false;
+    games_->Write(gamesFolder_, target.filename(), bytes,
+                  platform::StageOptions{nullptr, NewFileMode(), false},
+                  static_cast<std::size_t>(number));
+    return true;
   }
 
   // Where the record's own cleaned file goes while it grows: standard output
@@ -193,6 +224,11 @@ class SingleRun : public CollectionOutput {
   std::unique_ptr<StreamedFile> streamed_;
   std::unique_ptr<GrowingOutput> own_;
   std::mutex countMutex_;
+  // The numbered games' writes, once there is one.
+  std::mutex gamesMutex_;
+  platform::FolderHandle gamesFolder_;
+  bool gamesFolderOpened_ = false;
+  std::unique_ptr<WriteQueue> games_;
 };
 
 }  // namespace

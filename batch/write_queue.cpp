@@ -34,8 +34,8 @@ struct WriteQueue::State {
     std::size_t tag;
   };
 
-  State(platform::FileSystem& fileSystem, Done onDone)
-      : files(fileSystem), done(std::move(onDone)) {
+  State(platform::FileSystem& fileSystem, Done onDone, const std::atomic<bool>* stopFlag)
+      : files(fileSystem), done(std::move(onDone)), stop(stopFlag) {
     // Each staged file holds a descriptor until it is committed, and two
     // groups are in hand at once, beside the folders and the files being read.
     const std::uint64_t limit = platform::RaiseOpenFileLimit();
@@ -44,6 +44,18 @@ struct WriteQueue::State {
   }
 
   bool Full() const { return open.size() >= groupFiles || openBytes >= groupBytes; }
+
+  bool Stopped() const { return stop != nullptr && stop->load(); }
+
+  // Reports every file of "group" stopped; they are discarded.
+  void Discard(std::vector<Waiting>* group) {
+    for (Waiting& waiting : *group) {
+      try {
+        Report(&waiting, platform::IoStatus::Error("stopped"), /*stopped=*/true);
+      } catch (const std::exception&) {
+      }
+    }
+  }
 
   // Closes the open group and starts the queue's threads if need be; false
   // when not a single thread could be started. Holds mutex.
@@ -67,6 +79,14 @@ struct WriteQueue::State {
   // is committed or reported (files that other writers stage meanwhile may
   // wait in the next open group). Holds "lock".
   void Drain(std::unique_lock<std::mutex>& lock) {
+    if (!open.empty() && Stopped()) {
+      std::vector<Waiting> group = std::move(open);
+      open.clear();
+      openBytes = 0;
+      lock.unlock();
+      Discard(&group);
+      lock.lock();
+    }
     if (!open.empty() && !CloseGroup()) {
       lock.unlock();
       Serve(/*untilIdle=*/true);
@@ -91,6 +111,16 @@ struct WriteQueue::State {
         }
         lock.lock();
         --inPipeline;
+        changed.notify_all();
+        continue;
+      }
+      if (!closed.empty() && Stopped()) {
+        std::vector<Waiting> group = std::move(closed.front());
+        closed.pop_front();
+        lock.unlock();
+        Discard(&group);
+        lock.lock();
+        inPipeline -= group.size();
         changed.notify_all();
         continue;
       }
@@ -167,10 +197,11 @@ struct WriteQueue::State {
     Report(waiting, status);
   }
 
-  void Report(Waiting* waiting, const platform::IoStatus& status) {
+  void Report(Waiting* waiting, const platform::IoStatus& status, bool stopped = false) {
     Written written;
     written.size = status.ok() ? waiting->staged.size() : 0;
     written.status = status;
+    written.stopped = stopped;
     if (status.ok()) written.note = waiting->staged.note();
     waiting->staged = platform::StagedFile();  // closes the file before the report
     done(waiting->tag, written);
@@ -178,6 +209,7 @@ struct WriteQueue::State {
 
   platform::FileSystem& files;
   Done done;
+  const std::atomic<bool>* stop;
   // Writers stage under a shared lock; a write that found the disk full is
   // tried again under an exclusive one, so that no other takes the space its
   // retry was given. From then on ("tight") every replacement is committed
@@ -199,8 +231,8 @@ struct WriteQueue::State {
   std::vector<std::thread> threads;
 };
 
-WriteQueue::WriteQueue(platform::FileSystem& files, Done done)
-    : state_(std::make_unique<State>(files, std::move(done))) {}
+WriteQueue::WriteQueue(platform::FileSystem& files, Done done, const std::atomic<bool>* stop)
+    : state_(std::make_unique<State>(files, std::move(done), stop)) {}
 
 WriteQueue::~WriteQueue() { Finish(); }
 

@@ -2,6 +2,7 @@
 #ifndef VARNOKET_BATCH_WRITE_QUEUE_H_
 #define VARNOKET_BATCH_WRITE_QUEUE_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -28,8 +29,12 @@ namespace varnoket {
 //
 // When a write fails for want of space (IoStatus::noSpace), everything staged
 // is committed first, so that the replaced files free their blocks, and the
-// write is then tried once more alone before it is reported. Safe to use from
-// several threads.
+// write is then tried once more alone before it is reported.
+//
+// Once "*stop" is set, no group is flushed any more: the replacements not yet
+// covered by a barrier are discarded, their files left as they were, and
+// reported "stopped"; a flush already under way is finished and its files
+// committed. Safe to use from several threads.
 class WriteQueue {
  public:
   // What became of one Write.
@@ -37,13 +42,16 @@ class WriteQueue {
     std::uint64_t size = 0;  // the bytes written, 0 on failure
     platform::IoStatus status;
     std::string note;  // what of a replaced file could not be kept
+    // The queue was stopped before the file was made durable: it was not
+    // written, and what its name held is as it was.
+    bool stopped = false;
   };
   // Called once for every Write with its tag, on the writer's thread or one
   // of the queue's; calls may overlap.
   using Done = std::function<void(std::size_t tag, const Written& written)>;
 
-  // "files" must outlive the queue.
-  WriteQueue(platform::FileSystem& files, Done done);
+  // "files" and "*stop" (may be null) must outlive the queue.
+  WriteQueue(platform::FileSystem& files, Done done, const std::atomic<bool>* stop = nullptr);
   // Finishes.
   ~WriteQueue();
   WriteQueue(const WriteQueue&) = delete;

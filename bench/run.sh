@@ -20,7 +20,9 @@
 # the middle one never closed) for  cp FILE DST,  varnoket-cli FILE DST,
 # varnoket-cli --all-games FILE DST  and  varnoket-cli --split FILE DSTDIR,
 # all with the default jobs. Its files/s column counts games; the one broken
-# game is the only failure accepted.
+# game is the only failure accepted. It works on the RAM disk, or in a folder
+# under $BENCH_DIR (a real disk, synced before each run; varnoket-cli ends
+# every run with a flush, cp does not).
 #
 # Archives mode packs the corpus with bsdtar first (untimed), then for each
 # format times  bsdtar -xf A -C X && varnoket-cli -r X DST  against
@@ -40,7 +42,11 @@
 # timed for cp -r, varnoket-cli -j 1 and varnoket-cli:
 #   fresh   into a new folder               (cp -r SRC DST, and cp -r followed
 #                                            by sync, since every run of
-#                                            varnoket-cli ends with one flush)
+#                                            varnoket-cli ends with one flush;
+#                                            and the physical floor of a copy
+#                                            made durable file by file: each
+#                                            file copied and fsync'ed before
+#                                            the next)
 #   full    into the full destination that a fresh clean left
 #                                           (cp -r SRC/. DST: over every file)
 #   inplace over a fresh copy of the corpus (cp -r: the same copy into a new
@@ -112,10 +118,17 @@ if ((disk)); then
   case "$(stat -f -c %T "$root")" in
     tmpfs | ramfs) die "$root is a RAM disk; set BENCH_DIR to a folder on a real disk" ;;
   esac
+elif ((collection)); then
+  root="${BENCH_DIR:-/dev/shm}"
 else
   root=/dev/shm
 fi
 work=$(mktemp -d "$root/varnoket-bench.XXXXXX")
+# On a real disk the disk is synced before every run.
+case "$(stat -f -c %T "$work")" in
+  tmpfs | ramfs) ondisk=$disk ;;
+  *) ondisk=1 ;;
+esac
 trap 'remove "$work"' EXIT
 src="$work/src"
 dst="$work/dst"
@@ -161,7 +174,7 @@ labels=()
 prepare=()
 bases=()
 targets=()
-declare -a cmd_0 cmd_1 cmd_2 cmd_3 cmd_4 cmd_5 cmd_6 cmd_7 cmd_8 cmd_9
+declare -a cmd_0 cmd_1 cmd_2 cmd_3 cmd_4 cmd_5 cmd_6 cmd_7 cmd_8 cmd_9 cmd_10
 add() {
   local i=${#labels[@]}
   labels+=("$1")
@@ -197,6 +210,24 @@ elif ((disk)); then
   add "fresh: cp -r, then sync" fresh 1 - sh -c 'cp -r "$1" "$2" && sync -f "$2"' - "$src" "$dst"
   add "fresh: varnoket-cli -j 1" fresh 1 1.0 "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
   add "fresh: varnoket-cli (-j $jobs)" fresh 1 1.0 "$cli" -q "${recursive[@]}" "$src" "$dst"
+  # Each file copied and flushed before the next, as a durable copy one file
+  # at a time must be (one process for the whole tree).
+  command -v python3 >/dev/null || die "needs python3 for the copy with fsync per file"
+  cat >"$work/copy-fsync" <<'PY'
+import os, sys
+src, dst = sys.argv[1], sys.argv[2]
+for folder, _, names in os.walk(src):
+    out = os.path.join(dst, os.path.relpath(folder, src))
+    os.makedirs(out, exist_ok=True)
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as f:
+            data = f.read()
+        fd = os.open(os.path.join(out, name), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+        os.write(fd, data)
+        os.fsync(fd)
+        os.close(fd)
+PY
+  add "fresh: cp, fsync per file" fresh 1 - python3 "$work/copy-fsync" "$src" "$dst"
   add "full: cp -r" full 0 - cp -r "$src/." "$dst"
   add "full: varnoket-cli -j 1" full 2 1.5 "$cli" -q "${recursive[@]}" -j 1 "$src" "$dst"
   add "full: varnoket-cli (-j $jobs)" full 3 1.5 "$cli" -q "${recursive[@]}" "$src" "$dst"
@@ -239,7 +270,7 @@ prepare_for() {
     full) untimed "$cli" -q "${recursive[@]}" "$src" "$dst" ;;
     inplace) cp -r "$src" "$work/in" ;;
   esac
-  if ((disk)); then sync -f "$work"; fi
+  if ((ondisk)); then sync -f "$work"; fi
 }
 
 # Stops the benchmark when the command "$2..." ended with status $1; its

@@ -5,15 +5,18 @@
 // positions in the input (its one emitter).
 #include "clean/clean_bytes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sgf/charset.h"
@@ -54,21 +57,24 @@ class ValueSpan {
 };
 
 // Where a value starts in the text, just after its "[": all that a move of
-// the main line keeps, so that a long game costs 8 bytes a move. The value
+// the main line keeps, so that a long game costs 4 bytes a move. The value
 // ends where grammar::FindValueEnd says, which is found again when it is
-// written; the text is that of a tree that parsed, so it is there.
+// written; the text is that of a tree that parsed, so it is there. An offset
+// is below 2^31, which leaves a bit for its holder to mark.
 class ValueStart {
  public:
   ValueStart() = default;
   template <typename Char>
-  ValueStart(const Char* text, const RawValue<Char>& value)
-      : offset_(static_cast<std::uint32_t>(value.begin - text)) {}
+  ValueStart(const Char* text, const RawValue<Char>& value, bool marked = false)
+      : offset_(static_cast<std::uint32_t>(value.begin - text) | (marked ? kMark : 0)) {}
 
   bool present() const { return offset_ != kAbsent; }
-  std::size_t offset() const { return offset_; }
+  std::size_t offset() const { return offset_ & ~kMark; }
+  bool marked() const { return present() && (offset_ & kMark) != 0; }
 
  private:
   static constexpr std::uint32_t kAbsent = std::numeric_limits<std::uint32_t>::max();
+  static constexpr std::uint32_t kMark = 0x80000000u;
 
   std::uint32_t offset_ = kAbsent;
 };
@@ -86,22 +92,17 @@ class MainLineSink {
   static constexpr Node kNoNode = std::numeric_limits<Node>::min();
   static constexpr Node kOffMainLine = -1;
 
-  struct Move {
-    ValueStart black;
-    ValueStart white;
-  };
-
-  // Room for a main line as dense as ";B[aa]" over the whole text is set
-  // aside at once, so that a long game is not copied as its line grows; room
-  // that stays unused is address space, not memory.
+  // Room for as many nodes as the text has ";" is set aside at once, so that
+  // a long game is not copied as its line grows, and no more than that.
   MainLineSink(const Char* text, std::size_t size)
       : text_(text), catalogue_(PropertyCatalogue::Instance()) {
-    mainLine_.reserve(size / 6 + 1);
+    mainLine_.reserve(static_cast<std::size_t>(std::count(text, text + size, Char(';'))) + 1);
   }
 
   // Forgets the previous tree, which did not parse.
   void BeginTree() {
     mainLine_.clear();
+    seconds_.clear();
     root_.fill(ValueSpan());
     rootStones_.clear();
   }
@@ -115,7 +116,10 @@ class MainLineSink {
     if (last < 0) return kOffMainLine;
     // The nodes after "last" were in its variations, which drop out.
     const std::size_t kept = static_cast<std::size_t>(last) + 1;
-    if (mainLine_.size() != kept) mainLine_.resize(kept);
+    if (mainLine_.size() != kept) {
+      mainLine_.resize(kept);
+      while (!seconds_.empty() && seconds_.back().first >= last + 1) seconds_.pop_back();
+    }
     mainLine_.emplace_back();
     return last + 1;
   }
@@ -131,12 +135,18 @@ class MainLineSink {
   void AddProperty(Node node, std::basic_string_view<Char> identifier,
                    std::span<const RawValue<Char>> values) {
     if (node < 0) return;
-    Move& move = mainLine_[static_cast<std::size_t>(node)];
-    if (identifier.size() == 1) {
-      // Below the root only moves count; they need no catalogue.
-      const char32_t letter = Unit(identifier[0]);
-      if (letter == 'B' && !move.black.present()) move.black = ValueStart(text_, values.front());
-      if (letter == 'W' && !move.white.present()) move.white = ValueStart(text_, values.front());
+    ValueStart& first = mainLine_[static_cast<std::size_t>(node)];
+    const char32_t letter = identifier.size() == 1 ? Unit(identifier[0]) : 0;
+    if (letter == 'B' || letter == 'W') {
+      // Below the root only moves count; they need no catalogue. The node's
+      // first move is marked when white; the first of the other colour after
+      // it is a second.
+      const bool white = letter == 'W';
+      if (!first.present()) {
+        first = ValueStart(text_, values.front(), white);
+      } else if (first.marked() != white && (seconds_.empty() || seconds_.back().first != node)) {
+        seconds_.emplace_back(node, ValueStart(text_, values.front()));
+      }
     }
     if (node != 0) return;
     const PropertyDescriptor* row = grammar::FindDescriptor(catalogue_, identifier);
@@ -149,26 +159,62 @@ class MainLineSink {
     }
   }
 
-  const std::vector<Move>& mainLine() const { return mainLine_; }
+  // Calls "visit(black, white)" for each node of the main line, in order,
+  // with the first value of its first B and of its first W (absent when none).
+  template <typename Visit>
+  void ForEachMove(Visit visit) const {
+    auto second = seconds_.begin();
+    for (std::size_t node = 0; node < mainLine_.size(); ++node) {
+      const ValueStart first = mainLine_[node];
+      ValueStart other;
+      if (second != seconds_.end() && static_cast<std::size_t>(second->first) == node) {
+        other = (second++)->second;
+      }
+      if (first.marked()) {
+        visit(other, first);
+      } else {
+        visit(first, other);
+      }
+    }
+  }
   const ValueSpan& root(PropertyId id) const { return root_[static_cast<std::size_t>(id)]; }
   const std::vector<ValueSpan>& rootStones() const { return rootStones_; }
 
  private:
   const Char* text_;
   const PropertyCatalogue& catalogue_;
-  std::vector<Move> mainLine_;
+  std::vector<ValueStart> mainLine_;  // each node's first move
+  // The first move of the other colour in a node that holds both, by node.
+  std::vector<std::pair<Node, ValueStart>> seconds_;
   std::array<ValueSpan, prop::kCount + 1> root_;
   std::vector<ValueSpan> rootStones_;
 };
 
+// The number of UTF-16 units in well-formed UTF-8 bytes.
+std::size_t Utf16Length(std::string_view bytes) {
+  std::size_t units = 0;
+  for (const char byte : bytes) {
+    const auto b = static_cast<unsigned char>(byte);
+    if ((b & 0xC0) != 0x80) ++units;  // each character's first byte
+    if (b >= 0xF0) ++units;           // a surrogate pair
+  }
+  return units;
+}
+
 // Counts the code units the cleaned record takes. Like UnitWriter, it takes
-// units as a string of Char does.
-template <typename Char>
+// units as a string of Char does; "kUtf16": it counts the UTF-16 units of
+// UTF-8 bytes instead.
+template <typename Char, bool kUtf16 = false>
 class UnitCounter {
  public:
-  void push_back(Char) { ++size_; }
+  void push_back(Char c) { append(&c, &c + 1); }
   void append(const Char* begin, const Char* end) {
-    size_ += static_cast<std::size_t>(end - begin);
+    const auto size = static_cast<std::size_t>(end - begin);
+    if constexpr (kUtf16) {
+      size_ += Utf16Length(std::string_view(begin, size));
+    } else {
+      size_ += size;
+    }
   }
   template <std::size_t N>
   void PutAscii(const char (&)[N]) {
@@ -204,6 +250,42 @@ class UnitWriter {
 
  private:
   Char* out_;
+};
+
+// Hands the cleaned record on in parts of at most kPartBytes as it is
+// written; Finish hands on the last.
+template <typename Char>
+class PartWriter {
+ public:
+  static constexpr std::size_t kPartBytes = 64 << 10;
+
+  explicit PartWriter(const CleanedParts& part) : part_(part) {}
+  void push_back(Char c) {
+    if (used_ == kPartBytes) Finish();
+    buffer_[used_++] = c;
+  }
+  void append(const Char* begin, const Char* end) {
+    while (begin != end) {
+      if (used_ == kPartBytes) Finish();
+      const std::size_t size = std::min(static_cast<std::size_t>(end - begin), kPartBytes - used_);
+      std::char_traits<Char>::copy(buffer_.data() + used_, begin, size);
+      used_ += size;
+      begin += size;
+    }
+  }
+  template <std::size_t N>
+  void PutAscii(const char (&text)[N]) {
+    for (std::size_t i = 0; i + 1 < N; ++i) push_back(static_cast<Char>(text[i]));
+  }
+  void Finish() {
+    if (used_ != 0) part_(std::string_view(buffer_.data(), used_));
+    used_ = 0;
+  }
+
+ private:
+  const CleanedParts& part_;
+  std::array<Char, kPartBytes> buffer_;
+  std::size_t used_ = 0;
 };
 
 // Writes the cleaned record (see CleanSgfBytes) in the layout of SaveToBytes:
@@ -250,10 +332,10 @@ class CleanedWriter {
       }
     }
     PropertyId last = 0;
-    for (const auto& move : game_.mainLine()) {
-      if (!Empty(move.black)) Move(prop::B, prop::W, move.black, &last);
-      if (!Empty(move.white)) Move(prop::W, prop::B, move.white, &last);
-    }
+    game_.ForEachMove([this, &last](ValueStart black, ValueStart white) {
+      if (!Empty(black)) Move(prop::B, prop::W, black, &last);
+      if (!Empty(white)) Move(prop::W, prop::B, white, &last);
+    });
     out_->push_back(static_cast<Char>(')'));
   }
 
@@ -347,16 +429,28 @@ class CleanedWriter {
   std::size_t movesWritten_ = 0;
 };
 
-// The number of UTF-16 units in well-formed UTF-8 bytes.
-std::size_t Utf16Length(std::string_view bytes) {
-  std::size_t units = 0;
-  for (const char byte : bytes) {
-    const auto b = static_cast<unsigned char>(byte);
-    if ((b & 0xC0) != 0x80) ++units;  // each character's first byte
-    if (b >= 0xF0) ++units;           // a surrogate pair
+// Parses until the first tree is accepted, keeping what cleaning keeps of it
+// in "*game", and mending as "repairs" asks when given; Cleaned when one was.
+CleanStatus ParseFirstTree(const char* begin, const char* end, const grammar::Reading& reading,
+                           MainLineSink<char>* game, Repairs* repairs) {
+  grammar::Parser<char, MainLineSink<char>> parser(begin, end, game, reading.encoding.grouping);
+  if (repairs != nullptr) parser.Recover(repairs);
+  const char* open = nullptr;
+  bool accepted = false;
+  // What was mended in the trees that failed counts too: it moved the place
+  // where scanning for the next tree went on.
+  if (repairs != nullptr) *repairs = Repairs{.utf16 = repairs->utf16};
+  while (!accepted && parser.NextOpening(&open)) {
+    game->BeginTree();
+    accepted = parser.ParseGameTree();
   }
-  return units;
+  if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
+  return CleanStatus::Cleaned;
 }
+
+// Whether "units" code units (bytes, or UTF-16 units for UTF-8) are more than
+// the record path converts.
+bool TooLarge(std::size_t units) { return units > kMaxConvertibleLength; }
 
 // Parses until the first tree is accepted and writes what cleaning keeps of it.
 // The bytes are read byte for byte or, when UTF-8, well-formed UTF-8, so the
@@ -365,18 +459,8 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
                       std::string* out, Repairs* repairs) {
   const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
   MainLineSink<char> game(begin, static_cast<std::size_t>(end - begin));
-  grammar::Parser<char, MainLineSink<char>> parser(begin, end, &game, reading.encoding.grouping);
-  if (repairs != nullptr) parser.Recover(repairs);
-  const char* open = nullptr;
-  bool accepted = false;
-  // What was mended in the trees that failed counts too: it moved the place
-  // where scanning for the next tree went on.
-  if (repairs != nullptr) *repairs = Repairs{.utf16 = repairs->utf16};
-  while (!accepted && parser.NextOpening(&open)) {
-    game.BeginTree();
-    accepted = parser.ParseGameTree();
-  }
-  if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
+  const CleanStatus parsed = ParseFirstTree(begin, end, reading, &game, repairs);
+  if (parsed != CleanStatus::Cleaned) return parsed;
 
   UnitCounter<char> counter;
   CleanedWriter<char, UnitCounter<char>> measure(begin, end, game, reading, &counter);
@@ -386,21 +470,47 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
   UnitWriter<char> writer(out->data());
   CleanedWriter<char, UnitWriter<char>>(begin, end, game, reading, &writer).Write();
   // The record path converts through UTF-16 and refuses text longer than that.
-  const std::size_t units =
-      utf8 && out->size() > kMaxConvertibleLength ? Utf16Length(*out) : out->size();
-  if (units > kMaxConvertibleLength) {
+  const std::size_t units = utf8 && TooLarge(out->size()) ? Utf16Length(*out) : out->size();
+  if (TooLarge(units)) {
     out->clear();
     return CleanStatus::TooLarge;
   }
   return CleanStatus::Cleaned;
 }
 
-}  // namespace
+// As CleanText, handing the record on in parts as it is written.
+CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::Reading& reading,
+                             const CleanedParts& part, Repairs* repairs) {
+  MainLineSink<char> game(begin, static_cast<std::size_t>(end - begin));
+  const CleanStatus parsed = ParseFirstTree(begin, end, reading, &game, repairs);
+  if (parsed != CleanStatus::Cleaned) return parsed;
 
-CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
-                          CharsetDetection* detection, unsigned systemCodePage,
-                          Repairs* repairs) {
-  out->clear();
+  // A cleaned record is never eight times as long as its text (a move takes
+  // at most three times its bytes, and a root value twice), so a short text
+  // is not measured first.
+  if (static_cast<std::size_t>(end - begin) > kMaxConvertibleLength / 8) {
+    UnitCounter<char> counter;
+    CleanedWriter<char, UnitCounter<char>>(begin, end, game, reading, &counter).Write();
+    if (TooLarge(counter.size())) {
+      if (reading.encoding.form != TextEncoding::Form::Utf8) return CleanStatus::TooLarge;
+      UnitCounter<char, true> units;
+      CleanedWriter<char, UnitCounter<char, true>>(begin, end, game, reading, &units).Write();
+      if (TooLarge(units.size())) return CleanStatus::TooLarge;
+    }
+  }
+  PartWriter<char> writer(part);
+  CleanedWriter<char, PartWriter<char>> written(begin, end, game, reading, &writer);
+  written.Write();
+  writer.Finish();
+  if (repairs != nullptr && repairs->cutShort) repairs->movesKept = written.movesWritten();
+  return CleanStatus::Cleaned;
+}
+
+// Reads "input" as CleanSgfBytes does and calls "clean(begin, end, reading)"
+// where memory may run out.
+template <typename Clean>
+CleanStatus CleanInput(std::string_view input, const AssumedCharset* assumed,
+                       CharsetDetection* detection, unsigned systemCodePage, Clean clean) {
   if (detection != nullptr) *detection = CharsetDetection();
   if (input.size() > kMaxConvertibleLength) return CleanStatus::NoGameFound;
   // Memory may run out anywhere on the way (a vector or string that cannot
@@ -409,12 +519,35 @@ CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const Assume
   try {
     const grammar::Reading reading = grammar::ChooseReading(input, assumed, systemCodePage);
     if (detection != nullptr) *detection = reading.detection;
-    return CleanText(input.data(), input.data() + input.size(), reading, out, repairs);
+    return clean(input.data(), input.data() + input.size(), reading);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
-  out->clear();
   return CleanStatus::OutOfMemory;
+}
+
+}  // namespace
+
+CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
+                          CharsetDetection* detection, unsigned systemCodePage, Repairs* repairs) {
+  out->clear();
+  const CleanStatus status = CleanInput(
+      input, assumed, detection, systemCodePage,
+      [out, repairs](const char* begin, const char* end, const grammar::Reading& reading) {
+        return CleanText(begin, end, reading, out, repairs);
+      });
+  if (status == CleanStatus::OutOfMemory) out->clear();
+  return status;
+}
+
+CleanStatus CleanSgfBytes(std::string_view input, const CleanedParts& part,
+                          const AssumedCharset* assumed, CharsetDetection* detection,
+                          unsigned systemCodePage, Repairs* repairs) {
+  return CleanInput(
+      input, assumed, detection, systemCodePage,
+      [&part, repairs](const char* begin, const char* end, const grammar::Reading& reading) {
+        return CleanTextInParts(begin, end, reading, part, repairs);
+      });
 }
 
 }  // namespace varnoket

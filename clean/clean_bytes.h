@@ -3,6 +3,7 @@
 #define VARNOKET_CLEAN_CLEAN_BYTES_H_
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,19 @@ enum class CleanStatus {
 //
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
 CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
+                          const AssumedCharset* assumed = nullptr,
+                          CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
+                          Repairs* repairs = nullptr);
+
+// Receives a cleaned record part by part, in order.
+using CleanedParts = std::function<void(std::string_view part)>;
+
+// As above, but hands the cleaned bytes to "part" as they are written, in
+// parts of up to 64 KiB, so that the whole cleaned record is never held: a
+// record then takes its text and a few bytes per main-line node. Nothing is
+// handed on unless the status is Cleaned, or OutOfMemory when memory ran out
+// while writing.
+CleanStatus CleanSgfBytes(std::string_view input, const CleanedParts& part,
                           const AssumedCharset* assumed = nullptr,
                           CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
                           Repairs* repairs = nullptr);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -142,9 +143,24 @@ class ProgressLine {
  public:
   ProgressLine(std::FILE* stream, Clock::time_point start) : stream_(stream), start_(start) {}
 
+  // While large entries (collections) are read, their bytes and the games
+  // found, after the files done when there is room; else the files.
   void Update(const BatchProgress& progress) {
-    Draw(progress.done == progress.total, [&](std::size_t width) {
-      return FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
+    if (progress.largeSize == 0) {
+      largeSince_.reset();
+      Draw(progress.done == progress.total, [&](std::size_t width) {
+        return FormatProgress(progress.done, progress.total, SecondsSince(start_), width);
+      });
+      return;
+    }
+    if (!largeSince_) largeSince_ = Clock::now();
+    Draw(false, [&](std::size_t width) {
+      const std::string files =
+          std::to_string(progress.done) + "/" + std::to_string(progress.total) + " files  ";
+      const bool room = width >= files.size() + kMinLargeWidth;
+      return (room ? files : std::string()) +
+             FormatByteProgress(progress.largeRead, progress.largeSize, progress.games,
+                                SecondsSince(*largeSince_), room ? width - files.size() : width);
     });
   }
 
@@ -191,8 +207,12 @@ class ProgressLine {
     drawnWidth_ = drawn;
   }
 
+  // The narrowest byte progress that the files done are put before.
+  static constexpr std::size_t kMinLargeWidth = 50;
+
   std::FILE* stream_;
   Clock::time_point start_;
+  std::optional<Clock::time_point> largeSince_;  // since large entries are read
   Clock::time_point lastDrawn_;
   bool shown_ = false;
   std::size_t drawnWidth_ = 0;

@@ -286,9 +286,14 @@ class FileSystem {
   // Opens the regular file at "path" to be read block by block, whatever its
   // size (64-bit offsets on every platform), and, unless "identity" is null,
   // sets "*identity" to the file opened, as it was then. Fails as ReadFile
-  // does for a folder, a pipe, a device or a file that cannot be opened.
+  // does for a folder, a pipe, a device or a file that cannot be opened;
+  // "listedAsFile" as for ReadFile.
   virtual IoStatus OpenFile(const std::filesystem::path& path, std::unique_ptr<ByteSource>* source,
-                            FileIdentity* identity);
+                            FileIdentity* identity, bool listedAsFile);
+  IoStatus OpenFile(const std::filesystem::path& path, std::unique_ptr<ByteSource>* source,
+                    FileIdentity* identity) {
+    return OpenFile(path, source, identity, false);
+  }
 
   // Writes one file atomically: OpenFolder on its folder, Stage, Flush when it
   // replaces a file, Commit.

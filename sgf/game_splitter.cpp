@@ -15,6 +15,10 @@ constexpr std::size_t kNoCut = static_cast<std::size_t>(-1);
 // Bytes before the first game, and after a game that closed, kept with it
 // (they may decide how it is read); more are passed over.
 constexpr std::size_t kMaxLooseBytes = 1 << 20;
+// The longest tree taken for games nested under a common root (see
+// GameSplitter); a longer one, like one that never closes, is a first node
+// that never closed followed by games of their own.
+constexpr std::size_t kMaxCommonRootBytes = 32 << 20;
 // Bytes of a value looked at again when scanning goes on inside it: more than
 // the longest character and its escape.
 constexpr std::size_t kValueOverlap = 8;
@@ -36,6 +40,19 @@ constexpr std::array<bool, 256> kPlainSingle = PlainBytes(false);
 constexpr std::array<bool, 256> kPlainMultiByte = PlainBytes(true);
 
 bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
+
+// Whether every grouping steps over "text" alike: it holds no byte that may
+// lead a multi-byte character or an escape sequence.
+bool AlikeInEveryGrouping(std::string_view text) {
+  unsigned char high = 0;
+  bool escape = false;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    high |= byte;
+    escape |= byte == 0x1B;
+  }
+  return (high & 0x80) == 0 && !escape;
+}
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLetter(char c) { return grammar::Is(c, grammar::kLetter | grammar::kLowerLetter); }
 // The letters and white space of an identifier looked at, when mending, after
@@ -59,7 +76,20 @@ void GameSplitter::Append(std::string_view block) {
     base_ += keep;
     chunkStart_ -= keep;
     treeStart_ = treeStart_ >= keep ? treeStart_ - keep : 0;
+    if (rootCut_ != kNoCut) rootCut_ -= keep;
     scan_ -= keep;
+  }
+  // Room grows twice over, but not past the end of a stream of known size.
+  const std::size_t needed = buffer_.size() + block.size();
+  const std::uint64_t fed = base_ + needed;
+  if (needed > buffer_.capacity() && streamBytes_ >= fed && streamBytes_ != 0) {
+    const std::uint64_t room = std::max<std::uint64_t>(2 * buffer_.capacity(), needed);
+    // A string grown in place takes at least twice its room; a new one takes
+    // what it is given.
+    std::string larger;
+    larger.reserve(static_cast<std::size_t>(std::min(room, needed + (streamBytes_ - fed))));
+    larger.append(buffer_);
+    buffer_.swap(larger);
   }
   buffer_.append(block);
 }
@@ -133,12 +163,9 @@ GameSplitter::Scan GameSplitter::ScanOutside(std::size_t* tree) {
   return Scan::NeedMore;
 }
 
-GameSplitter::Scan GameSplitter::ChooseGrouping() {
-  // The first node's end, found byte by byte: enough text for the charset it
-  // declares.
-  const char* const data = buffer_.data();
-  const char* const end = data + buffer_.size();
-  const char* p = data + treeStart_;
+const char* GameSplitter::FirstNodeEnd(ByteGrouping grouping) const {
+  const char* const end = buffer_.data() + buffer_.size();
+  const char* p = buffer_.data() + treeStart_;
   if (*p == '(') {
     ++p;
     while (p != end && IsSpace(*p)) ++p;
@@ -149,20 +176,49 @@ GameSplitter::Scan GameSplitter::ChooseGrouping() {
       ++p;
       continue;
     }
-    const grammar::ValueEnd<char> value = grammar::FindValueEnd(ByteGrouping::Single, p + 1, end);
-    if (value.close == nullptr) {
-      p = end;
-      break;
-    }
+    const grammar::ValueEnd<char> value = grammar::FindValueEnd(grouping, p + 1, end);
+    if (value.close == nullptr) return nullptr;
     p = value.close + 1;
   }
-  if (p == end && !finished_) return Scan::NeedMore;
-  const std::string declared = grammar::DeclaredCharset(
-      std::string_view(data + treeStart_, static_cast<std::size_t>(p - (data + treeStart_))));
+  return p == end ? nullptr : p;
+}
+
+GameSplitter::Scan GameSplitter::ChooseGrouping() {
+  // A first guess, made by the rule that reads a whole game, on the first
+  // node closed as a game of its own; EndChunk checks it on the whole game.
+  // The node's end is found byte by byte and, where the game may be in a
+  // charset of two-byte characters (the assumed one, or the system code
+  // page's), in that one too, so that neither a trail byte "]" nor "\\"
+  // makes the node run on.
+  const CharsetName* system = CodePageCharset(systemCodePage_);
+  const ByteGrouping likely = assumed_ != nullptr ? assumed_->grouping
+                              : system != nullptr ? system->grouping
+                                                  : ByteGrouping::Single;
+  const char* const single = FirstNodeEnd(ByteGrouping::Single);
+  const char* const other = likely != ByteGrouping::Single ? FirstNodeEnd(likely) : nullptr;
+  if (!finished_ && single == nullptr && (likely == ByteGrouping::Single || other == nullptr)) {
+    return Scan::NeedMore;
+  }
+  const char* const start = buffer_.data() + treeStart_;
+  const auto closed = [start](const char* nodeEnd) {
+    std::string node(start, static_cast<std::size_t>(nodeEnd - start));
+    node += ')';
+    return node;
+  };
+  std::string firstNode;
   grouping_ = ByteGrouping::Single;
-  if (const CharsetName* named = FindCharset(std::string_view(declared))) {
-    grouping_ = named->grouping;
-  } else if (charset_detail::Trimmed(std::string_view(declared)).empty() && assumed_ != nullptr) {
+  if (other != nullptr) {
+    firstNode = closed(other);
+    grouping_ = grammar::ChooseReading(firstNode, assumed_, systemCodePage_).encoding.grouping;
+  }
+  if (grouping_ != likely || other == nullptr) {
+    firstNode = closed(single != nullptr ? single : buffer_.data() + buffer_.size());
+    grouping_ = grammar::ChooseReading(firstNode, assumed_, systemCodePage_).encoding.grouping;
+  }
+  // A game that names no charset under an assumed one is most likely in it,
+  // whatever bytes its first node happens to hold.
+  if (grouping_ == ByteGrouping::Single && assumed_ != nullptr &&
+      charset_detail::Trimmed(std::string_view(grammar::DeclaredCharset(firstNode))).empty()) {
     grouping_ = assumed_->grouping;
   }
   groupingChosen_ = true;
@@ -222,6 +278,9 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
           scan_ = p;
           return Scan::Complete;
         }
+        // After the first node alone it may be a game under a common root:
+        // the tree's end decides.
+        if (newGame && depth_ == 1 && rootCut_ == kNoCut) rootCut_ = p;
         ++depth_;
         ++p;
         break;
@@ -266,6 +325,7 @@ void GameSplitter::StartTree(std::size_t at) {
   inTree_ = true;
   depth_ = 1;
   nodes_ = 0;
+  rootCut_ = kNoCut;
   inValue_ = false;
   groupingChosen_ = false;
   groupingChecked_ = false;
@@ -282,8 +342,11 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
     game->text = std::string_view(buffer_.data() + chunkStart_, end - chunkStart_);
     // The cleaner reads the game as a whole; were its grouping another, the
     // tree would end elsewhere: it is scanned once more in that grouping.
+    // (Plain ASCII ends in the same place in every grouping.)
     const ByteGrouping grouping =
-        grammar::ChooseReading(game->text, assumed_, systemCodePage_).encoding.grouping;
+        AlikeInEveryGrouping(game->text)
+            ? grouping_
+            : grammar::ChooseReading(game->text, assumed_, systemCodePage_).encoding.grouping;
     if (grouping != grouping_ && !groupingChecked_) {
       --gamesGiven_;
       grouping_ = grouping;
@@ -291,6 +354,7 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
       inTree_ = true;
       depth_ = 1;
       nodes_ = 0;
+      rootCut_ = kNoCut;
       scan_ = treeStart_ + 1;
       return false;
     }
@@ -314,6 +378,15 @@ bool GameSplitter::Next(SplitGame* game) {
         StartTree(cut);
         return true;
       }
+      if (rootCut_ != kNoCut && !skipping_ &&
+          (finished_ || buffer_.size() - rootCut_ > kMaxCommonRootBytes)) {
+        // No common root: the first node never closed, and the game after
+        // it begins a game of its own.
+        const std::size_t at = rootCut_;
+        if (!EndChunk(at, game)) continue;
+        StartTree(at);
+        return true;
+      }
       if (finished_) {
         // The text ended inside the tree.
         inTree_ = false;
@@ -324,6 +397,7 @@ bool GameSplitter::Next(SplitGame* game) {
       if (!skipping_ && buffer_.size() - chunkStart_ > maxGameBytes_) {
         skipping_ = true;
         groupingChosen_ = true;
+        rootCut_ = kNoCut;
       }
       if (skipping_) chunkStart_ = scan_;
       return false;

@@ -36,8 +36,10 @@ struct SplitGame {
 // node declares (or the assumed one), so a trail byte is never taken for
 // punctuation. A game that never closes ends where a new game evidently
 // begins: a "(" inside it, after more than its first node, followed by a node
-// whose first property is GM or FF. (After the first node alone such a "(" is
-// a game nested under a common root, as some collections are written.) A
+// whose first property is GM or FF. After the first node alone such a "(" is
+// a game nested under a common root, as some collections are written, when
+// the tree closes within 32 MiB; when it does not, the first node is a game
+// that never closed, and the game after it stands on its own. A
 // stream whose text, after a byte-order mark and white space, begins with ";"
 // begins with a game whose "(" was left out, as the grammar reads it.
 //
@@ -52,6 +54,10 @@ class GameSplitter {
   // From now on a "(" followed by a property, not ";", also begins a game, as
   // the cleaner reads such a "(" when it mends damaged records.
   void MendMissingNodes() { mendNodes_ = true; }
+
+  // The stream's whole size, when known: the game being cut is then never
+  // given more room than the rest of the stream can fill.
+  void ExpectSize(std::uint64_t streamBytes) { streamBytes_ = streamBytes; }
 
   // Adds the next bytes of the stream.
   void Append(std::string_view block);
@@ -85,6 +91,9 @@ class GameSplitter {
   // Looks at the "(" at "p": sets "*opens" when a node follows it, and
   // "*newGame" when that node's first property is GM or FF.
   Scan LookAtOpening(std::size_t p, bool* opens, bool* newGame) const;
+  // Where the tree's first node ends, its values stepped over in
+  // "grouping"; null when the bytes end first.
+  const char* FirstNodeEnd(ByteGrouping grouping) const;
   // Chooses grouping_ from the tree's first node.
   Scan ChooseGrouping();
   void StartTree(std::size_t at);
@@ -99,7 +108,8 @@ class GameSplitter {
   bool startSeen_ = false;  // LookAtStart has decided
 
   std::string buffer_;
-  std::uint64_t base_ = 0;  // the stream offset of buffer_[0]
+  std::uint64_t base_ = 0;         // the stream offset of buffer_[0]
+  std::uint64_t streamBytes_ = 0;  // 0: unknown
   bool finished_ = false;
 
   std::size_t chunkStart_ = 0;  // where the game being cut starts in buffer_
@@ -113,6 +123,9 @@ class GameSplitter {
   bool groupingChecked_ = false;
   std::size_t depth_ = 0;
   std::size_t nodes_ = 0;  // nodes of its outermost sequence, counted up to 2
+  // The first "(" of a game nested after the first node alone, until the
+  // tree's end tells whether it stands under a common root.
+  std::size_t rootCut_ = static_cast<std::size_t>(-1);
   ByteGrouping grouping_ = ByteGrouping::Single;
   std::uint64_t gamesFound_ = 0;
   std::uint64_t gamesGiven_ = 0;

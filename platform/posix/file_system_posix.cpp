@@ -904,16 +904,22 @@ IoStatus FileSystem::IdentifyFile(const std::filesystem::path& path, FileIdentit
 namespace {
 
 // An open regular file, read with read(2).
+// A regular file of "size" bytes when opened: a read that stops short at
+// that size is its end, without one more read to be told so (a file that
+// grows meanwhile is read on).
 class FileByteSource : public ByteSource {
  public:
-  explicit FileByteSource(FileDescriptor fd) : fd_(std::move(fd)) {}
+  FileByteSource(FileDescriptor fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
 
   IoStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
     *got = 0;
+    if (ended_) return IoStatus::Ok();
     for (;;) {
       const ssize_t n = ::read(fd_.get(), buffer, capacity);
       if (n >= 0) {
         *got = static_cast<std::size_t>(n);
+        read_ += *got;
+        ended_ = *got != 0 && *got < capacity && read_ == size_;
         return IoStatus::Ok();
       }
       if (errno != EINTR) return PosixError(errno);
@@ -922,23 +928,30 @@ class FileByteSource : public ByteSource {
 
  private:
   FileDescriptor fd_;
+  std::uint64_t size_;
+  std::uint64_t read_ = 0;
+  bool ended_ = false;
 };
 
 }  // namespace
 
 IoStatus FileSystem::OpenFile(const std::filesystem::path& path,
-                              std::unique_ptr<ByteSource>* source, FileIdentity* identity) {
+                              std::unique_ptr<ByteSource>* source, FileIdentity* identity,
+                              bool listedAsFile) {
   source->reset();
   PathAt at;
   const IoStatus opened = at.Open(path);
   if (!opened.ok()) return opened;
   struct stat info {};
   FileDescriptor fd;
-  const IoStatus regular = OpenRegularFile(at, false, &fd, &info);
+  const IoStatus regular = OpenRegularFile(at, listedAsFile, &fd, &info);
   if (!regular.ok()) return regular;
-  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  // Read-ahead is widened only for a file that takes several blocks.
+  constexpr off_t kLargeFile = 1 << 20;
+  if (info.st_size > kLargeFile) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   if (identity != nullptr) *identity = IdentityOf(info);
-  *source = std::make_unique<FileByteSource>(std::move(fd));
+  *source =
+      std::make_unique<FileByteSource>(std::move(fd), static_cast<std::uint64_t>(info.st_size));
   return IoStatus::Ok();
 }
 

@@ -480,7 +480,8 @@ class FileByteSource : public ByteSource {
 }  // namespace
 
 IoStatus FileSystem::OpenFile(const std::filesystem::path& path,
-                              std::unique_ptr<ByteSource>* source, FileIdentity* identity) {
+                              std::unique_ptr<ByteSource>* source, FileIdentity* identity,
+                              bool /*listedAsFile*/) {
   source->reset();
   Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

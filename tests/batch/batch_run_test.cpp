@@ -89,6 +89,39 @@ TEST_F(BatchRunTest, CleansEveryGameFileUnderItsOwnName) {
                                      std::string("(;GM[1]FF[4]SZ[9]\r\n;B[ee])").size());
 }
 
+// A collection larger than a block of reading shows its bytes and games
+// while it is read, so that a folder that holds one shows how far it got.
+TEST_F(BatchRunTest, ProgressCountsTheBytesAndGamesOfALargeFileAsItIsRead) {
+  std::string collection;
+  while (collection.size() < (3u << 20)) collection += kRichGame;
+  const std::uint64_t games = collection.size() / std::string(kRichGame).size();
+  Put("all.sgf", collection);
+  Put("one.sgf", kRichGame);
+  std::vector<BatchProgress> seen;
+  options_.games = GameMode::AllGames;
+  options_.onProgress = [&seen](const BatchProgress& progress) { seen.push_back(progress); };
+
+  const BatchReport report = Run();
+
+  ASSERT_EQ(report.cleaned, 2u);
+  EXPECT_EQ(report.bytesRead, collection.size() + std::string(kRichGame).size());
+  std::vector<BatchProgress> large;
+  for (const BatchProgress& progress : seen) {
+    if (progress.largeSize != 0) large.push_back(progress);
+  }
+  ASSERT_GE(large.size(), 2u) << "one call a block";
+  for (const BatchProgress& progress : large) {
+    EXPECT_EQ(progress.largeSize, collection.size());
+    EXPECT_LE(progress.largeRead, progress.largeSize);
+    EXPECT_LE(progress.games, games + 1);
+  }
+  EXPECT_LT(large.front().largeRead, large.back().largeRead);
+  EXPECT_LT(large.front().games, large.back().games);
+  EXPECT_EQ(seen.back().largeSize, 0u) << "nothing large in hand at the end";
+  EXPECT_EQ(seen.back().games, games + 1);
+  EXPECT_EQ(seen.back().bytesRead, report.bytesRead);
+}
+
 TEST_F(BatchRunTest, MatchesTheExtensionInAnyLetterCase) {
   for (const char* name : {"a.SGF", "b.Sgf", "c.sGf"}) Put(name, kRichGame);
 

@@ -40,9 +40,10 @@ class FaultyFileSystem : public platform::FileSystem {
   // Runs before each write begins, as another program could act then.
   std::function<void(const std::filesystem::path&)> beforeStage;
 
+  using FileSystem::OpenFile;
   platform::IoStatus OpenFile(const std::filesystem::path& path,
                               std::unique_ptr<platform::ByteSource>* source,
-                              platform::FileIdentity* identity) override {
+                              platform::FileIdentity* identity, bool listedAsFile) override {
     const std::string name = path.filename().string();
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -54,7 +55,7 @@ class FaultyFileSystem : public platform::FileSystem {
       }
     }
     if (unreadable.count(name) != 0) return platform::IoStatus::Error("Permission denied");
-    return FileSystem::OpenFile(path, source, identity);
+    return FileSystem::OpenFile(path, source, identity, listedAsFile);
   }
 
   platform::IoStatus Stage(const platform::FolderHandle& folder, const std::filesystem::path& name,

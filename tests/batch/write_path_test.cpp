@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "batch/batch_run.h"
+#include "batch/collection.h"
 #include "tests/batch/batch_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -93,6 +96,54 @@ TEST_F(WritePathTest, EachFolderIsOpenedOnceAndTheRunEndsWithOneFlush) {
   EXPECT_EQ(test::ReadBytes(destination_ / "a" / "b" / "g19.sgf"), kRichGameCleaned);
 }
 
+// The real disk, whose final flush sets the run's stop flag as a Ctrl-C
+// then would, and waits until released.
+class SlowFlush : public platform::FileSystem {
+ public:
+  std::atomic<bool> stop{false};
+
+  platform::IoStatus FlushFolders(const std::vector<platform::FolderHandle>& folders) override {
+    stop = true;
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return released_; });
+    const platform::IoStatus status = FileSystem::FlushFolders(folders);
+    returned_ = true;
+    changed_.notify_all();
+    return status;
+  }
+
+  // Lets the flush go on, and waits until it has returned.
+  void Release() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return returned_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool released_ = false;
+  bool returned_ = false;
+};
+
+TEST_F(WritePathTest, AStopDuringTheFinalFlushEndsTheRunWithoutWaiting) {
+  for (int i = 0; i < 5; ++i) Put(test::Numbered("g", i, ".sgf"), kRichGame);
+  SlowFlush files;
+  options_.fileSystem = &files;
+  options_.stop = &files.stop;
+
+  const BatchReport report = RunBatch(options_);
+  files.Release();
+
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.cleaned, 5u) << "written, though not known to be on disk";
+  EXPECT_EQ(report.notStarted, 0u);
+  ASSERT_EQ(report.notes.size(), 1u);
+  EXPECT_EQ(report.notes[0].text, kNotFlushed);
+  EXPECT_EQ(test::ReadBytes(destination_ / "g4.sgf"), kRichGameCleaned);
+}
+
 // A new file has the source's permission bits with owner write, less the
 // umask.
 TEST_F(WritePathTest, NewFilesTakeTheSourceModeLessTheUmask) {
@@ -120,6 +171,34 @@ TEST_F(WritePathTest, NewFilesTakeTheSourceModeLessTheUmask) {
     struct stat info {};
     ASSERT_EQ(::stat((destination_ / c.name).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, c.written);
+  }
+}
+
+// The games of a split collection are new files made from it: written
+// through the folder opened once, with its mode as its own file would take.
+TEST_F(WritePathTest, SplitGamesTakeTheSourceModeThroughTheFolderOpenedOnce) {
+  std::string collection;
+  for (int i = 0; i < 30; ++i) collection += kRichGame;
+  Put("sub/coll.sgf", collection);
+  ASSERT_EQ(::chmod((source_ / "sub" / "coll.sgf").c_str(), 0640), 0);
+  CountingFileSystem files;
+  options_.fileSystem = &files;
+  options_.recursive = true;
+  options_.games = GameMode::Split;
+  options_.jobs = 2;
+
+  const mode_t umask = ::umask(022);
+  const BatchReport report = RunBatch(options_);
+  ::umask(umask);
+
+  EXPECT_EQ(report.cleaned, 30u);
+  EXPECT_EQ(files.folderOpens, 2) << "the destination and the folder below it, once";
+  for (std::uint64_t i = 1; i <= 30; ++i) {
+    const fs::path written = destination_ / "sub" / SplitName("coll.sgf", i);
+    SCOPED_TRACE(written.string());
+    struct stat info {};
+    ASSERT_EQ(::stat(written.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
   }
 }
 
@@ -221,8 +300,19 @@ TEST_F(WritePathTest, FolderLinksBelowTheDestinationFollowTheLinkRule) {
       beyond /= names[d];
     }
 
+    // A dry run foresees what the real run does, and writes nothing.
+    BatchOptions dry = options_;
+    dry.dryRun = true;
+    const BatchReport foreseen = RunBatch(dry);
+    EXPECT_FALSE(fs::exists(beyond / "game.sgf"));
     const BatchReport report = RunBatch(options_);
 
+    EXPECT_EQ(foreseen.cleaned, report.cleaned);
+    ASSERT_EQ(foreseen.failures.size(), report.failures.size());
+    for (std::size_t i = 0; i < report.failures.size(); ++i) {
+      EXPECT_EQ(foreseen.failures[i].name, report.failures[i].name);
+      EXPECT_EQ(foreseen.failures[i].systemMessage, report.failures[i].systemMessage);
+    }
     EXPECT_EQ(fs::exists(beyond / "game.sgf"), c.followed);
     if (c.followed) {
       EXPECT_EQ(report.cleaned, 1u);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -79,6 +80,46 @@ TEST(WriteQueueTest, EveryReplacementIsCommittedAfterABarrierThatCoveredIt) {
   EXPECT_LE(flushes, 3) << "small replacements share their barriers";
   EXPECT_EQ(test::ReadBytes(temp / "old599.sgf"), "after");
   EXPECT_EQ(test::ReadBytes(temp / "new650.sgf"), "after");
+}
+
+TEST(WriteQueueTest, AStopDiscardsTheReplacementsNoBarrierCoveredYet) {
+  constexpr std::size_t kOld = 10;
+  test::TempFolder temp;
+  for (std::size_t i = 0; i < kOld; ++i)
+    test::WriteBytes(temp / test::Numbered("old", static_cast<int>(i), ".sgf"), "before");
+  test::RecordingFileSystem files;
+  platform::FolderHandle folder;
+  ASSERT_TRUE(files.OpenFolder(temp.path(), &folder).ok());
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::vector<WriteQueue::Written> results(kOld + 1);
+  {
+    WriteQueue queue(
+        files,
+        [&](std::size_t tag, const WriteQueue::Written& written) {
+          std::lock_guard<std::mutex> lock(mutex);
+          results[tag] = written;
+        },
+        &stop);
+    for (std::size_t i = 0; i < kOld; ++i) {
+      queue.Write(folder, test::Numbered("old", static_cast<int>(i), ".sgf"), "after", {}, i);
+    }
+    queue.Write(folder, "new.sgf", "after", {}, kOld);
+    stop = true;
+    queue.Finish();
+  }
+
+  for (std::size_t i = 0; i < kOld; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(results[i].stopped);
+    EXPECT_EQ(test::ReadBytes(temp / test::Numbered("old", static_cast<int>(i), ".sgf")), "before");
+  }
+  EXPECT_FALSE(results[kOld].stopped) << "a new file takes its name at once";
+  EXPECT_EQ(test::ReadBytes(temp / "new.sgf"), "after");
+  for (const auto& step : files.steps) {
+    EXPECT_NE(step.what, "flush");
+    EXPECT_FALSE(step.what == "commit" && step.replaces) << step.names;
+  }
 }
 
 }  // namespace

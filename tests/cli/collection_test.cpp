@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/path_text.h"
+#include "platform/text_codec.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
@@ -33,6 +34,7 @@ struct Break {
 };
 const std::vector<Break> kBreaks = {
     {"a game that never closes", "(;GM[1]FF[4]PB[Bob];B[dd]\n", "the game record is cut short"},
+    {"a first node that never closes", "(;GM[1]FF[4]PB[Bob]\n", "the game record is cut short"},
     {"a property without a value", "(;GM[1]FF[4]PB[Bob];B;W[dd])\n", "no game found"},
     {"garbage that opens a game", "(;%% not a game %%)\n", "no game found"},
 };
@@ -138,6 +140,43 @@ TEST_F(CollectionTest, AllGamesKeepsEachGameInItsOwnCharset) {
             "(;GM[1]FF[4]CA[UTF-8]PB[\xC3\xA9]\r\n;B[aa])\r\n"
             "(;GM[1]FF[4]CA[Shift_JIS]PB[\x94\x5C]\r\n;B[bb])\r\n"
             "(;GM[1]FF[4]CA[windows-1252]PB[\xE9]\r\n;B[cc])");
+}
+
+// A collection of many batches in a folder is cleaned by several threads,
+// and comes out as one thread cleans it.
+TEST_F(CollectionTest, AFolderRunGivesTheSameGamesForEveryNumberOfJobs) {
+  // 600 KB: more than two batches of games.
+  const std::string comment = "C[" + std::string(600, 'x') + "]";
+  std::string collection;
+  for (int i = 1; i <= 1000; ++i) {
+    collection += i == 700 ? kBreaks[0].game : "(;GM[1]FF[4]PB[Ann]" + comment + ";B[aa];W[bb])\n";
+  }
+  Put("in/coll.sgf", collection);
+  Put("in/one.sgf", kFirst);
+  ASSERT_EQ(Run({"-q", "-j", "1", "--all-games", "in", "one-job"}).status, 1);
+  ASSERT_EQ(Run({"-q", "-j", "4", "--all-games", "in", "four-jobs"}).status, 1);
+  EXPECT_EQ(Read("four-jobs/coll.sgf"), Read("one-job/coll.sgf"));
+  EXPECT_EQ(Read("four-jobs/one.sgf"), kFirstCleaned);
+  ASSERT_EQ(Run({"-q", "-j", "4", "--split", "in", "split"}).status, 1);
+  EXPECT_EQ(Read("split/coll-0001.sgf"), kFirstCleaned);
+  EXPECT_EQ(Read("split/coll-1000.sgf"), kFirstCleaned);
+  EXPECT_FALSE(Exists("split/coll-0700.sgf")) << "the broken game";
+}
+
+// A game that names no charset is cut as it is read: on a Japanese or
+// Chinese Windows a second byte "\\" inside a value does not end it.
+TEST_F(CollectionTest, GamesAreCutAsTheSystemCodePageReadsThem) {
+  const std::string source = "(;GM[1]PB[\x83\\];B[aa])\n(;GM[1]PB[y];B[bb])\n";
+  const unsigned codePage = platform::SystemCodePage();
+  const std::string charset = codePage == 932 ? "CA[Shift_JIS]" : codePage == 936 ? "CA[GBK]" : "";
+  const std::string expected =
+      charset.empty()
+          ? "(;GM[1]FF[4]PB[\x83\\];B[aa])\r\n(;GM[1]FF[4]PB[y]\r\n;B[bb])"
+          : "(;GM[1]FF[4]" + charset + "PB[\x83\\]\r\n;B[aa])\r\n(;GM[1]FF[4]PB[y]\r\n;B[bb])";
+  SCOPED_TRACE(codePage);
+  const Outcome outcome = Run({"--all-games", "-", "-"}, source);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, expected);
 }
 
 TEST_F(CollectionTest, AllGamesAndSplitExcludeEachOther) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,11 @@ void ExpectSameAsRecords(std::string_view input) {
   const test::Cleaning actual = test::CleanInOnePass(input);
   EXPECT_EQ(actual.status, expected.status);
   EXPECT_EQ(test::ShowLineBreaks(actual.bytes), test::ShowLineBreaks(expected.bytes));
+  // Handed on in parts, it is the same bytes; nothing, when it is not cleaned.
+  std::string joined;
+  EXPECT_EQ(CleanSgfBytes(input, [&joined](std::string_view part) { joined += part; }),
+            actual.status);
+  EXPECT_EQ(joined, actual.bytes);
 }
 
 TEST(CleanBytesTest, GivesTheBytesOfTheRecordPath) {
@@ -97,6 +103,16 @@ TEST(CleanBytesTest, HugeAndDeepInputs) {
   std::string out;
   ASSERT_EQ(CleanSgfBytes(moves, &out), CleanStatus::Cleaned);
   EXPECT_EQ(out.size(), std::string("(;GM[1]FF[4])").size() + kMoves * std::size_t{8});
+  std::string joined;
+  std::size_t largest = 0;
+  ASSERT_EQ(CleanSgfBytes(moves,
+                          [&](std::string_view part) {
+                            joined += part;
+                            largest = std::max(largest, part.size());
+                          }),
+            CleanStatus::Cleaned);
+  EXPECT_EQ(joined, out);
+  EXPECT_EQ(largest, std::size_t{64} << 10);
 
   constexpr int kDepth = 100000;
   std::string nested = "(;GM[1]";

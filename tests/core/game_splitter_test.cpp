@@ -18,8 +18,9 @@ namespace {
 // passed over as too long is "<too large>".
 std::vector<std::string> Split(const std::string& stream, std::size_t block,
                                const AssumedCharset* assumed = nullptr,
-                               std::size_t maxGameBytes = 1 << 20) {
-  GameSplitter splitter(assumed, platform::SystemCodePage(), maxGameBytes);
+                               std::size_t maxGameBytes = 1 << 20,
+                               unsigned codePage = platform::SystemCodePage()) {
+  GameSplitter splitter(assumed, codePage, maxGameBytes);
   std::vector<std::string> games;
   SplitGame game;
   const auto take = [&] {
@@ -60,6 +61,9 @@ TEST(GameSplitterTest, CutsGamesWhereTheNextOneBegins) {
       {"a game that never closes ends where the next begins",
        "(;GM[1];B[aa](;W[bb]\n(;GM[1];B[cc])\n(; FF [4];B[dd])",
        {"(;GM[1];B[aa](;W[bb]\n", "(;GM[1];B[cc])\n", "(; FF [4];B[dd])"}},
+      {"a first node that never closes ends where the next game begins",
+       "(;GM[1]PB[x]\n(;GM[1];B[aa])\n(;GM[1];B[bb])",
+       {"(;GM[1]PB[x]\n", "(;GM[1];B[aa])\n", "(;GM[1];B[bb])"}},
       {"a variation is no new game",
        "(;GM[1];B[aa](;W[bb])(;C[x]GM[1]))",
        {"(;GM[1];B[aa](;W[bb])(;C[x]GM[1]))"}},
@@ -87,6 +91,21 @@ TEST(GameSplitterTest, AssumedCharsetGroupsGamesThatNameNone) {
   EXPECT_EQ(Split(stream, 2, &shiftJis),
             (std::vector<std::string>{"(;PB[\x8D])(;B[aa]])", "(;W[bb])"}));
   EXPECT_EQ(Split(stream, 2), (std::vector<std::string>{"(;PB[\x8D])", "(;B[aa]])", "(;W[bb])"}));
+}
+
+// A game that names no charset is cut as the system code page reads it: on a
+// Japanese or Chinese Windows a second byte "\\" does not escape the "]".
+TEST(GameSplitterTest, GamesThatNameNoCharsetAreCutInTheSystemCodePage) {
+  // Read byte for byte, each "\\]" is an escaped "]": the first value would
+  // run on past the longest game taken, and swallow every game.
+  const std::string game = "(;PB[\x83\\];B[aa])\n";
+  std::string stream;
+  for (int i = 0; i < 10; ++i) stream += game;
+  for (const unsigned codePage : {932u, 936u}) {
+    SCOPED_TRACE(codePage);
+    EXPECT_EQ(Split(stream, 3, nullptr, 4 * game.size(), codePage),
+              std::vector<std::string>(10, game));
+  }
 }
 
 // Found by the fuzzer: an ISO-2022-JP escape sequence that a block ends inside

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/byte_source.h"
 #include "tests/support/recording_file_system.h"
 #include "tests/support/test_support.h"
 
@@ -89,6 +91,39 @@ class FileSystemTest : public ::testing::Test {
 
   test::TempFolder temp_;
 };
+
+// A file read block by block gives every byte it holds when read, whatever
+// it held when opened: a file that grew meanwhile is read to its new end.
+TEST_F(FileSystemTest, AFileReadInBlocksIsReadToItsEnd) {
+  struct Case {
+    std::string before;  // when opened
+    std::string after;   // when read
+    std::size_t block;
+  };
+  const Case cases[] = {
+      {"(;B[aa])", "(;B[aa])", 64},
+      {"(;B[aa])", "(;B[aa])", 8},
+      {"(;B[aa])", "(;B[aa];W[bb])", 64},
+      {"(;B[aa])", "(;B[aa];W[bb])", 3},
+      {"", "", 64},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.after + " in blocks of " + std::to_string(c.block));
+    const fs::path path = Put("grow.sgf", c.before);
+    std::unique_ptr<platform::ByteSource> source;
+    FileIdentity identity;
+    ASSERT_TRUE(platform::DefaultFileSystem().OpenFile(path, &source, &identity).ok());
+    EXPECT_EQ(identity.size, c.before.size());
+    test::WriteBytes(path, c.after);
+    std::string read;
+    std::string block(c.block, '\0');
+    for (std::size_t got = 1; got != 0;) {
+      ASSERT_TRUE(source->Read(block.data(), block.size(), &got).ok());
+      read.append(block.data(), got);
+    }
+    EXPECT_EQ(read, c.after);
+  }
+}
 
 // Cleaning in place: the name is replaced only while it holds the file that
 // was read, unchanged. Another program acts after the read, either before the

@@ -19,15 +19,16 @@ namespace varnoket::test {
 // done, for as long as the test needs, however fast the machine is.
 class GatedFileSystem : public platform::FileSystem {
  public:
+  using FileSystem::OpenFile;
   platform::IoStatus OpenFile(const std::filesystem::path& path,
                               std::unique_ptr<platform::ByteSource>* source,
-                              platform::FileIdentity* identity) override {
+                              platform::FileIdentity* identity, bool listedAsFile) override {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       gate_.wait(lock, [this] { return allowed_ > 0; });
       if (allowed_ != INT_MAX) --allowed_;
     }
-    return FileSystem::OpenFile(path, source, identity);
+    return FileSystem::OpenFile(path, source, identity, listedAsFile);
   }
 
   // Lets "count" more reads through.
