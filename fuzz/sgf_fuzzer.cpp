@@ -129,15 +129,17 @@ void CheckMending(std::string_view input, const varnoket::AssumedCharset* assume
                   varnoket::CleanStatus status, const std::string& onePass) {
   varnoket::Repairs repairs;
   std::string mended;
-  const varnoket::CleanStatus mendedStatus =
-      varnoket::CleanSgfBytes(input, &mended, assumed, nullptr, &repairs);
+  const varnoket::CleanStatus mendedStatus = varnoket::CleanSgfBytes(
+      input, &mended, assumed, nullptr, varnoket::platform::SystemCodePage(), &repairs);
   if (!repairs.any()) {
     Check(mendedStatus == status && mended == onePass);
     return;
   }
   if (mendedStatus != varnoket::CleanStatus::Cleaned) return;
   std::string again;
-  Check(varnoket::CleanSgfBytes(mended, &again) == varnoket::CleanStatus::Cleaned &&
+  Check(varnoket::CleanSgfBytes(mended, &again, nullptr, nullptr,
+                                varnoket::platform::SystemCodePage()) ==
+            varnoket::CleanStatus::Cleaned &&
         again == mended);
 }
 

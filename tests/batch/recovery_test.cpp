@@ -52,7 +52,10 @@ std::string Clean(std::string_view input, bool recover, std::size_t block) {
     return result.reason == FailureReason::CutShort ? "<cut short>" : "<no game found>";
   }
   std::string shown = kept.text;
-  if (result.repairs.any()) shown += " " + RecoveredNote(result.repairs);
+  if (result.repairs.any()) {
+    shown += ' ';
+    shown += RecoveredNote(result.repairs);
+  }
   return shown;
 }
 
