@@ -7,14 +7,14 @@
 #include "app/about_dialog.h"
 #include "app/folder_chooser.h"
 #include "app/window_placement.h"
-#include "desktop/clean_folders.h"
+#include "desktop/clean_command.h"
 #include "desktop/user_message.h"
 #include "res/resource_ids.h"
 
 namespace varnoket::app {
 namespace {
 
-// Posted by a run's threads when news is waiting (CleanRun).
+// Posted by a run's threads when news is waiting (BackgroundCleanCommand).
 constexpr UINT kRunNews = WM_APP + 1;
 
 // The whole text of a window or control, however long.
@@ -158,7 +158,7 @@ void MainDialog::OnClean() {
   ::SetWindowTextW(window_, ToWide(desktop::ProgressCaption(BatchProgress())).c_str());
   cursorBeforeRun_ = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 
-  desktop::CleanFoldersOptions options;
+  desktop::CleanCommandOptions options;
   options.fileSystem = fileSystem_;
   const HWND window = window_;
   run_.Start(source, destination, std::move(options),

@@ -9,7 +9,7 @@
 
 #include "app/dialog_host.h"
 #include "app/window_icon.h"
-#include "desktop/clean_run.h"
+#include "desktop/background_command.h"
 
 namespace varnoket::platform {
 class FileSystem;
@@ -88,7 +88,7 @@ class MainDialog final {
 
   // While a run goes on: the caption, focus and cursor to restore after it,
   // and whether the window was asked to close.
-  desktop::CleanRun run_;
+  desktop::BackgroundCleanCommand run_;
   std::wstring caption_;
   HWND focusBeforeRun_ = nullptr;
   HCURSOR cursorBeforeRun_ = nullptr;

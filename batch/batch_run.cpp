@@ -24,7 +24,7 @@
 #include "batch/archive_sink.h"
 #include "batch/collection.h"
 #include "batch/write_queue.h"
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "platform/byte_source.h"
 #include "platform/path_text.h"
 #include "platform/text_codec.h"
@@ -230,6 +230,10 @@ platform::IoStatus LinkRefusal(platform::FileSystem& files,
   return platform::IoStatus::Ok();
 }
 
+// Where an entry cleaned went: to the write queue, which reports it once its
+// file is written, or into the EntryResult that the worker reports itself.
+enum class Handed : bool { ToResult, ToQueue };
+
 // Shared state of one run's workers.
 class Run {
  public:
@@ -328,10 +332,10 @@ class Run {
       if (index >= entries_.size()) return;
       if (sink_ != nullptr) sink_->AwaitTurn(index);
       EntryResult result;
-      const bool queued = CleanInTurn(
+      const Handed handed = CleanInTurn(
           false, [&] { return Process(index, &result); }, [] { return true; }, &result);
       if (sink_ != nullptr) sink_->Done(index);
-      if (queued) continue;  // the queue reports it
+      if (handed == Handed::ToQueue) continue;  // the queue reports it
       result.failure.name = entries_.Name(index);
       Report(&result);
     }
@@ -350,7 +354,7 @@ class Run {
       EntryResult result;
       // An entry too large to be held is cleaned alone: while it is read, the
       // archive is its, and the others could take no new entry anyway.
-      const bool queued = CleanInTurn(
+      const Handed handed = CleanInTurn(
           item.HoldsArchive(),
           [&] {
             // A held entry keeps its bytes, rewound, to be cleaned again.
@@ -365,26 +369,26 @@ class Run {
           [&item] { return item.Rewind(); }, &result);
       item.data.reset();
       if (sink_ != nullptr) sink_->Done(item.index);
-      if (queued) continue;
+      if (handed == Handed::ToQueue) continue;
       result.failure.name = item.name;
       Report(&result);
     }
   }
 
-  // Cleans one entry by "clean", which hands it to the queue (true) or fills
-  // "*result" (false), whatever it throws: beside the other workers, or
+  // Cleans one entry by "clean", which hands it to the queue or fills
+  // "*result", whatever it throws: beside the other workers, or
   // "alone". When it runs out of memory beside them, it is cleaned once more
   // alone, if "rewind" can make its source read again from the start: the
   // others finish the entries in hand and start no new one meanwhile.
-  bool CleanInTurn(bool alone, const std::function<bool()>& clean,
-                   const std::function<bool()>& rewind, EntryResult* result) {
+  Handed CleanInTurn(bool alone, const std::function<Handed()>& clean,
+                     const std::function<bool()>& rewind, EntryResult* result) {
     Enter(alone);
-    bool queued = Attempt(clean, result);
-    const bool retry = !queued && !alone && retryAlone_ && !result->cleaned &&
+    Handed handed = Attempt(clean, result);
+    const bool retry = handed == Handed::ToResult && !alone && retryAlone_ && !result->cleaned &&
                        !result->splitWhole &&
                        result->failure.reason == FailureReason::OutOfMemory && rewind();
     Leave(alone);
-    if (!retry) return queued;
+    if (!retry) return handed;
     {
       // Read again now.
       const std::lock_guard<std::mutex> lock(progressMutex_);
@@ -393,12 +397,12 @@ class Run {
     }
     *result = EntryResult();
     Enter(true);
-    queued = Attempt(clean, result);
+    handed = Attempt(clean, result);
     Leave(true);
-    return queued;
+    return handed;
   }
 
-  static bool Attempt(const std::function<bool()>& clean, EntryResult* result) {
+  static Handed Attempt(const std::function<Handed()>& clean, EntryResult* result) {
     try {
       return clean();
     } catch (const std::bad_alloc&) {
@@ -409,7 +413,7 @@ class Run {
       result->failure.reason = FailureReason::CannotRead;
       result->failure.systemMessage = error.what();
     }
-    return false;
+    return Handed::ToResult;
   }
 
   // Starts cleaning an entry, beside the others or alone: no worker starts
@@ -439,14 +443,14 @@ class Run {
   }
 
   // Reads and cleans one entry, game by game, and hands its own cleaned bytes
-  // to the queue (true), or fills "*result" with why it has none to write
-  // (false). Under Split the numbered files of a collection are written here.
-  bool Process(std::size_t index, EntryResult* result) {
+  // to the queue (ToQueue), or fills "*result" with why it has none to write
+  // (ToResult). Under Split the numbered files of a collection are written here.
+  Handed Process(std::size_t index, EntryResult* result) {
     FileFailure& failure = result->failure;
     if (entries_.IsFolder(index)) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = "Is a directory";
-      return false;
+      return Handed::ToResult;
     }
     platform::FileIdentity identity;
     std::unique_ptr<platform::ByteSource> source;
@@ -455,7 +459,7 @@ class Run {
     if (!opened.ok()) {
       failure.reason = FailureReason::CannotRead;
       failure.systemMessage = opened.message();
-      return false;
+      return Handed::ToResult;
     }
     EntryTime time;
     if (sink_ != nullptr) platform::ModifiedSinceEpoch(identity, &time.seconds, &time.nanoseconds);
@@ -478,9 +482,10 @@ class Run {
   // the permissions); "time" its time, for an archive destination. "release"
   // lets the source go once it is read. "size": the source's, 0 when not
   // known. As Process.
-  bool ProcessSource(std::size_t index, const std::filesystem::path& name,
-                     platform::ByteSource& source, std::uint64_t size, platform::StageOptions stage,
-                     EntryTime time, const std::function<void()>& release, EntryResult* result) {
+  Handed ProcessSource(std::size_t index, const std::filesystem::path& name,
+                       platform::ByteSource& source, std::uint64_t size,
+                       platform::StageOptions stage, EntryTime time,
+                       const std::function<void()>& release, EntryResult* result) {
     FileFailure& failure = result->failure;
     const std::filesystem::path target = options_.destination / name;
     // The entry's own cleaned file is held in memory, or, once it grows
@@ -541,11 +546,11 @@ class Run {
     if (!collection.ok) {
       failure.reason = collection.reason;
       failure.systemMessage = collection.systemMessage;
-      return false;
+      return Handed::ToResult;
     }
     if (!output.hasOwn()) {
       result->splitWhole = true;
-      return false;
+      return Handed::ToResult;
     }
     if (sink_ != nullptr) {
       // The file goes into the archive in its turn (ArchiveSink).
@@ -555,18 +560,18 @@ class Run {
       }
       result->cleaned = true;
       result->bytesWritten = own.size();
-      return false;
+      return Handed::ToResult;
     }
     if (options_.dryRun) {
       const platform::IoStatus foreseen = Foresee(name);
       if (!foreseen.ok()) {
         failure.reason = FailureReason::CannotWrite;
         failure.systemMessage = foreseen.message();
-        return false;
+        return Handed::ToResult;
       }
       result->bytesWritten = own.size();
       result->cleaned = true;
-      return false;
+      return Handed::ToResult;
     }
     if (own.spilled()) {
       platform::IoStatus status = own.status();
@@ -578,14 +583,14 @@ class Run {
         failure.reason = status.changed() ? FailureReason::FileChanged : FailureReason::CannotWrite;
         if (!status.changed()) failure.systemMessage = status.message();
       }
-      return false;
+      return Handed::ToResult;
     }
     platform::FolderHandle folder;
     const platform::IoStatus created = FolderFor(name.parent_path(), &folder, &stage.nameIsFree);
     if (!created.ok()) {
       failure.reason = FailureReason::CannotWrite;
       failure.systemMessage = created.message();
-      return false;
+      return Handed::ToResult;
     }
     {
       std::lock_guard<std::mutex> lock(progressMutex_);
@@ -597,7 +602,7 @@ class Run {
       }
     }
     queue_.Write(folder, name.filename(), *own.held(), stage, index);
-    return true;
+    return Handed::ToQueue;
   }
 
   // Counts what one entry has read in the run's progress as it goes, and
@@ -962,25 +967,25 @@ class Run {
 };
 
 // What cleaning a record in memory came to, by its status.
-CleanResult ResultOf(CleanStatus status, const CharsetDetection& detection,
-                     const Repairs& repairs) {
-  CleanResult result;
+BatchCleaning ResultOf(RecordStatus status, const CharsetDetection& detection,
+                       const Repairs& repairs) {
+  BatchCleaning result;
   result.detection = detection;
   result.repairs = repairs;
   switch (status) {
-    case CleanStatus::Cleaned:
+    case RecordStatus::Cleaned:
       result.ok = true;
       break;
-    case CleanStatus::NoGameFound:
+    case RecordStatus::NoGameFound:
       result.reason = FailureReason::NoGameFound;
       break;
-    case CleanStatus::CutShort:
+    case RecordStatus::CutShort:
       result.reason = FailureReason::CutShort;
       break;
-    case CleanStatus::TooLarge:
+    case RecordStatus::TooLarge:
       result.reason = FailureReason::TooLarge;
       break;
-    case CleanStatus::OutOfMemory:
+    case RecordStatus::OutOfMemory:
       result.reason = FailureReason::OutOfMemory;
       break;
   }
@@ -989,22 +994,22 @@ CleanResult ResultOf(CleanStatus status, const CharsetDetection& detection,
 
 }  // namespace
 
-CleanResult CleanBytes(std::string_view input, std::string* output, const AssumedCharset* assumed,
-                       bool recover) {
+BatchCleaning CleanInBatch(std::string_view input, std::string* output,
+                           const AssumedCharset* assumed, bool recover) {
   CharsetDetection detection;
   Repairs repairs;
-  const CleanStatus status = CleanSgfBytes(
-      input, output, assumed, &detection, platform::SystemCodePage(), recover ? &repairs : nullptr);
+  const RecordStatus status = CleanRecord(input, output, assumed, &detection,
+                                          platform::SystemCodePage(), recover ? &repairs : nullptr);
   return ResultOf(status, detection, repairs);
 }
 
-CleanResult CleanBytes(std::string_view input,
-                       const std::function<void(std::string_view part)>& part,
-                       const AssumedCharset* assumed, bool recover) {
+BatchCleaning CleanInBatch(std::string_view input,
+                           const std::function<void(std::string_view part)>& part,
+                           const AssumedCharset* assumed, bool recover) {
   CharsetDetection detection;
   Repairs repairs;
-  const CleanStatus status = CleanSgfBytes(
-      input, part, assumed, &detection, platform::SystemCodePage(), recover ? &repairs : nullptr);
+  const RecordStatus status = CleanRecord(input, part, assumed, &detection,
+                                          platform::SystemCodePage(), recover ? &repairs : nullptr);
   return ResultOf(status, detection, repairs);
 }
 

@@ -192,9 +192,9 @@ struct BatchOptions {
   // finished and reported, and the report says the run was stopped. It may
   // be set from another thread or a signal handler.
   const std::atomic<bool>* stop = nullptr;
-  // The charset of files that name none and are not UTF-8 (see CleanSgfBytes).
+  // The charset of files that name none and are not UTF-8 (see CleanRecord).
   std::optional<AssumedCharset> assumedCharset;
-  // Mend damaged records as CleanSgfBytes does when asked to, and read
+  // Mend damaged records as CleanRecord does when asked to, and read
   // UTF-16 without a byte-order mark; each file mended has a note.
   bool recover = false;
   // Which games of each file are cleaned. Under Split a file's games are
@@ -258,27 +258,27 @@ bool IsArchiveDestination(const std::filesystem::path& destination,
 bool IsArchiveFile(const std::filesystem::path& path, platform::Archives* archives = nullptr);
 
 // The result of cleaning one record in memory.
-struct CleanResult {
+struct BatchCleaning {
   bool ok = false;
   FailureReason reason = FailureReason::NoGameFound;
   CharsetDetection detection;  // what charset detection made of the file
   Repairs repairs;             // what was mended, when asked to recover
 };
 
-// Cleans one record by the cleaning rules (CleanSgfBytes), reading a file that
+// Cleans one record by the cleaning rules (CleanRecord), reading a file that
 // names no charset in "assumed", when given, or else as the system's code page
 // says, and turns their status into a result: the cleaned record in
 // "*output", or the reason it failed. "recover" mends a damaged record as
-// CleanSgfBytes does.
-CleanResult CleanBytes(std::string_view input, std::string* output,
-                       const AssumedCharset* assumed = nullptr, bool recover = false);
+// CleanRecord does.
+BatchCleaning CleanInBatch(std::string_view input, std::string* output,
+                           const AssumedCharset* assumed = nullptr, bool recover = false);
 
 // As above, handing the cleaned record to "part" as it is written (see
-// CleanSgfBytes): nothing is handed on unless it is cleaned, or memory ran
+// CleanRecord): nothing is handed on unless it is cleaned, or memory ran
 // out while it was written.
-CleanResult CleanBytes(std::string_view input,
-                       const std::function<void(std::string_view part)>& part,
-                       const AssumedCharset* assumed = nullptr, bool recover = false);
+BatchCleaning CleanInBatch(std::string_view input,
+                           const std::function<void(std::string_view part)>& part,
+                           const AssumedCharset* assumed = nullptr, bool recover = false);
 
 // The text of the note on a file that was mended: "recovered: " and what was
 // mended ("lower-case property names", "cut short after move 212").

@@ -39,20 +39,20 @@ constexpr std::size_t kMaxBytesInFlight = 32 << 20;
 struct GameOutcome {
   std::uint64_t number = 0;
   std::uint64_t treeOffset = 0;
-  CleanResult clean;
+  BatchCleaning clean;
 };
 
 // Cleans one game into "*cleaned", a string or the parts of one (see
-// CleanBytes).
+// CleanInBatch).
 template <typename Cleaned>
-CleanResult CleanGame(const SplitGame& game, std::string_view text,
-                      const CollectionOptions& options, Cleaned cleaned) {
+BatchCleaning CleanGame(const SplitGame& game, std::string_view text,
+                        const CollectionOptions& options, Cleaned cleaned) {
   if (game.tooLarge) {
-    CleanResult result;
+    BatchCleaning result;
     result.reason = FailureReason::OutOfMemory;
     return result;
   }
-  return CleanBytes(text, cleaned, options.assumed, options.recover);
+  return CleanInBatch(text, cleaned, options.assumed, options.recover);
 }
 
 // Adds what was mended in one more game to what was mended in the others.
@@ -214,7 +214,7 @@ class GamePool {
     SplitGame game;
     std::size_t begin = 0;
     std::size_t size = 0;
-    CleanResult clean;
+    BatchCleaning clean;
     std::string cleaned;
     bool handedOn = false;
   };
@@ -401,8 +401,9 @@ CollectionResult CleanCollection(platform::ByteSource& source, const CollectionO
         sink.Found(game.number);
         if (!sink.Wants()) return;  // only counted
         cleaned.clear();
-        const CleanResult clean = sink.TakesParts() ? CleanGame(game, game.text, options, part)
-                                                    : CleanGame(game, game.text, options, &cleaned);
+        const BatchCleaning clean = sink.TakesParts()
+                                        ? CleanGame(game, game.text, options, part)
+                                        : CleanGame(game, game.text, options, &cleaned);
         sink.Take(GameOutcome{game.number, game.treeOffset, clean}, &cleaned, sink.TakesParts());
       });
     }

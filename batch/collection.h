@@ -60,7 +60,7 @@ struct CollectionProgress {
 struct CollectionOptions {
   GameMode mode = GameMode::FirstGame;
   const AssumedCharset* assumed = nullptr;
-  // Mend damaged games (CleanBytes) and read UTF-16 without a byte-order mark.
+  // Mend damaged games (CleanInBatch) and read UTF-16 without a byte-order mark.
   bool recover = false;
   // Threads that clean games at once under AllGames and Split; the calling
   // thread reads and cuts. The output is the same for every value. They are
@@ -79,7 +79,7 @@ struct CollectionOptions {
 
 // Reads "source" block by block, as UTF-8 when it is UTF-16 (Utf16Stream),
 // cuts it into games (GameSplitter) and cleans
-// each as a file of its own (CleanBytes), so that memory holds a few blocks'
+// each as a file of its own (CleanInBatch), so that memory holds a few blocks'
 // games and their cleaned forms, whatever the size of the source:
 // - FirstGame: the first game that can be cleaned is the output; the others
 //   are only counted.

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "sgf/charset_detect.h"
 #include "tests/oracle/charset_samples.h"
 
@@ -50,7 +50,7 @@ void CleanCorpus(benchmark::State& state, const std::vector<std::string>* files,
   std::string out;
   for (auto _ : state) {
     for (const std::string& file : *files) {
-      benchmark::DoNotOptimize(CleanSgfBytes(file, &out, assumed));
+      benchmark::DoNotOptimize(CleanRecord(file, &out, assumed));
       benchmark::DoNotOptimize(out.data());
     }
   }

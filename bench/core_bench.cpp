@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "sgf/utf8.h"
 #include "tests/oracle/extract_game.h"
 #include "tests/oracle/game_record.h"
@@ -209,7 +209,7 @@ void Clean(benchmark::State& state, const Input& input) {
 void CleanOnePass(benchmark::State& state, const Input& input) {
   std::string out;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(CleanSgfBytes(input.bytes, &out));
+    benchmark::DoNotOptimize(CleanRecord(input.bytes, &out));
     benchmark::DoNotOptimize(out.data());
   }
   SetInputRate(state, input);

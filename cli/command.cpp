@@ -39,19 +39,19 @@ double SecondsSince(Clock::time_point start) {
 // The pieces one after the other. (Built by appending, which GCC 12 does not
 // misreport as an overlapping copy, as it does "text" + std::string(...).)
 template <typename... Pieces>
-std::string Words(const Pieces&... pieces) {
+std::string Joined(const Pieces&... pieces) {
   std::string text;
   (text.append(pieces), ...);
   return text;
 }
 
 void PrintError(std::FILE* err, const std::string& message) {
-  platform::WriteText(err, Words(kProgramName, ": ", message, "\n"));
+  platform::WriteText(err, Joined(kProgramName, ": ", message, "\n"));
 }
 
 void PrintUsageError(std::FILE* err, const std::string& message) {
   PrintError(err, message);
-  platform::WriteText(err, Words("Try '", kProgramName, " --help' for more information.\n"));
+  platform::WriteText(err, Joined("Try '", kProgramName, " --help' for more information.\n"));
 }
 
 // A failure as the command line prints it: "<name>: <reason>[: <system text>]",
@@ -110,9 +110,9 @@ void PrintDetected(std::FILE* err, const std::vector<FileCharset>& detected) {
                    [](const auto& a, const auto& b) { return a.second > b.second; });
   std::string line = "detected:";
   for (const auto& [charset, count] : ranked) {
-    line += Words(" ", charset, " ", std::to_string(count), ",");
+    line += Joined(" ", charset, " ", std::to_string(count), ",");
   }
-  if (undecided != 0 || ranked.empty()) line += Words(" undecided ", std::to_string(undecided));
+  if (undecided != 0 || ranked.empty()) line += Joined(" undecided ", std::to_string(undecided));
   if (line.ends_with(",")) line.pop_back();
   platform::WriteText(err, line + "\n");
 }
@@ -124,7 +124,7 @@ void ListDetected(platform::Streams& streams, const std::filesystem::path& folde
   std::string text;
   for (const FileCharset& file : detected) {
     const std::string shown = QuoteIfNeeded(platform::PathToUtf8(folder / file.name));
-    text += Words(shown, ": ", file.charset.empty() ? "undecided" : file.charset, "\n");
+    text += Joined(shown, ": ", file.charset.empty() ? "undecided" : file.charset, "\n");
   }
   if (!text.empty()) streams.WriteStandardOutput(text);
 }
@@ -222,13 +222,13 @@ class ProgressLine {
 // empty for a whole file.
 std::string GamePlace(const FileFailure& failure) {
   if (failure.game == 0) return {};
-  return Words("game ", std::to_string(failure.game), " at byte ", std::to_string(failure.offset));
+  return Joined("game ", std::to_string(failure.game), " at byte ", std::to_string(failure.offset));
 }
 
 // A failure line's text: "<name>[: game N at byte M]: <reason>[: <system text>]".
 std::string DescribeFailure(const std::string& shownName, const FileFailure& failure) {
   const std::string place = GamePlace(failure);
-  return DescribeFailure(place.empty() ? shownName : Words(shownName, ": ", place), failure.reason,
+  return DescribeFailure(place.empty() ? shownName : Joined(shownName, ": ", place), failure.reason,
                          failure.systemMessage);
 }
 
@@ -270,10 +270,10 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   // Where standard output carries the data, a run that went well stays quiet.
   const bool streaming = options.fromStandardInput || options.toStandardOutput;
   if (!commandLine.quiet && report.notKept != 0) {
-    platform::WriteText(console.err, Words(shownSource, ": ", NotKeptText(report.notKept), "\n"));
+    platform::WriteText(console.err, Joined(shownSource, ": ", NotKeptText(report.notKept), "\n"));
   }
   if (!commandLine.quiet && report.repairs.any()) {
-    PrintError(console.err, Words(shownSource, ": note: ", RecoveredNote(report.repairs)));
+    PrintError(console.err, Joined(shownSource, ": note: ", RecoveredNote(report.repairs)));
   }
   if (!commandLine.quiet && (!report.failures.empty() || !streaming)) {
     Totals totals;
@@ -305,22 +305,23 @@ std::size_t CountSubfolders(const std::filesystem::path& folder) {
 // subfolders, or in an archive's folders ("inFolders" entries).
 std::string NothingFoundText(const CommandLine& commandLine, const std::filesystem::path& source,
                              std::size_t inFolders) {
-  std::string text = Words("no *.sgf files found in ", Quote(commandLine.source));
+  std::string text = Joined("no *.sgf files found in ", Quote(commandLine.source));
   if (inFolders > 0) {
-    return text + Words(" (", std::to_string(inFolders),
-                        inFolders == 1 ? " is in a folder" : " are in folders",
-                        " of the archive; -r cleans them too)\n");
+    return text + Joined(" (", std::to_string(inFolders),
+                         inFolders == 1 ? " is in a folder" : " are in folders",
+                         " of the archive; -r cleans them too)\n");
   }
   const std::size_t subfolders = commandLine.recursive ? 0 : CountSubfolders(source);
   if (subfolders > 0) {
-    text += Words(" (it has ", std::to_string(subfolders),
-                  subfolders == 1 ? " subfolder" : " subfolders", "; -r cleans them too)");
+    text += Joined(" (it has ", std::to_string(subfolders),
+                   subfolders == 1 ? " subfolder" : " subfolders", "; -r cleans them too)");
   }
   return text + "\n";
 }
 
 // SOURCE is a folder: the batch run into the folder DEST.
-int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::time_point start) {
+int RunFolderSource(const CommandLine& commandLine, const Console& console,
+                    Clock::time_point start) {
   BatchOptions options;
   options.source = platform::PathFromUtf8(commandLine.source);
   options.destination = platform::PathFromUtf8(commandLine.destination);
@@ -353,15 +354,16 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
     case RunOutcome::Completed:
       break;
     case RunOutcome::CannotCreateDestination:
-      PrintError(console.err, Words("cannot create folder ", Quote(commandLine.destination), ": ",
-                                    report.systemMessage));
+      PrintError(console.err, Joined("cannot create folder ", Quote(commandLine.destination), ": ",
+                                     report.systemMessage));
       return 1;
     case RunOutcome::SourceNotFound:
-      PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": not a folder"));
+      PrintError(console.err,
+                 Joined("cannot access ", Quote(commandLine.source), ": not a folder"));
       return 2;
     case RunOutcome::NotAnArchive:
-      PrintError(console.err, Words(QuoteIfNeeded(commandLine.source), ": ",
-                                    std::string(OutcomeText(report.outcome))));
+      PrintError(console.err, Joined(QuoteIfNeeded(commandLine.source), ": ",
+                                     std::string(OutcomeText(report.outcome))));
       return 1;
     case RunOutcome::NoSourceGiven:
     case RunOutcome::NoDestinationGiven:
@@ -390,22 +392,22 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
   if (!commandLine.quiet) {
     for (const GamesNotKept& note : report.notKept) {
       const std::string shown = QuoteIfNeeded(platform::PathToUtf8(options.source / note.name));
-      platform::WriteText(console.err, Words(shown, ": ", NotKeptText(note.count), "\n"));
+      platform::WriteText(console.err, Joined(shown, ": ", NotKeptText(note.count), "\n"));
     }
   }
   if (!commandLine.quiet) {
     for (const RunNote& note : report.notes) {
       const std::filesystem::path& folder =
           note.inDestination ? options.destination : options.source;
-      PrintError(console.err, Words(QuoteIfNeeded(platform::PathToUtf8(folder / note.name)),
-                                    ": note: ", note.text));
+      PrintError(console.err, Joined(QuoteIfNeeded(platform::PathToUtf8(folder / note.name)),
+                                     ": note: ", note.text));
     }
   }
   const int interruptStatus = platform::InterruptExitStatus();
   if (!commandLine.quiet && report.archivesLeft != 0) {
-    platform::WriteText(console.err, Words(GroupedCount(report.archivesLeft),
-                                           report.archivesLeft == 1 ? " archive" : " archives",
-                                           " left alone (--archives cleans them)\n"));
+    platform::WriteText(console.err, Joined(GroupedCount(report.archivesLeft),
+                                            report.archivesLeft == 1 ? " archive" : " archives",
+                                            " left alone (--archives cleans them)\n"));
   }
   if (!commandLine.quiet) {
     if (report.found == 0 && report.failures.empty()) {
@@ -431,21 +433,21 @@ int CleanFolder(const CommandLine& commandLine, const Console& console, Clock::t
 
 }  // namespace
 
-int RunClean(const CommandLine& commandLine, const Console& console) {
+int RunCommandLine(const CommandLine& commandLine, const Console& console) {
   const Clock::time_point start = Clock::now();
   const bool intoArchive = IsArchiveDestination(platform::PathFromUtf8(commandLine.destination));
   if (commandLine.source != "-") {
     std::string reason;
     switch (ClassifySource(platform::PathFromUtf8(commandLine.source), &reason)) {
       case SourceKind::Missing:
-        PrintError(console.err, Words("cannot access ", Quote(commandLine.source), ": ", reason));
+        PrintError(console.err, Joined("cannot access ", Quote(commandLine.source), ": ", reason));
         return 2;
       case SourceKind::Folder:
         if (commandLine.destination == "-") {
           PrintUsageError(console.err, "cannot clean a folder to standard output");
           return 2;
         }
-        return CleanFolder(commandLine, console, start);
+        return RunFolderSource(commandLine, console, start);
       case SourceKind::Record:
         // An archive is cleaned as a folder, and so is a record file that
         // goes into an archive; data named as an archive that is none is not
@@ -457,11 +459,11 @@ int RunClean(const CommandLine& commandLine, const Console& console) {
             PrintUsageError(console.err, "cannot clean an archive to standard output");
             return 2;
           }
-          return CleanFolder(commandLine, console, start);
+          return RunFolderSource(commandLine, console, start);
         }
         if (platform::HasArchiveName(platform::PathFromUtf8(commandLine.source))) {
-          PrintError(console.err, Words(QuoteIfNeeded(commandLine.source), ": ",
-                                        std::string(OutcomeText(RunOutcome::NotAnArchive))));
+          PrintError(console.err, Joined(QuoteIfNeeded(commandLine.source), ": ",
+                                         std::string(OutcomeText(RunOutcome::NotAnArchive))));
           return 1;
         }
         break;
@@ -488,7 +490,7 @@ int Main(const std::vector<std::string>& arguments, const Console& console) {
     case CommandLine::Action::Clean:
       break;
   }
-  return RunClean(commandLine, console);
+  return RunCommandLine(commandLine, console);
 }
 
 }  // namespace varnoket::cli

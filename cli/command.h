@@ -27,7 +27,7 @@ struct Console {
 // 1 when some file could not be cleaned, 2 when SOURCE does not exist or the
 // operands do not fit together, 130 or 143 when a folder run was stopped by
 // Ctrl-C or SIGTERM (which it catches from then on).
-int RunClean(const CommandLine& commandLine, const Console& console);
+int RunCommandLine(const CommandLine& commandLine, const Console& console);
 
 // The whole program: parses "arguments" (those after the program name), prints
 // help, version or usage errors, runs, and returns the exit status.

@@ -14,19 +14,19 @@ constexpr bool kWindowsPaths = std::filesystem::path::preferred_separator == L'\
 
 // One character of a name: an ASCII byte, a whole UTF-8 sequence, or a byte
 // that is not part of any valid sequence.
-struct Unit {
+struct NameCharacter {
   std::size_t size = 1;
   bool printable = true;
 };
 
-Unit UnitAt(std::string_view name, std::size_t i) {
+NameCharacter NameCharacterAt(std::string_view name, std::size_t i) {
   const auto lead = static_cast<unsigned char>(name[i]);
-  if (lead < 0x80) return Unit{1, lead >= 0x20 && lead != 0x7F};
+  if (lead < 0x80) return NameCharacter{1, lead >= 0x20 && lead != 0x7F};
   const std::size_t size = Utf8SequenceLength(name.substr(i));
-  if (size == 0) return Unit{1, false};
+  if (size == 0) return NameCharacter{1, false};
   // U+0080 to U+009F are control characters too.
   const bool control = lead == 0xC2 && static_cast<unsigned char>(name[i + 1]) <= 0x9F;
-  return Unit{size, !control};
+  return NameCharacter{size, !control};
 }
 
 // The POSIX side. How one ASCII character affects the quoting: whether it makes a name need
@@ -108,7 +108,7 @@ Survey SurveyOf(std::string_view name) {
   Survey survey;
   survey.needsQuotes = name.empty();
   for (std::size_t i = 0; i < name.size();) {
-    const Unit unit = UnitAt(name, i);
+    const NameCharacter unit = NameCharacterAt(name, i);
     if (unit.size == 1 && static_cast<unsigned char>(name[i]) < 0x80) {
       const AsciiClass c = ClassOf(name[i], i, name.size());
       survey.needsQuotes |= c.needsQuotes;
@@ -127,7 +127,7 @@ Survey SurveyOf(std::string_view name) {
 bool WindowsNeedsQuotes(std::string_view name) {
   if (name.empty()) return true;
   for (std::size_t i = 0; i < name.size();) {
-    const Unit unit = UnitAt(name, i);
+    const NameCharacter unit = NameCharacterAt(name, i);
     if (!unit.printable) return true;
     if (unit.size == 1) {
       const char c = name[i];
@@ -144,7 +144,7 @@ bool WindowsNeedsQuotes(std::string_view name) {
 std::string WindowsQuoted(std::string_view name) {
   std::string out = "\"";
   for (std::size_t i = 0; i < name.size();) {
-    const Unit unit = UnitAt(name, i);
+    const NameCharacter unit = NameCharacterAt(name, i);
     const char c = name[i];
     const auto lead = static_cast<unsigned char>(c);
     if (unit.printable) {
@@ -191,7 +191,7 @@ std::string ShellQuoted(std::string_view name) {
     escaping = false;
   };
   for (std::size_t i = 0; i < name.size();) {
-    const Unit unit = UnitAt(name, i);
+    const NameCharacter unit = NameCharacterAt(name, i);
     const char c = name[i];
     if (unit.printable && c == '\'') {
       out += "'\\''";

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "batch/collection.h"
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "platform/text_codec.h"
 #include "sgf/game_splitter.h"
 #include "sgf/utf16_stream.h"
@@ -104,9 +104,9 @@ void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assu
   for (const std::string& game : games) {
     joined += game;
     std::string cleaned;
-    if (varnoket::CleanSgfBytes(game, &cleaned, assumed, nullptr,
-                                varnoket::platform::SystemCodePage()) !=
-        varnoket::CleanStatus::Cleaned) {
+    if (varnoket::CleanRecord(game, &cleaned, assumed, nullptr,
+                              varnoket::platform::SystemCodePage()) !=
+        varnoket::RecordStatus::Cleaned) {
       continue;
     }
     if (!expected.empty()) expected += "\r\n";
@@ -126,20 +126,20 @@ void CheckSplitting(std::string_view input, const varnoket::AssumedCharset* assu
 }
 
 void CheckMending(std::string_view input, const varnoket::AssumedCharset* assumed,
-                  varnoket::CleanStatus status, const std::string& onePass) {
+                  varnoket::RecordStatus status, const std::string& onePass) {
   varnoket::Repairs repairs;
   std::string mended;
-  const varnoket::CleanStatus mendedStatus = varnoket::CleanSgfBytes(
+  const varnoket::RecordStatus mendedStatus = varnoket::CleanRecord(
       input, &mended, assumed, nullptr, varnoket::platform::SystemCodePage(), &repairs);
   if (!repairs.any()) {
     Check(mendedStatus == status && mended == onePass);
     return;
   }
-  if (mendedStatus != varnoket::CleanStatus::Cleaned) return;
+  if (mendedStatus != varnoket::RecordStatus::Cleaned) return;
   std::string again;
-  Check(varnoket::CleanSgfBytes(mended, &again, nullptr, nullptr,
-                                varnoket::platform::SystemCodePage()) ==
-            varnoket::CleanStatus::Cleaned &&
+  Check(varnoket::CleanRecord(mended, &again, nullptr, nullptr,
+                              varnoket::platform::SystemCodePage()) ==
+            varnoket::RecordStatus::Cleaned &&
         again == mended);
 }
 
@@ -152,15 +152,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.Reset();
   const bool loaded = record.LoadFromBytes(input, assumed);
   std::string onePass;
-  const varnoket::CleanStatus status = varnoket::CleanSgfBytes(
-      input, &onePass, assumed, nullptr, varnoket::platform::SystemCodePage());
+  const varnoket::RecordStatus status = varnoket::CleanRecord(input, &onePass, assumed, nullptr,
+                                                              varnoket::platform::SystemCodePage());
   CheckSplitting(input, assumed);
   CheckMending(input, assumed, status, onePass);
   std::string written;
   Check(record.SaveToBytes(&written));
   if (!loaded) {
-    Check(status == (record.cutShort() ? varnoket::CleanStatus::CutShort
-                                       : varnoket::CleanStatus::NoGameFound) &&
+    Check(status == (record.cutShort() ? varnoket::RecordStatus::CutShort
+                                       : varnoket::RecordStatus::NoGameFound) &&
           onePass.empty());
     Check(written == "(;)");
     return 0;
@@ -184,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const std::string once = Cleaned(record);
-  Check(status == varnoket::CleanStatus::Cleaned && onePass == once);
+  Check(status == varnoket::RecordStatus::Cleaned && onePass == once);
   varnoket::GameRecord cleaned;
   cleaned.Reset();
   Check(cleaned.LoadFromBytes(once));

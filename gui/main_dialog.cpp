@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "desktop/clean_folders.h"
+#include "desktop/clean_command.h"
 #include "desktop/dialog_texts.h"
 #include "desktop/user_message.h"
 #include "gui/about_box.h"
@@ -147,7 +147,7 @@ void MainDialog::OnClean() {
   setWindowTitle(QString::fromStdU16String(desktop::ProgressCaption(BatchProgress())));
   QApplication::setOverrideCursor(Qt::WaitCursor);
 
-  desktop::CleanFoldersOptions options;
+  desktop::CleanCommandOptions options;
   options.fileSystem = fileSystem_;
   run_.Start(
       source_->text().toStdU16String(), destination_->text().toStdU16String(), std::move(options),

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "desktop/clean_run.h"
+#include "desktop/background_command.h"
 
 class QLineEdit;
 class QKeyEvent;
@@ -95,7 +95,7 @@ class MainDialog : public QDialog {
 
   // While a run goes on: the title and focus to restore after it, and
   // whether the window was asked to close.
-  desktop::CleanRun run_;
+  desktop::BackgroundCleanCommand run_;
   QString title_;
   QPointer<QWidget> focusBeforeRun_;
   bool closeRequested_ = false;

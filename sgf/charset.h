@@ -162,7 +162,7 @@ constexpr bool MayLead(ByteGrouping grouping, char32_t c) {
 // ISO-2022-JP two-byte run that the text ended inside (see CharacterLength).
 struct Character {
   std::size_t length;
-  bool open;
+  bool runCutShort;
 };
 
 // The character that starts at "p" (p < end). Code units above 0xFF (UTF-16

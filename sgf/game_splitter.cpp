@@ -39,7 +39,7 @@ constexpr std::array<bool, 256> PlainBytes(bool multiByte) {
 constexpr std::array<bool, 256> kPlainSingle = PlainBytes(false);
 constexpr std::array<bool, 256> kPlainMultiByte = PlainBytes(true);
 
-bool IsSpace(char c) { return grammar::Is(c, grammar::kWhitespace); }
+bool IsSpace(char c) { return grammar::InClass(c, grammar::kWhitespace); }
 
 // Whether every grouping steps over "text" alike: it holds no byte that may
 // lead a multi-byte character or an escape sequence.
@@ -54,7 +54,7 @@ bool AlikeInEveryGrouping(std::string_view text) {
   return (high & 0x80) == 0 && !escape;
 }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLetter(char c) { return grammar::Is(c, grammar::kLetter | grammar::kLowerLetter); }
+bool IsLetter(char c) { return grammar::InClass(c, grammar::kLetter | grammar::kLowerLetter); }
 // The letters and white space of an identifier looked at, when mending, after
 // a "(" without ";".
 constexpr std::size_t kMaxIdentifier = 64;
@@ -297,7 +297,8 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
         // A character measured too near the end may be longer once more
         // bytes come (an ISO-2022-JP escape cut after its ESC).
         const Character character = MeasureCharacter(grouping_, data + p, data + end);
-        if (!finished_ && (character.open || p + character.length + kCharacterLookahead > end)) {
+        if (!finished_ &&
+            (character.runCutShort || p + character.length + kCharacterLookahead > end)) {
           scan_ = p;
           return Scan::NeedMore;
         }

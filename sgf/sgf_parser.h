@@ -98,7 +98,7 @@ class Parser {
 
   // Steps over white space; true when a character remains.
   bool SkipWhitespace() {
-    while (cursor_ != end_ && Is(*cursor_, kWhitespace)) ++cursor_;
+    while (cursor_ != end_ && InClass(*cursor_, kWhitespace)) ++cursor_;
     return cursor_ != end_;
   }
 
@@ -155,8 +155,8 @@ class Parser {
   // in a tree that may close at the end of the text, at that end.
   bool ParseNodeBody(Node node) {
     while (SkipWhitespace()) {
-      if (Is(*cursor_, kNodeEnd)) return true;
-      if (repairs_ != nullptr && !Is(*cursor_, kLetter | kLowerLetter)) {
+      if (InClass(*cursor_, kNodeEnd)) return true;
+      if (repairs_ != nullptr && !InClass(*cursor_, kLetter | kLowerLetter)) {
         SkipStray();
         continue;
       }
@@ -241,8 +241,8 @@ class Parser {
   // space allowed between them, up to a "[".
   bool PropertyAhead() const {
     const Char* p = cursor_;
-    while (p != end_ && Is(*p, kLetter | kLowerLetter | kWhitespace)) ++p;
-    return p != cursor_ && p != end_ && Unit(*p) == '[' && !Is(*cursor_, kWhitespace);
+    while (p != end_ && InClass(*p, kLetter | kLowerLetter | kWhitespace)) ++p;
+    return p != cursor_ && p != end_ && Unit(*p) == '[' && !InClass(*cursor_, kWhitespace);
   }
 
   // Steps over a character that belongs to no node or property when
@@ -262,7 +262,7 @@ class Parser {
     // Usually the letters stand together right before the "[" and are taken
     // where they stand.
     const Char* const start = cursor_;
-    while (cursor_ != end_ && Is(*cursor_, kLetter)) ++cursor_;
+    while (cursor_ != end_ && InClass(*cursor_, kLetter)) ++cursor_;
     if (cursor_ != end_ && Unit(*cursor_) == '[') {
       return ParseValues(
           node, std::basic_string_view<Char>(start, static_cast<std::size_t>(cursor_ - start)));
@@ -271,12 +271,12 @@ class Parser {
     while (SkipWhitespace()) {
       const char32_t c = Unit(*cursor_);
       if (c == '[') return ParseValues(node, identifier_);
-      if (repairs_ != nullptr && Is(*cursor_, kLowerLetter)) {
+      if (repairs_ != nullptr && InClass(*cursor_, kLowerLetter)) {
         repairs_->lowerCaseNames = true;
         ++cursor_;
         continue;
       }
-      if (!Is(*cursor_, kLetter)) {
+      if (!InClass(*cursor_, kLetter)) {
         if (repairs_ == nullptr) return false;
         // Letters without a value, skipped; the parse goes on at what
         // follows them.

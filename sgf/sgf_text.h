@@ -42,7 +42,7 @@ inline constexpr auto kCharClasses = [] {
 
 // True when the unit belongs to one of "classes".
 template <typename Char>
-constexpr bool Is(Char c, unsigned char classes) {
+constexpr bool InClass(Char c, unsigned char classes) {
   const char32_t unit = Unit(c);
   return unit < kCharClasses.size() && (kCharClasses[unit] & classes) != 0;
 }
@@ -51,7 +51,7 @@ constexpr bool Is(Char c, unsigned char classes) {
 // grouping: no "]", no backslash, nothing that may lead a longer character.
 template <typename Char>
 const Char* SkipPlainText(const Char* p, const Char* end) {
-  while (p != end && !Is(*p, kValueStop | kMayLead)) ++p;
+  while (p != end && !InClass(*p, kValueStop | kMayLead)) ++p;
   return p;
 }
 
@@ -127,13 +127,13 @@ void AppendUnescaped(ByteGrouping grouping, const Char* p, const Char* end, Text
 template <typename Char, typename Text>
 void AppendEscaped(ByteGrouping grouping, const Char* p, const Char* end, Text* out) {
   CopyPlainText(p, end, out, [&](const Char* q) {
-    if (Is(*q, kValueStop)) {
+    if (InClass(*q, kValueStop)) {
       out->push_back(static_cast<Char>('\\'));
       out->push_back(*q);
       return q + 1;
     }
     const Character character = MeasureCharacter(grouping, q, end);
-    if (character.open) {
+    if (character.runCutShort) {
       out->push_back(*q);
       out->push_back(static_cast<Char>('\\'));
       return q + 1;

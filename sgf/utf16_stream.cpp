@@ -26,7 +26,7 @@ bool LooksLikeUtf16(std::string_view bytes, std::size_t zero) {
       continue;
     }
     ++ascii;
-    if (first == 0 && !grammar::Is(low, grammar::kWhitespace)) first = low;
+    if (first == 0 && !grammar::InClass(low, grammar::kWhitespace)) first = low;
   }
   return (first == '(' || first == ';') && 4 * ascii >= 3 * units;
 }

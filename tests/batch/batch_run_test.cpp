@@ -639,7 +639,7 @@ TEST(BatchRunCorpusTest, OutputIsTheSameForAnyNumberOfJobs) {
   }
 }
 
-TEST(CleanBytesTest, CleansOneRecordInMemory) {
+TEST(CleanRecordTest, CleansOneRecordInMemory) {
   struct Case {
     const char* input;
     bool ok;
@@ -659,7 +659,7 @@ TEST(CleanBytesTest, CleansOneRecordInMemory) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
     std::string output = "stale";
-    const CleanResult result = CleanBytes(c.input, &output);
+    const BatchCleaning result = CleanInBatch(c.input, &output);
     EXPECT_EQ(result.ok, c.ok);
     if (!c.ok) {
       EXPECT_EQ(result.reason, c.reason);

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "platform/text_codec.h"
 #include "sgf/utf8.h"
 #include "tests/oracle/charset_samples.h"
@@ -27,7 +27,7 @@ std::string Decision(std::string_view input) {
   const AssumedCharset automatic = *AssumeCharset("auto");
   std::string out;
   CharsetDetection detection;
-  CleanSgfBytes(input, &out, &automatic, &detection);
+  CleanRecord(input, &out, &automatic, &detection);
   return detection.tried ? detection.charset : "-";
 }
 
@@ -90,14 +90,14 @@ TEST(CharsetDetectTest, DetectedFilesAreCleanedAsUnderThatCharset) {
   const AssumedCharset automatic = *AssumeCharset("auto");
   const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
   std::string detected, named;
-  ASSERT_EQ(CleanSgfBytes(input, &detected, &automatic), CleanStatus::Cleaned);
-  ASSERT_EQ(CleanSgfBytes(Record("PB[" + name + "]"), &named, &shiftJis), CleanStatus::Cleaned);
+  ASSERT_EQ(CleanRecord(input, &detected, &automatic), RecordStatus::Cleaned);
+  ASSERT_EQ(CleanRecord(Record("PB[" + name + "]"), &named, &shiftJis), RecordStatus::Cleaned);
   EXPECT_EQ(detected, named);
   EXPECT_NE(detected.find("CA[Shift_JIS]"), std::string::npos);
   // --charset UTF-8 labels a damaged UTF-8 file and keeps its bytes.
   const AssumedCharset utf8 = *AssumeCharset("utf-8");
   std::string kept;
-  ASSERT_EQ(CleanSgfBytes(Record("PB[\xE6\x9F\xAF\xE6\xB4]"), &kept, &utf8), CleanStatus::Cleaned);
+  ASSERT_EQ(CleanRecord(Record("PB[\xE6\x9F\xAF\xE6\xB4]"), &kept, &utf8), RecordStatus::Cleaned);
   EXPECT_EQ(kept, "(;GM[1]FF[4]CA[utf-8]PB[\xE6\x9F\xAF\xE6\xB4]SZ[19]\r\n;B[pd]\r\n;W[dp])");
 }
 
@@ -149,8 +149,8 @@ TEST(CharsetDetectTest, AsciiAndUtf8CorpusFilesAreNeverRelabelled) {
     ++controls;
     std::string plain, detected;
     CharsetDetection detection;
-    CleanSgfBytes(bytes, &plain, nullptr, nullptr, platform::SystemCodePage());
-    CleanSgfBytes(bytes, &detected, &automatic, &detection);
+    CleanRecord(bytes, &plain, nullptr, nullptr, platform::SystemCodePage());
+    CleanRecord(bytes, &detected, &automatic, &detection);
     if (detection.tried || detected != plain) ADD_FAILURE() << path << ": " << detection.charset;
   }
   EXPECT_GT(controls, 0);

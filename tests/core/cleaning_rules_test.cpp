@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The cleaning rules, as the program applies them (CleanSgfBytes) and as the
+// The cleaning rules, as the program applies them (CleanRecord) and as the
 // record path states them (the test oracle): both must give these bytes.
 #include <gtest/gtest.h>
 
@@ -91,7 +91,7 @@ TEST(CleaningRulesTest, CharacterSetTravelsWithTheText) {
 TEST(CleaningRulesTest, CleaningIsIdempotent) {
   const test::Cleaning once =
       test::CleanInOnePass("(;CA[UTF-8]HA[2]AB[aa][bb]PB[x];W[cc];W[dd]C[x](;B[ee])(;B[ff]))");
-  ASSERT_EQ(once.status, CleanStatus::Cleaned);
+  ASSERT_EQ(once.status, RecordStatus::Cleaned);
   EXPECT_EQ(test::CleanInOnePass(once.bytes), once);
 }
 

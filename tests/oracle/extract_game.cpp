@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "sgf/charset.h"
 
 namespace varnoket {

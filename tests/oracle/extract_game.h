@@ -3,11 +3,11 @@
 #define VARNOKET_TESTS_ORACLE_EXTRACT_GAME_H_
 
 // The record path of cleaning, for tests only: LoadFromBytes, ExtractGame and
-// SaveToBytes give, step by step over the document model, what CleanSgfBytes
+// SaveToBytes give, step by step over the document model, what CleanRecord
 // gives in one pass. It states the cleaning rules a second time on purpose,
-// as an oracle: the tests, the fuzzer and the benchmarks hold CleanSgfBytes to
+// as an oracle: the tests, the fuzzer and the benchmarks hold CleanRecord to
 // it over tricky grammar, real files and arbitrary bytes. The program never
-// links it; its own cleaning rules are those of clean/clean_bytes.cpp.
+// links it; its own cleaning rules are those of clean/clean_record.cpp.
 
 #include "tests/oracle/game_record.h"
 

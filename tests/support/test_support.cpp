@@ -79,7 +79,7 @@ std::string ShowLineBreaks(std::string_view bytes) {
 Cleaning CleanInOnePass(std::string_view input, const AssumedCharset* assumed) {
   Cleaning cleaning;
   cleaning.status =
-      CleanSgfBytes(input, &cleaning.bytes, assumed, nullptr, platform::SystemCodePage());
+      CleanRecord(input, &cleaning.bytes, assumed, nullptr, platform::SystemCodePage());
   return cleaning;
 }
 
@@ -88,21 +88,21 @@ Cleaning CleanThroughRecords(std::string_view input, const AssumedCharset* assum
   GameRecord source;
   source.Reset();
   if (!source.LoadFromBytes(input, assumed)) {
-    if (source.cutShort()) cleaning.status = CleanStatus::CutShort;
+    if (source.cutShort()) cleaning.status = RecordStatus::CutShort;
     return cleaning;
   }
   GameRecord destination;
   destination.Reset();
   ExtractGame(source, destination);
   cleaning.status =
-      destination.SaveToBytes(&cleaning.bytes) ? CleanStatus::Cleaned : CleanStatus::TooLarge;
+      destination.SaveToBytes(&cleaning.bytes) ? RecordStatus::Cleaned : RecordStatus::TooLarge;
   return cleaning;
 }
 
 void ExpectCleaned(std::string_view input, std::string_view cleaned,
                    const AssumedCharset* assumed) {
   SCOPED_TRACE(testing::Message() << "input: " << ShowLineBreaks(input));
-  const CleanStatus status = cleaned.empty() ? CleanStatus::NoGameFound : CleanStatus::Cleaned;
+  const RecordStatus status = cleaned.empty() ? RecordStatus::NoGameFound : RecordStatus::Cleaned;
   const std::pair<const char*, Cleaning> ways[] = {
       {"in one pass", CleanInOnePass(input, assumed)},
       {"through the records", CleanThroughRecords(input, assumed)},

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 #include "sgf/charset.h"
 #include "sgf/wide_string.h"
 
@@ -42,12 +42,12 @@ std::string ShowLineBreaks(std::string_view bytes);
 
 // What cleaning one input gave: its status and the cleaned bytes.
 struct Cleaning {
-  CleanStatus status = CleanStatus::NoGameFound;
+  RecordStatus status = RecordStatus::NoGameFound;
   std::string bytes;  // empty unless Cleaned
   friend bool operator==(const Cleaning&, const Cleaning&) = default;
 };
 
-// Cleans "input" as the program does (CleanSgfBytes).
+// Cleans "input" as the program does (CleanRecord).
 Cleaning CleanInOnePass(std::string_view input, const AssumedCharset* assumed = nullptr);
 
 // Cleans "input" through the records, the test oracle: LoadFromBytes (no game

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "desktop/clean_run.h"
+#include "desktop/background_command.h"
 
 #include <system_error>
 #include <utility>
@@ -12,13 +12,13 @@ constexpr std::chrono::milliseconds kProgressInterval(100);
 
 }  // namespace
 
-CleanRun::~CleanRun() {
+BackgroundCleanCommand::~BackgroundCleanCommand() {
   Stop();
   if (thread_.joinable()) thread_.join();
 }
 
-void CleanRun::Start(std::u16string sourceText, std::u16string destinationText,
-                     CleanFoldersOptions options, std::function<void()> notify) {
+void BackgroundCleanCommand::Start(std::u16string sourceText, std::u16string destinationText,
+                                   CleanCommandOptions options, std::function<void()> notify) {
   if (thread_.joinable()) thread_.join();  // a run whose message was taken
   notify_ = std::move(notify);
   running_ = true;
@@ -33,7 +33,7 @@ void CleanRun::Start(std::u16string sourceText, std::u16string destinationText,
   options.stop = &stop_;
   auto run = [this, source = std::move(sourceText), destination = std::move(destinationText),
               options = std::move(options)] {
-    UserMessage message = CleanFolders(source, destination, options);
+    UserMessage message = RunCleanCommand(source, destination, options);
     Publish(nullptr, &message);
   };
   try {
@@ -43,7 +43,7 @@ void CleanRun::Start(std::u16string sourceText, std::u16string destinationText,
   }
 }
 
-void CleanRun::Publish(const BatchProgress* progress, UserMessage* message) {
+void BackgroundCleanCommand::Publish(const BatchProgress* progress, UserMessage* message) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (progress != nullptr) news_.progress = *progress;
@@ -58,7 +58,7 @@ void CleanRun::Publish(const BatchProgress* progress, UserMessage* message) {
   notify_();
 }
 
-RunNews CleanRun::TakeNews() {
+RunNews BackgroundCleanCommand::TakeNews() {
   RunNews news;
   {
     const std::lock_guard<std::mutex> lock(mutex_);

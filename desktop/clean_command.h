@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#ifndef VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
-#define VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
+#ifndef VARNOKET_DESKTOP_CLEAN_COMMAND_H_
+#define VARNOKET_DESKTOP_CLEAN_COMMAND_H_
 
 #include <atomic>
 #include <functional>
@@ -13,7 +13,7 @@
 namespace varnoket::desktop {
 
 // What a front end may add to a Clean run beyond the two folder texts.
-struct CleanFoldersOptions {
+struct CleanCommandOptions {
   // The file operations to use; null means the real disk. "*fileSystem" must
   // outlive the run.
   platform::FileSystem* fileSystem = nullptr;
@@ -30,10 +30,10 @@ struct CleanFoldersOptions {
 // every "*.sgf" file of the source folder into the destination folder, which
 // must exist, with one worker per hardware thread, and returns the message
 // that tells the user how it went. It touches no window and keeps no state;
-// CleanRun runs it on a thread of its own.
-UserMessage CleanFolders(const std::u16string& sourceText, const std::u16string& destinationText,
-                         const CleanFoldersOptions& options = {});
+// BackgroundCleanCommand runs it on a thread of its own.
+UserMessage RunCleanCommand(const std::u16string& sourceText, const std::u16string& destinationText,
+                            const CleanCommandOptions& options = {});
 
 }  // namespace varnoket::desktop
 
-#endif  // VARNOKET_DESKTOP_CLEAN_FOLDERS_H_
+#endif  // VARNOKET_DESKTOP_CLEAN_COMMAND_H_

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#ifndef VARNOKET_CLEAN_CLEAN_BYTES_H_
-#define VARNOKET_CLEAN_CLEAN_BYTES_H_
+#ifndef VARNOKET_CLEAN_CLEAN_RECORD_H_
+#define VARNOKET_CLEAN_CLEAN_RECORD_H_
 
 #include <array>
 #include <functional>
@@ -36,7 +36,7 @@ inline constexpr auto kCopiedRootProperties = std::to_array<PropertyId>({
 });
 
 // What cleaning one file's bytes came to.
-enum class CleanStatus {
+enum class RecordStatus {
   Cleaned,      // the output holds the cleaned record
   NoGameFound,  // no game tree parses, or the input is too large to read
   CutShort,     // no game tree parses, and the last one began but the text
@@ -83,10 +83,10 @@ enum class CleanStatus {
 // result is the one without "repairs".
 //
 // "*out" is replaced: the cleaned bytes on Cleaned, empty otherwise.
-CleanStatus CleanSgfBytes(std::string_view input, std::string* out,
-                          const AssumedCharset* assumed = nullptr,
-                          CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
-                          Repairs* repairs = nullptr);
+RecordStatus CleanRecord(std::string_view input, std::string* out,
+                         const AssumedCharset* assumed = nullptr,
+                         CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
+                         Repairs* repairs = nullptr);
 
 // Receives a cleaned record part by part, in order.
 using CleanedParts = std::function<void(std::string_view part)>;
@@ -96,11 +96,11 @@ using CleanedParts = std::function<void(std::string_view part)>;
 // record then takes its text and a few bytes per main-line node. Nothing is
 // handed on unless the status is Cleaned, or OutOfMemory when memory ran out
 // while writing.
-CleanStatus CleanSgfBytes(std::string_view input, const CleanedParts& part,
-                          const AssumedCharset* assumed = nullptr,
-                          CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
-                          Repairs* repairs = nullptr);
+RecordStatus CleanRecord(std::string_view input, const CleanedParts& part,
+                         const AssumedCharset* assumed = nullptr,
+                         CharsetDetection* detection = nullptr, unsigned systemCodePage = 0,
+                         Repairs* repairs = nullptr);
 
 }  // namespace varnoket
 
-#endif  // VARNOKET_CLEAN_CLEAN_BYTES_H_
+#endif  // VARNOKET_CLEAN_CLEAN_RECORD_H_

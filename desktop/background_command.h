@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#ifndef VARNOKET_DESKTOP_CLEAN_RUN_H_
-#define VARNOKET_DESKTOP_CLEAN_RUN_H_
+#ifndef VARNOKET_DESKTOP_BACKGROUND_COMMAND_H_
+#define VARNOKET_DESKTOP_BACKGROUND_COMMAND_H_
 
 #include <atomic>
 #include <chrono>
@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "batch/batch_run.h"
-#include "desktop/clean_folders.h"
+#include "desktop/clean_command.h"
 #include "desktop/user_message.h"
 
 namespace varnoket::desktop {
@@ -23,21 +23,21 @@ struct RunNews {
   std::optional<UserMessage> message;
 };
 
-// One Clean command (CleanFolders) on a thread of its own, so that the window
+// One Clean command (RunCleanCommand) on a thread of its own, so that the window
 // that started it keeps painting and answering while the files are cleaned.
 // The window's thread owns the object: it starts the run and takes the news;
 // the run's threads only say that news is waiting, through the "notify"
 // function given to Start, which the front end turns into a message to its
 // window (a posted window message, a queued call).
-class CleanRun {
+class BackgroundCleanCommand {
  public:
-  CleanRun() = default;
+  BackgroundCleanCommand() = default;
   // Stops a run still going on (Stop) and waits for it to end.
-  ~CleanRun();
-  CleanRun(const CleanRun&) = delete;
-  CleanRun& operator=(const CleanRun&) = delete;
+  ~BackgroundCleanCommand();
+  BackgroundCleanCommand(const BackgroundCleanCommand&) = delete;
+  BackgroundCleanCommand& operator=(const BackgroundCleanCommand&) = delete;
 
-  // Starts CleanFolders(sourceText, destinationText, options) and returns at
+  // Starts RunCleanCommand(sourceText, destinationText, options) and returns at
   // once; "options.onProgress" and "options.stop" are replaced. "notify" is
   // called on the run's threads when news is waiting and the last call has
   // been answered by TakeNews: for progress at most ten times a second (the
@@ -46,7 +46,7 @@ class CleanRun {
   // than a person can read it, however fast the files go. When no thread can
   // be started the run happens before Start returns, with the same calls.
   // Must not be called while running().
-  void Start(std::u16string sourceText, std::u16string destinationText, CleanFoldersOptions options,
+  void Start(std::u16string sourceText, std::u16string destinationText, CleanCommandOptions options,
              std::function<void()> notify);
 
   // True from Start until TakeNews has handed over the run's message.
@@ -78,4 +78,4 @@ class CleanRun {
 
 }  // namespace varnoket::desktop
 
-#endif  // VARNOKET_DESKTOP_CLEAN_RUN_H_
+#endif  // VARNOKET_DESKTOP_BACKGROUND_COMMAND_H_

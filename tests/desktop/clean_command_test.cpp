@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The desktop windows' Clean command without the windows: folder texts in,
 // the message to show out, progress on the way.
-#include "desktop/clean_folders.h"
+#include "desktop/clean_command.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(CleanFoldersTest, CleansTheFolderReportsProgressAndDescribesTheRun) {
+TEST(CleanCommandTest, CleansTheFolderReportsProgressAndDescribesTheRun) {
   test::TempFolder temp;
   fs::create_directories(temp / "in");
   fs::create_directories(temp / "out");
@@ -25,14 +25,14 @@ TEST(CleanFoldersTest, CleansTheFolderReportsProgressAndDescribesTheRun) {
   test::WriteBytes(temp / "in" / "broken.sgf", "no game in here");
   std::mutex mutex;
   std::vector<std::size_t> done;
-  CleanFoldersOptions options;
+  CleanCommandOptions options;
   options.onProgress = [&](const BatchProgress& progress) {
     const std::lock_guard<std::mutex> lock(mutex);
     done.push_back(progress.done);
   };
 
   const UserMessage message =
-      CleanFolders((temp / "in").u16string(), (temp / "out").u16string(), options);
+      RunCleanCommand((temp / "in").u16string(), (temp / "out").u16string(), options);
 
   EXPECT_EQ(test::Utf8(message.text),
             "Очистка завершена.\n\nОчищено файлов: 2 из 3.\nНе удалось очистить:\n"

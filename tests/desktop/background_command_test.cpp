@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A Clean run on a thread of its own, as both desktop windows drive it: the
 // run waits at a gate, so each step is known without timing.
-#include "desktop/clean_run.h"
+#include "desktop/background_command.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ class Window {
   }
 
   // Waits for a notification, then takes the news as the window would.
-  RunNews NextNews(CleanRun& run) {
+  RunNews NextNews(BackgroundCleanCommand& run) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       arrived_.wait(lock, [this] { return pending_; });
@@ -49,7 +49,7 @@ std::string Progress(const RunNews& news) {
   return std::to_string(news.progress->done) + "/" + std::to_string(news.progress->total);
 }
 
-TEST(CleanRunTest, RunsOffTheCallersThreadAndHandsOverProgressThenTheMessage) {
+TEST(BackgroundCleanCommandTest, RunsOffTheCallersThreadAndHandsOverProgressThenTheMessage) {
   test::TempFolder temp;
   fs::create_directories(temp / "in");
   fs::create_directories(temp / "out");
@@ -58,8 +58,8 @@ TEST(CleanRunTest, RunsOffTheCallersThreadAndHandsOverProgressThenTheMessage) {
   }
   test::GatedFileSystem files;
   Window window;
-  CleanRun run;
-  CleanFoldersOptions options;
+  BackgroundCleanCommand run;
+  CleanCommandOptions options;
   options.fileSystem = &files;
 
   run.Start((temp / "in").u16string(), (temp / "out").u16string(), options,

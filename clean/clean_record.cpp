@@ -3,7 +3,7 @@
 // the first accepted tree's root information and main line (the collected
 // form of the cleaned game), then the cleaned record written straight from
 // positions in the input (its one emitter).
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 
 #include <algorithm>
 #include <array>
@@ -288,7 +288,7 @@ class PartWriter {
   std::size_t used_ = 0;
 };
 
-// Writes the cleaned record (see CleanSgfBytes) in the layout of SaveToBytes:
+// Writes the cleaned record (see CleanRecord) in the layout of SaveToBytes:
 // "(;", the root's properties (GM, FF, CA, the copied game information in
 // table order, HA, AB), then one line per move, and ")". Every value is
 // escaped as grammar::AppendEscaped does.
@@ -431,8 +431,8 @@ class CleanedWriter {
 
 // Parses until the first tree is accepted, keeping what cleaning keeps of it
 // in "*game", and mending as "repairs" asks when given; Cleaned when one was.
-CleanStatus ParseFirstTree(const char* begin, const char* end, const grammar::Reading& reading,
-                           MainLineSink<char>* game, Repairs* repairs) {
+RecordStatus ParseFirstTree(const char* begin, const char* end, const grammar::Reading& reading,
+                            MainLineSink<char>* game, Repairs* repairs) {
   grammar::Parser<char, MainLineSink<char>> parser(begin, end, game, reading.encoding.grouping);
   if (repairs != nullptr) parser.Recover(repairs);
   const char* open = nullptr;
@@ -444,8 +444,8 @@ CleanStatus ParseFirstTree(const char* begin, const char* end, const grammar::Re
     game->BeginTree();
     accepted = parser.ParseGameTree();
   }
-  if (!accepted) return parser.EndedOpen() ? CleanStatus::CutShort : CleanStatus::NoGameFound;
-  return CleanStatus::Cleaned;
+  if (!accepted) return parser.EndedOpen() ? RecordStatus::CutShort : RecordStatus::NoGameFound;
+  return RecordStatus::Cleaned;
 }
 
 // Whether "units" code units (bytes, or UTF-16 units for UTF-8) are more than
@@ -455,12 +455,12 @@ bool TooLarge(std::size_t units) { return units > kMaxConvertibleLength; }
 // Parses until the first tree is accepted and writes what cleaning keeps of it.
 // The bytes are read byte for byte or, when UTF-8, well-formed UTF-8, so the
 // output bytes are the input's.
-CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading& reading,
-                      std::string* out, Repairs* repairs) {
+RecordStatus CleanReadRecord(const char* begin, const char* end, const grammar::Reading& reading,
+                             std::string* out, Repairs* repairs) {
   const bool utf8 = reading.encoding.form == TextEncoding::Form::Utf8;
   MainLineSink<char> game(begin, static_cast<std::size_t>(end - begin));
-  const CleanStatus parsed = ParseFirstTree(begin, end, reading, &game, repairs);
-  if (parsed != CleanStatus::Cleaned) return parsed;
+  const RecordStatus parsed = ParseFirstTree(begin, end, reading, &game, repairs);
+  if (parsed != RecordStatus::Cleaned) return parsed;
 
   UnitCounter<char> counter;
   CleanedWriter<char, UnitCounter<char>> measure(begin, end, game, reading, &counter);
@@ -473,17 +473,17 @@ CleanStatus CleanText(const char* begin, const char* end, const grammar::Reading
   const std::size_t units = utf8 && TooLarge(out->size()) ? Utf16Length(*out) : out->size();
   if (TooLarge(units)) {
     out->clear();
-    return CleanStatus::TooLarge;
+    return RecordStatus::TooLarge;
   }
-  return CleanStatus::Cleaned;
+  return RecordStatus::Cleaned;
 }
 
-// As CleanText, handing the record on in parts as it is written.
-CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::Reading& reading,
-                             const CleanedParts& part, Repairs* repairs) {
+// As CleanReadRecord, handing the record on in parts as it is written.
+RecordStatus CleanTextInParts(const char* begin, const char* end, const grammar::Reading& reading,
+                              const CleanedParts& part, Repairs* repairs) {
   MainLineSink<char> game(begin, static_cast<std::size_t>(end - begin));
-  const CleanStatus parsed = ParseFirstTree(begin, end, reading, &game, repairs);
-  if (parsed != CleanStatus::Cleaned) return parsed;
+  const RecordStatus parsed = ParseFirstTree(begin, end, reading, &game, repairs);
+  if (parsed != RecordStatus::Cleaned) return parsed;
 
   // A cleaned record is never eight times as long as its text (a move takes
   // at most three times its bytes, and a root value twice), so a short text
@@ -492,10 +492,10 @@ CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::
     UnitCounter<char> counter;
     CleanedWriter<char, UnitCounter<char>>(begin, end, game, reading, &counter).Write();
     if (TooLarge(counter.size())) {
-      if (reading.encoding.form != TextEncoding::Form::Utf8) return CleanStatus::TooLarge;
+      if (reading.encoding.form != TextEncoding::Form::Utf8) return RecordStatus::TooLarge;
       UnitCounter<char, true> units;
       CleanedWriter<char, UnitCounter<char, true>>(begin, end, game, reading, &units).Write();
-      if (TooLarge(units.size())) return CleanStatus::TooLarge;
+      if (TooLarge(units.size())) return RecordStatus::TooLarge;
     }
   }
   PartWriter<char> writer(part);
@@ -503,16 +503,16 @@ CleanStatus CleanTextInParts(const char* begin, const char* end, const grammar::
   written.Write();
   writer.Finish();
   if (repairs != nullptr && repairs->cutShort) repairs->movesKept = written.movesWritten();
-  return CleanStatus::Cleaned;
+  return RecordStatus::Cleaned;
 }
 
-// Reads "input" as CleanSgfBytes does and calls "clean(begin, end, reading)"
+// Reads "input" as CleanRecord does and calls "clean(begin, end, reading)"
 // where memory may run out.
 template <typename Clean>
-CleanStatus CleanInput(std::string_view input, const AssumedCharset* assumed,
-                       CharsetDetection* detection, unsigned systemCodePage, Clean clean) {
+RecordStatus CleanInput(std::string_view input, const AssumedCharset* assumed,
+                        CharsetDetection* detection, unsigned systemCodePage, Clean clean) {
   if (detection != nullptr) *detection = CharsetDetection();
-  if (input.size() > kMaxConvertibleLength) return CleanStatus::NoGameFound;
+  if (input.size() > kMaxConvertibleLength) return RecordStatus::NoGameFound;
   // Memory may run out anywhere on the way (a vector or string that cannot
   // grow throws std::bad_alloc or std::length_error); the file then fails
   // alone.
@@ -523,26 +523,26 @@ CleanStatus CleanInput(std::string_view input, const AssumedCharset* assumed,
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
-  return CleanStatus::OutOfMemory;
+  return RecordStatus::OutOfMemory;
 }
 
 }  // namespace
 
-CleanStatus CleanSgfBytes(std::string_view input, std::string* out, const AssumedCharset* assumed,
-                          CharsetDetection* detection, unsigned systemCodePage, Repairs* repairs) {
+RecordStatus CleanRecord(std::string_view input, std::string* out, const AssumedCharset* assumed,
+                         CharsetDetection* detection, unsigned systemCodePage, Repairs* repairs) {
   out->clear();
-  const CleanStatus status = CleanInput(
+  const RecordStatus status = CleanInput(
       input, assumed, detection, systemCodePage,
       [out, repairs](const char* begin, const char* end, const grammar::Reading& reading) {
-        return CleanText(begin, end, reading, out, repairs);
+        return CleanReadRecord(begin, end, reading, out, repairs);
       });
-  if (status == CleanStatus::OutOfMemory) out->clear();
+  if (status == RecordStatus::OutOfMemory) out->clear();
   return status;
 }
 
-CleanStatus CleanSgfBytes(std::string_view input, const CleanedParts& part,
-                          const AssumedCharset* assumed, CharsetDetection* detection,
-                          unsigned systemCodePage, Repairs* repairs) {
+RecordStatus CleanRecord(std::string_view input, const CleanedParts& part,
+                         const AssumedCharset* assumed, CharsetDetection* detection,
+                         unsigned systemCodePage, Repairs* repairs) {
   return CleanInput(
       input, assumed, detection, systemCodePage,
       [&part, repairs](const char* begin, const char* end, const grammar::Reading& reading) {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "desktop/clean_folders.h"
+#include "desktop/clean_command.h"
 
 #include "desktop/folder_field.h"
 #include "platform/path_text.h"
 
 namespace varnoket::desktop {
 
-UserMessage CleanFolders(const std::u16string& sourceText, const std::u16string& destinationText,
-                         const CleanFoldersOptions& options) {
+UserMessage RunCleanCommand(const std::u16string& sourceText, const std::u16string& destinationText,
+                            const CleanCommandOptions& options) {
   const std::u16string source = FolderFromField(sourceText);
   const std::u16string destination = FolderFromField(destinationText);
   UserMessage problem = CheckBeforeRun(source, destination, options.fileSystem);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // One-pass cleaning gives the very bytes that loading a record, extracting its
 // game and saving the result give, over tricky grammar and real files alike.
-#include "clean/clean_bytes.h"
+#include "clean/clean_record.h"
 
 #include <gtest/gtest.h>
 
@@ -22,12 +22,12 @@ void ExpectSameAsRecords(std::string_view input) {
   EXPECT_EQ(test::ShowLineBreaks(actual.bytes), test::ShowLineBreaks(expected.bytes));
   // Handed on in parts, it is the same bytes; nothing, when it is not cleaned.
   std::string joined;
-  EXPECT_EQ(CleanSgfBytes(input, [&joined](std::string_view part) { joined += part; }),
+  EXPECT_EQ(CleanRecord(input, [&joined](std::string_view part) { joined += part; }),
             actual.status);
   EXPECT_EQ(joined, actual.bytes);
 }
 
-TEST(CleanBytesTest, GivesTheBytesOfTheRecordPath) {
+TEST(CleanRecordTest, GivesTheBytesOfTheRecordPath) {
   const std::string inputs[] = {
       // Main line through variations, and nodes after variations.
       "(;GM[1]SZ[19];B[pd];W[dp])",
@@ -95,22 +95,22 @@ TEST(CleanBytesTest, GivesTheBytesOfTheRecordPath) {
   for (const std::string& input : inputs) ExpectSameAsRecords(input);
 }
 
-TEST(CleanBytesTest, HugeAndDeepInputs) {
+TEST(CleanRecordTest, HugeAndDeepInputs) {
   constexpr int kMoves = 1000000;
   std::string moves = "(;GM[1]";
   for (int i = 0; i < kMoves; ++i) moves += (i % 2 == 0) ? ";B[aa]" : ";W[bb]";
   moves += ")";
   std::string out;
-  ASSERT_EQ(CleanSgfBytes(moves, &out), CleanStatus::Cleaned);
+  ASSERT_EQ(CleanRecord(moves, &out), RecordStatus::Cleaned);
   EXPECT_EQ(out.size(), std::string("(;GM[1]FF[4])").size() + kMoves * std::size_t{8});
   std::string joined;
   std::size_t largest = 0;
-  ASSERT_EQ(CleanSgfBytes(moves,
-                          [&](std::string_view part) {
-                            joined += part;
-                            largest = std::max(largest, part.size());
-                          }),
-            CleanStatus::Cleaned);
+  ASSERT_EQ(CleanRecord(moves,
+                        [&](std::string_view part) {
+                          joined += part;
+                          largest = std::max(largest, part.size());
+                        }),
+            RecordStatus::Cleaned);
   EXPECT_EQ(joined, out);
   EXPECT_EQ(largest, std::size_t{64} << 10);
 
@@ -124,39 +124,39 @@ TEST(CleanBytesTest, HugeAndDeepInputs) {
   std::string unclosed(200000, '(');
   unclosed += ";B[aa]";
   for (int i = 0; i < 100000; ++i) unclosed += "(;W[bb]";
-  EXPECT_EQ(CleanSgfBytes(unclosed, &out), CleanStatus::CutShort);
+  EXPECT_EQ(CleanRecord(unclosed, &out), RecordStatus::CutShort);
   EXPECT_TRUE(out.empty());
 }
 
-TEST(CleanBytesTest, ARecordCutShortIsToldFromOneWithoutAGame) {
+TEST(CleanRecordTest, ARecordCutShortIsToldFromOneWithoutAGame) {
   struct Case {
     const char* input;
-    CleanStatus status;
+    RecordStatus status;
   };
   const Case cases[] = {
-      {"(;GM[1];B[aa];W[bb]", CleanStatus::CutShort},
-      {"(;", CleanStatus::CutShort},
-      {"(;B[aa](;W[bb])(;W[cc]", CleanStatus::CutShort},
-      {"(;B[aa]C[a comment", CleanStatus::CutShort},
-      {"(;B[aa]\\", CleanStatus::CutShort},
+      {"(;GM[1];B[aa];W[bb]", RecordStatus::CutShort},
+      {"(;", RecordStatus::CutShort},
+      {"(;B[aa](;W[bb])(;W[cc]", RecordStatus::CutShort},
+      {"(;B[aa]C[a comment", RecordStatus::CutShort},
+      {"(;B[aa]\\", RecordStatus::CutShort},
       // The text of a value left open is never scanned for games.
-      {"(;B[aa]C[see (;)", CleanStatus::CutShort},
+      {"(;B[aa]C[see (;)", RecordStatus::CutShort},
       // A tree cut short after one that closed drops out; the first is kept.
-      {"(;B[aa])(;W[bb]", CleanStatus::Cleaned},
-      {"(;b[aa])", CleanStatus::NoGameFound},
-      {"(;b[aa]) text after it", CleanStatus::NoGameFound},
-      {"(", CleanStatus::NoGameFound},
-      {"((", CleanStatus::NoGameFound},
-      {"no game here", CleanStatus::NoGameFound},
+      {"(;B[aa])(;W[bb]", RecordStatus::Cleaned},
+      {"(;b[aa])", RecordStatus::NoGameFound},
+      {"(;b[aa]) text after it", RecordStatus::NoGameFound},
+      {"(", RecordStatus::NoGameFound},
+      {"((", RecordStatus::NoGameFound},
+      {"no game here", RecordStatus::NoGameFound},
   };
   for (const Case& c : cases) {
     std::string out;
-    EXPECT_EQ(CleanSgfBytes(c.input, &out), c.status) << c.input;
+    EXPECT_EQ(CleanRecord(c.input, &out), c.status) << c.input;
     ExpectSameAsRecords(c.input);
   }
 }
 
-TEST(CleanBytesTest, EveryCorpusFileGivesTheBytesOfTheRecordPath) {
+TEST(CleanRecordTest, EveryCorpusFileGivesTheBytesOfTheRecordPath) {
   const auto corpus = test::CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "shared corpus not present";
   std::size_t files = 0;
