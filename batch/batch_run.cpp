@@ -992,10 +992,10 @@ BatchCleaning ResultOf(RecordStatus status, const CharsetDetection& detection,
   return result;
 }
 
-}  // namespace
-
-BatchCleaning CleanInBatch(std::string_view input, std::string* output,
-                           const AssumedCharset* assumed, bool recover) {
+// CleanRecord into "output" (a string or a part callback), as CleanInBatch.
+template <typename Output>
+BatchCleaning CleanInto(std::string_view input, Output output, const AssumedCharset* assumed,
+                        bool recover) {
   CharsetDetection detection;
   Repairs repairs;
   const RecordStatus status = CleanRecord(input, output, assumed, &detection,
@@ -1003,14 +1003,17 @@ BatchCleaning CleanInBatch(std::string_view input, std::string* output,
   return ResultOf(status, detection, repairs);
 }
 
+}  // namespace
+
+BatchCleaning CleanInBatch(std::string_view input, std::string* output,
+                           const AssumedCharset* assumed, bool recover) {
+  return CleanInto(input, output, assumed, recover);
+}
+
 BatchCleaning CleanInBatch(std::string_view input,
                            const std::function<void(std::string_view part)>& part,
                            const AssumedCharset* assumed, bool recover) {
-  CharsetDetection detection;
-  Repairs repairs;
-  const RecordStatus status = CleanRecord(input, part, assumed, &detection,
-                                          platform::SystemCodePage(), recover ? &repairs : nullptr);
-  return ResultOf(status, detection, repairs);
+  return CleanInto<const CleanedParts&>(input, part, assumed, recover);
 }
 
 std::string RecoveredNote(const Repairs& repairs) {
