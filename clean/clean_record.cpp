@@ -99,10 +99,10 @@ class MainLineSink {
   MainLineSink(const Char* text, std::size_t size)
       : text_(text), catalogue_(PropertyCatalogue::Instance()) {
     constexpr std::size_t kCountedSize = 1 << 20;
-    mainLine_.reserve(size > kCountedSize ? static_cast<std::size_t>(
-                                                std::count(text, text + size, Char(';'))) +
-                                                1
-                                          : size / 4 + 1);
+    const std::size_t nodes =
+        size > kCountedSize ? static_cast<std::size_t>(std::count(text, text + size, Char(';')))
+                            : size / 4;
+    mainLine_.reserve(nodes + 1);
   }
 
   // Forgets the previous tree, which did not parse.
@@ -277,9 +277,7 @@ class UnitWriter {
   void PutAscii(const char (&text)[N]) {
     out_ = PutAsciiAt(out_, text);
   }
-  void PutValue(const Char* begin, const Char* end) {
-    out_ = PutValueAt(out_, begin, end);
-  }
+  void PutValue(const Char* begin, const Char* end) { out_ = PutValueAt(out_, begin, end); }
 
  private:
   Char* out_;
@@ -323,8 +321,8 @@ class PartWriter {
       push_back(static_cast<Char>(']'));
       return;
     }
-    used_ = static_cast<std::size_t>(PutValueAt(buffer_.data() + used_, begin, end) -
-                                     buffer_.data());
+    used_ =
+        static_cast<std::size_t>(PutValueAt(buffer_.data() + used_, begin, end) - buffer_.data());
   }
   void Finish() {
     if (used_ != 0) part_(std::string_view(buffer_.data(), used_));
