@@ -241,12 +241,14 @@ void WriteQueue::Write(const platform::FolderHandle& folder, const std::filesyst
                        std::size_t tag) {
   State& state = *state_;
   State::Waiting waiting{platform::StagedFile(), tag};
+  platform::StageOptions whole = options;
+  whole.whole = true;
   {
     // Held until the file is in the queue's hands, so that a retry after a
     // full disk finds it there to commit.
     std::shared_lock<std::shared_mutex> shared(state.staging);
     const platform::IoStatus status =
-        state.files.Stage(folder, name, bytes, options, &waiting.staged);
+        state.files.Stage(folder, name, bytes, whole, &waiting.staged);
     if (!status.noSpace()) {
       state.Take(&waiting, status);
       return;
@@ -260,7 +262,7 @@ void WriteQueue::Write(const platform::FolderHandle& folder, const std::filesyst
     std::unique_lock<std::mutex> lock(state.mutex);
     state.Drain(lock);
   }
-  state.Take(&waiting, state.files.Stage(folder, name, bytes, options, &waiting.staged));
+  state.Take(&waiting, state.files.Stage(folder, name, bytes, whole, &waiting.staged));
 }
 
 void WriteQueue::Finish() {

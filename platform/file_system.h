@@ -112,18 +112,21 @@ struct StageOptions {
   // bits of the file it replaces. Ignored on Windows.
   std::uint32_t permissions = 0666;
   // The run created the folder and put nothing under this name: the name is
-  // not looked up first, and the file is made under it at once where the
-  // system allows (see StagedFile). If another program took it meanwhile,
-  // Stage or Commit fails with Changed and leaves that file in place.
+  // not looked up first. If another program took it meanwhile, Stage or
+  // Commit fails with Changed and leaves that file in place.
   bool nameIsFree = false;
+  // No FileSystem::Append follows: a new file may be made under its name at
+  // once (see StagedFile).
+  bool whole = false;
 };
 
 // A file written whole but not yet under its name: an unnamed file in the
 // target's folder where the system has them, else a temporary name there.
-// A new file under a free name (StageOptions::nameIsFree) is made under that
-// name on POSIX systems, and can be seen there, empty or in part, only while
-// Stage writes it. Destroying it before FileSystem::Commit discards the bytes
-// and leaves the target as it was.
+// On POSIX systems a new file written whole (StageOptions::whole) is made
+// under its name at once, where it can be seen, empty or in part, only
+// while Stage writes it: nothing else is there to protect, and it costs half
+// of an unnamed file given its name later. Destroying it before
+// FileSystem::Commit discards the bytes and leaves the target as it was.
 class StagedFile {
  public:
   struct State;  // the platform side's handles and names
@@ -189,8 +192,8 @@ class FileSystem {
   // the owner (when the system allows it to be given away), group, permission
   // bits and extended attributes of the file it is to replace (the note says
   // which could not be kept), or, for a new file, options.permissions. Nothing
-  // is visible under any name yet. Writeback is left to the group's barrier,
-  // which writes the whole group in one go (starting each file's writeback at
+  // is visible under any name yet, but a new file (see StagedFile). Writeback is left to the
+  // group's barrier, which writes the whole group in one go (starting each file's writeback at
   // once, with sync_file_range, made runs over a full destination slower on
   // ext4, with and without discard). It refuses, leaving
   // everything as it was, what ProbeWrite foresees, and, when options.read is

@@ -575,11 +575,11 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   // open(2) applies); a replacement is given the old file's below.
   const mode_t mode =
       destination.exists && !isLink ? 0600 : static_cast<mode_t>(options.permissions & 0777);
-  // A name that no file holds takes the new file at once, since there is
-  // nothing there to keep: it is written with one call, and removed again if
-  // that fails or the file is discarded. (Made unnamed and linked, it costs
-  // twice as much on a RAM disk, and a journal update more on disk.)
-  if (options.nameIsFree) {
+  // A name that no file holds takes a new file written whole at once, since
+  // there is nothing there to keep: it is written with one call, and removed
+  // again if that fails or the file is discarded. (Made unnamed and linked,
+  // it costs twice as much on a RAM disk, and a journal update more on disk.)
+  if (!destination.exists && options.whole) {
     state->file = FileDescriptor(::openat(
         folder, state->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!state->file.valid()) return errno == EEXIST ? IoStatus::Changed() : PosixError(errno);

@@ -195,21 +195,26 @@ TEST_F(FileSystemTest, NewNameTakenMeanwhileIsLeftToTheOtherFile) {
   }
 }
 
-// A name the run knows to be free takes the new file, unless another program
-// took it first; a file discarded before its commit leaves nothing behind.
-TEST_F(FileSystemTest, FreeNameIsTakenOnlyWhileFree) {
+// A new file takes a free name unless another program took it first, a file
+// discarded before its commit leaves nothing behind, and a file that grows
+// by Append is seen under its name only once committed.
+TEST_F(FileSystemTest, NewFileTakesItsNameOnlyWhileFree) {
   struct Case {
     const char* what;
+    platform::StageOptions options;
     bool takenFirst;
     bool commit;
     const char* left;  // what the name holds afterwards; null: nothing
   };
   const Case cases[] = {
-      {"committed", false, true, "cleaned"},
+      {"free, whole, committed", {nullptr, 0644, true, true}, false, true, "cleaned"},
 #ifndef _WIN32
-      {"taken before the write", true, true, "someone else's"},
+      {"free, whole, taken before", {nullptr, 0644, true, true}, true, true, "someone else's"},
 #endif
-      {"discarded", false, false, nullptr},
+      {"free, whole, discarded", {nullptr, 0644, true, true}, false, false, nullptr},
+      {"looked up, whole, discarded", {nullptr, 0644, false, true}, false, false, nullptr},
+      {"looked up, appended, committed", {nullptr, 0644, false, false}, false, true, "cleaned"},
+      {"free, appended, discarded", {nullptr, 0644, true, false}, false, false, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -221,7 +226,12 @@ TEST_F(FileSystemTest, FreeNameIsTakenOnlyWhileFree) {
     IoStatus status;
     {
       platform::StagedFile staged;
-      status = files.Stage(folder, "new.sgf", "cleaned", {nullptr, 0644, true}, &staged);
+      const std::string_view first = c.options.whole ? "cleaned" : "clea";
+      status = files.Stage(folder, "new.sgf", first, c.options, &staged);
+      if (status.ok() && !c.options.whole) {
+        status = files.Append(&staged, "ned");
+        EXPECT_FALSE(fs::exists(path)) << "seen before its commit";
+      }
       if (status.ok() && c.commit) status = files.Commit(&staged);
     }
     EXPECT_EQ(status.changed(), c.takenFirst) << status.message();
