@@ -45,13 +45,8 @@ bool IsSpace(char c) { return grammar::InClass(c, grammar::kWhitespace); }
 // lead a multi-byte character or an escape sequence.
 bool AlikeInEveryGrouping(std::string_view text) {
   unsigned char high = 0;
-  bool escape = false;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    high |= byte;
-    escape |= byte == 0x1B;
-  }
-  return (high & 0x80) == 0 && !escape;
+  for (const char c : text) high |= static_cast<unsigned char>(c);
+  return (high & 0x80) == 0 && text.find(static_cast<char>(kEscape)) == std::string_view::npos;
 }
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLetter(char c) { return grammar::InClass(c, grammar::kLetter | grammar::kLowerLetter); }
@@ -195,11 +190,22 @@ GameSplitter::Scan GameSplitter::ChooseGrouping() {
                               : system != nullptr ? system->grouping
                                                   : ByteGrouping::Single;
   const char* const single = FirstNodeEnd(ByteGrouping::Single);
+  const char* const start = buffer_.data() + treeStart_;
+  if (single != nullptr) {
+    // A first node of plain ASCII that names no charset ends in the same
+    // place in every grouping and decides nothing: the game is read in the
+    // assumed charset, or byte by byte.
+    const std::string_view node(start, static_cast<std::size_t>(single - start));
+    if (AlikeInEveryGrouping(node) && node.find("CA") == std::string_view::npos) {
+      grouping_ = assumed_ != nullptr ? assumed_->grouping : ByteGrouping::Single;
+      groupingChosen_ = true;
+      return Scan::Complete;
+    }
+  }
   const char* const other = likely != ByteGrouping::Single ? FirstNodeEnd(likely) : nullptr;
   if (!finished_ && single == nullptr && (likely == ByteGrouping::Single || other == nullptr)) {
     return Scan::NeedMore;
   }
-  const char* const start = buffer_.data() + treeStart_;
   const auto closed = [start](const char* nodeEnd) {
     std::string node(start, static_cast<std::size_t>(nodeEnd - start));
     node += ')';
