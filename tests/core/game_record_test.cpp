@@ -111,21 +111,7 @@ TEST_F(GameRecordTest, ResetOfALoadedRecordKeepsItsCodePage) {
   record.Reset();
   EXPECT_FALSE(record.systemCodePage());
   EXPECT_TRUE(record.trailingText().empty());
-  EXPECT_TRUE(record.path().empty());
   EXPECT_TRUE(Root()->properties.empty());
-}
-
-TEST_F(GameRecordTest, SaveClearsModifiedFlags) {
-  GameNode* a = GameNode::AddChild(Root());
-  a->AddValue(prop::B, W("aa"));
-  GameNode* b = GameNode::AddChild(Root());
-  b->AddValue(prop::B, W("bb"));
-  record.SetCurrentValue(prop::GM, W("1"));
-  test::TempFolder folder;
-  ASSERT_TRUE(record.Save(folder / "x.sgf"));
-  EXPECT_EQ(record.path(), folder / "x.sgf");
-  EXPECT_FALSE(record.games()[0].modified);
-  EXPECT_FALSE(Root()->modified || a->modified || b->modified);
 }
 
 }  // namespace

@@ -176,7 +176,6 @@ GameRecord::GameRecord() = default;
 GameRecord::~GameRecord() = default;
 
 void GameRecord::Reset() {
-  path_.clear();
   games_.clear();
   trailingText_.clear();
   currentGame_ = -1;
@@ -187,40 +186,10 @@ void GameRecord::Reset() {
 }
 
 bool GameRecord::Load(const std::filesystem::path& path, const AssumedCharset* assumed) {
-  path_ = path;
   cutShort_ = false;
   std::string bytes;
   if (!platform::DefaultFileSystem().ReadFile(path, &bytes, nullptr).ok()) return false;
   return LoadFromBytes(bytes, assumed);
-}
-
-bool GameRecord::Save(const std::filesystem::path& path) {
-  path_ = path;
-  std::string bytes;
-  if (!SaveToBytes(&bytes)) return false;
-  if (!platform::DefaultFileSystem().WriteFileAtomically(path, bytes).ok()) return false;
-  MarkSaved();
-  return true;
-}
-
-void GameRecord::MarkSaved() {
-  for (GameTree& game : games_) {
-    game.modified = false;
-    // Depth-first over first children and next siblings, climbing back through
-    // parents: no recursion however deep the tree.
-    GameNode* node = game.root;
-    while (node != nullptr) {
-      node->modified = false;
-      if (node->firstChild != nullptr) {
-        node = node->firstChild;
-        continue;
-      }
-      while (node != nullptr && node != game.root && node->nextSibling == nullptr) {
-        node = node->parent;
-      }
-      node = (node == nullptr || node == game.root) ? nullptr : node->nextSibling;
-    }
-  }
 }
 
 GameTree& GameRecord::CurrentGameTree() {
