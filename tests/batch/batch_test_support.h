@@ -89,19 +89,6 @@ class FaultyFileSystem : public platform::FileSystem {
   std::mutex mutex_;
 };
 
-// Every regular file under "folder" by its path relative to "folder", with
-// its bytes.
-inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::string bytes;
-    (void)platform::DefaultFileSystem().ReadFile(entry.path(), &bytes, nullptr);
-    files[entry.path().lexically_relative(folder).generic_string()] = std::move(bytes);
-  }
-  return files;
-}
-
 }  // namespace varnoket::test
 
 #endif  // VARNOKET_TESTS_BATCH_BATCH_TEST_SUPPORT_H_

@@ -46,17 +46,8 @@ class ArchiveSourceTest : public ::testing::Test {
     fs::create_directories((temp_ / platform::PathFromUtf8(name)).parent_path());
     test::WriteBytes(temp_ / platform::PathFromUtf8(name), bytes);
   }
-  // Every file under "folder", by its path relative to it, with its bytes.
   std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    const fs::path root = temp_ / folder;
-    if (!fs::exists(root)) return files;
-    for (const fs::path& path : test::FilesUnder(root)) {
-      std::string name = platform::PathToUtf8(fs::relative(path, root));
-      for (char& c : name) c = c == '\\' ? '/' : c;
-      files[name] = test::ReadBytes(path);
-    }
-    return files;
+    return test::Snapshot(temp_ / folder);
   }
 
   test::TempFolder temp_;

@@ -38,15 +38,6 @@ constexpr const char* kCleaned =
 constexpr const char* kDamaged = "not a game record";
 constexpr const char* kTryHelp = "Try 'varnoket-cli --help' for more information.\n";
 
-// Every file under "folder", by relative path, with its bytes.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::path& path : test::FilesUnder(folder)) {
-    files[path.lexically_relative(folder).generic_string()] = test::ReadBytes(path);
-  }
-  return files;
-}
-
 class CliTest : public ::testing::Test {
  protected:
   // Runs varnoket-cli in the temporary folder.
@@ -381,7 +372,7 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
 
   const Outcome one = Run({"-q", "-r", "-j", "1", "games", "j1"});
   ASSERT_EQ(one.status, 1);
-  const auto expected = Snapshot(temp_ / "j1");
+  const auto expected = test::Snapshot(temp_ / "j1");
   ASSERT_FALSE(expected.empty());
   const std::vector<std::vector<std::string>> jobOptions = {{"-j", "4"}, {"--jobs=3"}, {}};
   for (std::size_t i = 0; i < jobOptions.size(); ++i) {
@@ -393,7 +384,7 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
     const Outcome many = Run(arguments);
     EXPECT_EQ(many.status, one.status);
     EXPECT_EQ(many.err, one.err);
-    EXPECT_TRUE(Snapshot(temp_ / into) == expected);
+    EXPECT_TRUE(test::Snapshot(temp_ / into) == expected);
   }
 }
 

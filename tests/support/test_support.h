@@ -3,6 +3,7 @@
 #define VARNOKET_TESTS_SUPPORT_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,11 @@ std::filesystem::path CorpusDir();
 
 // Every regular file under "folder" (recursively), sorted.
 std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& folder);
+
+// Every regular file under "folder" (recursively) by its path relative to
+// "folder" (UTF-8, "/" between folders), with its bytes; empty when "folder"
+// is absent.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
