@@ -101,7 +101,6 @@ TEST(SgfReaderTest, TreeStructureFollowsTheText) {
   EXPECT_EQ(second->mainChild->Value(prop::W), W("pp"));
   EXPECT_TRUE(first->hasMove);
   EXPECT_TRUE(root->hasRoot);
-  EXPECT_FALSE(root->modified);
 }
 
 TEST(SgfReaderTest, RepeatedIdentifiersStaySeparatePropertiesInTextOrder) {

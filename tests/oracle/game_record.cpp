@@ -38,11 +38,8 @@ class NodeArena {
     }
     GameNode* node = &blocks_.back()[used_++];
     node->arena_ = this;
-    ++count_;
     return node;
   }
-
-  std::size_t count() const { return count_; }
 
  private:
   static constexpr std::size_t kFirstBlock = 16;
@@ -51,7 +48,6 @@ class NodeArena {
   std::vector<std::unique_ptr<GameNode[]>> blocks_;
   std::size_t blockSize_ = kFirstBlock;
   std::size_t used_ = 0;
-  std::size_t count_ = 0;
 };
 
 NodeProperty::NodeProperty(std::u16string_view identifier)
@@ -72,7 +68,6 @@ GameNode* GameNode::AddChild(GameNode* node) {
   }
   node->lastChild = child;
   node->mainChild = child;
-  node->modified = true;
   return child;
 }
 
@@ -106,7 +101,6 @@ void GameNode::AddValue(PropertyId id, WideString value) {
     property = &properties[static_cast<std::size_t>(index)];
   }
   property->values.push_back(std::move(value));
-  modified = true;
 }
 
 void GameNode::SetValue(PropertyId id, WideString value) {
@@ -147,7 +141,6 @@ GameTree::~GameTree() = default;
 GameTree::GameTree(GameTree&& other) noexcept
     : leadingText(std::move(other.leadingText)),
       moveNumber(other.moveNumber),
-      modified(other.modified),
       root(std::exchange(other.root, nullptr)),
       current(std::exchange(other.current, nullptr)),
       arena_(std::move(other.arena_)) {}
@@ -156,7 +149,6 @@ GameTree& GameTree::operator=(GameTree&& other) noexcept {
   if (this != &other) {
     leadingText = std::move(other.leadingText);
     moveNumber = other.moveNumber;
-    modified = other.modified;
     root = std::exchange(other.root, nullptr);
     current = std::exchange(other.current, nullptr);
     arena_ = std::move(other.arena_);
@@ -168,8 +160,6 @@ GameNode* GameTree::NewNode() {
   if (arena_ == nullptr) arena_ = std::make_unique<NodeArena>();
   return arena_->NewNode();
 }
-
-std::size_t GameTree::NodeCount() const { return arena_ == nullptr ? 0 : arena_->count(); }
 
 GameRecord::GameRecord() = default;
 
@@ -224,7 +214,6 @@ void GameRecord::SetCurrentValue(PropertyId id, WideString value) {
   GameTree& game = CurrentGameTree();
   if (game.current == nullptr) Fail("no current node");
   game.current->SetValue(id, std::move(value));
-  game.modified = true;
 }
 
 }  // namespace varnoket

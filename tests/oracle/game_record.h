@@ -43,7 +43,7 @@ class GameNode {
   GameNode& operator=(const GameNode&) = delete;
 
   // Appends a new empty node as the last child of "node" (which must belong to
-  // a GameTree), makes it the main child and marks "node" modified.
+  // a GameTree) and makes it the main child.
   static GameNode* AddChild(GameNode* node);
   // The child that the main line follows, or null.
   static GameNode* MainChild(const GameNode* node);
@@ -75,7 +75,6 @@ class GameNode {
   bool hasSetup = false;
   bool hasRoot = false;
   bool hasGameInfo = false;
-  bool modified = false;
 
  private:
   friend class NodeArena;
@@ -98,12 +97,9 @@ class GameTree {
 
   // A new empty node owned by this tree, linked to nothing.
   GameNode* NewNode();
-  // The number of nodes this tree has allocated (reachable or not).
-  std::size_t NodeCount() const;
 
   WideString leadingText;
   std::int32_t moveNumber = 0;
-  bool modified = false;
   GameNode* root = nullptr;
   GameNode* current = nullptr;
 
