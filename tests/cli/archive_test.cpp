@@ -140,13 +140,7 @@ TEST_F(ArchiveSourceTest, NothingIsWrittenOutsideTheDestination) {
 }
 
 TEST_F(ArchiveSourceTest, DamageKeepsWhatCameBeforeAndNamesTheEntry) {
-  // Bytes that do not compress, so that a cut falls inside the second entry.
-  std::string noise(300000, ' ');
-  unsigned state = 7;
-  for (char& c : noise) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>('a' + (state >> 16) % 26);
-  }
+  const std::string noise = test::Incompressible(300000);  // a cut falls inside b.sgf
   const std::string whole = test::MakeArchive(
       MadeFormat::TarGzip,
       {{"a.sgf", "(;B[aa])"}, {"b.sgf", "(;B[bb]C[" + noise + "])"}, {"c.sgf", "(;B[cc])"}});

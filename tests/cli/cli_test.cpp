@@ -31,11 +31,9 @@ constexpr bool kWindows =
     false;
 #endif
 
-constexpr const char* kGame =
-    "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
-constexpr const char* kCleaned =
-    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
-constexpr const char* kDamaged = "not a game record";
+constexpr const char* kGame = test::kRichGame;
+constexpr const char* kCleaned = test::kRichGameCleaned;
+using test::kDamaged;
 constexpr const char* kTryHelp = "Try 'varnoket-cli --help' for more information.\n";
 
 class CliTest : public ::testing::Test {

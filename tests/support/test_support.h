@@ -14,6 +14,14 @@
 
 namespace varnoket::test {
 
+// A game with everything the cleaning drops, and its cleaned form.
+inline constexpr const char* kRichGame =
+    "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
+inline constexpr const char* kRichGameCleaned =
+    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
+// Bytes in which no game tree parses.
+inline constexpr const char* kDamaged = "this is not a game record";
+
 // The shared corpus of real SGF files, or an empty path when it is absent.
 std::filesystem::path CorpusDir();
 
