@@ -66,6 +66,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
       {{"--jobs=lots", "a", "b"},
        "varnoket-cli: invalid number of jobs: " + Quoted("lots") + " (0 to 1024)\n"},
       {{"a", "b", "c d"}, "varnoket-cli: extra operand " + Quoted("c d") + "\n"},
+      {{"--all-games", "--split", "a.sgf", "b.sgf"},
+       "varnoket-cli: options '--all-games' and '--split' exclude each other\n"},
       {{"a", "b", "c\nd"},
        std::string("varnoket-cli: extra operand ") + (kWindows ? "\"c`nd\"" : "'c'$'\\n''d'") +
            "\n"},

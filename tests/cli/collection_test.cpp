@@ -179,13 +179,5 @@ TEST_F(CollectionTest, GamesAreCutAsTheSystemCodePageReadsThem) {
   EXPECT_EQ(outcome.out, expected);
 }
 
-TEST_F(CollectionTest, AllGamesAndSplitExcludeEachOther) {
-  const Outcome outcome = Run({"--all-games", "--split", "a.sgf", "b.sgf"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err,
-            "varnoket-cli: options '--all-games' and '--split' exclude each other\n"
-            "Try 'varnoket-cli --help' for more information.\n");
-}
-
 }  // namespace
 }  // namespace varnoket
