@@ -92,11 +92,17 @@ class MainLineSink {
   static constexpr Node kNoNode = std::numeric_limits<Node>::min();
   static constexpr Node kOffMainLine = -1;
 
-  // Room for as many nodes as the text has ";" is set aside at once, so that
-  // a long game is not copied as its line grows, and no more than that.
+  // Room for as many nodes as the text has ";" is set aside at once for a
+  // long text, so that a long game is not copied as its line grows, and no
+  // more than that; a short one takes room for a node per 4 units (a move
+  // takes at least that: ";B[]") and grows if it needs more.
   MainLineSink(const Char* text, std::size_t size)
       : text_(text), catalogue_(PropertyCatalogue::Instance()) {
-    mainLine_.reserve(static_cast<std::size_t>(std::count(text, text + size, Char(';'))) + 1);
+    constexpr std::size_t kCountedSize = 1 << 20;
+    const std::size_t nodes =
+        size > kCountedSize ? static_cast<std::size_t>(std::count(text, text + size, Char(';')))
+                            : size / 4;
+    mainLine_.reserve(nodes + 1);
   }
 
   // Forgets the previous tree, which did not parse.
@@ -220,11 +226,45 @@ class UnitCounter {
   void PutAscii(const char (&)[N]) {
     size_ += N - 1;
   }
+  void PutValue(const Char* begin, const Char* end) {
+    append(begin, end);
+    size_ += 2;
+  }
   std::size_t size() const { return size_; }
 
  private:
   std::size_t size_ = 0;
 };
+
+// Copies [begin, end) to "out" and returns the end of the copy.
+template <typename Char>
+Char* CopyAt(Char* out, const Char* begin, const Char* end) {
+  const auto size = static_cast<std::size_t>(end - begin);
+  // Most values are a move's two letters, too short for a call to pay.
+  if (size <= 4) {
+    for (std::size_t i = 0; i < size; ++i) out[i] = begin[i];
+  } else {
+    std::char_traits<Char>::copy(out, begin, size);
+  }
+  return out + size;
+}
+
+// Writes ASCII "text" at "out" and returns the end of it.
+template <typename Char, std::size_t N>
+Char* PutAsciiAt(Char* out, const char (&text)[N]) {
+  for (std::size_t i = 0; i + 1 < N; ++i) out[i] = static_cast<Char>(text[i]);
+  return out + N - 1;
+}
+
+// Writes "[value]" at "out", the value [begin, end) as it stands, and returns
+// the end of it.
+template <typename Char>
+Char* PutValueAt(Char* out, const Char* begin, const Char* end) {
+  *out = static_cast<Char>('[');
+  out = CopyAt(out + 1, begin, end);
+  *out = static_cast<Char>(']');
+  return out + 1;
+}
 
 // Writes the cleaned record into room that UnitCounter measured.
 template <typename Char>
@@ -232,21 +272,12 @@ class UnitWriter {
  public:
   explicit UnitWriter(Char* out) : out_(out) {}
   void push_back(Char c) { *out_++ = c; }
-  void append(const Char* begin, const Char* end) {
-    const auto size = static_cast<std::size_t>(end - begin);
-    // Most values are a move's two letters, too short for a call to pay.
-    if (size <= 4) {
-      for (std::size_t i = 0; i < size; ++i) out_[i] = begin[i];
-    } else {
-      std::char_traits<Char>::copy(out_, begin, size);
-    }
-    out_ += size;
-  }
+  void append(const Char* begin, const Char* end) { out_ = CopyAt(out_, begin, end); }
   template <std::size_t N>
   void PutAscii(const char (&text)[N]) {
-    for (std::size_t i = 0; i + 1 < N; ++i) out_[i] = static_cast<Char>(text[i]);
-    out_ += N - 1;
+    out_ = PutAsciiAt(out_, text);
   }
+  void PutValue(const Char* begin, const Char* end) { out_ = PutValueAt(out_, begin, end); }
 
  private:
   Char* out_;
@@ -265,6 +296,11 @@ class PartWriter {
     buffer_[used_++] = c;
   }
   void append(const Char* begin, const Char* end) {
+    // Room is looked for once where the text fits.
+    if (static_cast<std::size_t>(end - begin) <= kPartBytes - used_) {
+      used_ = static_cast<std::size_t>(CopyAt(buffer_.data() + used_, begin, end) - buffer_.data());
+      return;
+    }
     while (begin != end) {
       if (used_ == kPartBytes) Finish();
       const std::size_t size = std::min(static_cast<std::size_t>(end - begin), kPartBytes - used_);
@@ -275,7 +311,18 @@ class PartWriter {
   }
   template <std::size_t N>
   void PutAscii(const char (&text)[N]) {
-    for (std::size_t i = 0; i + 1 < N; ++i) push_back(static_cast<Char>(text[i]));
+    if (kPartBytes - used_ < N - 1) Finish();
+    used_ = static_cast<std::size_t>(PutAsciiAt(buffer_.data() + used_, text) - buffer_.data());
+  }
+  void PutValue(const Char* begin, const Char* end) {
+    if (static_cast<std::size_t>(end - begin) + 2 > kPartBytes - used_) {
+      push_back(static_cast<Char>('['));
+      append(begin, end);
+      push_back(static_cast<Char>(']'));
+      return;
+    }
+    used_ =
+        static_cast<std::size_t>(PutValueAt(buffer_.data() + used_, begin, end) - buffer_.data());
   }
   void Finish() {
     if (used_ != 0) part_(std::string_view(buffer_.data(), used_));
@@ -392,19 +439,19 @@ class CleanedWriter {
 
   // "[value]" escaped, from the value's text in the input.
   void Value(const Char* begin, const Char* end, bool escaped) {
-    out_->push_back(static_cast<Char>('['));
     if (!escaped) {
       // Without an escaping backslash the text holds no "]" or backslash of
       // its own, and each two-byte run in it ends inside it: it is its own
       // escaped form.
-      out_->append(begin, end);
+      out_->PutValue(begin, end);
     } else {
+      out_->push_back(static_cast<Char>('['));
       unescaped_.clear();
       grammar::AppendUnescaped(reading_.encoding.grouping, begin, end, &unescaped_);
       grammar::AppendEscaped(reading_.encoding.grouping, unescaped_.data(),
                              unescaped_.data() + unescaped_.size(), out_);
+      out_->push_back(static_cast<Char>(']'));
     }
-    out_->push_back(static_cast<Char>(']'));
   }
 
   // The stored value as UTF-16 for NamesUtf8, which only matches ASCII, so

@@ -366,7 +366,51 @@ bool GameSplitter::EndChunk(std::size_t end, SplitGame* game) {
   return true;
 }
 
+bool GameSplitter::WholeStreamGame(SplitGame* game) {
+  // A game ends at a "(" of another and nowhere else, and the first game
+  // keeps the bytes before it: a stream with no "(" but the first game's is
+  // that game whole, whatever its grouping and wherever its tree ends.
+  const std::string_view text(buffer_);
+  const std::size_t open = text.find('(');
+  if (open != std::string_view::npos && text.find('(', open + 1) != std::string_view::npos) {
+    return false;
+  }
+  std::size_t tree = kNoCut;
+  if (LookAtStart(&tree) != Scan::Complete) return false;
+  if (tree != kNoCut) {
+    // A text begun with ";" holds a "(" only inside it, which may be a game.
+    if (open != std::string_view::npos) return false;
+  } else {
+    bool opens = false;
+    bool newGame = false;
+    if (open == std::string_view::npos || LookAtOpening(open, &opens, &newGame) != Scan::Complete ||
+        !opens) {
+      return false;
+    }
+    tree = open;
+  }
+  startSeen_ = true;
+  gamesFound_ = 1;
+  gamesGiven_ = 1;
+  chunkStart_ = scan_ = text.size();
+  *game = SplitGame();
+  game->text = text;
+  game->number = 1;
+  game->treeOffset = tree;
+  return true;
+}
+
 bool GameSplitter::Next(SplitGame* game) {
+  // A short stream read whole is looked at once it has ended; until then it
+  // is only held, when its end is expected with the bytes in hand.
+  if (!startSeen_ && base_ == 0 && !buffer_.empty() && buffer_.size() <= kMaxLooseBytes &&
+      buffer_.size() <= maxGameBytes_) {
+    if (finished_) {
+      if (WholeStreamGame(game)) return true;
+    } else if (streamBytes_ == buffer_.size()) {
+      return false;
+    }
+  }
   for (;;) {
     if (inTree_) {
       Scan scan = Scan::Complete;

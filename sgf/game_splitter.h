@@ -97,6 +97,9 @@ class GameSplitter {
   // Chooses grouping_ from the tree's first node.
   Scan ChooseGrouping();
   void StartTree(std::size_t at);
+  // Gives a whole short stream that holds one game as that game, without
+  // scanning it; false when it may hold another or none.
+  bool WholeStreamGame(SplitGame* game);
   // Gives the game being cut, which ends at "end"; false when its grouping
   // proved wrong and its tree is scanned again.
   bool EndChunk(std::size_t end, SplitGame* game);

@@ -195,7 +195,7 @@ class Parser {
             node = sink_->NewRoot();
           }
           level.last = node;
-          if (!ParseNodeBody(node)) return false;
+          if (!ParseMoveNode(node) && !ParseNodeBody(node)) return false;
           break;
         }
         case '(': {
@@ -235,6 +235,26 @@ class Parser {
       }
     }
     return implied && levels_.size() == 1 && levels_.back().last != Sink::kNoNode;
+  }
+
+  // Parses the node at the cursor, just after its ";", when it is the usual
+  // node of a game record: one property of one letter and one plain value,
+  // ";B[pd]", followed by the next node or the end of a tree. False, the
+  // cursor unmoved, for any other: ParseNodeBody reads it, as it would this.
+  bool ParseMoveNode(Node node) {
+    const Char* p = cursor_;
+    if (end_ - p < 4 || !InClass(p[0], kLetter) || Unit(p[1]) != '[') return false;
+    const Char* const value = p + 2;
+    const Char* const close = SkipPlainText(value, end_);
+    if (close == end_ || Unit(*close) != ']') return false;
+    p = close + 1;
+    while (p != end_ && InClass(*p, kWhitespace)) ++p;
+    if (p == end_ || !InClass(*p, kNodeEnd)) return false;
+    const RawValue<Char> values[] = {{value, close, false}};
+    sink_->AddProperty(node, std::basic_string_view<Char>(cursor_, 1),
+                       std::span<const RawValue<Char>>(values));
+    cursor_ = p;
+    return true;
   }
 
   // Whether a property begins at the cursor: letters of either case, white
