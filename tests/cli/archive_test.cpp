@@ -37,21 +37,7 @@ const std::vector<MadeEntry> kGames = {
     {"notes.txt", "(;B[aa])"},
 };
 
-class ArchiveSourceTest : public ::testing::Test {
- protected:
-  Outcome Run(const std::vector<std::string>& arguments) {
-    return test::RunCli(temp_.path(), arguments);
-  }
-  void Put(const std::string& name, const std::string& bytes) {
-    fs::create_directories((temp_ / platform::PathFromUtf8(name)).parent_path());
-    test::WriteBytes(temp_ / platform::PathFromUtf8(name), bytes);
-  }
-  std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    return test::Snapshot(temp_ / folder);
-  }
-
-  test::TempFolder temp_;
-};
+using ArchiveSourceTest = test::CliFolderTest;
 
 TEST_F(ArchiveSourceTest, EveryFormatCleansAsTheSameFilesFromAFolder) {
   for (const MadeEntry& entry : kGames) Put("folder/" + entry.name, entry.bytes);

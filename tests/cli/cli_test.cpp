@@ -36,27 +36,7 @@ constexpr const char* kCleaned = test::kRichGameCleaned;
 using test::kDamaged;
 constexpr const char* kTryHelp = "Try 'varnoket-cli --help' for more information.\n";
 
-class CliTest : public ::testing::Test {
- protected:
-  // Runs varnoket-cli in the temporary folder.
-  Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "") {
-    fs::create_directories(here_);
-    return test::RunCli(here_, arguments, input);
-  }
-
-  // Names are UTF-8, with "/" between folders, under the folder runs run in.
-  fs::path PathOf(const std::string& name) { return here_ / platform::PathFromUtf8(name); }
-  void Put(const std::string& name, const std::string& bytes) {
-    fs::create_directories(PathOf(name).parent_path());
-    test::WriteBytes(PathOf(name), bytes);
-  }
-  void MakeFolder(const std::string& name) { fs::create_directories(PathOf(name)); }
-  std::string Read(const std::string& name) { return test::ReadBytes(PathOf(name)); }
-  bool Exists(const std::string& name) { return fs::exists(PathOf(name)); }
-
-  test::TempFolder temp_;
-  fs::path here_ = temp_.path();  // where runs run
-};
+using CliTest = test::CliFolderTest;
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
