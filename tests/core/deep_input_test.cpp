@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "platform/file_system.h"
 #include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
@@ -33,19 +32,6 @@ TEST(DeepInputTest, DeepTreesRoundTrip) {
     EXPECT_EQ(test::Rewritten(written, &loaded), written);
     EXPECT_TRUE(loaded);
   }
-}
-
-TEST(DeepInputTest, FileTooLargeToHoldIsRefused) {
-  test::TempFolder folder;
-  const auto path = folder / "huge.sgf";
-  test::WriteBytes(path, "(;GM[1])");
-  std::error_code error;
-  std::filesystem::resize_file(path, platform::kMaxReadableFileSize + 1, error);
-  if (error) GTEST_SKIP() << "cannot create a sparse file here: " << error.message();
-  GameRecord record;
-  record.Reset();
-  EXPECT_FALSE(record.Load(path));
-  EXPECT_EQ(record.games().size(), 1u);
 }
 
 }  // namespace

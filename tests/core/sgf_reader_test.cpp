@@ -199,16 +199,5 @@ TEST(SgfReaderTest, Latin1TextPassesThroughByteForByte) {
   EXPECT_EQ(written, input);
 }
 
-TEST(SgfReaderTest, LoadFromDiskFailsOnWhatIsNoFile) {
-  test::TempFolder folder;
-  GameRecord record;
-  record.Reset();
-  EXPECT_FALSE(record.Load(folder / "missing.sgf"));
-  EXPECT_FALSE(record.Load(folder.path()));  // a folder is no file
-  test::WriteBytes(folder / "game.sgf", "(;GM[1];B[aa])");
-  EXPECT_TRUE(record.Load(folder / "game.sgf"));
-  EXPECT_EQ(record.games().size(), 1u);
-}
-
 }  // namespace
 }  // namespace varnoket

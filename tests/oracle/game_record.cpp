@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/file_system.h"
-
 namespace varnoket {
 namespace {
 
@@ -173,13 +171,6 @@ void GameRecord::Reset() {
   currentGame_ = 0;
   game.root = game.NewNode();
   game.current = game.root;
-}
-
-bool GameRecord::Load(const std::filesystem::path& path, const AssumedCharset* assumed) {
-  cutShort_ = false;
-  std::string bytes;
-  if (!platform::DefaultFileSystem().ReadFile(path, &bytes, nullptr).ok()) return false;
-  return LoadFromBytes(bytes, assumed);
 }
 
 GameTree& GameRecord::CurrentGameTree() {

@@ -120,11 +120,6 @@ class GameRecord {
   // The encoding and its label are kept.
   void Reset();
 
-  // Reads the file at "path" and parses it (see LoadFromBytes). False when the
-  // file cannot be read or no game tree was accepted; the games are then as
-  // they were.
-  bool Load(const std::filesystem::path& path, const AssumedCharset* assumed = nullptr);
-
   // Parses SGF bytes. The encoding is chosen from the first node's CA, a UTF-8
   // byte-order mark and "assumed" (see grammar::ChooseReading): UTF-8, a known
   // charset read byte for byte, or the system code page, also byte for byte. A file that claims

@@ -129,6 +129,24 @@ TEST_F(FileSystemTest, AFileReadInBlocksIsReadToItsEnd) {
   }
 }
 
+// A read refuses what is no file it can hold: nothing, a folder, a file
+// larger than a read may take.
+TEST_F(FileSystemTest, AReadRefusesWhatIsNoFileItCanHold) {
+  const fs::path huge = Put("huge.sgf", "(;GM[1])");
+  std::error_code error;
+  fs::resize_file(huge, platform::kMaxReadableFileSize + 1, error);
+  for (const fs::path& path : {temp_ / "missing.sgf", temp_.path(), huge}) {
+    if (path == huge && error) continue;  // no sparse files here
+    SCOPED_TRACE(path.string());
+    std::string bytes = "stale";
+    EXPECT_FALSE(platform::DefaultFileSystem().ReadFile(path, &bytes, nullptr).ok());
+  }
+  test::WriteBytes(temp_ / "game.sgf", "(;GM[1];B[aa])");
+  std::string bytes;
+  EXPECT_TRUE(platform::DefaultFileSystem().ReadFile(temp_ / "game.sgf", &bytes, nullptr).ok());
+  EXPECT_EQ(bytes, "(;GM[1];B[aa])");
+}
+
 // Cleaning in place: the name is replaced only while it holds the file that
 // was read, unchanged. Another program acts after the read, either before the
 // write begins or just before the commit; both ways of replacing are tried.

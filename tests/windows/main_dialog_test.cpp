@@ -310,19 +310,8 @@ TEST_F(MainDialogTest, EscCloseAndExitEachQuitWithCodeTwo) {
   }
 }
 
-TEST_F(MainDialogTest, BrowseButtonsReactOnlyToTheClickNotification) {
-  for (const int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION}) {
-    SCOPED_TRACE(button);
-    for (const int notification : {BN_SETFOCUS, BN_KILLFOCUS, BN_DBLCLK, 1234}) {
-      Command(button, notification);
-    }
-    EXPECT_EQ(host_.chooserCalls, 0);
-    ::SendMessageW(Item(button), BM_CLICK, 0, 0);
-    EXPECT_EQ(host_.chooserCalls, 1);
-    host_.chooserCalls = 0;
-  }
-}
-
+// The browse buttons react to the click notification only; a chosen folder
+// replaces the field, any other answer leaves it.
 TEST_F(MainDialogTest, ChosenFolderReplacesTheFieldAndAnyOtherAnswerLeavesIt) {
   struct Case {
     int button;
@@ -344,7 +333,13 @@ TEST_F(MainDialogTest, ChosenFolderReplacesTheFieldAndAnyOtherAnswerLeavesIt) {
     SetFields(L"typed", L"typed");
     host_.chooserResult = c.answer;
     host_.chosenFolder = chosen;
-    Command(c.button, BN_CLICKED);
+    host_.chooserCalls = 0;
+    for (const int notification : {BN_SETFOCUS, BN_KILLFOCUS, BN_DBLCLK, 1234}) {
+      Command(c.button, notification);
+    }
+    EXPECT_EQ(host_.chooserCalls, 0);
+    ::SendMessageW(Item(c.button), BM_CLICK, 0, 0);
+    EXPECT_EQ(host_.chooserCalls, 1);
     EXPECT_EQ(WindowText(Item(c.field)), c.expected);
     const int other = c.field == IDC_SOURCE_FOLDER ? IDC_DESTINATION_FOLDER : IDC_SOURCE_FOLDER;
     EXPECT_EQ(WindowText(Item(other)), L"typed");
