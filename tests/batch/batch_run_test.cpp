@@ -346,7 +346,7 @@ TEST_F(BatchRunTest, FolderOutcomesAreToldApart) {
     options.createDestination = c.createDestination;
     test::FaultyFileSystem files;
     files.foldersDenied = c.foldersDenied;
-    options.fileSystem = &files;
+    options.fileSystem = c.foldersDenied ? &files : nullptr;
     const BatchReport report = RunBatch(options);
     EXPECT_EQ(report.outcome, c.outcome);
     EXPECT_EQ(report.found, 0u);
