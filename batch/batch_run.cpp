@@ -703,15 +703,15 @@ class Run {
                  const platform::StageOptions& stage) {
     if (options_.dryRun || sink_ != nullptr) return false;
     platform::FolderHandle folder;
-    bool created = false;
-    if (!FolderFor(name.parent_path(), &folder, &created).ok()) return false;
+    platform::StageOptions options = stage;
+    if (!FolderFor(name.parent_path(), &folder, &options.nameIsFree).ok()) return false;
     std::size_t tag = 0;
     {
       const std::lock_guard<std::mutex> lock(progressMutex_);
       tag = kGameTag | nextGame_++;
       games_.emplace(tag, name);
     }
-    queue_.Write(folder, name.filename(), bytes, stage, tag);
+    queue_.Write(folder, name.filename(), bytes, options, tag);
     return true;
   }
 

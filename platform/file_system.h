@@ -112,15 +112,18 @@ struct StageOptions {
   // bits of the file it replaces. Ignored on Windows.
   std::uint32_t permissions = 0666;
   // The run created the folder and put nothing under this name: the name is
-  // not looked up first, and if another program took it meanwhile, Commit
-  // fails with Changed and leaves that file in place.
+  // not looked up first, and the file is made under it at once where the
+  // system allows (see StagedFile). If another program took it meanwhile,
+  // Stage or Commit fails with Changed and leaves that file in place.
   bool nameIsFree = false;
 };
 
 // A file written whole but not yet under its name: an unnamed file in the
 // target's folder where the system has them, else a temporary name there.
-// Destroying it before FileSystem::Commit discards the bytes and leaves the
-// target as it was.
+// A new file under a free name (StageOptions::nameIsFree) is made under that
+// name on POSIX systems, and can be seen there, empty or in part, only while
+// Stage writes it. Destroying it before FileSystem::Commit discards the bytes
+// and leaves the target as it was.
 class StagedFile {
  public:
   struct State;  // the platform side's handles and names

@@ -217,6 +217,46 @@ TEST_F(FileSystemTest, NewNameTakenMeanwhileIsLeftToTheOtherFile) {
   }
 }
 
+// A name the run knows to be free takes the new file, unless another program
+// took it first; a file discarded before its commit leaves nothing behind.
+TEST_F(FileSystemTest, FreeNameIsTakenOnlyWhileFree) {
+  struct Case {
+    const char* what;
+    bool takenFirst;
+    bool commit;
+    const char* left;  // what the name holds afterwards; null: nothing
+  };
+  const Case cases[] = {
+      {"committed", false, true, "cleaned"},
+#ifndef _WIN32
+      {"taken before the write", true, true, "someone else's"},
+#endif
+      {"discarded", false, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path path = temp_ / "new.sgf";
+    if (c.takenFirst) test::WriteBytes(path, "someone else's");
+    platform::FileSystem& files = platform::DefaultFileSystem();
+    platform::FolderHandle folder;
+    ASSERT_TRUE(files.OpenFolder(temp_.path(), &folder).ok());
+    IoStatus status;
+    {
+      platform::StagedFile staged;
+      status = files.Stage(folder, "new.sgf", "cleaned", {nullptr, 0644, true}, &staged);
+      if (status.ok() && c.commit) status = files.Commit(&staged);
+    }
+    EXPECT_EQ(status.changed(), c.takenFirst) << status.message();
+    if (c.left == nullptr) {
+      EXPECT_FALSE(fs::exists(path));
+    } else {
+      EXPECT_EQ(test::ReadBytes(path), c.left);
+    }
+    EXPECT_EQ(Names(temp_.path()).size(), c.left == nullptr ? 0u : 1u) << "no temporary left";
+    fs::remove(path);
+  }
+}
+
 // What the replaced file had is kept, and a file that may not be written is
 // refused and left as it was. Giving a file away needs root.
 TEST_F(FileSystemTest, KeepsOwnerAndPermissionsAndRefusesReadOnlyFiles) {
