@@ -68,24 +68,28 @@ class BatchRunTest : public ::testing::Test {
   BatchOptions options_ = Folders(source_, destination_);
 };
 
-TEST_F(BatchRunTest, CleansEveryGameFileUnderItsOwnName) {
+TEST_F(BatchRunTest, CleansEveryGameFileUnderItsOwnNameInAnyLetterCase) {
   Put("one.sgf", kRichGame);
   Put("two.sgf", "(;SZ[9];B[ee])");
+  for (const char* name : {"a.SGF", "b.Sgf", "c.sGf"}) Put(name, kRichGame);
   Put("notes.txt", kRichGame);
   Put("one.sgf.bak", kRichGame);
 
   const BatchReport report = Run();
 
   EXPECT_EQ(report.outcome, RunOutcome::Completed);
-  EXPECT_EQ(report.found, 2u);
-  EXPECT_EQ(report.cleaned, 2u);
+  EXPECT_EQ(report.found, 5u);
+  EXPECT_EQ(report.cleaned, 5u);
   EXPECT_EQ(report.failures.size(), 0u);
-  EXPECT_EQ(Cleaned("one.sgf"), kRichGameCleaned);
+  for (const char* name : {"one.sgf", "a.SGF", "b.Sgf", "c.sGf"}) {
+    EXPECT_EQ(Cleaned(name), kRichGameCleaned) << name;
+  }
   EXPECT_EQ(Cleaned("two.sgf"), "(;GM[1]FF[4]SZ[9]\r\n;B[ee])");
   EXPECT_FALSE(Written("notes.txt"));
   EXPECT_FALSE(Written("one.sgf.bak"));
-  EXPECT_EQ(report.bytesRead, std::string(kRichGame).size() + std::string("(;SZ[9];B[ee])").size());
-  EXPECT_EQ(report.bytesWritten, std::string(kRichGameCleaned).size() +
+  EXPECT_EQ(report.bytesRead,
+            4 * std::string(kRichGame).size() + std::string("(;SZ[9];B[ee])").size());
+  EXPECT_EQ(report.bytesWritten, 4 * std::string(kRichGameCleaned).size() +
                                      std::string("(;GM[1]FF[4]SZ[9]\r\n;B[ee])").size());
 }
 
@@ -122,42 +126,33 @@ TEST_F(BatchRunTest, ProgressCountsTheBytesAndGamesOfALargeFileAsItIsRead) {
   EXPECT_EQ(seen.back().bytesRead, report.bytesRead);
 }
 
-TEST_F(BatchRunTest, MatchesTheExtensionInAnyLetterCase) {
-  for (const char* name : {"a.SGF", "b.Sgf", "c.sGf"}) Put(name, kRichGame);
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.cleaned, 3u);
-  for (const char* name : {"a.SGF", "b.Sgf", "c.sGf"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(Cleaned(name), kRichGameCleaned);
-  }
-}
-
 TEST_F(BatchRunTest, FailuresInTheMiddleDoNotStopTheRunAndComeSortedByName) {
   Put("a.sgf", kRichGame);
   Put("d-damaged.sgf", kDamaged);
   Put("c.sgf", kRichGame);
   Put("b-empty.sgf", "");
   Put("e.sgf", kRichGame);
+  fs::create_directories(source_ / "folder.sgf");
 
   const BatchReport report = Run();
 
-  EXPECT_EQ(report.found, 5u);
+  EXPECT_EQ(report.found, 6u);
   EXPECT_EQ(report.cleaned, 3u);
-  EXPECT_EQ(report.failures.size(), 2u);
-  EXPECT_EQ(FailureNames(report), (std::vector<std::string>{"b-empty.sgf", "d-damaged.sgf"}));
-  for (const FileFailure& failure : report.failures) {
-    EXPECT_EQ(failure.reason, FailureReason::NoGameFound);
-  }
+  ASSERT_EQ(FailureNames(report),
+            (std::vector<std::string>{"b-empty.sgf", "d-damaged.sgf", "folder.sgf"}));
+  EXPECT_EQ(report.failures[0].reason, FailureReason::NoGameFound);
+  EXPECT_EQ(report.failures[1].reason, FailureReason::NoGameFound);
+  EXPECT_EQ(report.failures[2].reason, FailureReason::CannotRead);
   for (const char* name : {"a.sgf", "c.sgf", "e.sgf"}) EXPECT_EQ(Cleaned(name), kRichGameCleaned);
-  EXPECT_FALSE(Written("d-damaged.sgf"));
-  EXPECT_FALSE(Written("b-empty.sgf"));
+  for (const char* name : {"d-damaged.sgf", "b-empty.sgf", "folder.sgf"}) {
+    EXPECT_FALSE(Written(name)) << name;
+  }
 }
 
 TEST_F(BatchRunTest, SameFolderCleansInPlaceAndLeavesDamagedFilesAsTheyWere) {
   Put("game.sgf", kRichGame);
   Put("damaged.sgf", kDamaged);
+  fs::create_directories(source_ / "folder.sgf");
   options_.destination = source_;
 
   const BatchReport report = Run();
@@ -165,6 +160,7 @@ TEST_F(BatchRunTest, SameFolderCleansInPlaceAndLeavesDamagedFilesAsTheyWere) {
   EXPECT_EQ(report.cleaned, 1u);
   EXPECT_EQ(test::ReadBytes(source_ / "game.sgf"), kRichGameCleaned);
   EXPECT_EQ(test::ReadBytes(source_ / "damaged.sgf"), kDamaged);
+  EXPECT_TRUE(fs::is_directory(source_ / "folder.sgf"));
   EXPECT_EQ(test::Snapshot(source_).size(), 2u) << "no temporary file is left behind";
 
   // A second run over cleaned files changes nothing.
@@ -173,39 +169,84 @@ TEST_F(BatchRunTest, SameFolderCleansInPlaceAndLeavesDamagedFilesAsTheyWere) {
   EXPECT_EQ(test::ReadBytes(source_ / "game.sgf"), kRichGameCleaned);
 }
 
-TEST_F(BatchRunTest, FolderNamedLikeAGameFileIsAFailureAndNeverWritten) {
-  Put("real.sgf", kRichGame);
-  fs::create_directories(source_ / "folder.sgf");
+// The real disk, except that the folder "locked" cannot be listed.
+class LockedFolderLister : public platform::FolderLister {
+ public:
+  platform::IoStatus ListFolder(
+      const fs::path& folder, std::string_view pattern,
+      const std::function<void(const platform::FolderEntry&)>& onEntry) override {
+    if (folder.filename() == "locked") return platform::IoStatus::Error("Permission denied");
+    return FolderLister::ListFolder(folder, pattern, onEntry);
+  }
+};
 
-  const BatchReport report = Run();
+// A file or folder that fails is reported with the system's reason, is not
+// written, and the run goes on with the others.
+TEST_F(BatchRunTest, AFaultIsReportedWithTheSystemReasonAndTheRunGoesOn) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;
+    const char* unreadable;  // a file name whose reads are denied
+    bool foldersDenied;
+    bool lockedFolder;  // the folder "locked" cannot be listed
+    std::size_t found;
+    std::string failed;
+    FailureReason reason;
+    std::string written;  // a file cleaned beside the failure
+  };
+  const Case cases[] = {
+      {"unreadable file",
+       {"a.sgf", "locked.sgf", "z.sgf"},
+       "locked.sgf",
+       false,
+       false,
+       3,
+       "locked.sgf",
+       FailureReason::CannotRead,
+       "z.sgf"},
+      {"mirrored folder cannot be created",
+       {"top.sgf", "sub/a.sgf"},
+       "",
+       true,
+       false,
+       2,
+       "sub/a.sgf",
+       FailureReason::CannotWrite,
+       "top.sgf"},
+      {"folder cannot be listed",
+       {"top.sgf", "locked/a.sgf", "open/b.sgf"},
+       "",
+       false,
+       true,
+       2,
+       "locked",
+       FailureReason::CannotReadFolder,
+       "open/b.sgf"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(source_);
+    fs::remove_all(destination_);
+    fs::create_directories(destination_);
+    for (const std::string& name : c.files) Put(name, kRichGame);
+    test::FaultyFileSystem files;
+    files.unreadable.insert(c.unreadable);
+    files.foldersDenied = c.foldersDenied;
+    LockedFolderLister folders;
+    options_.fileSystem = &files;
+    options_.folderLister = c.lockedFolder ? &folders : nullptr;
+    options_.recursive = true;
 
-  EXPECT_EQ(report.found, 2u);
-  EXPECT_EQ(report.cleaned, 1u);
-  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"folder.sgf"});
-  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotRead);
-  EXPECT_FALSE(Written("folder.sgf"));
+    const BatchReport report = Run();
 
-  options_.destination = source_;
-  Run();
-  EXPECT_TRUE(fs::is_directory(source_ / "folder.sgf"));
-}
-
-TEST_F(BatchRunTest, UnreadableFileIsReportedWithTheSystemReasonAndNotWritten) {
-  Put("a.sgf", kRichGame);
-  Put("locked.sgf", kRichGame);
-  Put("z.sgf", kRichGame);
-  test::FaultyFileSystem files;
-  files.unreadable.insert("locked.sgf");
-  options_.fileSystem = &files;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.cleaned, 2u);
-  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"locked.sgf"});
-  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotRead);
-  EXPECT_EQ(report.failures[0].systemMessage, "Permission denied");
-  EXPECT_FALSE(Written("locked.sgf"));
-  EXPECT_TRUE(Written("z.sgf"));
+    EXPECT_EQ(report.found, c.found);
+    EXPECT_EQ(report.cleaned, c.files.size() - 1);
+    ASSERT_EQ(FailureNames(report), std::vector<std::string>{c.failed});
+    EXPECT_EQ(report.failures[0].reason, c.reason);
+    EXPECT_EQ(report.failures[0].systemMessage, "Permission denied");
+    EXPECT_FALSE(Written(c.failed));
+    EXPECT_EQ(Cleaned(c.written), kRichGameCleaned);
+  }
 }
 
 #ifndef _WIN32
@@ -278,6 +319,8 @@ TEST_F(BatchRunTest, FolderOutcomesAreToldApart) {
     fs::path destination;
     bool createDestination;
     RunOutcome outcome;
+    bool foldersDenied = false;
+    const char* systemMessage = nullptr;  // null: not checked
   };
   Put("a.sgf", kRichGame);
   test::WriteBytes(temp_ / "plain-file", "x");
@@ -293,44 +336,28 @@ TEST_F(BatchRunTest, FolderOutcomesAreToldApart) {
        RunOutcome::DestinationNotFound},
       {"destination is a file, create", source_, temp_ / "plain-file", true,
        RunOutcome::CannotCreateDestination},
+      {"creating the destination denied", source_, temp_ / "nowhere", true,
+       RunOutcome::CannotCreateDestination, true, "Permission denied"},
       {"empty source folder", temp_ / "empty", destination_, false, RunOutcome::Completed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     BatchOptions options = Folders(c.source, c.destination);
     options.createDestination = c.createDestination;
+    test::FaultyFileSystem files;
+    files.foldersDenied = c.foldersDenied;
+    options.fileSystem = c.foldersDenied ? &files : nullptr;
     const BatchReport report = RunBatch(options);
     EXPECT_EQ(report.outcome, c.outcome);
     EXPECT_EQ(report.found, 0u);
     EXPECT_EQ(report.source, c.source);
     EXPECT_EQ(report.destination, c.destination);
+    if (c.systemMessage != nullptr) {
+      EXPECT_EQ(report.systemMessage, c.systemMessage);
+    }
   }
   EXPECT_FALSE(fs::exists(temp_ / "nowhere"));
   EXPECT_TRUE(fs::is_empty(destination_));
-}
-
-TEST_F(BatchRunTest, MissingDestinationIsCreatedWhenAsked) {
-  Put("a.sgf", kRichGame);
-  options_.destination = temp_ / "new" / "deeper";
-  options_.createDestination = true;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.outcome, RunOutcome::Completed);
-  EXPECT_EQ(test::ReadBytes(temp_ / "new" / "deeper" / "a.sgf"), kRichGameCleaned);
-}
-
-TEST_F(BatchRunTest, DestinationThatCannotBeCreatedIsReportedWithTheReason) {
-  test::FaultyFileSystem files;
-  files.foldersDenied = true;
-  options_.fileSystem = &files;
-  options_.destination = temp_ / "new";
-  options_.createDestination = true;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.outcome, RunOutcome::CannotCreateDestination);
-  EXPECT_EQ(report.systemMessage, "Permission denied");
 }
 
 // Changes the current folder for one test and restores it.
@@ -347,94 +374,79 @@ class CurrentFolder {
   fs::path saved_;
 };
 
-TEST_F(BatchRunTest, RelativeFolderTextsResolveAgainstTheCurrentFolder) {
-  Put("a.sgf", kRichGame);
-  CurrentFolder here(temp_.path());
-  options_.source = "games";
-  options_.destination = "clean";
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.cleaned, 1u);
-  EXPECT_EQ(Cleaned("a.sgf"), kRichGameCleaned);
-}
-
-TEST_F(BatchRunTest, EmptyFolderTextNeverMeansTheCurrentFolder) {
-  Put("a.sgf", kRichGame);
-  CurrentFolder here(source_);
-
-  options_.source = "";
-  options_.destination = ".";
-  EXPECT_EQ(Run().outcome, RunOutcome::NoSourceGiven);
-  options_.source = ".";
-  options_.destination = "";
-  EXPECT_EQ(Run().outcome, RunOutcome::NoDestinationGiven);
-
-  EXPECT_EQ(test::ReadBytes(source_ / "a.sgf"), kRichGame);
-}
-
-TEST_F(BatchRunTest, DoubledAndTrailingSeparatorsNameTheSameFolders) {
+// Relative texts resolve against the current folder, an empty text never
+// means it, doubled and trailing separators name the same folders, and a
+// missing destination is created when asked.
+TEST_F(BatchRunTest, FolderTextsNameTheFoldersTheyMean) {
+  struct Case {
+    fs::path current;
+    std::string source;
+    std::string destination;
+    bool createDestination;
+    RunOutcome outcome;
+    std::string cleaned;  // where a.sgf is written, under the temporary folder
+  };
   Put("a.sgf", kRichGame);
   const std::string source = source_.string();
   const std::string destination = destination_.string();
-  const std::vector<std::pair<std::string, std::string>> texts = {
-      {source + "/", destination},
-      {source + "//", destination + "/"},
-      {source, destination + "//"},
-      {temp_.path().string() + "//games", destination},
+  const Case cases[] = {
+      {temp_.path(), "games", "clean", false, RunOutcome::Completed, "clean/a.sgf"},
+      {source_, "", ".", false, RunOutcome::NoSourceGiven, ""},
+      {source_, ".", "", false, RunOutcome::NoDestinationGiven, ""},
+      {temp_.path(), source + "/", destination, false, RunOutcome::Completed, "clean/a.sgf"},
+      {temp_.path(), source + "//", destination + "/", false, RunOutcome::Completed, "clean/a.sgf"},
+      {temp_.path(), source, destination + "//", false, RunOutcome::Completed, "clean/a.sgf"},
+      {temp_.path(), temp_.path().string() + "//games", destination, false, RunOutcome::Completed,
+       "clean/a.sgf"},
+      {temp_.path(), source, (temp_ / "new" / "deeper").string(), true, RunOutcome::Completed,
+       "new/deeper/a.sgf"},
   };
-  for (const auto& [sourceText, destinationText] : texts) {
-    SCOPED_TRACE(sourceText + " -> " + destinationText);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source + " -> " + c.destination + " in " + c.current.string());
     fs::remove_all(destination_);
     fs::create_directories(destination_);
-    options_.source = sourceText;
-    options_.destination = destinationText;
+    const CurrentFolder here(c.current);
+    options_.source = c.source;
+    options_.destination = c.destination;
+    options_.createDestination = c.createDestination;
+
     const BatchReport report = Run();
-    EXPECT_EQ(report.cleaned, 1u);
+
+    EXPECT_EQ(report.outcome, c.outcome);
+    EXPECT_EQ(report.cleaned, c.cleaned.empty() ? 0u : 1u);
     EXPECT_EQ(FailureNames(report), std::vector<std::string>{});
-    EXPECT_EQ(Cleaned("a.sgf"), kRichGameCleaned);
+    if (!c.cleaned.empty()) {
+      EXPECT_EQ(test::ReadBytes(temp_ / c.cleaned), kRichGameCleaned);
+    }
+    EXPECT_EQ(test::ReadBytes(source_ / "a.sgf"), kRichGame);
   }
 }
 
-TEST_F(BatchRunTest, SubfoldersAreLeftAloneUnlessRecursive) {
-  Put("top.sgf", kRichGame);
-  Put("2019/spring/a.sgf", kRichGame);
-  Put("2019/b.SGF", kDamaged);
-
-  EXPECT_EQ(Run().found, 1u);
-  EXPECT_FALSE(Written("2019"));
-}
-
 TEST_F(BatchRunTest, RecursiveRunMirrorsTheTreeAndNamesFilesRelativeToTheSource) {
+  fs::path deep;  // deep trees are walked without recursion
+  for (int level = 0; level < 100; ++level) deep /= "d";
   Put("top.sgf", kRichGame);
   Put("2019/spring/a.sgf", kRichGame);
   Put("2019/b.SGF", kDamaged);
   Put("2019/folder.sgf/inside.sgf", kRichGame);
+  Put(deep / "bottom.sgf", kRichGame);
   fs::create_directories(source_ / "no-games" / "at-all");
-  options_.recursive = true;
 
+  EXPECT_EQ(Run().found, 1u) << "subfolders are left alone unless recursive";
+  EXPECT_FALSE(Written("2019"));
+
+  options_.recursive = true;
   const BatchReport report = Run();
 
-  EXPECT_EQ(report.found, 4u);
-  EXPECT_EQ(report.cleaned, 3u);
+  EXPECT_EQ(report.found, 5u);
+  EXPECT_EQ(report.cleaned, 4u);
   EXPECT_EQ(FailureNames(report), std::vector<std::string>{"2019/b.SGF"});
   EXPECT_EQ(Cleaned("top.sgf"), kRichGameCleaned);
   EXPECT_EQ(Cleaned("2019/spring/a.sgf"), kRichGameCleaned);
   EXPECT_EQ(Cleaned("2019/folder.sgf/inside.sgf"), kRichGameCleaned);
+  EXPECT_EQ(Cleaned(deep / "bottom.sgf"), kRichGameCleaned);
   EXPECT_FALSE(Written("2019/b.SGF"));
   EXPECT_FALSE(Written("no-games")) << "folders are created only for files written";
-}
-
-TEST_F(BatchRunTest, RecursiveRunWalksDeepTreesWithoutRecursion) {
-  fs::path deep;
-  for (int level = 0; level < 100; ++level) deep /= "d";
-  Put(deep / "bottom.sgf", kRichGame);
-  options_.recursive = true;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.cleaned, 1u);
-  EXPECT_EQ(Cleaned(deep / "bottom.sgf"), kRichGameCleaned);
 }
 
 TEST_F(BatchRunTest, RecursiveRunSkipsTheDestinationInsideTheSource) {
@@ -446,50 +458,6 @@ TEST_F(BatchRunTest, RecursiveRunSkipsTheDestinationInsideTheSource) {
   EXPECT_EQ(Run().found, 1u);
   EXPECT_EQ(Run().found, 1u) << "the second run must not clean the first run's output";
   EXPECT_FALSE(fs::exists(source_ / "clean" / "clean"));
-}
-
-TEST_F(BatchRunTest, RecursiveRunFailsFilesWhoseMirroredFolderCannotBeCreated) {
-  Put("top.sgf", kRichGame);
-  Put("sub/a.sgf", kRichGame);
-  test::FaultyFileSystem files;
-  files.foldersDenied = true;
-  options_.fileSystem = &files;
-  options_.recursive = true;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.cleaned, 1u);
-  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"sub/a.sgf"});
-  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotWrite);
-}
-
-TEST_F(BatchRunTest, FolderThatCannotBeListedIsAFailureAndTheRunGoesOn) {
-  // The real disk, except that the folder "locked" cannot be listed.
-  class LockedFolderLister : public platform::FolderLister {
-   public:
-    platform::IoStatus ListFolder(
-        const fs::path& folder, std::string_view pattern,
-        const std::function<void(const platform::FolderEntry&)>& onEntry) override {
-      if (folder.filename() == "locked") return platform::IoStatus::Error("Permission denied");
-      return FolderLister::ListFolder(folder, pattern, onEntry);
-    }
-  };
-  Put("top.sgf", kRichGame);
-  Put("locked/a.sgf", kRichGame);
-  Put("open/b.sgf", kRichGame);
-  LockedFolderLister folders;
-  options_.folderLister = &folders;
-  options_.recursive = true;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.found, 2u);
-  EXPECT_EQ(report.cleaned, 2u);
-  ASSERT_EQ(FailureNames(report), std::vector<std::string>{"locked"});
-  EXPECT_EQ(report.failures[0].reason, FailureReason::CannotReadFolder);
-  EXPECT_EQ(report.failures[0].systemMessage, "Permission denied");
-  EXPECT_EQ(Cleaned("open/b.sgf"), kRichGameCleaned);
-  EXPECT_FALSE(Written("locked/a.sgf"));
 }
 
 TEST_F(BatchRunTest, FileThatRunsOutOfMemoryBesideOthersIsTriedAgainAlone) {
@@ -528,19 +496,6 @@ TEST_F(BatchRunTest, FileThatRunsOutOfMemoryBesideOthersIsTriedAgainAlone) {
     }
   }
 }
-
-#ifndef _WIN32
-TEST_F(BatchRunTest, RecursiveRunVisitsAFolderOnceWhateverItsLinks) {
-  Put("sub/a.sgf", kRichGame);
-  fs::create_directory_symlink("..", source_ / "sub" / "loop");
-  options_.recursive = true;
-
-  const BatchReport report = Run();
-
-  EXPECT_EQ(report.found, 1u);
-  EXPECT_EQ(Cleaned("sub/a.sgf"), kRichGameCleaned);
-}
-#endif
 
 TEST_F(BatchRunTest, ProgressCountsEveryEntryOnceAndCallsNeverOverlap) {
   for (int i = 0; i < 40; ++i) Put(Numbered("g", i, ".sgf"), i % 7 == 0 ? kDamaged : kRichGame);

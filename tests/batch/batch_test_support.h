@@ -17,14 +17,6 @@
 
 namespace varnoket::test {
 
-// A game with everything the cleaning drops, and its cleaned form.
-inline constexpr const char* kRichGame =
-    "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
-inline constexpr const char* kRichGameCleaned =
-    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
-// Bytes in which no game tree parses.
-inline constexpr const char* kDamaged = "this is not a game record";
-
 // The real disk, with faults injected by file name: reads that fail or run
 // out of memory, writes that fail as on a full disk, folders that cannot be
 // created. Safe to use from the run's worker threads once set up.
@@ -88,19 +80,6 @@ class FaultyFileSystem : public platform::FileSystem {
  private:
   std::mutex mutex_;
 };
-
-// Every regular file under "folder" by its path relative to "folder", with
-// its bytes.
-inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::string bytes;
-    (void)platform::DefaultFileSystem().ReadFile(entry.path(), &bytes, nullptr);
-    files[entry.path().lexically_relative(folder).generic_string()] = std::move(bytes);
-  }
-  return files;
-}
 
 }  // namespace varnoket::test
 

@@ -255,12 +255,7 @@ TEST_F(WritePathTest, FolderLinksInTheSourceAreFollowedOnlyWhenAsked) {
     const BatchReport report = RunBatch(options_);
 
     std::vector<std::string> cleaned;
-    for (const auto& entry : fs::recursive_directory_iterator(destination_)) {
-      if (entry.is_regular_file()) {
-        cleaned.push_back(entry.path().lexically_relative(destination_).generic_string());
-      }
-    }
-    std::sort(cleaned.begin(), cleaned.end());
+    for (const auto& [name, bytes] : test::Snapshot(destination_)) cleaned.push_back(name);
     EXPECT_EQ(cleaned, c.cleaned);
     EXPECT_EQ(report.failures.size(), 0u);
     std::vector<std::string> notes;

@@ -37,30 +37,7 @@ const std::vector<MadeEntry> kGames = {
     {"notes.txt", "(;B[aa])"},
 };
 
-class ArchiveSourceTest : public ::testing::Test {
- protected:
-  Outcome Run(const std::vector<std::string>& arguments) {
-    return test::RunCli(temp_.path(), arguments);
-  }
-  void Put(const std::string& name, const std::string& bytes) {
-    fs::create_directories((temp_ / platform::PathFromUtf8(name)).parent_path());
-    test::WriteBytes(temp_ / platform::PathFromUtf8(name), bytes);
-  }
-  // Every file under "folder", by its path relative to it, with its bytes.
-  std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    const fs::path root = temp_ / folder;
-    if (!fs::exists(root)) return files;
-    for (const fs::path& path : test::FilesUnder(root)) {
-      std::string name = platform::PathToUtf8(fs::relative(path, root));
-      for (char& c : name) c = c == '\\' ? '/' : c;
-      files[name] = test::ReadBytes(path);
-    }
-    return files;
-  }
-
-  test::TempFolder temp_;
-};
+using ArchiveSourceTest = test::CliFolderTest;
 
 TEST_F(ArchiveSourceTest, EveryFormatCleansAsTheSameFilesFromAFolder) {
   for (const MadeEntry& entry : kGames) Put("folder/" + entry.name, entry.bytes);
@@ -149,13 +126,7 @@ TEST_F(ArchiveSourceTest, NothingIsWrittenOutsideTheDestination) {
 }
 
 TEST_F(ArchiveSourceTest, DamageKeepsWhatCameBeforeAndNamesTheEntry) {
-  // Bytes that do not compress, so that a cut falls inside the second entry.
-  std::string noise(300000, ' ');
-  unsigned state = 7;
-  for (char& c : noise) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>('a' + (state >> 16) % 26);
-  }
+  const std::string noise = test::Incompressible(300000);  // a cut falls inside b.sgf
   const std::string whole = test::MakeArchive(
       MadeFormat::TarGzip,
       {{"a.sgf", "(;B[aa])"}, {"b.sgf", "(;B[bb]C[" + noise + "])"}, {"c.sgf", "(;B[cc])"}});

@@ -2,9 +2,15 @@
 #ifndef VARNOKET_TESTS_CLI_CLI_RUNNER_H_
 #define VARNOKET_TESTS_CLI_CLI_RUNNER_H_
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "platform/path_text.h"
+#include "tests/support/test_support.h"
 
 namespace varnoket::test {
 
@@ -34,6 +40,34 @@ inline std::string Quoted(const std::string& plain) {
 
 // "path" with "/" as this system writes it ("\" on Windows), as UTF-8.
 std::string Native(const std::string& path);
+
+// A temporary folder in which varnoket-cli runs; its files are named in UTF-8
+// with "/" between folders.
+class CliFolderTest : public ::testing::Test {
+ protected:
+  Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "") {
+    std::filesystem::create_directories(here_);
+    return RunCli(here_, arguments, input);
+  }
+  std::filesystem::path PathOf(const std::string& name) const {
+    return here_ / platform::PathFromUtf8(name);
+  }
+  void Put(const std::string& name, const std::string& bytes) const {
+    std::filesystem::create_directories(PathOf(name).parent_path());
+    WriteBytes(PathOf(name), bytes);
+  }
+  void MakeFolder(const std::string& name) const {
+    std::filesystem::create_directories(PathOf(name));
+  }
+  std::string Read(const std::string& name) const { return ReadBytes(PathOf(name)); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(PathOf(name)); }
+  std::map<std::string, std::string> Snapshot(const std::string& folder) const {
+    return test::Snapshot(PathOf(folder));
+  }
+
+  TempFolder temp_;
+  std::filesystem::path here_ = temp_.path();  // where the runs run
+};
 
 #ifndef _WIN32
 // In a child process made by fork(): becomes the built varnoket-cli with

@@ -34,7 +34,7 @@ using test::Outcome;
 
 constexpr const char* kGame = "(;GM[1]FF[4]SZ[9]PB[Black]PW[White];B[aa];W[bb])";
 constexpr const char* kCleaned = "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb])";
-constexpr const char* kDamaged = "not a game record";
+using test::kDamaged;
 
 // Reads everything from "fd" until end of file or EIO (a terminal whose
 // other side has closed).
@@ -132,7 +132,7 @@ std::vector<std::string> DrawnLines(const std::string& output) {
   return lines;
 }
 
-class CliTerminalTest : public ::testing::Test {
+class CliTerminalTest : public test::CliFolderTest {
  protected:
   void PutGames(int count) {
     fs::create_directories(temp_ / "games");
@@ -143,8 +143,6 @@ class CliTerminalTest : public ::testing::Test {
   void AwaitFile(const fs::path& name) {
     while (!fs::exists(temp_ / name)) ::usleep(1000);
   }
-
-  test::TempFolder temp_;
 };
 
 TEST_F(CliTerminalTest, ProgressLineFitsTheTerminalFollowsItsSizeAndIsErased) {
@@ -201,7 +199,7 @@ TEST_F(CliTerminalTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
   const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
 
-  const Outcome outcome = test::RunCli(temp_.path(), {"-q", "one.sgf", "pipe"});
+  const Outcome outcome = Run({"-q", "one.sgf", "pipe"});
   const std::string received = Drain(reader);
   ::close(reader);
 
@@ -222,7 +220,7 @@ TEST_F(CliTerminalTest, OddNamesAreQuotedSoThatEachMessageStaysOneLine) {
   fs::create_directories(temp_ / "games");
   for (const auto& [name, shown] : cases) test::WriteBytes(temp_ / "games" / name, kDamaged);
 
-  const Outcome outcome = test::RunCli(temp_.path(), {"-q", "games", "out"});
+  const Outcome outcome = Run({"-q", "games", "out"});
 
   EXPECT_EQ(outcome.status, 1);
   for (const auto& [name, shown] : cases) {
@@ -251,7 +249,7 @@ TEST_F(CliTerminalTest, PipesSocketsAndDevicesInTheSourceAreFailuresThatNeverBlo
 
   for (const char* jobs : {"-j1", "-j4"}) {
     SCOPED_TRACE(jobs);
-    const Outcome outcome = test::RunCli(temp_.path(), {jobs, "-r", "games", "out"});
+    const Outcome outcome = Run({jobs, "-r", "games", "out"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.err.starts_with(
         "varnoket-cli: games/device.sgf: cannot read the file: not a regular file\n"
@@ -277,7 +275,7 @@ TEST_F(CliTerminalTest, PipesSocketsAndDevicesInTheSourceAreFailuresThatNeverBlo
     }
     ADD_FAILURE() << "the pipe was never opened for reading";
   });
-  const Outcome outcome = test::RunCli(temp_.path(), {"-q", "games/fifo.sgf", "-"});
+  const Outcome outcome = Run({"-q", "games/fifo.sgf", "-"});
   writer.join();
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, kCleaned);
@@ -289,7 +287,7 @@ TEST_F(CliTerminalTest, FoldersThatCannotBeListedAreFailures) {
     test::WriteBytes(temp_ / name, kGame);
   }
   ::chmod((temp_ / "games" / "locked").c_str(), 0);
-  Outcome outcome = test::RunCli(temp_.path(), {"-r", "games", "out"});
+  Outcome outcome = Run({"-r", "games", "out"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(outcome.err.starts_with(
       "varnoket-cli: games/locked: cannot read the folder: Permission denied\n"
@@ -298,7 +296,7 @@ TEST_F(CliTerminalTest, FoldersThatCannotBeListedAreFailures) {
   EXPECT_EQ(test::ReadBytes(temp_ / "out" / "open" / "c.sgf"), kCleaned);
 
   ::chmod((temp_ / "games").c_str(), 0300);
-  outcome = test::RunCli(temp_.path(), {"games", "out"});
+  outcome = Run({"games", "out"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(
       outcome.err.starts_with("varnoket-cli: games: cannot read the folder: Permission denied\n"
@@ -341,7 +339,7 @@ TEST_F(CliTerminalTest, TreesDeeperThanAPathCanNameAreCleanedWhole) {
     ::close(folder);
   }
 
-  const Outcome outcome = test::RunCli(temp_.path(), {"-r", "-L", "-j3", "games", "out"});
+  const Outcome outcome = Run({"-r", "-L", "-j3", "games", "out"});
 
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(outcome.err.starts_with("41 files cleaned, 0 failed, ")) << outcome.err;

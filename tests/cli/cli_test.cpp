@@ -3,8 +3,10 @@
 // standard streams, folders on disk. The same tests run on Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/path_text.h"
@@ -29,41 +31,12 @@ constexpr bool kWindows =
     false;
 #endif
 
-constexpr const char* kGame =
-    "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
-constexpr const char* kCleaned =
-    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
-constexpr const char* kDamaged = "not a game record";
+constexpr const char* kGame = test::kRichGame;
+constexpr const char* kCleaned = test::kRichGameCleaned;
+using test::kDamaged;
 constexpr const char* kTryHelp = "Try 'varnoket-cli --help' for more information.\n";
 
-// Every file under "folder", by relative path, with its bytes.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::path& path : test::FilesUnder(folder)) {
-    files[path.lexically_relative(folder).generic_string()] = test::ReadBytes(path);
-  }
-  return files;
-}
-
-class CliTest : public ::testing::Test {
- protected:
-  // Runs varnoket-cli in the temporary folder.
-  Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "") {
-    return test::RunCli(temp_.path(), arguments, input);
-  }
-
-  // Names are UTF-8, with "/" between folders.
-  fs::path PathOf(const std::string& name) { return temp_ / platform::PathFromUtf8(name); }
-  void Put(const std::string& name, const std::string& bytes) {
-    fs::create_directories(PathOf(name).parent_path());
-    test::WriteBytes(PathOf(name), bytes);
-  }
-  void MakeFolder(const std::string& name) { fs::create_directories(PathOf(name)); }
-  std::string Read(const std::string& name) { return test::ReadBytes(PathOf(name)); }
-  bool Exists(const std::string& name) { return fs::exists(PathOf(name)); }
-
-  test::TempFolder temp_;
-};
+using CliTest = test::CliFolderTest;
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -73,6 +46,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndPointToHelp) {
       {{"--jobs=lots", "a", "b"},
        "varnoket-cli: invalid number of jobs: " + Quoted("lots") + " (0 to 1024)\n"},
       {{"a", "b", "c d"}, "varnoket-cli: extra operand " + Quoted("c d") + "\n"},
+      {{"--all-games", "--split", "a.sgf", "b.sgf"},
+       "varnoket-cli: options '--all-games' and '--split' exclude each other\n"},
       {{"a", "b", "c\nd"},
        std::string("varnoket-cli: extra operand ") + (kWindows ? "\"c`nd\"" : "'c'$'\\n''d'") +
            "\n"},
@@ -171,22 +146,6 @@ TEST_F(CliTest, CharsetAutoSaysWhatItDecided) {
   EXPECT_EQ(Read("out/ascii.sgf"), "(;GM[1]FF[4]PB[Lee])");
 }
 
-TEST_F(CliTest, MissingSourceExitsWithTwo) {
-  const Outcome outcome = Run({"missing", "out"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err,
-            "varnoket-cli: cannot access " + Quoted("missing") + ": No such file or directory\n");
-  EXPECT_FALSE(Exists("out"));
-}
-
-TEST_F(CliTest, FolderCannotGoToStandardOutput) {
-  MakeFolder("games");
-  const Outcome outcome = Run({"games", "-"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err,
-            std::string("varnoket-cli: cannot clean a folder to standard output\n") + kTryHelp);
-}
-
 TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
   for (const char* option : {"--help", "-h", "-rh"}) {
     SCOPED_TRACE(option);
@@ -198,23 +157,6 @@ TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
   const Outcome version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(version.out.starts_with("varnoket-cli (Varnoket) 1.0.0.1\nCopyright")) << version.out;
-}
-
-TEST_F(CliTest, FolderIsCleanedIntoANewFolderWithASummary) {
-  Put("games/a.sgf", kGame);
-  Put("games/B.SGF", kGame);
-  Put("games/readme.txt", "x");
-
-  const Outcome outcome = Run({"games", "out/clean"});
-
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(Read("out/clean/a.sgf"), kCleaned);
-  EXPECT_EQ(Read("out/clean/B.SGF"), kCleaned);
-  EXPECT_FALSE(Exists("out/clean/readme.txt"));
-  EXPECT_TRUE(outcome.err.starts_with("2 files cleaned, 0 failed, 156 B read, 120 B written in "))
-      << outcome.err;
-  EXPECT_EQ(outcome.err.find('\r'), std::string::npos) << "no progress bar off a terminal";
 }
 
 TEST_F(CliTest, FailuresNameTheFileThatFailedWithTheReasonAndExitWithOne) {
@@ -241,124 +183,108 @@ TEST_F(CliTest, FailuresNameTheFileThatFailedWithTheReasonAndExitWithOne) {
   EXPECT_FALSE(Exists("out/folder.sgf"));
 }
 
-TEST_F(CliTest, QuietPrintsOnlyErrors) {
-  Put("games/a.sgf", kGame);
-  Outcome outcome = Run({"-q", "games", "out"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.err, "");
-
-  Put("games/broken.sgf", kDamaged);
-  outcome = Run({"games", "out", "--quiet"});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "varnoket-cli: " + Native("games/broken.sgf") + ": no game found\n");
+// The words of "text" between spaces.
+std::vector<std::string> Words(std::string_view text) {
+  std::vector<std::string> words;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    if (end > start) words.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
 }
 
-TEST_F(CliTest, EmptyFolderIsNotAnError) {
-  MakeFolder("games");
-  const Outcome outcome = Run({"games", "out"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_TRUE(outcome.err.starts_with("no *.sgf files found in " + Quoted("games") +
-                                      "\n0 files cleaned, 0 failed"))
-      << outcome.err;
-
-  // Records kept only in subfolders: the message points to -r.
-  Put("games/2024/a.sgf", kGame);
-  const Outcome flat = Run({"games", "out"});
-  EXPECT_EQ(flat.status, 0);
-  EXPECT_TRUE(flat.err.starts_with("no *.sgf files found in " + Quoted("games") +
-                                   " (it has 1 subfolder; -r cleans them too)\n"))
-      << flat.err;
-}
-
-TEST_F(CliTest, SameFolderCleansInPlace) {
-  Put("games/a.sgf", kGame);
-  Put("games/broken.sgf", kDamaged);
-
-  const Outcome outcome = Run({"-q", "games", "games/"});
-
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(Read("games/a.sgf"), kCleaned);
-  EXPECT_EQ(Read("games/broken.sgf"), kDamaged);
-}
-
-TEST_F(CliTest, StandardStreamsCarryOneRecordAndStayQuietWhenAllIsWell) {
-  Put("one.sgf", kGame);
+// One run each, in a folder of its own: what it puts first, what it exits
+// with, what it says and what it leaves behind. Names are listed between
+// spaces; a file whose name says "broken" holds a damaged record, any other
+// a game (cleaned, in what is left behind), and a name ending in "/" is a
+// folder; "-name" is absent.
+TEST_F(CliTest, RunsSayWhatTheyDidAndExitWithItsStatus) {
   struct Case {
-    std::vector<std::string> arguments;
-    std::string input;
+    const char* what;
+    const char* put;
+    const char* arguments;
+    const char* input;
     int status;
-    std::string out;
-    std::string errStart;  // the whole of standard error when no summary follows
+    const char* out;
+    std::string err;  // the whole of standard error when empty or ending in "\n", else its start
+    const char* left;
   };
-  const std::vector<Case> cases = {
-      {{"-", "-"}, kGame, 0, kCleaned, ""},
-      {{"one.sgf", "-"}, "", 0, kCleaned, ""},
-      {{"-", "piped.sgf"}, kGame, 0, "", ""},
-      {{"-", "-"},
-       kDamaged,
-       1,
-       "",
-       "varnoket-cli: standard input: no game found\n0 files cleaned, 1 failed"},
-      {{"-q", "-", "-"}, kDamaged, 1, "", "varnoket-cli: standard input: no game found\n"},
+  const std::string noGame = ": no game found\n";
+  const std::string broken = "varnoket-cli: " + Native("games/broken.sgf") + noGame;
+  const std::string noFiles = "no *.sgf files found in " + Quoted("games");
+  const Case cases[] = {
+      {"missing source", "", "missing out", "", 2, "",
+       "varnoket-cli: cannot access " + Quoted("missing") + ": No such file or directory\n",
+       "-out"},
+      {"folder to standard output", "games/", "games -", "", 2, "",
+       std::string("varnoket-cli: cannot clean a folder to standard output\n") + kTryHelp, ""},
+      {"folder into a new folder", "games/a.sgf games/B.SGF games/readme.txt", "games out/clean",
+       "", 0, "", "2 files cleaned, 0 failed, 156 B read, 120 B written in ",
+       "out/clean/a.sgf out/clean/B.SGF -out/clean/readme.txt"},
+      {"quiet", "games/a.sgf", "-q games out", "", 0, "", "", "out/a.sgf"},
+      {"quiet prints only errors", "games/a.sgf games/broken.sgf", "games out --quiet", "", 1, "",
+       broken, "out/a.sgf -out/broken.sgf"},
+      {"empty folder", "games/", "games out", "", 0, "", noFiles + "\n0 files cleaned, 0 failed",
+       ""},
+      {"records only in subfolders", "games/2024/a.sgf", "games out", "", 0, "",
+       noFiles + " (it has 1 subfolder; -r cleans them too)\n0 files cleaned, 0 failed", ""},
+      {"same folder in place", "games/a.sgf games/broken.sgf", "-q games games/", "", 1, "", broken,
+       "games/a.sgf games/broken.sgf"},
+      {"standard streams", "", "- -", kGame, 0, kCleaned, "", ""},
+      {"file to standard output", "one.sgf", "one.sgf -", "", 0, kCleaned, "", ""},
+      {"standard input to a file", "", "- piped.sgf", kGame, 0, "", "", "piped.sgf"},
+      {"damaged standard input", "", "- -", kDamaged, 1, "",
+       "varnoket-cli: standard input: no game found\n0 files cleaned, 1 failed", ""},
+      {"damaged standard input, quiet", "", "-q - -", kDamaged, 1, "",
+       "varnoket-cli: standard input: no game found\n", ""},
+      {"file to a file", "one.sgf", "-q one.sgf renamed.sgf", "", 0, "", "", "renamed.sgf"},
+      {"file into a folder", "one.sgf folder/", "-q one.sgf folder", "", 0, "", "",
+       "folder/one.sgf"},
+      {"file in place", "one.sgf", "-q one.sgf one.sgf", "", 0, "", "", "one.sgf"},
+      {"file into a missing folder", "one.sgf", "-q one.sgf no/such/folder/x.sgf", "", 1, "",
+       "varnoket-cli: no/such/folder/x.sgf: cannot write the file: ", ""},
+      {"subfolders left alone", "games/top.sgf games/2019/spring/a.sgf games/2019/broken.sgf",
+       "-q games flat", "", 0, "", "", "flat/top.sgf -flat/2019"},
+      {"recursive mirrors subfolders",
+       "games/top.sgf games/2019/spring/a.sgf games/2019/broken.sgf", "-q --recursive games tree",
+       "", 1, "", "varnoket-cli: " + Native("games/2019/broken.sgf") + noGame,
+       "tree/top.sgf tree/2019/spring/a.sgf -tree/2019/broken.sgf"},
+      {"names in any script", "Партии/李昌镐.sgf Партии/broken-조훈현.sgf", "-q Партии Чистые", "",
+       1, "", "varnoket-cli: " + Native("Партии/broken-조훈현.sgf") + noGame,
+       "Чистые/李昌镐.sgf -Чистые/broken-조훈현.sgf"},
   };
+  const auto bytesOf = [](const std::string& name, const char* game) {
+    return name.find("broken") != std::string::npos ? kDamaged : game;
+  };
+  int folder = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1] + " " + c.input);
-    const Outcome outcome = Run(c.arguments, c.input);
+    SCOPED_TRACE(c.what);
+    here_ = temp_ / Numbered("run", folder++);
+    for (const std::string& name : Words(c.put)) {
+      if (name.ends_with('/')) {
+        MakeFolder(name);
+      } else {
+        Put(name, bytesOf(name, kGame));
+      }
+    }
+    const Outcome outcome = Run(Words(c.arguments), c.input);
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_EQ(outcome.out, c.out);
-    if (c.errStart.empty() || c.errStart.back() == '\n') {
-      EXPECT_EQ(outcome.err, c.errStart);
+    if (c.err.empty() || c.err.back() == '\n') {
+      EXPECT_EQ(outcome.err, c.err);
     } else {
-      EXPECT_TRUE(outcome.err.starts_with(c.errStart)) << outcome.err;
+      EXPECT_TRUE(outcome.err.starts_with(c.err)) << outcome.err;
+    }
+    EXPECT_EQ(outcome.err.find('\r'), std::string::npos) << "no progress bar off a terminal";
+    for (const std::string& name : Words(c.left)) {
+      if (name.starts_with('-')) {
+        EXPECT_FALSE(Exists(name.substr(1))) << name;
+      } else {
+        EXPECT_EQ(Read(name), bytesOf(name, kCleaned)) << name;
+      }
     }
   }
-  EXPECT_EQ(Read("piped.sgf"), kCleaned);
-}
-
-TEST_F(CliTest, SingleFileGoesToAFileOrIntoAFolder) {
-  Put("one.sgf", kGame);
-  MakeFolder("folder");
-
-  EXPECT_EQ(Run({"-q", "one.sgf", "renamed.sgf"}).status, 0);
-  EXPECT_EQ(Read("renamed.sgf"), kCleaned);
-  EXPECT_EQ(Run({"-q", "one.sgf", "folder"}).status, 0);
-  EXPECT_EQ(Read("folder/one.sgf"), kCleaned);
-  EXPECT_EQ(Run({"-q", "one.sgf", "one.sgf"}).status, 0);
-  EXPECT_EQ(Read("one.sgf"), kCleaned);
-
-  const Outcome outcome = Run({"-q", "one.sgf", "no/such/folder/x.sgf"});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_TRUE(
-      outcome.err.starts_with("varnoket-cli: no/such/folder/x.sgf: cannot write the file: "))
-      << outcome.err;
-}
-
-TEST_F(CliTest, RecursiveMirrorsSubfolders) {
-  Put("games/top.sgf", kGame);
-  Put("games/2019/spring/a.sgf", kGame);
-  Put("games/2019/broken.sgf", kDamaged);
-
-  Outcome outcome = Run({"-q", "games", "flat"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_FALSE(Exists("flat/2019"));
-
-  outcome = Run({"-q", "--recursive", "games", "tree"});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.err, "varnoket-cli: " + Native("games/2019/broken.sgf") + ": no game found\n");
-  EXPECT_EQ(Read("tree/top.sgf"), kCleaned);
-  EXPECT_EQ(Read("tree/2019/spring/a.sgf"), kCleaned);
-  EXPECT_FALSE(Exists("tree/2019/broken.sgf"));
-}
-
-TEST_F(CliTest, NamesInAnyScriptPassThroughArgumentsPathsAndMessages) {
-  Put("Партии/李昌镐.sgf", kGame);
-  Put("Партии/조훈현.sgf", kDamaged);
-
-  const Outcome outcome = Run({"-q", "Партии", "Чистые"});
-
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(Read("Чистые/李昌镐.sgf"), kCleaned);
-  EXPECT_EQ(outcome.err, "varnoket-cli: " + Native("Партии/조훈현.sgf") + ": no game found\n");
 }
 
 // Every file and folder under "folder" but the runner's own, with the bytes
@@ -426,7 +352,7 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
 
   const Outcome one = Run({"-q", "-r", "-j", "1", "games", "j1"});
   ASSERT_EQ(one.status, 1);
-  const auto expected = Snapshot(temp_ / "j1");
+  const auto expected = test::Snapshot(temp_ / "j1");
   ASSERT_FALSE(expected.empty());
   const std::vector<std::vector<std::string>> jobOptions = {{"-j", "4"}, {"--jobs=3"}, {}};
   for (std::size_t i = 0; i < jobOptions.size(); ++i) {
@@ -438,7 +364,7 @@ TEST_F(CliTest, AnyNumberOfJobsWritesTheSameFiles) {
     const Outcome many = Run(arguments);
     EXPECT_EQ(many.status, one.status);
     EXPECT_EQ(many.err, one.err);
-    EXPECT_TRUE(Snapshot(temp_ / into) == expected);
+    EXPECT_TRUE(test::Snapshot(temp_ / into) == expected);
   }
 }
 

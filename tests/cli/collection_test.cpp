@@ -41,20 +41,7 @@ const std::vector<Break> kBreaks = {
 
 std::string Collection(const Break& broken) { return std::string(kFirst) + broken.game + kThird; }
 
-class CollectionTest : public ::testing::Test {
- protected:
-  Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "") {
-    return test::RunCli(temp_.path(), arguments, input);
-  }
-  void Put(const std::string& name, const std::string& bytes) {
-    fs::create_directories((temp_ / name).parent_path());
-    test::WriteBytes(temp_ / name, bytes);
-  }
-  std::string Read(const std::string& name) { return test::ReadBytes(temp_ / name); }
-  bool Exists(const std::string& name) { return fs::exists(temp_ / name); }
-
-  test::TempFolder temp_;
-};
+using CollectionTest = test::CliFolderTest;
 
 TEST_F(CollectionTest, ABrokenGameCostsOnlyItself) {
   for (const Break& broken : kBreaks) {
@@ -177,14 +164,6 @@ TEST_F(CollectionTest, GamesAreCutAsTheSystemCodePageReadsThem) {
   const Outcome outcome = Run({"--all-games", "-", "-"}, source);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, expected);
-}
-
-TEST_F(CollectionTest, AllGamesAndSplitExcludeEachOther) {
-  const Outcome outcome = Run({"--all-games", "--split", "a.sgf", "b.sgf"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err,
-            "varnoket-cli: options '--all-games' and '--split' exclude each other\n"
-            "Try 'varnoket-cli --help' for more information.\n");
 }
 
 }  // namespace

@@ -80,8 +80,11 @@ TEST(CharsetTest, EscapesOutsideMultiByteCharacters) {
   for (const auto& c : cases) test::ExpectCleaned(c.input, c.cleaned);
 }
 
+// Files cleaned with and without an assumed charset, and cleaned files read
+// again as their source was: cleaning them again changes nothing.
 TEST(CharsetTest, CleanedFilesAreReadAgainAsTheirSourceWas) {
   const AssumedCharset iso2022Jp = *AssumeCharset("ISO-2022-JP");
+  const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
   const struct {
     std::string input;
     std::string cleaned;
@@ -97,22 +100,8 @@ TEST(CharsetTest, CleanedFilesAreReadAgainAsTheirSourceWas) {
       // as UTF-8, the text after the game would parse as a second game.
       {std::string("\xEF\xBB\xBFp]\n(;(;B[br\x9C\x8B]);)\n;W(;B[e\x1B$Bp(") + '\0' + "p]))\n",
        "(;GM[1]FF[4]CA[ISO-2022-JP])", &iso2022Jp},
-  };
-  for (const auto& c : cases) {
-    if (!test::ReadByteForByte(c.input, c.assumed)) continue;
-    test::ExpectCleaned(c.input, c.cleaned, c.assumed);
-    test::ExpectCleaned(c.cleaned, c.cleaned, c.assumed);
-  }
-}
-
-TEST(CharsetTest, SingleByteAndUndeclaredFilesReadAsBefore) {
-  const AssumedCharset shiftJis = *AssumeCharset("Shift_JIS");
-  const struct {
-    std::string input;
-    std::string cleaned;
-    const AssumedCharset* assumed;
-  } cases[] = {
-      // Latin-1 "José]" and cp1251 "Ким]": the last letter is no lead byte.
+      // Single-byte files: Latin-1 "José]" and cp1251 "Ким]", whose last
+      // letter is no lead byte.
       {"(;PB[Jos\xE9]PW[\xCA\xE8\xEC];B[pd])", "(;GM[1]FF[4]PW[\xCA\xE8\xEC]PB[Jos\xE9]\r\n;B[pd])",
        nullptr},
       {"(;CA[windows-1251]PW[\xCA\xE8\xEC];B[pd])",
@@ -131,8 +120,9 @@ TEST(CharsetTest, SingleByteAndUndeclaredFilesReadAsBefore) {
        &shiftJis},
   };
   for (const auto& c : cases) {
-    if (test::ReadByteForByte(c.input, c.assumed))
-      test::ExpectCleaned(c.input, c.cleaned, c.assumed);
+    if (!test::ReadByteForByte(c.input, c.assumed)) continue;
+    test::ExpectCleaned(c.input, c.cleaned, c.assumed);
+    test::ExpectCleaned(c.cleaned, c.cleaned, c.assumed);
   }
 }
 

@@ -113,6 +113,7 @@ TEST(CleanRecordTest, HugeAndDeepInputs) {
             RecordStatus::Cleaned);
   EXPECT_EQ(joined, out);
   EXPECT_EQ(largest, std::size_t{64} << 10);
+  ExpectSameAsRecords(moves);
 
   constexpr int kDepth = 100000;
   std::string nested = "(;GM[1]";
@@ -126,6 +127,7 @@ TEST(CleanRecordTest, HugeAndDeepInputs) {
   for (int i = 0; i < 100000; ++i) unclosed += "(;W[bb]";
   EXPECT_EQ(CleanRecord(unclosed, &out), RecordStatus::CutShort);
   EXPECT_TRUE(out.empty());
+  ExpectSameAsRecords(unclosed);
 }
 
 TEST(CleanRecordTest, ARecordCutShortIsToldFromOneWithoutAGame) {

@@ -35,7 +35,6 @@ TEST_F(GameRecordTest, AddValueAppendsToTheFirstPropertyAndRaisesItsFlagOnce) {
   EXPECT_EQ(Root()->properties[0].values, (std::vector<WideString>{W("aa"), W("bb")}));
   EXPECT_TRUE(Root()->hasSetup);
   EXPECT_FALSE(Root()->hasMove);
-  EXPECT_TRUE(Root()->modified);
 }
 
 TEST_F(GameRecordTest, SetValueReplacesAllValuesInPlace) {
@@ -97,10 +96,8 @@ TEST_F(GameRecordTest, FirstValueEmptyReadsLikeAMissingProperty) {
   EXPECT_TRUE(Root()->Value(prop::PW).empty());
 }
 
-TEST_F(GameRecordTest, SetCurrentValueMarksTheGameModified) {
-  EXPECT_FALSE(record.games()[0].modified);
+TEST_F(GameRecordTest, SetCurrentValueIsReadBackFromTheCurrentNode) {
   record.SetCurrentValue(prop::GN, W("x"));
-  EXPECT_TRUE(record.games()[0].modified);
   EXPECT_EQ(record.CurrentValue(prop::GN), W("x"));
 }
 
@@ -111,21 +108,7 @@ TEST_F(GameRecordTest, ResetOfALoadedRecordKeepsItsCodePage) {
   record.Reset();
   EXPECT_FALSE(record.systemCodePage());
   EXPECT_TRUE(record.trailingText().empty());
-  EXPECT_TRUE(record.path().empty());
   EXPECT_TRUE(Root()->properties.empty());
-}
-
-TEST_F(GameRecordTest, SaveClearsModifiedFlags) {
-  GameNode* a = GameNode::AddChild(Root());
-  a->AddValue(prop::B, W("aa"));
-  GameNode* b = GameNode::AddChild(Root());
-  b->AddValue(prop::B, W("bb"));
-  record.SetCurrentValue(prop::GM, W("1"));
-  test::TempFolder folder;
-  ASSERT_TRUE(record.Save(folder / "x.sgf"));
-  EXPECT_EQ(record.path(), folder / "x.sgf");
-  EXPECT_FALSE(record.games()[0].modified);
-  EXPECT_FALSE(Root()->modified || a->modified || b->modified);
 }
 
 }  // namespace

@@ -101,7 +101,6 @@ TEST(SgfReaderTest, TreeStructureFollowsTheText) {
   EXPECT_EQ(second->mainChild->Value(prop::W), W("pp"));
   EXPECT_TRUE(first->hasMove);
   EXPECT_TRUE(root->hasRoot);
-  EXPECT_FALSE(root->modified);
 }
 
 TEST(SgfReaderTest, RepeatedIdentifiersStaySeparatePropertiesInTextOrder) {
@@ -198,18 +197,6 @@ TEST(SgfReaderTest, Latin1TextPassesThroughByteForByte) {
   std::string written;
   ASSERT_TRUE(record.SaveToBytes(&written));
   EXPECT_EQ(written, input);
-}
-
-TEST(SgfReaderTest, LoadFromDiskSetsPathEvenWhenItFails) {
-  test::TempFolder folder;
-  GameRecord record;
-  record.Reset();
-  EXPECT_FALSE(record.Load(folder / "missing.sgf"));
-  EXPECT_EQ(record.path(), folder / "missing.sgf");
-  EXPECT_FALSE(record.Load(folder.path()));  // a folder is no file
-  test::WriteBytes(folder / "game.sgf", "(;GM[1];B[aa])");
-  EXPECT_TRUE(record.Load(folder / "game.sgf"));
-  EXPECT_EQ(record.games().size(), 1u);
 }
 
 }  // namespace

@@ -6,15 +6,6 @@
 #include "tests/oracle/game_record.h"
 #include "tests/support/test_support.h"
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
-#endif
-
 namespace varnoket {
 namespace {
 
@@ -114,81 +105,6 @@ TEST_F(SgfWriterTest, CodePages) {
   EXPECT_EQ(bytes.substr(0, 9), "(;PB[? \xE9 ");
 #endif
 }
-
-TEST_F(SgfWriterTest, SaveReplacesALongerFileCompletely) {
-  test::TempFolder folder;
-  test::WriteBytes(folder / "g.sgf", std::string(10000, 'x'));
-  ASSERT_TRUE(record.Save(folder / "g.sgf"));
-  EXPECT_EQ(test::ReadBytes(folder / "g.sgf"), "(;)");
-  EXPECT_EQ(test::FilesUnder(folder.path()).size(), 1u);  // no temporary left behind
-}
-
-TEST_F(SgfWriterTest, SaveIntoAMissingFolderFailsAndCreatesNothing) {
-  test::TempFolder folder;
-  EXPECT_FALSE(record.Save(folder / "missing" / "g.sgf"));
-  EXPECT_EQ(record.path(), folder / "missing" / "g.sgf");
-  EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
-}
-
-TEST_F(SgfWriterTest, SaveOverAFolderFailsAndLeavesIt) {
-  test::TempFolder folder;
-  std::filesystem::create_directory(folder / "x.sgf");
-  EXPECT_FALSE(record.Save(folder / "x.sgf"));
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "x.sgf"));
-  EXPECT_EQ(test::FilesUnder(folder.path()).size(), 0u);
-}
-
-#ifndef _WIN32
-// A disk that fills in the middle of a save: the file size limit makes the
-// kernel refuse the write after 1,000 bytes, in a child process.
-TEST_F(SgfWriterTest, DiskFullDuringSaveLeavesTheOriginalUntouched) {
-  test::TempFolder folder;
-  const std::string original = "(;GM[1]C[the original game])";
-  test::WriteBytes(folder / "g.sgf", original);
-  Root()->SetValue(prop::C, WideString(100000, u'x'));
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{1000, 1000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(record.Save(folder / "g.sgf") ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "Save reported success on a full disk";
-  EXPECT_EQ(test::ReadBytes(folder / "g.sgf"), original);
-  EXPECT_EQ(test::FilesUnder(folder.path()).size(), 1u);
-}
-
-TEST_F(SgfWriterTest, SaveNeverReplacesAPipe) {
-  test::TempFolder folder;
-  ASSERT_EQ(mkfifo((folder / "g.sgf").c_str(), 0644), 0);
-  EXPECT_FALSE(record.Save(folder / "g.sgf"));
-  EXPECT_TRUE(std::filesystem::is_fifo(folder / "g.sgf"));
-  EXPECT_EQ(test::FilesUnder(folder.path()).size(), 0u);
-}
-
-TEST_F(SgfWriterTest, SaveThroughALinkReplacesItsTargetAndKeepsTheLink) {
-  test::TempFolder folder;
-  std::filesystem::create_directory(folder / "store");
-  test::WriteBytes(folder / "store" / "real.sgf", "old");
-  std::filesystem::create_symlink(folder / "store" / "real.sgf", folder / "g.sgf");
-  ASSERT_TRUE(record.Save(folder / "g.sgf"));
-  EXPECT_TRUE(std::filesystem::is_symlink(folder / "g.sgf"));
-  EXPECT_EQ(test::ReadBytes(folder / "store" / "real.sgf"), "(;)");
-}
-
-TEST_F(SgfWriterTest, ReplacingKeepsTheFilesPermissions) {
-  test::TempFolder folder;
-  test::WriteBytes(folder / "g.sgf", "old");
-  std::filesystem::permissions(folder / "g.sgf", std::filesystem::perms(0640));
-  ASSERT_TRUE(record.Save(folder / "g.sgf"));
-  EXPECT_EQ(std::filesystem::status(folder / "g.sgf").permissions() & std::filesystem::perms::all,
-            std::filesystem::perms(0640));
-}
-#endif
 
 }  // namespace
 }  // namespace varnoket

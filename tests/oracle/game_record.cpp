@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/file_system.h"
-
 namespace varnoket {
 namespace {
 
@@ -38,11 +36,8 @@ class NodeArena {
     }
     GameNode* node = &blocks_.back()[used_++];
     node->arena_ = this;
-    ++count_;
     return node;
   }
-
-  std::size_t count() const { return count_; }
 
  private:
   static constexpr std::size_t kFirstBlock = 16;
@@ -51,7 +46,6 @@ class NodeArena {
   std::vector<std::unique_ptr<GameNode[]>> blocks_;
   std::size_t blockSize_ = kFirstBlock;
   std::size_t used_ = 0;
-  std::size_t count_ = 0;
 };
 
 NodeProperty::NodeProperty(std::u16string_view identifier)
@@ -72,7 +66,6 @@ GameNode* GameNode::AddChild(GameNode* node) {
   }
   node->lastChild = child;
   node->mainChild = child;
-  node->modified = true;
   return child;
 }
 
@@ -106,7 +99,6 @@ void GameNode::AddValue(PropertyId id, WideString value) {
     property = &properties[static_cast<std::size_t>(index)];
   }
   property->values.push_back(std::move(value));
-  modified = true;
 }
 
 void GameNode::SetValue(PropertyId id, WideString value) {
@@ -147,7 +139,6 @@ GameTree::~GameTree() = default;
 GameTree::GameTree(GameTree&& other) noexcept
     : leadingText(std::move(other.leadingText)),
       moveNumber(other.moveNumber),
-      modified(other.modified),
       root(std::exchange(other.root, nullptr)),
       current(std::exchange(other.current, nullptr)),
       arena_(std::move(other.arena_)) {}
@@ -156,7 +147,6 @@ GameTree& GameTree::operator=(GameTree&& other) noexcept {
   if (this != &other) {
     leadingText = std::move(other.leadingText);
     moveNumber = other.moveNumber;
-    modified = other.modified;
     root = std::exchange(other.root, nullptr);
     current = std::exchange(other.current, nullptr);
     arena_ = std::move(other.arena_);
@@ -169,14 +159,11 @@ GameNode* GameTree::NewNode() {
   return arena_->NewNode();
 }
 
-std::size_t GameTree::NodeCount() const { return arena_ == nullptr ? 0 : arena_->count(); }
-
 GameRecord::GameRecord() = default;
 
 GameRecord::~GameRecord() = default;
 
 void GameRecord::Reset() {
-  path_.clear();
   games_.clear();
   trailingText_.clear();
   currentGame_ = -1;
@@ -184,43 +171,6 @@ void GameRecord::Reset() {
   currentGame_ = 0;
   game.root = game.NewNode();
   game.current = game.root;
-}
-
-bool GameRecord::Load(const std::filesystem::path& path, const AssumedCharset* assumed) {
-  path_ = path;
-  cutShort_ = false;
-  std::string bytes;
-  if (!platform::DefaultFileSystem().ReadFile(path, &bytes, nullptr).ok()) return false;
-  return LoadFromBytes(bytes, assumed);
-}
-
-bool GameRecord::Save(const std::filesystem::path& path) {
-  path_ = path;
-  std::string bytes;
-  if (!SaveToBytes(&bytes)) return false;
-  if (!platform::DefaultFileSystem().WriteFileAtomically(path, bytes).ok()) return false;
-  MarkSaved();
-  return true;
-}
-
-void GameRecord::MarkSaved() {
-  for (GameTree& game : games_) {
-    game.modified = false;
-    // Depth-first over first children and next siblings, climbing back through
-    // parents: no recursion however deep the tree.
-    GameNode* node = game.root;
-    while (node != nullptr) {
-      node->modified = false;
-      if (node->firstChild != nullptr) {
-        node = node->firstChild;
-        continue;
-      }
-      while (node != nullptr && node != game.root && node->nextSibling == nullptr) {
-        node = node->parent;
-      }
-      node = (node == nullptr || node == game.root) ? nullptr : node->nextSibling;
-    }
-  }
 }
 
 GameTree& GameRecord::CurrentGameTree() {
@@ -255,7 +205,6 @@ void GameRecord::SetCurrentValue(PropertyId id, WideString value) {
   GameTree& game = CurrentGameTree();
   if (game.current == nullptr) Fail("no current node");
   game.current->SetValue(id, std::move(value));
-  game.modified = true;
 }
 
 }  // namespace varnoket

@@ -43,7 +43,7 @@ class GameNode {
   GameNode& operator=(const GameNode&) = delete;
 
   // Appends a new empty node as the last child of "node" (which must belong to
-  // a GameTree), makes it the main child and marks "node" modified.
+  // a GameTree) and makes it the main child.
   static GameNode* AddChild(GameNode* node);
   // The child that the main line follows, or null.
   static GameNode* MainChild(const GameNode* node);
@@ -75,7 +75,6 @@ class GameNode {
   bool hasSetup = false;
   bool hasRoot = false;
   bool hasGameInfo = false;
-  bool modified = false;
 
  private:
   friend class NodeArena;
@@ -98,12 +97,9 @@ class GameTree {
 
   // A new empty node owned by this tree, linked to nothing.
   GameNode* NewNode();
-  // The number of nodes this tree has allocated (reachable or not).
-  std::size_t NodeCount() const;
 
   WideString leadingText;
   std::int32_t moveNumber = 0;
-  bool modified = false;
   GameNode* root = nullptr;
   GameNode* current = nullptr;
 
@@ -120,14 +116,9 @@ class GameRecord {
   GameRecord(const GameRecord&) = delete;
   GameRecord& operator=(const GameRecord&) = delete;
 
-  // One game of one empty root node, which is current; path and trailing text
-  // empty. The encoding and its label are kept.
+  // One game of one empty root node, which is current; trailing text empty.
+  // The encoding and its label are kept.
   void Reset();
-
-  // Reads the file at "path" and parses it (see LoadFromBytes). Sets path()
-  // first, even when the load fails. False when the file cannot be read or no
-  // game tree was accepted; the games are then as they were.
-  bool Load(const std::filesystem::path& path, const AssumedCharset* assumed = nullptr);
 
   // Parses SGF bytes. The encoding is chosen from the first node's CA, a UTF-8
   // byte-order mark and "assumed" (see grammar::ChooseReading): UTF-8, a known
@@ -145,10 +136,6 @@ class GameRecord {
   // succeeded.
   bool cutShort() const { return cutShort_; }
 
-  // Writes the record to "path" atomically (see FileSystem). Sets path()
-  // first. On success clears the modified flags of every game and node.
-  bool Save(const std::filesystem::path& path);
-
   // Replaces "*out" with the SGF text of the record in its code page. False
   // only when the text is too long to convert; "*out" is then empty.
   bool SaveToBytes(std::string* out) const;
@@ -165,7 +152,6 @@ class GameRecord {
   const std::vector<GameTree>& games() const { return games_; }
   const WideString& trailingText() const { return trailingText_; }
   std::int32_t currentGame() const { return currentGame_; }
-  const std::filesystem::path& path() const { return path_; }
   // How the text is held and written; a new record is in the system code page.
   const TextEncoding& encoding() const { return encoding_; }
   void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
@@ -179,12 +165,10 @@ class GameRecord {
 
   GameTree& CurrentGameTree();
   const GameTree& CurrentGameTree() const;
-  void MarkSaved();
 
   std::vector<GameTree> games_;
   WideString trailingText_;
   std::int32_t currentGame_ = -1;
-  std::filesystem::path path_;
   TextEncoding encoding_;
   std::string charsetLabel_;
   bool cutShort_ = false;

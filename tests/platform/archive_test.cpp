@@ -101,13 +101,7 @@ TEST(ArchiveRead, EveryFormatGivesBackItsEntriesInOrder) {
 }
 
 TEST(ArchiveRead, ContentDamageAndProtectionAreToldAtTheirEntry) {
-  // Bytes that do not compress, so that a cut falls inside the second entry.
-  std::string big(200000, ' ');
-  unsigned state = 1;
-  for (char& c : big) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>('a' + (state >> 16) % 26);
-  }
+  const std::string big = test::Incompressible(200000);  // a cut falls inside b.sgf
   const std::string tar =
       test::MakeArchive(MadeFormat::Tar, {{"a.sgf", "(;B[aa])"}, {"b.sgf", big}, {"c.sgf", "(;)"}});
   const std::string zip =

@@ -23,9 +23,13 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "platform/posix/write_way.h"
 #endif
@@ -123,6 +127,24 @@ TEST_F(FileSystemTest, AFileReadInBlocksIsReadToItsEnd) {
     }
     EXPECT_EQ(read, c.after);
   }
+}
+
+// A read refuses what is no file it can hold: nothing, a folder, a file
+// larger than a read may take.
+TEST_F(FileSystemTest, AReadRefusesWhatIsNoFileItCanHold) {
+  const fs::path huge = Put("huge.sgf", "(;GM[1])");
+  std::error_code error;
+  fs::resize_file(huge, platform::kMaxReadableFileSize + 1, error);
+  for (const fs::path& path : {temp_ / "missing.sgf", temp_.path(), huge}) {
+    if (path == huge && error) continue;  // no sparse files here
+    SCOPED_TRACE(path.string());
+    std::string bytes = "stale";
+    EXPECT_FALSE(platform::DefaultFileSystem().ReadFile(path, &bytes, nullptr).ok());
+  }
+  test::WriteBytes(temp_ / "game.sgf", "(;GM[1];B[aa])");
+  std::string bytes;
+  EXPECT_TRUE(platform::DefaultFileSystem().ReadFile(temp_ / "game.sgf", &bytes, nullptr).ok());
+  EXPECT_EQ(bytes, "(;GM[1];B[aa])");
 }
 
 // Cleaning in place: the name is replaced only while it holds the file that
@@ -302,6 +324,39 @@ TEST_F(FileSystemTest, KeepsOwnerAndPermissionsAndRefusesReadOnlyFiles) {
   }
 }
 
+// A write that cannot be done leaves what was there and creates nothing: no
+// missing folder, no temporary file.
+TEST_F(FileSystemTest, AWriteThatCannotBeDoneLeavesWhatWasThere) {
+  platform::FileSystem& files = platform::DefaultFileSystem();
+  EXPECT_FALSE(files.WriteFileAtomically(temp_ / "missing" / "g.sgf", "cleaned").ok());
+  fs::create_directory(temp_ / "folder.sgf");
+  EXPECT_FALSE(files.WriteFileAtomically(temp_ / "folder.sgf", "cleaned").ok());
+  EXPECT_TRUE(fs::is_directory(temp_ / "folder.sgf"));
+  std::vector<std::string> left = {"folder.sgf"};
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo((temp_ / "pipe.sgf").c_str(), 0644), 0);
+  EXPECT_FALSE(files.WriteFileAtomically(temp_ / "pipe.sgf", "cleaned").ok());
+  EXPECT_TRUE(fs::is_fifo(temp_ / "pipe.sgf"));
+  // A disk that fills in the middle of the write: the file size limit makes
+  // the kernel refuse it after 1,000 bytes, in a child process.
+  Put("full.sgf", "original");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1000, 1000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::_exit(files.WriteFileAtomically(temp_ / "full.sgf", std::string(100000, 'x')).ok() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "success reported on a full disk";
+  EXPECT_EQ(test::ReadBytes(temp_ / "full.sgf"), "original");
+  left.insert(left.end(), {"full.sgf", "pipe.sgf"});
+#endif
+  EXPECT_EQ(Names(temp_.path()), left);
+}
+
 TEST_F(FileSystemTest, ReplacesFilesWhoseNamesAreAsLongAsNamesGet) {
   for (const std::size_t length : {250u, 255u}) {
     SCOPED_TRACE(length);
@@ -437,7 +492,15 @@ TEST_F(FileSystemTest, ReplacementKeepsExtendedAttributes) {
   }
 }
 
-TEST_F(FileSystemTest, DanglingLinkIsReplacedByTheFileItself) {
+// A link of the user's own replaces its target and stays; a dangling link is
+// replaced by the file itself.
+TEST_F(FileSystemTest, OwnLinkReplacesItsTargetAndADanglingOneIsReplaced) {
+  const fs::path target = Put("store/real.sgf", "old");
+  fs::create_symlink(target, temp_ / "link.sgf");
+  EXPECT_TRUE(platform::DefaultFileSystem().WriteFileAtomically(temp_ / "link.sgf", "new").ok());
+  EXPECT_TRUE(fs::is_symlink(temp_ / "link.sgf"));
+  EXPECT_EQ(test::ReadBytes(target), "new");
+
   const fs::path link = temp_ / "a.sgf";
   fs::create_symlink(temp_ / "missing" / "real.sgf", link);
   EXPECT_TRUE(platform::DefaultFileSystem().WriteFileAtomically(link, "cleaned").ok());

@@ -144,4 +144,14 @@ std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries
   return out;
 }
 
+std::string Incompressible(std::size_t size) {
+  std::string letters(size, ' ');
+  unsigned state = 1;
+  for (char& c : letters) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>('a' + (state >> 16) % 26);
+  }
+  return letters;
+}
+
 }  // namespace varnoket::test

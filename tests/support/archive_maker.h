@@ -6,6 +6,7 @@
 // those the program itself never writes: links, devices, hostile names,
 // encrypted entries, names in a code page.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -56,6 +57,10 @@ struct MadeOptions {
 // The bytes of an archive of "format" holding "entries" in order.
 std::string MakeArchive(MadeFormat format, const std::vector<MadeEntry>& entries,
                         const MadeOptions& options = {});
+
+// "size" letters that do not compress, so that a cut in a compressed archive
+// falls inside the entry that holds them.
+std::string Incompressible(std::size_t size);
 
 }  // namespace varnoket::test
 

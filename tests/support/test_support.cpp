@@ -16,6 +16,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/path_text.h"
 #include "platform/text_codec.h"
 #include "sgf/charset.h"
 #include "sgf/sgf_parser.h"
@@ -37,6 +38,18 @@ std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& folde
     if (entry.is_regular_file()) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code error;
+  if (!std::filesystem::exists(folder, error)) return files;
+  for (const std::filesystem::path& path : FilesUnder(folder)) {
+    std::string name = platform::PathToUtf8(path.lexically_relative(folder));
+    std::replace(name.begin(), name.end(), '\\', '/');
+    files[name] = ReadBytes(path);
+  }
   return files;
 }
 

@@ -3,6 +3,7 @@
 #define VARNOKET_TESTS_SUPPORT_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,11 +14,24 @@
 
 namespace varnoket::test {
 
+// A game with everything the cleaning drops, and its cleaned form.
+inline constexpr const char* kRichGame =
+    "(;GM[1]FF[4]SZ[9]PB[Black]PW[White]C[comment];B[aa]C[x];W[bb](;B[cc])(;B[dd]))";
+inline constexpr const char* kRichGameCleaned =
+    "(;GM[1]FF[4]PW[White]PB[Black]SZ[9]\r\n;B[aa]\r\n;W[bb]\r\n;B[cc])";
+// Bytes in which no game tree parses.
+inline constexpr const char* kDamaged = "this is not a game record";
+
 // The shared corpus of real SGF files, or an empty path when it is absent.
 std::filesystem::path CorpusDir();
 
 // Every regular file under "folder" (recursively), sorted.
 std::vector<std::filesystem::path> FilesUnder(const std::filesystem::path& folder);
+
+// Every regular file under "folder" (recursively) by its path relative to
+// "folder" (UTF-8, "/" between folders), with its bytes; empty when "folder"
+// is absent.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
