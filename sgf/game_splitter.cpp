@@ -271,6 +271,13 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
       case ';':
         if (depth_ == 1 && nodes_ < 2) ++nodes_;
         ++p;
+        // The usual node, a move of two letters (";B[pd]"), is stepped over
+        // at once: it holds nothing but plain text in any grouping.
+        if (end - p >= 5 && IsUpper(data[p]) && data[p + 1] == '[' && data[p + 4] == ']' &&
+            !grammar::InClass(data[p + 2], grammar::kValueStop | grammar::kMayLead) &&
+            !grammar::InClass(data[p + 3], grammar::kValueStop | grammar::kMayLead)) {
+          p += 5;
+        }
         break;
       case '(': {
         bool opens = false;
