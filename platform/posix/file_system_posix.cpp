@@ -112,7 +112,8 @@ void IgnoreFileSizeSignal() {
 std::atomic<std::uint64_t> temporaryCounter{0};
 
 std::string NextTemporaryName() {
-  return TemporaryName<char>(static_cast<std::uint64_t>(::getpid()), temporaryCounter.fetch_add(1));
+  static const auto process = static_cast<std::uint64_t>(::getpid());  // asked once
+  return TemporaryName<char>(process, temporaryCounter.fetch_add(1));
 }
 
 // Sets "*name" to a temporary name that "claim" took: claim returns 0, or the
@@ -492,6 +493,7 @@ struct StagedFile::State {
   std::string temporary;  // its name in "folder"; empty while unnamed
   FileIdentity expected;  // what the name held at Stage, when replacing
   bool named = false;     // made under "name" itself, not yet committed
+  dev_t device = 0;       // its file system
 
   ~State() {
     if (folder == nullptr) return;
@@ -570,6 +572,7 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   state->folder = std::move(destination.folder);
   state->name = std::move(destination.name);
   state->expected = found;
+  state->device = destination.exists ? existing.st_dev : static_cast<dev_t>(folderHandle.device_);
   const int folder = state->folder->fd.get();
   // A new file takes the source's permission bits, less the umask (which
   // open(2) applies); a replacement is given the old file's below.
@@ -629,13 +632,13 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
 }
 
 IoStatus FileSystem::Flush(const std::vector<StagedFile*>& files) {
-  std::vector<int> descriptors;
+  std::vector<const StagedFile::State*> staged;
   for (const StagedFile* file : files) {
-    if (file->state_ != nullptr) descriptors.push_back(file->state_->file.get());
+    if (file->state_ != nullptr) staged.push_back(file->state_.get());
   }
   // One file alone needs only its own flush.
-  if (descriptors.size() == 1) {
-    return ::fdatasync(descriptors[0]) == 0 ? IoStatus::Ok() : PosixError(errno);
+  if (staged.size() == 1) {
+    return ::fdatasync(staged[0]->file.get()) == 0 ? IoStatus::Ok() : PosixError(errno);
   }
   // A group: one syncfs(2) per file system. It writes every dirty page and
   // inode of that file system, waits for them, and flushes the disk's cache.
@@ -643,12 +646,10 @@ IoStatus FileSystem::Flush(const std::vector<StagedFile*>& files) {
   // data and inodes of the other files on every one.) The write queue flushes
   // one group while the next is being written, so no writer waits.
   std::vector<dev_t> flushed;
-  for (const int fd : descriptors) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return PosixError(errno);
-    if (std::find(flushed.begin(), flushed.end(), info.st_dev) != flushed.end()) continue;
-    if (::syncfs(fd) != 0) return PosixError(errno);
-    flushed.push_back(info.st_dev);
+  for (const StagedFile::State* file : staged) {
+    if (std::find(flushed.begin(), flushed.end(), file->device) != flushed.end()) continue;
+    if (::syncfs(file->file.get()) != 0) return PosixError(errno);
+    flushed.push_back(file->device);
   }
   return IoStatus::Ok();
 }
