@@ -9,7 +9,6 @@
 #include <archive_entry.h>
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 #include <vector>
 
@@ -64,7 +63,10 @@ std::string FileNameText(const std::filesystem::path& path) {
 
 std::string LowerName(const std::filesystem::path& name) {
   std::string text = FileNameText(name);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // Suffixes are ASCII: only its letters are folded, whatever the locale.
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   return text;
 }
 
@@ -377,8 +379,9 @@ void ModifiedSinceEpoch(const FileIdentity& identity, std::int64_t* seconds,
 #endif
 }
 
-std::optional<ArchiveKind> ArchiveKindOfName(const std::filesystem::path& name) {
-  const std::string lower = LowerName(name);
+namespace {
+
+std::optional<ArchiveKind> ArchiveKindOfLowerName(std::string_view lower) {
   if (EndsWith(lower, ".zip")) return ArchiveKind::Zip;
   if (EndsWith(lower, ".tar")) return ArchiveKind::Tar;
   if (EndsWith(lower, ".tar.gz") || EndsWith(lower, ".tgz")) return ArchiveKind::TarGzip;
@@ -388,9 +391,15 @@ std::optional<ArchiveKind> ArchiveKindOfName(const std::filesystem::path& name) 
   return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<ArchiveKind> ArchiveKindOfName(const std::filesystem::path& name) {
+  return ArchiveKindOfLowerName(LowerName(name));
+}
+
 bool HasArchiveName(const std::filesystem::path& name) {
-  if (ArchiveKindOfName(name)) return true;
   const std::string lower = LowerName(name);
+  if (ArchiveKindOfLowerName(lower)) return true;
   for (std::string_view suffix :
        {".7z", ".tbz2", ".tbz", ".txz", ".tzst", ".gz", ".bz2", ".xz", ".zst"}) {
     if (EndsWith(lower, suffix)) return true;
