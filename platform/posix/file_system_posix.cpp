@@ -552,9 +552,24 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   if (folderHandle.state_ == nullptr) return PosixError(EBADF);
   if (name.native().find('/') != std::string::npos) return PosixError(EINVAL);
 
+  // A new file written whole is made under its name at once (see below); its
+  // name is looked up only when it turns out to be taken. From here on the
+  // state removes it again on any failure.
+  auto state = std::make_unique<StagedFile::State>();
+  if (options.whole && options.read == nullptr) {
+    state->folder = folderHandle.state_;
+    state->name = name.native();
+    state->file = FileDescriptor(::openat(state->folder->fd.get(), state->name.c_str(),
+                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                          static_cast<mode_t>(options.permissions & 0777)));
+    state->named = state->file.valid();
+    if (!state->named && options.nameIsFree) {
+      return errno == EEXIST ? IoStatus::Changed() : PosixError(errno);
+    }
+  }
   Destination destination;
   IoStatus status;
-  if (options.nameIsFree) {
+  if (state->named || options.nameIsFree) {
     destination.folder = folderHandle.state_;
     destination.name = name.native();
   } else {
@@ -568,7 +583,6 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
     return IoStatus::Changed();
   }
 
-  auto state = std::make_unique<StagedFile::State>();
   state->folder = std::move(destination.folder);
   state->name = std::move(destination.name);
   state->expected = found;
@@ -582,7 +596,7 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   // there is nothing there to keep: it is written with one call, and removed
   // again if that fails or the file is discarded. (Made unnamed and linked,
   // it costs twice as much on a RAM disk, and a journal update more on disk.)
-  if (!destination.exists && options.whole) {
+  if (!destination.exists && options.whole && !state->named) {
     state->file = FileDescriptor(::openat(
         folder, state->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!state->file.valid()) return errno == EEXIST ? IoStatus::Changed() : PosixError(errno);
