@@ -352,8 +352,17 @@ bool ReadGames(platform::ByteSource& source, const CollectionOptions& options,
   Utf16Stream text(options.recover);
   SplitGame game;
   for (;;) {
+    // A game cut short by a stop is no broken game: it was not read.
+    if (options.stop != nullptr && options.stop->load()) {
+      result->interrupted = true;
+      return true;
+    }
     std::size_t got = 0;
     const platform::IoStatus read = source.Read(block.get(), kBlockSize, &got);
+    if (!read.ok() && options.stop != nullptr && options.stop->load()) {
+      result->interrupted = true;  // the read was what the stop cut short
+      return true;
+    }
     if (!read.ok()) {
       result->reason = FailureReason::CannotRead;
       result->systemMessage = read.message();

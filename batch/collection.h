@@ -35,6 +35,10 @@ struct CollectionResult {
   CharsetDetection detection;
   // Under "recover": what was mended in the games kept, all of them together.
   Repairs repairs;
+  // CollectionOptions::stop was set before the source ended: the games read
+  // by then were cleaned and handed on (ok and the rest as for a source that
+  // ended there), the rest was not read.
+  bool interrupted = false;
 };
 
 // Where the cleaned games of one source go. Own comes from the thread that
@@ -75,6 +79,8 @@ struct CollectionOptions {
   std::atomic<unsigned>* threadBudget = nullptr;
   // Called after each block read, from the calling thread.
   std::function<void(const CollectionProgress&)> onProgress;
+  // Once set, no more of the source is read (CollectionResult::interrupted).
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // Reads "source" block by block, as UTF-8 when it is UTF-16 (Utf16Stream),

@@ -59,6 +59,7 @@ class SingleRun : public CollectionOutput {
     collectionOptions.workers =
         options_.jobs != 0 ? options_.jobs : std::max(std::thread::hardware_concurrency(), 1u);
     collectionOptions.sourceSize = readAFile_ ? identity_.size : 0;
+    collectionOptions.stop = options_.stop;
     if (options_.onProgress) {
       const std::uint64_t total = collectionOptions.sourceSize;
       collectionOptions.onProgress = [this, total](const CollectionProgress& progress) {
@@ -79,14 +80,21 @@ class SingleRun : public CollectionOutput {
           SingleFailure{SingleFailure::Side::Source,
                         FileFailure{options_.source, game.reason, "", game.number, game.offset}});
     }
-    if (!collection.ok) {
+    report_.interrupted = collection.interrupted;
+    if (collection.interrupted) {
+      // What was read of the record is not the record: its own file is left
+      // as it was. Numbered games already written stay.
+      report_.notStarted = hasOwn_ || mode != GameMode::Split || report_.cleaned == 0 ? 1 : 0;
+    } else if (!collection.ok) {
       failures.push_back(SingleFailure{
           SingleFailure::Side::Source,
           FileFailure{options_.source, collection.reason, collection.systemMessage, 0, 0}});
     } else if (hasOwn_) {
       FinishOwn();
     }
-    if (mode == GameMode::FirstGame && collection.ok) report_.notKept = collection.games - 1;
+    if (mode == GameMode::FirstGame && collection.ok && !collection.interrupted) {
+      report_.notKept = collection.games - 1;
+    }
     if (report_.cleaned != 0) report_.repairs = collection.repairs;
     // Broken games first, then the writes, in the order they happened.
     failures.insert(failures.end(), std::make_move_iterator(report_.failures.begin()),
@@ -127,11 +135,14 @@ class SingleRun : public CollectionOutput {
                 .OpenFolder(target_.has_parent_path() ? target_.parent_path() : ".", &gamesFolder_)
                 .ok();
         games_ = std::make_unique<WriteQueue>(
-            files_, [this](std::size_t tag, const WriteQueue::Written& written) {
+            files_,
+            [this](std::size_t tag, const WriteQueue::Written& written) {
+              if (written.stopped) return;  // left as it was, as if never read
               // Only a failure names its file.
               Count(written.status.ok() ? std::filesystem::path() : SplitName(target_, tag),
                     written.size, written.status);
-            });
+            },
+            options_.stop);
       }
     }
     if (!gamesFolderOpened_) return false;

@@ -2,6 +2,7 @@
 #ifndef VARNOKET_BATCH_SINGLE_RUN_H_
 #define VARNOKET_BATCH_SINGLE_RUN_H_
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -53,6 +54,10 @@ struct SingleOptions {
   // Null means the real disk and the process's own streams.
   platform::FileSystem* fileSystem = nullptr;
   platform::Streams* streams = nullptr;
+  // Once set, no more of the record is read: the games read by then are
+  // cleaned and written (under Split), the record's own file is not
+  // (SingleReport::interrupted). May be null.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // One failure of a single run, on the side it happened.
@@ -72,6 +77,10 @@ struct SingleReport {
   Repairs repairs;                      // what was mended in what was written
   std::uint64_t bytesRead = 0;
   std::uint64_t bytesWritten = 0;
+  // The stop came before the record ended (SingleOptions::stop).
+  bool interrupted = false;
+  // Its own file, which the stop left unwritten.
+  std::size_t notStarted = 0;
 };
 
 // Cleans one record. Its games are read block by block, so its size is not

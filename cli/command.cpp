@@ -248,6 +248,10 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   options.recover = commandLine.recover;
   options.jobs = commandLine.jobs;
   options.streams = &StreamsOf(console);
+  // Ctrl-C and SIGTERM stop reading, finish the games in hand and keep the
+  // report.
+  platform::CatchInterrupts();
+  options.stop = &platform::InterruptRequested();
   ProgressLine progressLine(console.err, start);
   if (console.progressBar && !commandLine.quiet) {
     // Only a record that takes a while to read shows its progress.
@@ -275,9 +279,11 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
   if (!commandLine.quiet && report.repairs.any()) {
     PrintError(console.err, Joined(shownSource, ": note: ", RecoveredNote(report.repairs)));
   }
-  if (!commandLine.quiet && (!report.failures.empty() || !streaming)) {
+  if (!commandLine.quiet && (!report.failures.empty() || !streaming || report.interrupted)) {
     Totals totals;
     totals.dryRun = commandLine.dryRun;
+    totals.interrupted = report.interrupted;
+    totals.notStarted = report.notStarted;
     totals.cleaned = report.cleaned;
     totals.recovered = report.repairs.any() ? 1 : 0;
     totals.failed = report.failures.size();
@@ -289,6 +295,7 @@ int CleanOne(const CommandLine& commandLine, const Console& console, Clock::time
     PrintSummary(console.err, totals, SecondsSince(start));
     if (DetectsCharsets(commandLine)) PrintDetected(console.err, report.detected);
   }
+  if (report.interrupted) return platform::InterruptExitStatus();
   return report.failures.empty() ? 0 : 1;
 }
 

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,6 +189,45 @@ TEST_F(CliTerminalTest, InterruptFinishesTheFilesInHandAndSaysSo) {
         << "the progress line is wiped";
     EXPECT_EQ(test::FilesUnder(temp_ / "out").size(), 1u) << "no file started after the signal";
   }
+}
+
+// Split from a pipe: a stop while the record is being read ends the run at
+// the games read by then, each written whole, and the game it cut short is
+// neither written nor reported broken.
+TEST_F(CliTerminalTest, InterruptEndsASplitAtTheGamesRead) {
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  fs::create_directories(temp_ / "out");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int err = ::open((temp_ / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (err < 0 || null < 0 || ::chdir(temp_.path().c_str()) != 0) ::_exit(127);
+    ::dup2(input[0], 0);
+    ::dup2(null, 1);
+    ::dup2(err, 2);
+    ::close(input[1]);
+    test::ExecCli({"--split", "-", "out/g.sgf"});
+  }
+  const std::string games = std::string(kGame) + kGame + kGame + "(;GM[1]FF[4];B[cc]";
+  ASSERT_EQ(::write(input[1], games.data(), games.size()), static_cast<ssize_t>(games.size()));
+  // Once the program has taken all of it, it is reading the record.
+  for (int unread = 1; unread != 0;) {
+    ASSERT_EQ(::ioctl(input[0], FIONREAD, &unread), 0);
+    if (unread != 0) ::usleep(1000);
+  }
+  ::kill(child, SIGINT);
+  ::close(input[1]);  // the read it is in ends
+  ::close(input[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+  const std::string err = test::ReadBytes(temp_ / "err.txt");
+  EXPECT_TRUE(err.starts_with("interrupted: 3 files cleaned, 0 failed, 0 not started, ")) << err;
+  EXPECT_EQ(test::Snapshot(temp_ / "out"),
+            (std::map<std::string, std::string>{
+                {"g-0001.sgf", kCleaned}, {"g-0002.sgf", kCleaned}, {"g-0003.sgf", kCleaned}}));
 }
 
 TEST_F(CliTerminalTest, DeviceOrPipeAsDestinationIsWrittenIntoNotReplaced) {
