@@ -32,7 +32,9 @@ bool WriteText(std::FILE* stream, std::string_view text);
 // From now on, the user's first request to stop (Ctrl-C or SIGTERM; on
 // Windows Ctrl-C, Ctrl-Break or closing the console) no longer ends the
 // process but sets InterruptRequested(), so that work in hand can finish.
-// A second request of the same kind ends the process as usual.
+// A second request of the same kind ends the process as usual, unless it
+// comes within a tenth of a second of the first, as when the signal was sent
+// to the program and to its process group at once.
 void CatchInterrupts();
 const std::atomic<bool>& InterruptRequested();
 

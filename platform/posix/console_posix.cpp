@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,17 +16,51 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 std::atomic<int> interruptSignal{0};
+// When the first request of each kind came (MonotonicMilliseconds), 0 before.
+std::atomic<long> firstInterrupt{0};
+std::atomic<long> firstTermination{0};
 
 std::atomic<bool> resized{true};  // true until the size is first read
 std::atomic<int> columns{0};
 
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
+                  std::atomic<long>::is_always_lock_free,
               "the signal handlers below may only touch lock-free atomics");
 
+// A request that comes this soon after the first is the same one sent twice
+// (timeout(1) signals the program and then its whole process group).
+constexpr unsigned long kSameRequestMilliseconds = 100;
+
+// Never 0.
+long MonotonicMilliseconds() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long>(now.tv_sec * 1000 + now.tv_nsec / 1000000) | 1;
+}
+
 void OnInterrupt(int signal) {
-  int none = 0;
-  interruptSignal.compare_exchange_strong(none, signal);
-  interruptRequested.store(true);
+  const int savedErrno = errno;
+  const long now = MonotonicMilliseconds();
+  std::atomic<long>& first = signal == SIGINT ? firstInterrupt : firstTermination;
+  long before = 0;
+  if (first.compare_exchange_strong(before, now)) {
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signal);
+    interruptRequested.store(true);
+    errno = savedErrno;
+    return;
+  }
+  if (static_cast<unsigned long>(now) - static_cast<unsigned long>(before) <
+      kSameRequestMilliseconds) {
+    errno = savedErrno;
+    return;
+  }
+  // A second request of the same kind ends the process as that signal does.
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+  ::raise(signal);
 }
 
 void OnResize(int) { resized.store(true); }
@@ -66,9 +101,8 @@ bool WriteText(std::FILE* stream, std::string_view text) {
 }
 
 void CatchInterrupts() {
-  // The second request of a kind finds the default action back in place.
-  Catch(SIGINT, OnInterrupt, static_cast<int>(SA_RESETHAND));
-  Catch(SIGTERM, OnInterrupt, static_cast<int>(SA_RESETHAND));
+  Catch(SIGINT, OnInterrupt, 0);
+  Catch(SIGTERM, OnInterrupt, 0);
 }
 
 const std::atomic<bool>& InterruptRequested() { return interruptRequested; }
