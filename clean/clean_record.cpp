@@ -138,8 +138,10 @@ class MainLineSink {
     return parent + 1;
   }
 
-  void AddProperty(Node node, std::basic_string_view<Char> identifier,
-                   std::span<const RawValue<Char>> values) {
+  // Inlined: it takes every move of the game; the root's properties go on
+  // to a call of their own.
+  [[gnu::always_inline]] void AddProperty(Node node, std::basic_string_view<Char> identifier,
+                                          std::span<const RawValue<Char>> values) {
     if (node < 0) return;
     ValueStart& first = mainLine_[static_cast<std::size_t>(node)];
     const char32_t letter = identifier.size() == 1 ? Unit(identifier[0]) : 0;
@@ -154,7 +156,11 @@ class MainLineSink {
         seconds_.emplace_back(node, ValueStart(text_, values.front()));
       }
     }
-    if (node != 0) return;
+    if (node == 0) AddRootProperty(identifier, values);
+  }
+
+  [[gnu::noinline]] void AddRootProperty(std::basic_string_view<Char> identifier,
+                                         std::span<const RawValue<Char>> values) {
     const PropertyDescriptor* row = grammar::FindDescriptor(catalogue_, identifier);
     if (row == nullptr) return;
     ValueSpan& kept = root_[static_cast<std::size_t>(row->id)];
@@ -427,6 +433,14 @@ class CleanedWriter {
 
   void Value(ValueStart value) {
     const Char* const begin = text_ + value.offset();
+    // Most values of the main line are a move's two plain letters, which
+    // stand for themselves in every grouping.
+    constexpr unsigned char kNotPlain = grammar::kValueStop | grammar::kMayLead;
+    if (textEnd_ - begin > 2 && Unit(begin[2]) == ']' && !grammar::InClass(begin[0], kNotPlain) &&
+        !grammar::InClass(begin[1], kNotPlain)) {
+      out_->PutValue(begin, begin + 2);
+      return;
+    }
     const grammar::ValueEnd<Char> end =
         grammar::FindValueEnd(reading_.encoding.grouping, begin, textEnd_);
     Value(begin, end.close, end.escaped);
