@@ -84,6 +84,18 @@ class FileSystemTest : public ::testing::Test {
     return path;
   }
 
+  // "path" holds "left" (null: nothing), and its folder nothing else, no
+  // temporary either; then "path" is removed for the next case.
+  void ExpectOnly(const fs::path& path, const char* left) {
+    if (left == nullptr) {
+      EXPECT_FALSE(fs::exists(path));
+    } else {
+      EXPECT_EQ(test::ReadBytes(path), left);
+    }
+    EXPECT_EQ(Names(path.parent_path()).size(), left == nullptr ? 0u : 1u) << "no temporary left";
+    fs::remove(path);
+  }
+
   std::vector<std::string> Names(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -191,13 +203,7 @@ TEST_F(FileSystemTest, ReplacesOnlyTheFileThatWasRead) {
 
         EXPECT_EQ(status.ok(), !c.changed) << status.message();
         EXPECT_EQ(status.changed(), c.changed);
-        if (c.left == nullptr) {
-          EXPECT_FALSE(fs::exists(path));
-        } else {
-          EXPECT_EQ(test::ReadBytes(path), c.left);
-        }
-        EXPECT_EQ(Names(temp_.path()).size(), c.left == nullptr ? 0u : 1u) << "no temporary left";
-        fs::remove(path);
+        ExpectOnly(path, c.left);
       }
     }
   }
@@ -258,13 +264,7 @@ TEST_F(FileSystemTest, NewFileTakesItsNameOnlyWhileFree) {
       if (status.ok() && c.commit) status = files.Commit(&staged);
     }
     EXPECT_EQ(status.changed(), c.takenFirst && c.options.nameIsFree) << status.message();
-    if (c.left == nullptr) {
-      EXPECT_FALSE(fs::exists(path));
-    } else {
-      EXPECT_EQ(test::ReadBytes(path), c.left);
-    }
-    EXPECT_EQ(Names(temp_.path()).size(), c.left == nullptr ? 0u : 1u) << "no temporary left";
-    fs::remove(path);
+    ExpectOnly(path, c.left);
   }
 }
 
