@@ -433,11 +433,8 @@ class CleanedWriter {
 
   void Value(ValueStart value) {
     const Char* const begin = text_ + value.offset();
-    // Most values of the main line are a move's two plain letters, which
-    // stand for themselves in every grouping.
-    constexpr unsigned char kNotPlain = grammar::kValueStop | grammar::kMayLead;
-    if (textEnd_ - begin > 2 && Unit(begin[2]) == ']' && !grammar::InClass(begin[0], kNotPlain) &&
-        !grammar::InClass(begin[1], kNotPlain)) {
+    // Most values of the main line are a move's two plain letters.
+    if (grammar::IsTwoLetterValue(begin, textEnd_)) {
       out_->PutValue(begin, begin + 2);
       return;
     }

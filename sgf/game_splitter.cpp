@@ -273,9 +273,8 @@ GameSplitter::Scan GameSplitter::ScanTree(std::size_t* cut) {
         ++p;
         // The usual node, a move of two letters (";B[pd]"), is stepped over
         // at once: it holds nothing but plain text in any grouping.
-        if (end - p >= 5 && IsUpper(data[p]) && data[p + 1] == '[' && data[p + 4] == ']' &&
-            !grammar::InClass(data[p + 2], grammar::kValueStop | grammar::kMayLead) &&
-            !grammar::InClass(data[p + 3], grammar::kValueStop | grammar::kMayLead)) {
+        if (end - p >= 5 && IsUpper(data[p]) && data[p + 1] == '[' &&
+            grammar::IsTwoLetterValue(data + p + 2, data + end)) {
           p += 5;
         }
         break;

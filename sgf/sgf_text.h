@@ -55,6 +55,14 @@ const Char* SkipPlainText(const Char* p, const Char* end) {
   return p;
 }
 
+// Whether "p" starts a value of two plain units closed by "]", as a move's
+// two letters are: such a value stands for itself in every grouping.
+template <typename Char>
+bool IsTwoLetterValue(const Char* p, const Char* end) {
+  return end - p > 2 && Unit(p[2]) == ']' && !InClass(p[0], kValueStop | kMayLead) &&
+         !InClass(p[1], kValueStop | kMayLead);
+}
+
 // Where a value ends: the "]" that closes it, or null when the text ends
 // first, and whether the value holds an escaping backslash.
 template <typename Char>

@@ -552,9 +552,12 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   if (folderHandle.state_ == nullptr) return PosixError(EBADF);
   if (name.native().find('/') != std::string::npos) return PosixError(EINVAL);
 
-  // A new file written whole is made under its name at once (see below); its
-  // name is looked up only when it turns out to be taken. From here on the
-  // state removes it again on any failure.
+  // A new file written whole is made under its name at once, since there is
+  // nothing there to keep: it is written with one call, and removed again if
+  // that fails or the file is discarded (the state does it from here on).
+  // Made unnamed and linked, it costs twice as much on a RAM disk, and a
+  // journal update more on disk. Only a name that turns out to be taken is
+  // looked up, to be replaced.
   auto state = std::make_unique<StagedFile::State>();
   if (options.whole && options.read == nullptr) {
     state->folder = folderHandle.state_;
@@ -563,7 +566,7 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
                                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                                           static_cast<mode_t>(options.permissions & 0777)));
     state->named = state->file.valid();
-    if (!state->named && options.nameIsFree) {
+    if (!state->named && (errno != EEXIST || options.nameIsFree)) {
       return errno == EEXIST ? IoStatus::Changed() : PosixError(errno);
     }
   }
@@ -592,16 +595,6 @@ IoStatus FileSystem::Stage(const FolderHandle& folderHandle, const std::filesyst
   // open(2) applies); a replacement is given the old file's below.
   const mode_t mode =
       destination.exists && !isLink ? 0600 : static_cast<mode_t>(options.permissions & 0777);
-  // A name that no file holds takes a new file written whole at once, since
-  // there is nothing there to keep: it is written with one call, and removed
-  // again if that fails or the file is discarded. (Made unnamed and linked,
-  // it costs twice as much on a RAM disk, and a journal update more on disk.)
-  if (!destination.exists && options.whole && !state->named) {
-    state->file = FileDescriptor(::openat(
-        folder, state->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!state->file.valid()) return errno == EEXIST ? IoStatus::Changed() : PosixError(errno);
-    state->named = true;
-  }
   // Otherwise the unnamed file (O_TMPFILE) is the quick way, and it vanishes
   // with its descriptor on any failure. A system without it, or a file system
   // that refuses it, takes a temporary name from the start.
