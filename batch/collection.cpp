@@ -359,10 +359,6 @@ bool ReadGames(platform::ByteSource& source, const CollectionOptions& options,
     }
     std::size_t got = 0;
     const platform::IoStatus read = source.Read(block.get(), kBlockSize, &got);
-    if (!read.ok() && options.stop != nullptr && options.stop->load()) {
-      result->interrupted = true;  // the read was what the stop cut short
-      return true;
-    }
     if (!read.ok()) {
       result->reason = FailureReason::CannotRead;
       result->systemMessage = read.message();
